@@ -1,0 +1,132 @@
+// Construction, properties, errors and the delivery of completion events.
+#include "component/orvex.h"
+
+#include "image/boot_image.h"
+#include "platform/text_conversion.h"
+
+namespace orvex {
+namespace {
+
+constexpr uint32_t kMinCacheBytes = 2 * 1024 * 1024;
+
+// Boolean message parameters arrive as their low byte: -1 is true, 256 false.
+bool FlagOf(int64_t parameter) { return (parameter & 0xFF) != 0; }
+
+}  // namespace
+
+TOrvex::TOrvex(TComponent* AOwner) : TComponent(AOwner) {
+  SetBurnProof(true);
+  SetTestWrite(false);
+  SetFinalizeDisc(false);
+  SetReplaceFile(false);
+  SetCacheSize(32);
+  SetJolietFileSystem(true);
+  SetUDFBridge(false);
+  if (AOwner != nullptr) {
+    notifications_ = std::make_unique<TCompletionQueue>();
+    CDFiles.hWNDFE = notifications_.get();
+    Device.hWNDFE = notifications_.get();
+  }
+  Device.CloseFH = true;
+}
+
+TOrvex::~TOrvex() = default;
+
+void TOrvex::SetVolumeID(const std::string& value) {
+  const std::string_view text(value.c_str());  // up to the first zero byte
+  CDFiles.VolumeLabel = std::string(CutUtf8(text, kVolumeLabelChars));
+  CDFiles.VolumeLabelW = Utf8ToUtf16(CDFiles.VolumeLabel);
+}
+
+void TOrvex::SetVolumeIDW(const std::u16string& value) {
+  const std::u16string_view text(value.c_str());
+  CDFiles.VolumeLabelW = std::u16string(CutUtf16(text, kVolumeLabelChars));
+  CDFiles.VolumeLabel = std::string(CutUtf8(Utf16ToUtf8(CDFiles.VolumeLabelW), kVolumeLabelChars));
+}
+
+void TOrvex::SetCacheSize(uint32_t mebibytes) {
+  uint32_t bytes = mebibytes * 1'048'576u;  // wraps in 32 bits, as the property always has
+  if (static_cast<int32_t>(bytes) < static_cast<int32_t>(kMinCacheBytes)) bytes = kMinCacheBytes;
+  CDFiles.CacheSize = bytes;
+}
+
+void TOrvex::SetBootImage(const std::string& path) {
+  if (path.empty()) return;
+  // A running program checks the file first and ignores an unusable one;
+  // while settings load or in a design tool the path is taken as it comes.
+  if ((ComponentState() & (csLoading | csDesigning)) == 0) {
+    const std::optional<int64_t> size = BootFileSize(path);
+    if (!size || !IsBootImageSize(*size)) return;
+  }
+  CDFiles.SetBootImage(path);
+}
+
+std::string TOrvex::Version() const { return "Orvex " ORVEX_VERSION; }
+
+uint32_t TOrvex::TakePendingError() {
+  if (const uint32_t job = CDFiles.ErrorNumber.exchange(0); job != 0) return job;
+  return Device.DeviceError.exchange(0);
+}
+
+uint32_t TOrvex::ErrorNumber() { return TakePendingError(); }
+
+std::string TOrvex::ErrorString() {
+  const uint32_t number = TakePendingError();
+  Device.ErrStr = std::string(CutUtf8(ErrorText(number, CDFiles.FileName.Get()), kErrorTextBytes));
+  return Device.ErrStr;
+}
+
+std::u16string TOrvex::ErrorStringW() {
+  const uint32_t number = TakePendingError();
+  Device.ErrStrW =
+      std::u16string(CutUtf16(ErrorTextW(number, CDFiles.FileName.Get()), kErrorTextUnits));
+  return Device.ErrStrW;
+}
+
+void TOrvex::ClearAll() { CDFiles.ClearAll(); }
+
+void TOrvex::AbortOperation() {
+  CDFiles.ErrorNumber = kErrorAborted;
+  CDFiles.ComponentStatus = kStatusAborting;
+  CDFiles.Aborted = true;
+}
+
+size_t TOrvex::ProcessMessages() {
+  if (!notifications_) return 0;
+  // Records posted by the handlers themselves wait for the next call.
+  const size_t waiting = notifications_->Pending();
+  size_t done = 0;
+  TCompletionRecord record;
+  while (done < waiting && notifications_->Take(record)) {
+    ++done;
+    Dispatch(record);
+  }
+  return done;
+}
+
+int TOrvex::NotificationHandle() const { return notifications_ ? notifications_->Fd() : -1; }
+
+void TOrvex::Dispatch(const TCompletionRecord& record) {
+  switch (record.Message) {
+    case kMessageEraseDone:
+      if (on_erase_done_) on_erase_done_(this, 0, FlagOf(record.LParam));
+      break;
+    case kMessageWriteDone:
+      if (on_write_done_) on_write_done_(this, 0, FlagOf(record.LParam));
+      break;
+    case kMessageVerifyDone:
+      if (on_verify_done_) {
+        on_verify_done_(this, 0, static_cast<int32_t>(record.WParam), FlagOf(record.LParam));
+      }
+      break;
+    case kMessageSmartReferencesDone:
+      if (on_smart_references_done_) {
+        on_smart_references_done_(this, FlagOf(record.WParam), static_cast<int32_t>(record.LParam));
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace orvex

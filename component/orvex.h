@@ -1,0 +1,194 @@
+// Orvex: the burner component, the one object through which an application
+// uses the library.
+//
+//   orvex::TOrvex disc(nullptr);
+//   disc.ClearAll();                                   // creates the root
+//   disc.InsertDir("\\", "/home/me/photos", "*", true, false);
+//   disc.SetVolumeID("PHOTOS");
+//
+// Every method runs on the thread that created the component.  Operations
+// return a Boolean, a count or an entry (null for failure, kEntryRefused for
+// an entry refused without an error) and never throw; the detail of a job's
+// failure is a pending error number that each read of ErrorNumber,
+// ErrorString or ErrorStringW takes and clears.
+//
+// Text comes in two forms: std::string holds UTF-8 (this platform's 8-bit
+// code page) and std::u16string UTF-16; the methods ending in W take UTF-16.
+// 8-bit arguments are converted into fixed buffers first and a text that
+// does not fit fails the call.
+//
+// Completion events: a component created with an owner queues the records
+// its workers post; ProcessMessages() raises the events, in posting order, on
+// the calling thread, with Sender = the component and DeviceId = 0.
+// NotificationHandle() is a file descriptor that is readable while records
+// wait.  Without an owner, events run on the worker threads.
+#ifndef ORVEX_COMPONENT_ORVEX_H_
+#define ORVEX_COMPONENT_ORVEX_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "component/error_text.h"
+#include "drive/scsi_device.h"
+#include "pipeline/cd_files.h"
+#include "pipeline/job_events.h"
+#include "platform/completion_queue.h"
+#include "platform/find_data.h"
+#include "platform/object.h"
+#include "tree/entries.h"
+
+namespace orvex {
+
+class TOrvex : public TComponent {
+ public:
+  explicit TOrvex(TComponent* AOwner);
+  ~TOrvex() override;
+
+  // The two records the component works on.  Applications use the methods
+  // below; the records are open for the library's own jobs and for tools
+  // that inspect a layout.
+  TCDFiles CDFiles;
+  TSCSIDevice Device;
+
+  // --- Published properties -------------------------------------------------
+
+  bool BurnProof() const { return Device.BurnProof; }
+  void SetBurnProof(bool value) { Device.BurnProof = value; }
+  bool TestWrite() const { return Device.TestWrite; }
+  void SetTestWrite(bool value) { Device.TestWrite = value; }
+  bool FinalizeDisc() const { return Device.FinalizeDisc; }
+  void SetFinalizeDisc(bool value) { Device.FinalizeDisc = value; }
+  bool ReplaceFile() const { return CDFiles.ReplaceFile; }
+  void SetReplaceFile(bool value) { CDFiles.ReplaceFile = value; }
+  bool JolietFileSystem() const { return CDFiles.JolietFS; }
+  void SetJolietFileSystem(bool value) { CDFiles.JolietFS = value; }
+  bool ISO9660v1999FS() const { return CDFiles.ISO9660v1999FS; }
+  void SetISO9660v1999FS(bool value) { CDFiles.ISO9660v1999FS = value; }
+  bool UDFBridge() const { return CDFiles.UDFBridge; }
+  void SetUDFBridge(bool value) { CDFiles.UDFBridge = value; }
+
+  // The volume label, at most 31 characters (longer texts are cut).  The
+  // primary descriptor carries the 8-bit form upper-cased, Joliet the UTF-16.
+  std::string VolumeID() const { return CDFiles.VolumeLabel; }
+  void SetVolumeID(const std::string& value);
+  std::u16string VolumeIDW() const { return CDFiles.VolumeLabelW; }
+  void SetVolumeIDW(const std::u16string& value);
+
+  // The packet ring size in MiB.  The byte size is value x 2^20 computed in
+  // 32 bits; below 2 MiB (as a signed number) 2 MiB is stored instead, so 0
+  // and 1 read back 2, and values from 2048 on wrap or fall back to 2.
+  uint32_t CacheSize() const { return CDFiles.CacheSize >> 20; }
+  void SetCacheSize(uint32_t mebibytes);
+
+  // The El Torito boot image.  Empty changes nothing (ClearAll clears it); a
+  // file that cannot be opened or whose size is not 2048, 1,228,800,
+  // 1,474,560 or 2,949,120 bytes is ignored.
+  std::string BootImage() const { return CDFiles.BootImage; }
+  void SetBootImage(const std::string& path);
+
+  std::string Version() const;
+
+  const TAddFileEvent& OnAddFile() const { return on_add_file_; }
+  void SetOnAddFile(TAddFileEvent handler) { on_add_file_ = std::move(handler); }
+  const TEraseDoneEvent& OnEraseDone() const { return on_erase_done_; }
+  void SetOnEraseDone(TEraseDoneEvent handler) { on_erase_done_ = std::move(handler); }
+  const TSmartRefGenDoneEvent& OnGenerateSmartReferencesDone() const {
+    return on_smart_references_done_;
+  }
+  void SetOnGenerateSmartReferencesDone(TSmartRefGenDoneEvent handler) {
+    on_smart_references_done_ = std::move(handler);
+  }
+  const TWriteDoneEvent& OnWriteDone() const { return on_write_done_; }
+  void SetOnWriteDone(TWriteDoneEvent handler) { on_write_done_ = std::move(handler); }
+  const TVerifyDoneEvent& OnVerifyDone() const { return on_verify_done_; }
+  void SetOnVerifyDone(TVerifyDoneEvent handler) { on_verify_done_ = std::move(handler); }
+
+  // --- Errors, status and progress -------------------------------------------
+
+  // Each read takes the pending error: the job error when there is one (the
+  // drive error then waits for the next read), else the drive error.
+  uint32_t ErrorNumber();
+  std::string ErrorString();
+  std::u16string ErrorStringW();
+
+  uint16_t ComponentStatus() const { return CDFiles.ComponentStatus; }
+
+  uint32_t FileCount() const { return FilesCount(); }
+  uint32_t DirCount() const { return DirsCount(); }
+  uint32_t CachePosition() const { return static_cast<uint32_t>(CDFiles.PacketCount) * 65536u; }
+  uint32_t ImageSize() const { return CDFiles.TotalImageSize; }
+  uint32_t BlocksWritten() const { return CDFiles.BlocksWritten; }
+  int32_t ReadingFile() const { return CDFiles.ReadingFile; }
+  int32_t WritingFile() const { return CDFiles.WritingFile; }
+  uint32_t VerifySize() const { return CDFiles.VerifySize; }
+  uint32_t VerifyProgress() const { return CDFiles.VerifyProgress; }
+  uint32_t SmartReferencesSize() const { return CDFiles.SmartReferencesSize; }
+  uint32_t SmartReferencesProgress() const { return CDFiles.SmartReferencesProgress; }
+
+  // --- Content tree ------------------------------------------------------------
+
+  // Empties the tree and creates the root; call it before the first insertion.
+  void ClearAll();
+
+  // Sets error 4, status 7 and the abort flag; running workers stop.
+  void AbortOperation();
+
+  pDirEntry CreateDir(const std::string& DestPath, const std::string& DirName);
+  pDirEntry CreateDirW(const std::u16string& DestPath, const std::u16string& DirName);
+  pFileEntry InsertFile(const std::string& DestPath, const std::string& FileName);
+  pFileEntry InsertFileW(const std::u16string& DestPath, const std::u16string& FileName);
+  pFileEntry InsertFileWithName(const std::string& DestPath, const std::string& FileName,
+                                const std::string& LongNameOnDisc,
+                                const std::string& ShortNameOnDisc);
+  pFileEntry InsertFileWithNameW(const std::u16string& DestPath, const std::u16string& FileName,
+                                 const std::u16string& LongNameOnDisc,
+                                 const std::u16string& ShortNameOnDisc);
+  pFileEntry InsertMemoryFile(const std::string& DestPath, const WIN32_FIND_DATAA& FindFileData,
+                              TGetDataEvent OnGetData);
+  pFileEntry InsertMemoryFileW(const std::u16string& DestPath,
+                               const WIN32_FIND_DATAW& FindFileData, TGetDataEvent OnGetData);
+  pDirEntry InsertDir(const std::string& DestPath, const std::string& DirPath,
+                      const std::string& FileSpecs, bool Recursive, bool SavePath);
+  pDirEntry InsertDirW(const std::u16string& DestPath, const std::u16string& DirPath,
+                       const std::u16string& FileSpecs, bool Recursive, bool SavePath);
+
+  // --- Queries (ids out of range give the empty value) ------------------------
+
+  uint32_t FilesCount() const { return static_cast<uint32_t>(CDFiles.FileCounter()); }
+  uint32_t DirsCount() const { return static_cast<uint32_t>(CDFiles.DirCounter()); }
+  std::u16string SourcePath(int32_t FileId) const;
+  std::u16string DestinationPath(int32_t FileId) const { return SourcePath(FileId); }
+  std::u16string FileName(int32_t FileId) const;
+  std::string ShortFileName(int32_t FileId) const;
+  int64_t FileSize(int32_t FileId) const;          // -1 out of range
+  std::u16string DirName(int32_t DirId) const;      // empty for the root
+  bool IsDirectory(int32_t FileId) const;
+  int64_t FindFile(const std::string& Directory, const std::string& FileToFind) const;
+  int64_t FileAddress(int32_t FileId) const;        // byte offset of the data; -1 out of range
+
+  // --- Completion events --------------------------------------------------------
+
+  // Raises the events of the records that wait at the time of the call, in
+  // posting order; returns how many.  Does nothing without an owner.
+  size_t ProcessMessages();
+
+  // Readable while records wait; -1 without an owner.
+  int NotificationHandle() const;
+
+ private:
+  uint32_t TakePendingError();
+  const TFileEntry* FileAt(int32_t FileId) const;
+  void Dispatch(const TCompletionRecord& record);
+
+  std::unique_ptr<TCompletionQueue> notifications_;
+  TAddFileEvent on_add_file_;
+  TEraseDoneEvent on_erase_done_;
+  TSmartRefGenDoneEvent on_smart_references_done_;
+  TWriteDoneEvent on_write_done_;
+  TVerifyDoneEvent on_verify_done_;
+};
+
+}  // namespace orvex
+
+#endif  // ORVEX_COMPONENT_ORVEX_H_

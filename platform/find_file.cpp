@@ -1,0 +1,178 @@
+#include "platform/find_file.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/short_alias.h"
+#include "platform/text_conversion.h"
+#include "platform/wildcard.h"
+
+namespace orvex {
+
+// The names of one directory with their aliases.  Aliases depend only on the
+// names, so the last directory read is kept and reused while its identity
+// and modification time stay the same: looking up many files of one large
+// directory one at a time does not read the directory again each time.
+struct TDirectoryNames {
+  dev_t device = 0;
+  ino_t inode = 0;
+  timespec modified{};
+  std::vector<std::string> sorted;
+  std::unordered_map<std::string, std::u16string> aliases;
+};
+
+namespace {
+
+std::mutex g_cache_mutex;
+std::shared_ptr<const TDirectoryNames> g_cached;
+
+bool SameTime(const timespec& a, const timespec& b) {
+  return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+std::shared_ptr<const TDirectoryNames> ReadDirectoryNames(const std::string& directory) {
+  struct stat st;
+  if (stat(directory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
+  {
+    std::lock_guard<std::mutex> lock(g_cache_mutex);
+    if (g_cached && g_cached->device == st.st_dev && g_cached->inode == st.st_ino &&
+        SameTime(g_cached->modified, st.st_mtim)) {
+      return g_cached;
+    }
+  }
+  DIR* dir = opendir(directory.c_str());
+  if (dir == nullptr) return nullptr;
+  auto names = std::make_shared<TDirectoryNames>();
+  names->device = st.st_dev;
+  names->inode = st.st_ino;
+  names->modified = st.st_mtim;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names->sorted.emplace_back(name);
+  }
+  closedir(dir);
+  std::sort(names->sorted.begin(), names->sorted.end());
+  names->aliases = MakeDirectoryAliases(names->sorted);
+  std::lock_guard<std::mutex> lock(g_cache_mutex);
+  g_cached = names;
+  return names;
+}
+
+std::string JoinPath(const std::string& directory, std::string_view name) {
+  if (directory.empty() || directory.back() == '/') return directory + std::string(name);
+  return directory + "/" + std::string(name);
+}
+
+// Splits "dir/pattern" into its directory ("." without a "/", "/" for the
+// root) and its last component.
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {".", path};
+  return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
+void FillFromStat(const struct stat& st, std::u16string_view name, std::u16string_view alias,
+                  WIN32_FIND_DATAW& fd) {
+  fd = WIN32_FIND_DATAW{};
+  const bool directory = S_ISDIR(st.st_mode);
+  uint32_t attributes = directory ? FILE_ATTRIBUTE_DIRECTORY : 0;
+  if (name.size() > 0 && name[0] == u'.' && name != u"." && name != u"..") {
+    attributes |= FILE_ATTRIBUTE_HIDDEN;
+  }
+  if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
+  fd.dwFileAttributes = attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
+  fd.ftCreationTime = UnixTimeToFileTime(st.st_ctim);
+  fd.ftLastAccessTime = UnixTimeToFileTime(st.st_atim);
+  fd.ftLastWriteTime = UnixTimeToFileTime(st.st_mtim);
+  SetFindFileSize(fd, directory ? 0 : static_cast<uint64_t>(st.st_size));
+  SetFindName(fd, name);
+  SetFindAlternateName(fd, alias);
+}
+
+bool Listable(const struct stat& st) { return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode); }
+
+// The directory itself and every directory on its path, by identity.
+std::set<std::pair<unsigned long, unsigned long>> PathIdentities(const std::string& directory) {
+  std::set<std::pair<unsigned long, unsigned long>> ids;
+  auto add = [&](const std::string& prefix) {
+    struct stat st;
+    if (stat(prefix.c_str(), &st) == 0) ids.emplace(st.st_dev, st.st_ino);
+  };
+  if (!directory.empty() && directory[0] == '/') add("/");
+  for (size_t pos = directory.find('/', 1); pos != std::string::npos;
+       pos = directory.find('/', pos + 1)) {
+    add(directory.substr(0, pos));
+  }
+  add(directory);
+  return ids;
+}
+
+}  // namespace
+
+TFindSearch::TFindSearch() = default;
+TFindSearch::~TFindSearch() = default;
+
+bool TFindSearch::First(std::u16string_view pattern_path, WIN32_FIND_DATAW& fd) {
+  auto [directory, pattern] = SplitPath(Utf16ToUtf8(pattern_path));
+  names_ = ReadDirectoryNames(directory);
+  if (!names_) return false;
+  directory_ = std::move(directory);
+  pattern_ = Utf8ToUtf16(pattern);
+  ancestors_ = PathIdentities(directory_);
+  position_ = 0;
+  return Next(fd);
+}
+
+bool TFindSearch::Next(WIN32_FIND_DATAW& fd) {
+  if (!names_) return false;
+  while (position_ < names_->sorted.size() + 2) {
+    const size_t at = position_++;
+    if (at < 2) {
+      const std::u16string_view dots = at == 0 ? u"." : u"..";
+      struct stat st;
+      if (MatchesPattern(pattern_, dots) &&
+          stat(JoinPath(directory_, at == 0 ? "." : "..").c_str(), &st) == 0) {
+        FillFromStat(st, dots, u"", fd);
+        return true;
+      }
+      continue;
+    }
+    if (Fill(names_->sorted[at - 2], fd)) return true;
+  }
+  return false;
+}
+
+bool TFindSearch::Fill(const std::string& name, WIN32_FIND_DATAW& fd) {
+  const std::u16string wide = Utf8ToUtf16(name);
+  if (!MatchesPattern(pattern_, wide)) return false;
+  struct stat st;
+  if (stat(JoinPath(directory_, name).c_str(), &st) != 0 || !Listable(st)) return false;
+  if (S_ISDIR(st.st_mode) && ancestors_.count({st.st_dev, st.st_ino}) != 0) return false;
+  const auto alias = names_->aliases.find(name);
+  FillFromStat(st, wide, alias == names_->aliases.end() ? u"" : alias->second, fd);
+  return true;
+}
+
+bool FindFile(std::u16string_view path, WIN32_FIND_DATAW& fd) {
+  const std::string native = Utf16ToUtf8(path);
+  auto [directory, name] = SplitPath(native);
+  struct stat st;
+  if (name.empty() || stat(native.c_str(), &st) != 0 || !Listable(st)) return false;
+  const std::u16string wide = Utf8ToUtf16(name);
+  std::u16string alias;
+  if (!IsValid83Name(wide)) {
+    if (const auto names = ReadDirectoryNames(directory)) {
+      const auto found = names->aliases.find(name);
+      if (found != names->aliases.end()) alias = found->second;
+    }
+  }
+  FillFromStat(st, wide, alias, fd);
+  return true;
+}
+
+}  // namespace orvex

@@ -1,0 +1,110 @@
+#include "platform/short_alias.h"
+
+#include <algorithm>
+
+#include "platform/text_conversion.h"
+
+namespace orvex {
+namespace {
+
+bool IsValid83Char(char32_t c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) return true;
+  return std::u32string_view(U"$%'-_@~`!(){}^#&").find(c) != std::u32string_view::npos;
+}
+
+// The alias form of one part: spaces (and, in the base, dots) dropped, letters
+// upper-cased, other characters that an 8.3 name cannot hold turned into "_".
+std::string AliasPart(std::u16string_view part, bool drop_dots) {
+  std::string out;
+  for (size_t i = 0; i < part.size();) {
+    const char32_t c = NextCodePoint(part, i);
+    if (c == ' ' || (drop_dots && c == '.')) continue;
+    if (c >= 'a' && c <= 'z') {
+      out += static_cast<char>(c - ('a' - 'A'));
+    } else {
+      out += IsValid83Char(c) ? static_cast<char>(c) : '_';
+    }
+  }
+  return out;
+}
+
+struct TAliasStem {
+  std::string base;  // at most six characters
+  std::string ext;   // at most three characters
+};
+
+TAliasStem StemOf(std::u16string_view name) {
+  const size_t first = name.find_first_not_of(u'.');
+  name = first == std::u16string_view::npos ? std::u16string_view() : name.substr(first);
+  const size_t dot = name.rfind(u'.');
+  TAliasStem stem;
+  if (dot == std::u16string_view::npos) {
+    stem.base = AliasPart(name, true);
+  } else {
+    stem.base = AliasPart(name.substr(0, dot), true);
+    stem.ext = AliasPart(name.substr(dot + 1), false).substr(0, 3);
+  }
+  if (stem.base.empty()) stem.base = "_";
+  stem.base.resize(std::min<size_t>(stem.base.size(), 6));
+  return stem;
+}
+
+std::string Candidate(const TAliasStem& stem, unsigned n) {
+  const std::string tail = "~" + std::to_string(n);
+  std::string alias = stem.base.substr(0, std::min(stem.base.size(), 8 - tail.size())) + tail;
+  if (!stem.ext.empty()) alias += "." + stem.ext;
+  return alias;
+}
+
+}  // namespace
+
+bool IsValid83Name(std::u16string_view name) {
+  const size_t dot = name.find(u'.');
+  const std::u16string_view base = name.substr(0, dot);
+  const std::u16string_view ext =
+      dot == std::u16string_view::npos ? std::u16string_view() : name.substr(dot + 1);
+  if (base.empty() || base.size() > 8 || ext.size() > 3) return false;
+  if (dot != std::u16string_view::npos && ext.empty()) return false;
+  for (std::u16string_view part : {base, ext}) {
+    for (char16_t c : part) {
+      if (!IsValid83Char(c)) return false;
+    }
+  }
+  return true;
+}
+
+std::unordered_map<std::string, std::u16string> MakeDirectoryAliases(
+    const std::vector<std::string>& names) {
+  std::vector<std::string> sorted(names);
+  std::sort(sorted.begin(), sorted.end());
+
+  // Names that are valid 8.3 names occupy their own upper-case form first, so
+  // that no generated alias can take it whatever the order.
+  std::unordered_set<std::string> used;
+  std::vector<std::pair<const std::string*, std::u16string>> pending;
+  for (const std::string& name : sorted) {
+    std::u16string wide = Utf8ToUtf16(name);
+    if (IsValid83Name(wide)) {
+      used.insert(AliasPart(wide, false));
+    } else {
+      pending.emplace_back(&name, std::move(wide));
+    }
+  }
+
+  // Next number to try per stem: directories of many similar names stay
+  // linear instead of re-probing ~1, ~2, ... for every name.
+  std::unordered_map<std::string, unsigned> next_number;
+  std::unordered_map<std::string, std::u16string> aliases;
+  for (const auto& [name, wide] : pending) {
+    const TAliasStem stem = StemOf(wide);
+    unsigned& n = next_number[stem.base + "." + stem.ext];
+    std::string alias;
+    do {
+      alias = Candidate(stem, ++n);
+    } while (!used.insert(alias).second);
+    aliases.emplace(*name, Utf8ToUtf16(alias));
+  }
+  return aliases;
+}
+
+}  // namespace orvex

@@ -1,0 +1,40 @@
+# Shared by the quick-start scripts: package checks and the two build trees.
+# Sourced, not run.
+
+ORVEX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+ORVEX_JOBS=${ORVEX_JOBS:-$(nproc)}
+
+# Debian packages every build needs.
+ORVEX_BUILD_PACKAGES="cmake ninja-build g++ libgtest-dev libgmock-dev"
+
+# ensure_packages PKG...: installs what is missing when run as root,
+# otherwise names what is missing and stops.
+ensure_packages() {
+  local missing=()
+  local pkg
+  for pkg in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$pkg")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "orvex: missing Debian packages: ${missing[*]}" >&2
+    echo "orvex: install them with: sudo apt-get install ${missing[*]}" >&2
+    exit 1
+  fi
+  echo "orvex: installing ${missing[*]}" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq >&2 || { echo "orvex: apt-get update failed" >&2; exit 1; }
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2 ||
+    { echo "orvex: could not install ${missing[*]}" >&2; exit 1; }
+}
+
+# build_tree DIR BUILD_TYPE [CMAKE_ARGS...]: configures (once) and builds DIR.
+build_tree() {
+  local dir=$1 type=$2
+  shift 2
+  cmake -S "$ORVEX_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DORVEX_WERROR=ON "$@" >/dev/null ||
+    { echo "orvex: configuring $dir failed" >&2; exit 1; }
+  cmake --build "$dir" -j "$ORVEX_JOBS" || { echo "orvex: building $dir failed" >&2; exit 1; }
+}

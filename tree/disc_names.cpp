@@ -1,0 +1,56 @@
+#include "tree/disc_names.h"
+
+#include <cstring>
+
+#include "platform/name_compare.h"
+#include "platform/text_conversion.h"
+
+namespace orvex {
+namespace {
+
+constexpr std::string_view kFallbackShortName = "________.___";
+
+// Without an alias, the first 12 units of the long name take its place.
+std::u16string_view AlternateOrDerived(const WIN32_FIND_DATAW& fd) {
+  const std::u16string_view alternate = FindAlternateName(fd);
+  return alternate.empty() ? FindName(fd).substr(0, 12) : alternate;
+}
+
+void StoreShortName(char (&field)[16], uint8_t& length, std::string_view text) {
+  std::memset(field, 0, sizeof field);
+  std::memcpy(field, text.data(), text.size());
+  length = static_cast<uint8_t>(text.size());
+}
+
+}  // namespace
+
+std::string ShortNameBytes(std::u16string_view alternate) {
+  std::string bytes = Utf16ToUtf8(alternate);
+  if (bytes.size() > kMaxShortNameBytes) return std::string(kFallbackShortName);
+  return bytes;
+}
+
+void SetFileEntryNames(TFileEntry& entry, const WIN32_FIND_DATAW& fd) {
+  const std::u16string_view long_name = FindName(fd);
+  entry.LongName.assign(long_name);
+  if (entry.LongNameWIN32.empty()) entry.LongNameWIN32.assign(long_name);
+  entry.FileNameLengthJ = static_cast<uint8_t>(long_name.size());
+
+  std::string short_name = ShortNameBytes(AlternateOrDerived(fd));
+  // A file's short name always has a dot: README becomes "README.".
+  if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+      short_name.find('.') == std::string::npos) {
+    short_name += '.';
+  }
+  StoreShortName(entry.ShortName, entry.FileNameLength, short_name);
+}
+
+void SetDirEntryNames(TDirEntry& dir, const WIN32_FIND_DATAW& fd) {
+  const std::u16string_view long_name = FindName(fd);
+  dir.LongName.assign(long_name);
+  dir.DirNameLengthJ = static_cast<uint8_t>(long_name.size());
+  StoreShortName(dir.ShortName, dir.DirNameLength,
+                 AsciiUpper(ShortNameBytes(AlternateOrDerived(fd))));
+}
+
+}  // namespace orvex

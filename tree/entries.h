@@ -1,0 +1,75 @@
+// The records of the content tree: one TFileEntry per file and per
+// subdirectory (standing for it in its parent's list), one TDirEntry per
+// directory, and the two event types that entries carry.
+#ifndef ORVEX_TREE_ENTRIES_H_
+#define ORVEX_TREE_ENTRIES_H_
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/file_time.h"
+#include "platform/find_data.h"
+#include "tree/name_index.h"
+
+namespace orvex {
+
+class TObject;
+struct TFileEntry;
+struct TDirEntry;
+using pFileEntry = TFileEntry*;
+using pDirEntry = TDirEntry*;
+
+// The value returned for an entry refused without an error (the add-file
+// handler skipped it, or its long name is too long).  Never dereference it.
+inline const pFileEntry kEntryRefused = reinterpret_cast<pFileEntry>(1);
+
+// Called while entries are added, before the entry exists: `Path` is the
+// source path or null, `fd` may be changed, `Skip` set to refuse the entry.
+// Sender is null.
+using TAddFileEvent =
+    std::function<void(TObject* Sender, const char16_t* Path, WIN32_FIND_DATAW& fd, bool& Skip)>;
+
+// Supplies the data of a memory file: fill `Size` bytes from byte `Position`
+// of the file into `Buffer`.  The byte offset is 64-bit so that files of
+// 4 GiB and more can be supplied in full.
+using TGetDataEvent = std::function<void(TObject* Sender, pFileEntry FileEntry, uint64_t Position,
+                                         void* Buffer, uint32_t& Size)>;
+
+struct TFileEntry {
+  char ShortName[16] = {};        // the 8.3 name, 8-bit, zero-terminated
+  std::u16string LongName;        // the long name on the disc
+  std::u16string LongNameWIN32;   // the long name given when the entry was created
+  std::u16string Path;            // source path; empty for memory files, created
+                                  // directories and entries added without a path
+  SYSTEMTIME Time;                // last-write time, local
+  int32_t FileId = 0;             // set by the pipeline and the UDF layout
+  int32_t Index = 0;              // the entry's slot in the file table, fixed at creation
+  int64_t FileSize = 0;
+  uint32_t Address = 0;           // block: layout-relative, or absolute when Imported
+  bool Imported = false;          // the data lies on the disc already (earlier session)
+  uint32_t attributes = 0;        // Windows attributes of the source
+  uint8_t FileNameLength = 0;     // bytes in ShortName
+  uint8_t FileNameLengthJ = 0;    // UTF-16 units in LongName
+  bool Unicode = false;           // added through the UTF-16 interface
+  TGetDataEvent mfcbFunction;     // data callback of a memory file
+  pFileEntry NextFile = nullptr;  // next entry of the same directory
+  pDirEntry DirRecord = nullptr;  // the directory this entry stands for; null for a file
+  std::string Hash;               // content digest, 32 hexadecimal digits
+  pFileEntry ReferenceEntry = nullptr;  // the entry whose data this one shares
+};
+
+struct TDirEntry {
+  pDirEntry Parent = nullptr;      // the root is its own parent
+  std::u16string LongName;         // empty for the root
+  char ShortName[16] = {};         // the 8.3 name in upper case; "ROOT_DIR" for the root
+  uint8_t DirNameLength = 0;       // bytes in ShortName
+  uint8_t DirNameLengthJ = 0;      // UTF-16 units in LongName
+  pFileEntry Files = nullptr;      // head of the entry list, in insertion order
+  pFileEntry LastFile = nullptr;   // its tail, so that appending costs O(1)
+  TNameIndex Names;                // the list's entries by long name, ignoring case
+};
+
+}  // namespace orvex
+
+#endif  // ORVEX_TREE_ENTRIES_H_
