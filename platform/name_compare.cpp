@@ -18,8 +18,7 @@ locale_t CaseLocale() {
 
 }  // namespace
 
-char32_t UpperCodePoint(char32_t cp) {
-  if (cp < 0x80) return (cp >= 'a' && cp <= 'z') ? cp - ('a' - 'A') : cp;
+char32_t UpperNonAscii(char32_t cp) {
   if (cp >= 0xD800 && cp <= 0xDFFF) return cp;
   const locale_t locale = CaseLocale();
   if (locale == static_cast<locale_t>(0)) return cp;
@@ -31,7 +30,7 @@ bool NamesEqualIgnoreCase(std::u16string_view a, std::u16string_view b) {
   while (i < a.size() && j < b.size()) {
     const char16_t ua = a[i], ub = b[j];
     if (ua < 0x80 && ub < 0x80) {  // the common case: plain ASCII
-      if (UpperCodePoint(ua) != UpperCodePoint(ub)) return false;
+      if (ua != ub && UpperCodePoint(ua) != UpperCodePoint(ub)) return false;
       ++i, ++j;
       continue;
     }
@@ -43,7 +42,8 @@ bool NamesEqualIgnoreCase(std::u16string_view a, std::u16string_view b) {
 uint64_t NameHash(std::u16string_view name) {
   uint64_t h = 0xcbf29ce484222325ull;  // FNV-1a over the upper-cased code points
   for (size_t i = 0; i < name.size();) {
-    h ^= UpperCodePoint(NextCodePoint(name, i));
+    const char32_t unit = name[i];
+    h ^= unit < 0x80 ? UpperCodePoint(name[i++]) : UpperCodePoint(NextCodePoint(name, i));
     h *= 0x100000001b3ull;
   }
   return h;

@@ -13,8 +13,13 @@
 
 namespace orvex {
 
+char32_t UpperNonAscii(char32_t cp);
+
 // The simple upper-case mapping of one code point.
-char32_t UpperCodePoint(char32_t cp);
+inline char32_t UpperCodePoint(char32_t cp) {
+  if (cp < 0x80) return (cp >= 'a' && cp <= 'z') ? cp - ('a' - 'A') : cp;
+  return UpperNonAscii(cp);
+}
 
 bool NamesEqualIgnoreCase(std::u16string_view a, std::u16string_view b);
 uint64_t NameHash(std::u16string_view name);

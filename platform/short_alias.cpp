@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/name_compare.h"
 #include "platform/text_conversion.h"
 
 namespace orvex {
@@ -85,7 +86,7 @@ std::unordered_map<std::string, std::u16string> MakeDirectoryAliases(
   for (const std::string& name : sorted) {
     std::u16string wide = Utf8ToUtf16(name);
     if (IsValid83Name(wide)) {
-      used.insert(AliasPart(wide, false));
+      used.insert(AsciiUpper(name));  // valid 8.3 names are plain ASCII
     } else {
       pending.emplace_back(&name, std::move(wide));
     }

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/find_file.h"
+#include "platform/short_alias.h"
+#include "platform/text_conversion.h"
+#include "support/temp_dir.h"
+
+namespace orvex {
+namespace {
+
+using test::TempDir;
+
+struct Found {
+  std::string name;
+  std::string alias;
+  uint32_t attributes;
+  uint64_t size;
+};
+
+std::vector<Found> List(const std::string& pattern_path) {
+  std::vector<Found> out;
+  TFindSearch search;
+  WIN32_FIND_DATAW fd;
+  for (bool ok = search.First(Utf8ToUtf16(pattern_path), fd); ok; ok = search.Next(fd)) {
+    out.push_back({Utf16ToUtf8(FindName(fd)), Utf16ToUtf8(FindAlternateName(fd)),
+                   fd.dwFileAttributes, FindFileSize(fd)});
+  }
+  return out;
+}
+
+std::vector<std::string> Names(const std::vector<Found>& found) {
+  std::vector<std::string> names;
+  for (const Found& f : found) names.push_back(f.name);
+  return names;
+}
+
+TEST(ShortAlias, ValidNamesNeedNone) {
+  EXPECT_TRUE(IsValid83Name(u"README.TXT"));
+  EXPECT_TRUE(IsValid83Name(u"readme.txt"));
+  EXPECT_TRUE(IsValid83Name(u"A"));
+  EXPECT_TRUE(IsValid83Name(u"12345678.abc"));
+  EXPECT_FALSE(IsValid83Name(u"123456789"));
+  EXPECT_FALSE(IsValid83Name(u"a.abcd"));
+  EXPECT_FALSE(IsValid83Name(u"a b.txt"));
+  EXPECT_FALSE(IsValid83Name(u"a.b.c"));
+  EXPECT_FALSE(IsValid83Name(u".bashrc"));
+  EXPECT_FALSE(IsValid83Name(u"name."));
+  EXPECT_FALSE(IsValid83Name(u"caf\u00E9.txt"));
+  EXPECT_FALSE(IsValid83Name(u"a+b.txt"));
+}
+
+TEST(ShortAlias, AliasesAreUniqueAndDeterministic) {
+  const std::vector<std::string> names = {
+      "Annual Report 2010.doc", "Annual Report 2011.doc", "annual~1.doc", ".bashrc",
+      "Caf\xC3\xA9 menu.txt",   "a+b=c.txt",              "no extension here",
+      "archive.tar.gz"};
+  const auto aliases = MakeDirectoryAliases(names);
+  EXPECT_EQ(aliases.count("annual~1.doc"), 0u);  // valid 8.3: no alias, and it keeps its name
+  EXPECT_EQ(aliases.at("Annual Report 2010.doc"), u"ANNUAL~2.DOC");
+  EXPECT_EQ(aliases.at("Annual Report 2011.doc"), u"ANNUAL~3.DOC");
+  EXPECT_EQ(aliases.at(".bashrc"), u"BASHRC~1");
+  EXPECT_EQ(aliases.at("Caf\xC3\xA9 menu.txt"), u"CAF_ME~1.TXT");
+  EXPECT_EQ(aliases.at("a+b=c.txt"), u"A_B_C~1.TXT");
+  EXPECT_EQ(aliases.at("no extension here"), u"NOEXTE~1");
+  EXPECT_EQ(aliases.at("archive.tar.gz"), u"ARCHIV~1.GZ");
+
+  // The same names in another order give the same aliases.
+  const std::vector<std::string> reversed(names.rbegin(), names.rend());
+  EXPECT_EQ(MakeDirectoryAliases(reversed), aliases);
+}
+
+TEST(ShortAlias, ManySimilarNamesStayUnique) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 300; ++i) names.push_back("Long file name " + std::to_string(i) + ".txt");
+  const auto aliases = MakeDirectoryAliases(names);
+  std::set<std::u16string> distinct;
+  for (const auto& [name, alias] : aliases) {
+    EXPECT_LE(alias.size(), 12u) << name;
+    distinct.insert(alias);
+  }
+  EXPECT_EQ(distinct.size(), names.size());
+  EXPECT_EQ(distinct.count(u"LONGFI~1.TXT"), 1u);
+  EXPECT_EQ(distinct.count(u"LONGF~10.TXT"), 1u);
+  EXPECT_EQ(distinct.count(u"LONG~100.TXT"), 1u);
+}
+
+TEST(FindSearch, ListsDotsFirstThenNamesInByteOrder) {
+  TempDir dir;
+  dir.Write("b.txt", "bb");
+  dir.Write("A.txt", "a");
+  dir.Mkdir("sub");
+  dir.Write(".hidden", "h");
+  const auto all = List(dir / "*.*");
+  EXPECT_EQ(Names(all), (std::vector<std::string>{".", "..", ".hidden", "A.txt", "b.txt", "sub"}));
+  EXPECT_EQ(all[0].attributes, FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(all[2].attributes, FILE_ATTRIBUTE_HIDDEN);
+  EXPECT_EQ(all[3].attributes, FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(all[4].size, 2u);
+  EXPECT_EQ(all[5].attributes, FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(all[5].size, 0u);
+  EXPECT_EQ(all[2].alias, "HIDDEN~1");
+  EXPECT_EQ(all[3].alias, "");
+
+  EXPECT_EQ(Names(List(dir / "*.TXT")), (std::vector<std::string>{"A.txt", "b.txt"}));
+  EXPECT_TRUE(List(dir / "*.none").empty());
+  EXPECT_TRUE(List(dir / "missing/*").empty());
+}
+
+TEST(FindSearch, ReadOnlyWithoutWriteBits) {
+  TempDir dir;
+  const std::string file = dir.Write("locked.txt", "x");
+  chmod(file.c_str(), 0444);
+  const auto found = List(dir / "locked.txt");
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].attributes, FILE_ATTRIBUTE_READONLY);
+}
+
+TEST(FindSearch, FollowsLinksButNeverEntersALoop) {
+  TempDir dir;
+  dir.Write("data/file.txt", "content");
+  ASSERT_EQ(symlink((dir / "data").c_str(), (dir / "data/self").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "data/file.txt").c_str(), (dir / "data/alias.txt").c_str()), 0);
+  ASSERT_EQ(symlink((dir / "nowhere").c_str(), (dir / "data/dangling").c_str()), 0);
+  ASSERT_EQ(mkfifo((dir / "data/pipe").c_str(), 0644), 0);
+  const auto found = List(dir / "data/*");
+  EXPECT_EQ(Names(found), (std::vector<std::string>{".", "..", "alias.txt", "file.txt"}));
+  EXPECT_EQ(found[2].size, 7u);
+  // A link to an ancestor further up is a loop too.
+  dir.Mkdir("data/deep");
+  ASSERT_EQ(symlink(dir.path().c_str(), (dir / "data/deep/top").c_str()), 0);
+  EXPECT_EQ(Names(List(dir / "data/deep/*")), (std::vector<std::string>{".", ".."}));
+}
+
+TEST(FindSearch, NamesThatAreNotUtf8StillOpen) {
+  TempDir dir;
+  const std::string raw = "caf\xE9.txt";  // Latin-1 bytes
+  dir.Write(raw, "bytes");
+  const auto found = List(dir / "*.txt");
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].name, raw);
+  WIN32_FIND_DATAW fd;
+  ASSERT_TRUE(FindFile(Utf8ToUtf16(dir / raw), fd));
+  EXPECT_EQ(FindFileSize(fd), 5u);
+  EXPECT_EQ(Utf16ToUtf8(FindAlternateName(fd)), "CAF_~1.TXT");
+}
+
+TEST(FindSearch, UnreadableDirectoryListsNothing) {
+  TempDir dir;
+  dir.Write("closed/secret.txt", "s");
+  chmod((dir / "closed").c_str(), 0);
+  const std::string pattern = dir / "closed/*";
+  EXPECT_TRUE(test::RunUnprivileged([&] { return List(pattern).empty(); }));
+}
+
+TEST(FindFile, LiteralLookupWithTheDirectorysAlias) {
+  TempDir dir;
+  dir.Write("Annual Report.doc", "r");
+  dir.Write("star*.txt", "s");
+  dir.Write("starry.txt", "t");
+  WIN32_FIND_DATAW fd;
+  ASSERT_TRUE(FindFile(Utf8ToUtf16(dir / "Annual Report.doc"), fd));
+  EXPECT_EQ(Utf16ToUtf8(FindName(fd)), "Annual Report.doc");
+  EXPECT_EQ(Utf16ToUtf8(FindAlternateName(fd)), "ANNUAL~1.DOC");
+  ASSERT_TRUE(FindFile(Utf8ToUtf16(dir / "star*.txt"), fd));
+  EXPECT_EQ(FindFileSize(fd), 1u);
+  EXPECT_FALSE(FindFile(Utf8ToUtf16(dir / "missing.txt"), fd));
+  ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0644), 0);
+  EXPECT_FALSE(FindFile(Utf8ToUtf16(dir / "pipe"), fd));
+
+  // A file added to the directory changes the aliases seen afterwards.
+  dir.Write("Annual Report (old).doc", "o");
+  ASSERT_TRUE(FindFile(Utf8ToUtf16(dir / "Annual Report.doc"), fd));
+  EXPECT_EQ(Utf16ToUtf8(FindAlternateName(fd)), "ANNUAL~2.DOC");
+}
+
+}  // namespace
+}  // namespace orvex
