@@ -1,4 +1,4 @@
-// Error numbers, their texts, and the status values of the component.
+// The texts of the error numbers.
 #ifndef ORVEX_COMPONENT_ERROR_TEXT_H_
 #define ORVEX_COMPONENT_ERROR_TEXT_H_
 
@@ -6,35 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "image/component_status.h"
+#include "pipeline/job_errors.h"
+
 namespace orvex {
-
-// Job errors.  Any other non-zero number is a drive error: additional sense
-// code x 256 + qualifier (never below 256).
-enum TErrorNumber : uint32_t {
-  kErrorNone = 0,
-  kErrorNotPrepared = 1,   // no current layout, or the producer stopped on an abort
-  kErrorOpening = 2,       // a source file or the image to burn cannot be opened
-  kErrorCreating = 3,      // the image file cannot be created
-  kErrorAborted = 4,       // AbortOperation
-  kErrorReading = 5,       // a source cannot be read, or reads short of its size
-  kErrorWriting = 6,       // the image file cannot be written
-};
-
-// ComponentStatus values.
-enum TComponentStatus : uint16_t {
-  kStatusIdle = 0,
-  kStatusWriting = 1,
-  kStatusErasing = 2,
-  kStatusBackgroundFormat = 3,
-  kStatusClosingSession = 4,
-  kStatusClosingDisc = 5,  // reserved: no job sets it
-  kStatusPreparing = 6,
-  kStatusAborting = 7,
-  kStatusImporting = 8,
-  kStatusBurnError = 9,
-  kStatusVerifying = 10,
-  kStatusSmartReferences = 11,
-};
 
 // Room of the buffers the texts are built in (terminator not counted).
 constexpr size_t kErrorTextBytes = 256;

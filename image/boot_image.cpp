@@ -43,9 +43,4 @@ bool TImageLayout::SetBootImage(const std::string& path) {
   return true;
 }
 
-void TImageLayout::ClearAll() {
-  TContentTree::ClearAll();
-  BootImage.clear();
-}
-
 }  // namespace orvex

@@ -36,6 +36,19 @@ using TAddFileEvent =
 using TGetDataEvent = std::function<void(TObject* Sender, pFileEntry FileEntry, uint64_t Position,
                                          void* Buffer, uint32_t& Size)>;
 
+// Where the UDF bridge puts an entry: sectors relative to the start of the
+// image being written, set by the layout.
+struct UDFFileInformation {
+  uint32_t FileICB_LSOffsetWRTSession = 0;  // the file entry of a file
+};
+
+struct UDFDirectoryInformation {
+  uint16_t FileLinkCount = 0;               // 1 + subdirectories
+  uint64_t InformationLength = 0;           // bytes of its file identifier descriptors
+  uint32_t DirICB_LSOffsetWRTSession = 0;   // its file entry
+  uint32_t DirData_LSOffsetWRTSession = 0;  // its first directory data sector
+};
+
 struct TFileEntry {
   char ShortName[16] = {};        // the 8.3 name, 8-bit, zero-terminated
   std::u16string LongName;        // the long name on the disc
@@ -57,6 +70,7 @@ struct TFileEntry {
   pDirEntry DirRecord = nullptr;  // the directory this entry stands for; null for a file
   std::string Hash;               // content digest, 32 hexadecimal digits
   pFileEntry ReferenceEntry = nullptr;  // the entry whose data this one shares
+  UDFFileInformation UDFFileInfo;
 };
 
 struct TDirEntry {
@@ -65,6 +79,15 @@ struct TDirEntry {
   char ShortName[16] = {};         // the 8.3 name in upper case; "ROOT_DIR" for the root
   uint8_t DirNameLength = 0;       // bytes in ShortName
   uint8_t DirNameLengthJ = 0;      // UTF-16 units in LongName
+  // Set by the layout: the extents of the ISO 9660 and Joliet trees (bytes,
+  // whole sectors), their sectors relative to each tree's directory area,
+  // and the 1-based position in the path tables.
+  uint32_t DirSize = 0;
+  uint32_t DirSizeJ = 0;
+  uint32_t Address = 0;
+  uint32_t AddressJ = 0;
+  uint16_t number = 0;
+  UDFDirectoryInformation UDFDirInfo;
   pFileEntry Files = nullptr;      // head of the entry list, in insertion order
   pFileEntry LastFile = nullptr;   // its tail, so that appending costs O(1)
   TNameIndex Names;                // the list's entries by long name, ignoring case

@@ -1,0 +1,23 @@
+// The error numbers a job leaves pending for the component to report.
+#ifndef ORVEX_PIPELINE_JOB_ERRORS_H_
+#define ORVEX_PIPELINE_JOB_ERRORS_H_
+
+#include <cstdint>
+
+namespace orvex {
+
+// Job errors.  Any other non-zero number is a drive error: additional sense
+// code x 256 + qualifier (never below 256).
+enum TErrorNumber : uint32_t {
+  kErrorNone = 0,
+  kErrorNotPrepared = 1,   // no current layout, or the producer stopped on an abort
+  kErrorOpening = 2,       // a source file or the image to burn cannot be opened
+  kErrorCreating = 3,      // the image file cannot be created
+  kErrorAborted = 4,       // AbortOperation
+  kErrorReading = 5,       // a source cannot be read, or reads short of its size
+  kErrorWriting = 6,       // the image file cannot be written
+};
+
+}  // namespace orvex
+
+#endif  // ORVEX_PIPELINE_JOB_ERRORS_H_
