@@ -38,11 +38,14 @@ uint8_t* PutDescriptor(const TImageLayout& layout, THeaderSink& sink, const TDes
   return p;
 }
 
+// The primary descriptor carries no escape sequences: readers that find the
+// UCS-2 escape in it take the primary tree for a Joliet tree and garble its
+// names.
 TDescriptorFields PrimaryFields(const TImageLayout& layout) {
   return {1,
           1,
           1,
-          !layout.ISO9660v1999FS,
+          false,
           layout.PathTableWidth,
           layout.PathTableExtentL,
           layout.path_table_extent_m,
@@ -75,7 +78,6 @@ void WriteIso1999Descriptor(const TImageLayout& layout, THeaderSink& sink) {
   fields.type = 2;
   fields.version = 2;
   fields.structure_version = 2;
-  fields.escapes = false;
   PutUpperLabel(PutDescriptor(layout, sink, fields) + 40, layout.VolumeLabel);
 }
 

@@ -7,6 +7,9 @@ ORVEX_JOBS=${ORVEX_JOBS:-$(nproc)}
 # Debian packages every build needs.
 ORVEX_BUILD_PACKAGES="cmake ninja-build g++ libgtest-dev libgmock-dev"
 
+# The readers that judge our images in the interop tests.
+ORVEX_TEST_PACKAGES="genisoimage xorriso libarchive-tools p7zip-full udftools"
+
 # ensure_packages PKG...: installs what is missing when run as root,
 # otherwise names what is missing and stops.
 ensure_packages() {

@@ -51,7 +51,7 @@ TEST_F(LayoutTest, PrimaryDescriptorFields) {
   EXPECT_EQ(pvd[6], 1);
   EXPECT_EQ(Text(pvd + 40, 32), std::string("MY DISC") + std::string(25, '\0'));
   ExpectBoth32(pvd + 80, 160 + 5);
-  EXPECT_EQ(Text(pvd + 88, 3), "%/@");
+  EXPECT_EQ(Text(pvd + 88, 3), std::string(3, '\0'));  // escapes belong to Joliet only
   EXPECT_EQ(GetLE16(pvd + 120), 1);
   EXPECT_EQ(GetBE16(pvd + 122), 1);
   EXPECT_EQ(GetLE16(pvd + 128), 2048);
@@ -80,7 +80,7 @@ TEST_F(LayoutTest, SupplementaryDescriptors) {
   const uint8_t* pvd = Sector(h, 16);
   const uint8_t* v1999 = Sector(h, 17);
   const uint8_t* joliet = Sector(h, 18);
-  EXPECT_EQ(Text(pvd + 88, 3), std::string(3, '\0'));  // no escapes with long names
+  EXPECT_EQ(Text(pvd + 88, 3), std::string(3, '\0'));
   EXPECT_EQ(v1999[0], 2);
   EXPECT_EQ(v1999[6], 2);
   EXPECT_EQ(v1999[881], 2);
@@ -227,9 +227,9 @@ TEST_F(LayoutTest, OverLongNamesAreCutAlike) {
   const auto joliet = Records(Sector(h, layout.file_and_dir_descriptor_extent_j), layout.RootDir->DirSizeJ);
   ASSERT_EQ(joliet.size(), 3u);
   for (const Record& r : joliet) EXPECT_LE(r.identifier.size(), 2 * kMaxJolietUnits);
-  EXPECT_EQ(joliet[0].identifier.size(), 220u);
+  EXPECT_EQ(joliet[0].identifier.size(), 206u);
   const uint8_t* jpt = Sector(h, layout.path_table_extent_j_l);
-  EXPECT_EQ(jpt[10], 220);  // the path table agrees with the directory record
+  EXPECT_EQ(jpt[10], 206);  // the path table agrees with the directory record
 
   const auto primary = Records(Sector(h, layout.FileDirDescriptorExtent), layout.RootDir->DirSize);
   ASSERT_EQ(primary.size(), 3u);

@@ -1,0 +1,247 @@
+// Images judged by readers nobody here wrote: isoinfo, xorriso, bsdtar, 7z
+// and udfinfo must open every image without complaint and see exactly the
+// source tree in every view the image carries.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+
+#include "../image/image_assembler.h"
+#include "component/orvex.h"
+#include "image/iso_records.h"
+#include "peer_tools.h"
+#include "platform/text_conversion.h"
+#include "source_tree.h"
+#include "support/temp_dir.h"
+
+namespace orvex::test {
+namespace {
+
+struct TOptions {
+  const char* name;
+  bool joliet, udf, iso1999;
+};
+
+// The plain ISO 9660 view as we wrote it: short names, upper-cased.
+TTreeFacts PrimaryFacts(const TImageLayout& layout, const TTreeFacts& source, const std::string& prefix) {
+  TTreeFacts facts;
+  const TIsoTree tree = PrimaryTree(layout.ISO9660v1999FS);
+  std::vector<std::pair<const TDirEntry*, std::string>> pending = {{layout.RootDir, ""}};
+  while (!pending.empty()) {
+    auto [dir, path] = pending.back();
+    pending.pop_back();
+    for (const TFileEntry* e = dir->Files; e != nullptr; e = e->NextFile) {
+      const std::string name = path + tree.Identifier(*e);
+      if (e->DirRecord != nullptr) {
+        facts.emplace(name, TEntryFacts{true, 0, 0});
+        pending.emplace_back(e->DirRecord, name + "/");
+      } else {
+        const std::string source_path = Utf16ToUtf8(e->Path).substr(prefix.size() + 1);
+        facts.emplace(name, source.find(source_path)->second);
+      }
+    }
+  }
+  return facts;
+}
+
+// The source as a long-name view shows it, with names cut to what the view holds.
+TTreeFacts LongNameFacts(const TTreeFacts& source, bool joliet) {
+  TTreeFacts facts;
+  for (const auto& [path, f] : source) {
+    std::string cut;
+    for (const auto& part : std::filesystem::path(path)) {
+      const std::u16string name = Utf8ToUtf16(part.string());
+      if (!cut.empty()) cut += "/";
+      cut += joliet ? Utf16ToUtf8(CutUtf16(name, kMaxJolietUnits))
+                    : std::string(CutUtf8(part.string(), kMaxIso1999Bytes));
+    }
+    facts.emplace(cut, f);
+  }
+  return facts;
+}
+
+// What a tool said that is a complaint.  One note is not: the boot image is
+// in no directory, and xorriso's library then cannot tell its size for
+// modifying the image (it says the same of images genisoimage makes with a
+// hidden boot image).
+bool IsAscii(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Names as a reader that shows ISO 8859-1 prints them: each UTF-16 unit
+// beyond it as "_", read back as UTF-8.
+TTreeFacts Latin1Names(const TTreeFacts& facts) {
+  TTreeFacts out;
+  for (const auto& [path, f] : facts) {
+    std::u16string name = Utf8ToUtf16(path);
+    for (char16_t& unit : name) unit = unit > 0xFF ? u'_' : unit;
+    out.emplace(Utf16ToUtf8(name), f);
+  }
+  return out;
+}
+
+// xorriso also reads primary-tree names as ASCII: when they are 8-bit text
+// (ISO 9660:1999 names without a Joliet tree) it warns about every non-ASCII
+// one, and mangles it.
+std::string Complaints(const TToolResult& r, const std::string& tool, bool eight_bit_primary = false) {
+  static const std::regex kComplaint(R"(WARNING|FAILURE|SORRY|ERROR|Error|Warning|error)");
+  static const std::regex kHiddenBoot(R"(libisofs: WARNING : Found hidden El-Torito image\. Its size could not be figured out, so image modify or boot image patching may lead to bad results\.\n)");
+  static const std::regex kCharset(R"(libisofs: WARNING : Cannot convert from charset ASCII to UTF-8\n(libisofs: NOTE :  > Caused by: Charset conversion error\n)?)");
+  std::string err = std::regex_replace(r.err, kHiddenBoot, "");
+  if (eight_bit_primary) err = std::regex_replace(err, kCharset, "");
+  if (r.status != 0 || std::regex_search(err, kComplaint) || std::regex_search(r.out, std::regex("Warnings:|Errors:"))) {
+    return tool + " complained (status " + std::to_string(r.status) + "):\n" + r.err + r.out.substr(0, 2000);
+  }
+  return "";
+}
+
+class InteropTest : public ::testing::TestWithParam<std::tuple<TOptions, int>> {
+ protected:
+  static void SetUpTestSuite() {
+    for (const char* tool : {"isoinfo", "xorriso", "bsdtar", "7z", "udfinfo"}) {
+      if (!ToolAvailable(tool)) GTEST_FAIL() << tool << " is missing; scripts/test.sh installs it";
+    }
+    source_ = new TempDir();
+    MakeAwkwardTree(source_->path() + "/src");
+    facts_ = new TTreeFacts(DiskTreeFacts(source_->path() + "/src"));
+    source_->Write("boot/sector.bin", std::string(2048, 'S'));
+    std::string floppy(1'474'560, '\0');
+    for (size_t i = 0; i < floppy.size(); ++i) floppy[i] = static_cast<char>(i * 7 / 512);
+    source_->Write("boot/floppy.img", floppy);
+  }
+  static void TearDownTestSuite() {
+    delete facts_;
+    delete source_;
+  }
+
+  static TempDir* source_;
+  static TTreeFacts* facts_;
+  TempDir work_;
+};
+
+TempDir* InteropTest::source_ = nullptr;
+TTreeFacts* InteropTest::facts_ = nullptr;
+
+TEST_P(InteropTest, ReadersSeeTheSourceTree) {
+  const auto [options, boot] = GetParam();
+  TOrvex disc(nullptr);
+  disc.ClearAll();
+  disc.SetJolietFileSystem(options.joliet);
+  disc.SetUDFBridge(options.udf);
+  disc.SetISO9660v1999FS(options.iso1999);
+  disc.SetVolumeID("Interop Test");
+  const std::string boot_file = boot == 0 ? "" : source_->path() + (boot == 1 ? "/boot/sector.bin" : "/boot/floppy.img");
+  if (!boot_file.empty()) disc.SetBootImage(boot_file);
+  const std::string src = source_->path() + "/src";
+  ASSERT_NE(disc.InsertDir("\\", src, "*", true, false), nullptr);
+  disc.CDFiles.Prepare();
+  const std::string image = work_ / "test.iso";
+  ASSERT_EQ(AssembleImage(disc.CDFiles, image), "");
+  if (const char* keep = std::getenv("ORVEX_KEEP_IMAGES")) {
+    std::filesystem::copy_file(image, std::string(keep) + "/" + options.name + "-" + std::to_string(boot) + ".iso",
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+
+  std::string complaint;
+  // The plain ISO 9660 view: one record per entry, right sizes and contents.
+  const TTreeFacts primary = PrimaryFacts(disc.CDFiles, *facts_, src);
+  const TTreeFacts plain = IsoinfoFacts(image, false, &complaint);
+  EXPECT_EQ(complaint, "");
+  EXPECT_TRUE(plain == primary) << DescribeDifferences(primary, plain);
+
+  const TTreeFacts joliet_view = LongNameFacts(*facts_, true);
+  if (options.joliet) {
+    // isoinfo prints Joliet names in ISO 8859-1, other characters as "_".
+    const TTreeFacts joliet = IsoinfoFacts(image, true, &complaint);
+    EXPECT_EQ(complaint, "");
+    const TTreeFacts latin1_view = Latin1Names(joliet_view);
+    EXPECT_TRUE(joliet == latin1_view) << DescribeDifferences(latin1_view, joliet);
+  }
+
+  // The long-name view the archive readers extract: Joliet when present,
+  // else the ISO 9660:1999 names of the primary tree.
+  const bool long_names = options.joliet || options.iso1999;
+  const TTreeFacts long_view = options.joliet ? joliet_view : LongNameFacts(*facts_, false);
+  // 7z also shows the boot image, as a file of a [BOOT] folder.
+  TTreeFacts with_boot = long_view;
+  if (boot != 0) {
+    with_boot.emplace("[BOOT]", TEntryFacts{true, 0, 0});
+    with_boot.emplace(boot == 1 ? "[BOOT]/Boot-NoEmul.img" : "[BOOT]/Boot-1.44M.img",
+                      DiskTreeFacts(source_->path() + "/boot").find(boot == 1 ? "sector.bin" : "floppy.img")->second);
+  }
+  for (const std::vector<std::string>& extract :
+       {std::vector<std::string>{"bsdtar", "-xf", image, "-C"},
+        std::vector<std::string>{"7z", "x", "-y", "-tiso", image, "-o"},
+        std::vector<std::string>{"xorriso", "-osirrox", "on", "-indev", image, "-extract", "/"}}) {
+    const std::string out = work_.Mkdir(extract[0]);
+    std::vector<std::string> argv = extract;
+    if (argv.back() == "-o") argv.back() += out; else argv.push_back(out);
+    const TToolResult r = RunTool(argv);
+    if (!long_names) {  // 8.3 names need not be unique: nothing to extract by name
+      EXPECT_EQ(Complaints(r, extract[0]), "");
+      continue;
+    }
+    TTreeFacts seen = DiskTreeFacts(out);
+    TTreeFacts expected = extract[0] == "7z" ? with_boot : long_view;
+    const bool eight_bit_primary = extract[0] == "xorriso" && !options.joliet;
+    if (eight_bit_primary) {
+      // Names xorriso mangled aside, everything must be exact, and nothing lost.
+      EXPECT_EQ(seen.size(), expected.size());
+      std::erase_if(expected, [](const auto& e) { return !IsAscii(e.first); });
+      std::erase_if(seen, [&](const auto& e) { return expected.count(e.first) == 0; });
+    }
+    EXPECT_EQ(Complaints(r, extract[0], eight_bit_primary), "");
+    EXPECT_TRUE(seen == expected) << extract[0] << ":\n" << DescribeDifferences(expected, seen);
+  }
+
+  if (options.udf) {
+    const std::string out = work_.Mkdir("udf");
+    EXPECT_EQ(Complaints(RunTool({"7z", "x", "-y", "-tudf", image, "-o" + out}), "7z -tudf"), "");
+    const TTreeFacts seen = DiskTreeFacts(out);
+    EXPECT_TRUE(seen == *facts_) << DescribeDifferences(*facts_, seen);
+    const TToolResult info = RunTool({"udfinfo", image});
+    EXPECT_EQ(Complaints(info, "udfinfo"), "");
+    EXPECT_NE(info.out.find("label=Interop Test"), std::string::npos) << info.out;
+  }
+
+  if (boot != 0) {
+    const TToolResult r = RunTool({"xorriso", "-indev", image, "-report_el_torito", "plain"});
+    EXPECT_EQ(Complaints(r, "xorriso", !options.joliet), "");
+    std::smatch m;
+    static const std::regex kBootLine(R"(El Torito boot img :\s+1\s+BIOS\s+y\s+(\S+)\s+\S+\s+\S+\s+(\d+)\s+(\d+))");
+    ASSERT_TRUE(std::regex_search(r.out, m, kBootLine)) << r.out;
+    EXPECT_EQ(m[1], boot == 1 ? "none" : "fd1.4");
+    EXPECT_EQ(std::stoul(m[2]), boot == 1 ? 4u : 1u);
+    EXPECT_EQ(std::stoul(m[3]), disc.CDFiles.BootImageLocation);
+    std::ifstream in(image, std::ios::binary), want(boot_file, std::ios::binary);
+    std::string expected((std::istreambuf_iterator<char>(want)), std::istreambuf_iterator<char>());
+    std::string actual(expected.size(), '\0');
+    in.seekg(std::streamoff{disc.CDFiles.BootImageLocation} * 2048);
+    in.read(actual.data(), static_cast<std::streamsize>(actual.size()));
+    EXPECT_TRUE(actual == expected) << "the boot image's bytes differ";
+  }
+}
+
+const TOptions kOptionSets[] = {
+    {"iso", false, false, false},
+    {"joliet", true, false, false},
+    {"joliet-udf", true, true, false},
+    {"iso1999", false, false, true},
+};
+
+std::string CaseName(const ::testing::TestParamInfo<std::tuple<TOptions, int>>& param) {
+  static const char* kBoot[] = {"", "_boot2048", "_boot144"};
+  std::string name = std::get<0>(param.param).name;
+  for (char& c : name) c = c == '-' ? '_' : c;
+  return name + kBoot[std::get<1>(param.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(OptionSets, InteropTest,
+                         ::testing::Combine(::testing::ValuesIn(kOptionSets), ::testing::Values(0, 1, 2)),
+                         CaseName);
+
+}  // namespace
+}  // namespace orvex::test

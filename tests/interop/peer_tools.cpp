@@ -1,0 +1,173 @@
+#include "peer_tools.h"
+
+#include "platform/text_conversion.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+extern char** environ;
+
+namespace orvex::test {
+namespace {
+
+std::string ReadAll(int fd) {
+  std::string out;
+  char buffer[65536];
+  for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<size_t>(n));
+  return out;
+}
+
+std::string ReadRange(const std::string& image, uint64_t offset, uint64_t size) {
+  std::ifstream in(image, std::ios::binary);
+  in.seekg(static_cast<std::streamoff>(offset));
+  std::string bytes(size, '\0');
+  in.read(bytes.data(), static_cast<std::streamsize>(size));
+  bytes.resize(static_cast<size_t>(in.gcount()));
+  return bytes;
+}
+
+}  // namespace
+
+TToolResult RunTool(const std::vector<std::string>& argv) {
+  TToolResult result;
+  // Both outputs go to files: a pipe could fill up while we wait.
+  char out_name[] = "/tmp/orvex-tool-out-XXXXXX";
+  char err_name[] = "/tmp/orvex-tool-err-XXXXXX";
+  const int out_fd = mkstemp(out_name);
+  const int err_fd = mkstemp(err_name);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
+  posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  pid_t pid;
+  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  lseek(out_fd, 0, SEEK_SET);
+  lseek(err_fd, 0, SEEK_SET);
+  result.out = ReadAll(out_fd);
+  result.err = ReadAll(err_fd);
+  close(out_fd);
+  close(err_fd);
+  unlink(out_name);
+  unlink(err_name);
+  return result;
+}
+
+bool ToolAvailable(const std::string& name) {
+  return RunTool({"sh", "-c", "command -v " + name}).status == 0;
+}
+
+uint64_t Fingerprint(const std::string& bytes) {
+  uint64_t h = 0xcbf29ce484222325ull;
+  for (unsigned char c : bytes) h = (h ^ c) * 0x100000001b3ull;
+  return h;
+}
+
+TTreeFacts DiskTreeFacts(const std::string& root) {
+  TTreeFacts facts;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    const std::string path = std::filesystem::relative(entry.path(), root).string();
+    TEntryFacts f;
+    if (entry.is_directory()) {
+      f.directory = true;
+    } else {
+      std::ifstream in(entry.path(), std::ios::binary);
+      std::stringstream content;
+      content << in.rdbuf();
+      f.size = content.str().size();
+      f.fingerprint = Fingerprint(content.str());
+    }
+    facts.emplace(path, f);
+  }
+  return facts;
+}
+
+TTreeFacts IsoinfoFacts(const std::string& image, bool joliet, std::string* complaint) {
+  std::vector<std::string> argv = {"isoinfo", "-l", "-i", image};
+  if (joliet) argv.push_back("-J");
+  const TToolResult r = RunTool(argv);
+  // Joliet names come out in ISO 8859-1; primary names as the bytes recorded.
+  const auto decode = [joliet](const std::string& text) {
+    if (!joliet) return text;
+    std::u16string wide;
+    for (unsigned char c : text) wide += static_cast<char16_t>(c);
+    return Utf16ToUtf8(wide);
+  };
+  if (r.status != 0 || !r.err.empty()) *complaint = "isoinfo: status " + std::to_string(r.status) + ": " + r.err;
+  // "Directory listing of /A/B/" then one line per record:
+  // "d---------   0    0    0            2048 Dec  8 2026 [     20 02]  NAME "
+  static const std::regex kDirectory(R"(^Directory listing of /(.*)$)");
+  static const std::regex kRecord(
+      R"(^(.)\S{9}\s+\d+\s+\d+\s+\d+\s+(\d+) \S+\s+\d+\s+\d+ \[\s*(\d+) ([0-9A-Fa-f]{2})\]  (.*) $)");
+  TTreeFacts facts;
+  std::string directory;
+  std::istringstream lines(r.out);
+  std::string pending_name;  // a multi-extent file still collecting extents
+  TEntryFacts pending;
+  std::string pending_bytes;
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch m;
+    if (std::regex_match(line, m, kDirectory)) {
+      directory = decode(m[1]);
+      continue;
+    }
+    if (!std::regex_match(line, m, kRecord)) continue;
+    const std::string name = decode(m[5]);
+    if (name == "." || name == "..") continue;
+    const int flags = std::stoi(m[4], nullptr, 16);
+    const std::string path = directory + name;
+    if (m[1] == "d") {
+      facts.emplace(path, TEntryFacts{true, 0, 0});
+      continue;
+    }
+    const uint64_t size = std::stoull(m[2]);
+    const uint64_t extent = std::stoull(m[3]);
+    if (pending_name != path) pending_bytes.clear();
+    pending_name = path;
+    pending_bytes += size == 0 ? std::string() : ReadRange(image, extent * 2048, size);
+    if ((flags & 0x80) != 0) continue;  // more extents follow
+    pending.size = pending_bytes.size();
+    pending.fingerprint = Fingerprint(pending_bytes);
+    facts.emplace(path, pending);
+    pending_name.clear();
+  }
+  return facts;
+}
+
+std::string DescribeDifferences(const TTreeFacts& expected, const TTreeFacts& actual) {
+  std::ostringstream out;
+  auto describe = [](const TEntryFacts& f) {
+    return f.directory ? std::string("dir") : std::to_string(f.size) + " bytes #" + std::to_string(f.fingerprint % 100000);
+  };
+  int shown = 0;
+  for (const auto& [path, facts] : expected) {
+    bool found = false;
+    auto range = actual.equal_range(path);
+    for (auto it = range.first; it != range.second; ++it) found |= it->second == facts;
+    if (!found && shown++ < 20) out << "  missing or different: " << path << " (" << describe(facts) << ")\n";
+  }
+  for (const auto& [path, facts] : actual) {
+    bool found = false;
+    auto range = expected.equal_range(path);
+    for (auto it = range.first; it != range.second; ++it) found |= it->second == facts;
+    if (!found && shown++ < 40) out << "  unexpected: " << path << " (" << describe(facts) << ")\n";
+  }
+  return out.str();
+}
+
+}  // namespace orvex::test

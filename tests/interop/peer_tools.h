@@ -1,0 +1,50 @@
+// Running the peer tools that judge our images, and reading their answers.
+#ifndef ORVEX_TESTS_INTEROP_PEER_TOOLS_H_
+#define ORVEX_TESTS_INTEROP_PEER_TOOLS_H_
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace orvex::test {
+
+struct TToolResult {
+  int status = -1;  // the exit status, -1 when the tool could not run
+  std::string out;
+  std::string err;
+};
+
+// Runs `argv` (no shell), capturing both outputs.
+TToolResult RunTool(const std::vector<std::string>& argv);
+
+bool ToolAvailable(const std::string& name);
+
+// What a view of an image holds: path (with "/" separators, no leading
+// "/") -> size and a fingerprint of the content ("" for directories).
+struct TEntryFacts {
+  bool directory = false;
+  uint64_t size = 0;
+  uint64_t fingerprint = 0;
+  bool operator==(const TEntryFacts&) const = default;
+};
+using TTreeFacts = std::multimap<std::string, TEntryFacts>;
+
+// A fingerprint of bytes (FNV-1a, 64 bits).
+uint64_t Fingerprint(const std::string& bytes);
+
+// The facts of a directory tree on disk.
+TTreeFacts DiskTreeFacts(const std::string& root);
+
+// Lists an image's primary or Joliet tree with `isoinfo -l` and reads each
+// file's content at the extent isoinfo reports.  Records of a multi-extent
+// file are joined.  Joliet names are shown as isoinfo prints them: ISO
+// 8859-1, other characters as "_".
+TTreeFacts IsoinfoFacts(const std::string& image, bool joliet, std::string* complaint);
+
+// A printable account of the differences between two views.
+std::string DescribeDifferences(const TTreeFacts& expected, const TTreeFacts& actual);
+
+}  // namespace orvex::test
+
+#endif  // ORVEX_TESTS_INTEROP_PEER_TOOLS_H_
