@@ -82,9 +82,13 @@ class TTestVolume : public TSectorReader {
   }
   void Terminator(uint32_t n) { Descriptor(n, 255, 0, 0); }
 
-  // Writes one record at `offset` of sector `n`; returns the offset after it.
+  // Writes one record at `offset` of sector `n`, cut at the sector's end
+  // when it runs past it; returns the offset after it.
   size_t Record(uint32_t n, size_t offset, const TRecordSpec& record) {
-    return offset + Put(Sector(n) + offset, record);
+    uint8_t bytes[256];
+    const size_t length = Put(bytes, record);
+    std::memcpy(Sector(n) + offset, bytes, std::min(length, kSectorSize - offset));
+    return offset + length;
   }
 
   // A directory at `extent`: "." and "..", then `entries`, each record in
