@@ -6,6 +6,8 @@ ORVEX_JOBS=${ORVEX_JOBS:-$(nproc)}
 
 # Debian packages every build needs.
 ORVEX_BUILD_PACKAGES="cmake ninja-build g++ libgtest-dev libgmock-dev"
+# Debian packages the tests add: image makers and judges, the fuzz target's compiler and runtime, openssl for bench/md5_bench.sh.
+ORVEX_TEST_PACKAGES="genisoimage xorriso clang libclang-rt-14-dev openssl"
 
 # ensure_packages PKG...: installs what is missing when run as root,
 # otherwise names what is missing and stops.
