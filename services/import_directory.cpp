@@ -96,6 +96,7 @@ std::optional<TDirectoryWalk::TRange> TDirectoryWalk::Claim(uint32_t extent,
 }
 
 void TDirectoryWalk::Run(uint32_t extent, uint32_t data_length, pDirEntry dest) {
+  // Nothing is claimed yet, so the root always gets its range.
   const std::optional<TRange> root = Claim(extent, data_length);
   frames_.emplace_back(dest, root->first, root->end);
   while (!frames_.empty()) {
