@@ -14,19 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "image/sectors.h"
 #include "image/udf_bridge_info.h"
 #include "tree/content_tree.h"
 
 namespace orvex {
 
-constexpr uint32_t kSectorSize = 2048;
-constexpr uint32_t kPacketSectors = 32;
-
 // A volume label holds at most this many characters.
 constexpr size_t kVolumeLabelChars = 31;
-
-// Bytes rounded up to whole sectors (0 for 0), on 64-bit counts.
-constexpr uint64_t Sectors(uint64_t bytes) { return (bytes + kSectorSize - 1) / kSectorSize; }
 
 // Whether the image carries this entry's data in its own sectors: a file
 // that is not empty, not imported from an earlier session and not a

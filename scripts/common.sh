@@ -6,9 +6,9 @@ ORVEX_JOBS=${ORVEX_JOBS:-$(nproc)}
 
 # Debian packages every build needs.
 ORVEX_BUILD_PACKAGES="cmake ninja-build g++ libgtest-dev libgmock-dev"
-
-# The readers that judge our images in the interop tests.
-ORVEX_TEST_PACKAGES="genisoimage xorriso libarchive-tools p7zip-full udftools"
+# Debian packages the tests add: the image makers and readers that judge our
+# images, the fuzz target's compiler and runtime, openssl for bench/md5_bench.sh.
+ORVEX_TEST_PACKAGES="genisoimage xorriso libarchive-tools p7zip-full udftools clang libclang-rt-14-dev openssl"
 
 # ensure_packages PKG...: installs what is missing when run as root,
 # otherwise names what is missing and stops.

@@ -20,4 +20,13 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 build_tree "$ORVEX_ROOT/build/asan" Debug -DORVEX_SANITIZE=address,undefined -DORVEX_BUILD_BENCH=OFF
 run_suite "$ORVEX_ROOT/build/asan"
 
-echo "orvex: all tests passed (normal and sanitizer builds)"
+# The fuzz targets, built with clang and libFuzzer, each run briefly.
+cmake -S "$ORVEX_ROOT" -B "$ORVEX_ROOT/build/fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER=clang++ -DORVEX_WERROR=ON -DORVEX_FUZZ=ON -DORVEX_SANITIZE=address,undefined \
+  -DORVEX_BUILD_BENCH=OFF >/dev/null || { echo "orvex: configuring build/fuzz failed" >&2; exit 1; }
+cmake --build "$ORVEX_ROOT/build/fuzz" -j "$ORVEX_JOBS" --target import_fuzzer ||
+  { echo "orvex: building the fuzz targets failed" >&2; exit 1; }
+ctest --test-dir "$ORVEX_ROOT/build/fuzz" --output-on-failure -L fuzz ||
+  { echo "orvex: fuzzing found a fault" >&2; exit 1; }
+
+echo "orvex: all tests passed (normal, sanitizer and fuzz builds)"

@@ -1,0 +1,40 @@
+// The directory walk of an import: the records of a directory tree on a
+// sector source become entries of the content tree.
+#ifndef ORVEX_SERVICES_IMPORT_DIRECTORY_H_
+#define ORVEX_SERVICES_IMPORT_DIRECTORY_H_
+
+#include <cstdint>
+
+#include "services/sector_reader.h"
+#include "services/volume_records.h"
+#include "tree/content_tree.h"
+
+namespace orvex {
+
+// Adds the directory whose records fill `data_length` bytes from sector
+// `extent` of `source`, and every directory below it, to `dest`.
+//
+// A subdirectory goes through MakeDir (an existing one of that name is
+// reused, so the trees merge) and is walked at once; a file goes through
+// AddEntry with its extent as the imported address, no source path, and
+// its recording time taken as UTC, so the tree's limits, the add-file
+// handler and ReplaceFile decide as for any entry.  A file recorded in
+// several sections (multi-extent records) is one entry of their summed
+// size, when its sections lie one after the other.
+//
+// The source is untrusted.  A record is read only when its length byte is
+// not 0, it starts before byte 2015 of its sector and it ends within the
+// sector; a sector that cannot be read is passed over.  A directory's
+// sectors end at its length, at the end of the source, or before the first
+// sector of a directory already walked; a directory that starts in one
+// already walked (a record referring back to a directory being read, or to
+// any extent read before) is left out, so no sector is read as a directory
+// twice and the walk ends.  Left out as well: a file whose data does not lie
+// within the source, a file whose sections do not join up, and a name that
+// is empty or holds a path separator ("\" or "/").
+void ImportDirectory(TContentTree& tree, TSectorReader& source, uint32_t extent,
+                     uint32_t data_length, pDirEntry dest, TNameEncoding encoding);
+
+}  // namespace orvex
+
+#endif  // ORVEX_SERVICES_IMPORT_DIRECTORY_H_

@@ -1,0 +1,36 @@
+// Session import and image mounting: the directory tree of a volume (an
+// image file, or later a session on a disc) added to the content tree as
+// imported entries, whose data stays where it lies.
+//
+// Names come from the tree the volume describes best, chosen by its
+// descriptor (see FindVolumeTree): Joliet names as UCS-2, any other tree's
+// names as 8-bit text.  Everything read is untrusted input (see
+// ImportDirectory).  Both routines run on the caller's thread, set no error
+// number, and hold ComponentStatus at 8 while they run and 0 after.
+#ifndef ORVEX_SERVICES_SESSION_IMPORT_H_
+#define ORVEX_SERVICES_SESSION_IMPORT_H_
+
+#include <cstdint>
+#include <string>
+
+#include "image/image_layout.h"
+#include "services/sector_reader.h"
+
+namespace orvex {
+
+// Imports the volume whose descriptors follow `session_start` on `source`
+// into `dest`.  False, with nothing imported, when no usable volume
+// descriptor is found; true otherwise, also when some of its directory
+// sectors could not be read.
+bool ImportVolume(TImageLayout& layout, TSectorReader& source, uint32_t session_start,
+                  pDirEntry dest);
+
+// Imports the tree of the image file ISOFileName into the root, merging
+// with what the tree holds.  False when the image cannot be opened, holds
+// no ISO 9660 volume, or the tree has no root (before the first ClearAll).
+// The image is closed when the call returns.
+bool MountISOImage(TImageLayout& layout, const std::string& ISOFileName);
+
+}  // namespace orvex
+
+#endif  // ORVEX_SERVICES_SESSION_IMPORT_H_

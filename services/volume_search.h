@@ -1,0 +1,36 @@
+// Which directory tree of a volume an import reads.
+#ifndef ORVEX_SERVICES_VOLUME_SEARCH_H_
+#define ORVEX_SERVICES_VOLUME_SEARCH_H_
+
+#include <cstdint>
+#include <optional>
+
+#include "services/sector_reader.h"
+#include "services/volume_records.h"
+
+namespace orvex {
+
+// The volume descriptor set starts 16 sectors into a session and, here,
+// ends at its terminator or with the sector 32 past the session start.
+constexpr uint32_t kFirstDescriptorSector = 16;
+constexpr uint32_t kLastDescriptorSector = 32;
+
+struct TVolumeTree {
+  uint32_t extent = 0;       // the root directory's first sector
+  uint32_t data_length = 0;  // its length in bytes
+  TNameEncoding encoding = TNameEncoding::Ucs2;
+};
+
+// The tree with the best names among the descriptors of the session that
+// starts at `session_start`: a Joliet tree (UCS-2 names) first, then
+// another supplementary tree (the ISO 9660:1999 one, 8-bit long names),
+// then the primary tree (8-bit 8.3 names); the first descriptor of each
+// kind counts.  A descriptor whose root record is unsound (it does not
+// parse, is no directory, or starts beyond the source) is passed over.
+// Empty when no usable descriptor is found; unreadable sectors count as no
+// descriptor.
+std::optional<TVolumeTree> FindVolumeTree(TSectorReader& source, uint32_t session_start);
+
+}  // namespace orvex
+
+#endif  // ORVEX_SERVICES_VOLUME_SEARCH_H_
