@@ -23,11 +23,13 @@ pDirEntry TOrvex::CreateDir(const std::string& DestPath, const std::string& DirN
 // Directory creation consults whatever add-file handler the latest insertion
 // copied; it does not copy the current one itself.
 pDirEntry TOrvex::CreateDirW(const std::u16string& DestPath, const std::u16string& DirName) {
+  if (!ReadyForJob()) return nullptr;
   return CDFiles.CreateDirW(DestPath, DirName);
 }
 
 pFileEntry TOrvex::InsertFile(const std::string& DestPath, const std::string& FileName) {
   CDFiles.cbAddFileEvent = on_add_file_;
+  if (!ReadyForJob()) return nullptr;
   std::u16string dest, file;
   if (!Convert(DestPath, 512, dest) || !Convert(FileName, 512, file)) return nullptr;
   return CDFiles.InsertFileW(dest, file, false);
@@ -35,6 +37,7 @@ pFileEntry TOrvex::InsertFile(const std::string& DestPath, const std::string& Fi
 
 pFileEntry TOrvex::InsertFileW(const std::u16string& DestPath, const std::u16string& FileName) {
   CDFiles.cbAddFileEvent = on_add_file_;
+  if (!ReadyForJob()) return nullptr;
   return CDFiles.InsertFileW(DestPath, FileName, true);
 }
 
@@ -42,6 +45,7 @@ pFileEntry TOrvex::InsertFileWithName(const std::string& DestPath, const std::st
                                       const std::string& LongNameOnDisc,
                                       const std::string& ShortNameOnDisc) {
   CDFiles.cbAddFileEvent = on_add_file_;
+  if (!ReadyForJob()) return nullptr;
   std::u16string dest, file, long_name, short_name;
   if (!Convert(DestPath, 2048, dest) || !Convert(FileName, 2048, file) ||
       !Convert(LongNameOnDisc, 256, long_name) || !Convert(ShortNameOnDisc, 64, short_name)) {
@@ -55,6 +59,7 @@ pFileEntry TOrvex::InsertFileWithNameW(const std::u16string& DestPath,
                                        const std::u16string& LongNameOnDisc,
                                        const std::u16string& ShortNameOnDisc) {
   CDFiles.cbAddFileEvent = on_add_file_;
+  if (!ReadyForJob()) return nullptr;
   return CDFiles.InsertFileWithNameW(DestPath, FileName, LongNameOnDisc, ShortNameOnDisc, true);
 }
 
@@ -62,6 +67,7 @@ pFileEntry TOrvex::InsertMemoryFile(const std::string& DestPath,
                                     const WIN32_FIND_DATAA& FindFileData,
                                     TGetDataEvent OnGetData) {
   CDFiles.cbAddFileEvent = on_add_file_;
+  if (!ReadyForJob()) return nullptr;
   std::u16string dest;
   WIN32_FIND_DATAW fd;
   if (!Convert(DestPath, 2048, dest) || !FindDataAToW(FindFileData, fd)) return nullptr;
@@ -72,12 +78,14 @@ pFileEntry TOrvex::InsertMemoryFileW(const std::u16string& DestPath,
                                      const WIN32_FIND_DATAW& FindFileData,
                                      TGetDataEvent OnGetData) {
   CDFiles.cbAddFileEvent = on_add_file_;
+  if (!ReadyForJob()) return nullptr;
   return CDFiles.InsertMemoryFileW(DestPath, FindFileData, std::move(OnGetData));
 }
 
 pDirEntry TOrvex::InsertDir(const std::string& DestPath, const std::string& DirPath,
                             const std::string& FileSpecs, bool Recursive, bool SavePath) {
   CDFiles.cbAddFileEvent = on_add_file_;
+  if (!ReadyForJob()) return nullptr;
   std::u16string dest, source, specs;
   if (!Convert(DestPath, 2048, dest) || !Convert(DirPath, 2048, source) ||
       !Convert(FileSpecs, 512, specs)) {
@@ -89,6 +97,7 @@ pDirEntry TOrvex::InsertDir(const std::string& DestPath, const std::string& DirP
 pDirEntry TOrvex::InsertDirW(const std::u16string& DestPath, const std::u16string& DirPath,
                              const std::u16string& FileSpecs, bool Recursive, bool SavePath) {
   CDFiles.cbAddFileEvent = on_add_file_;
+  if (!ReadyForJob()) return nullptr;
   return CDFiles.InsertDirW(DestPath, DirPath, FileSpecs, Recursive, SavePath, true);
 }
 

@@ -30,7 +30,11 @@ TOrvex::TOrvex(TComponent* AOwner) : TComponent(AOwner) {
   Device.CloseFH = true;
 }
 
-TOrvex::~TOrvex() = default;
+// A running job is aborted and waited for: its threads use the records.
+TOrvex::~TOrvex() {
+  if (CDFiles.JobRunning) AbortOperation();
+  CDFiles.Workers.JoinAll();
+}
 
 void TOrvex::SetVolumeID(const std::string& value) {
   const std::string_view text(value.c_str());  // up to the first zero byte
@@ -83,7 +87,9 @@ std::u16string TOrvex::ErrorStringW() {
   return Device.ErrStrW;
 }
 
-void TOrvex::ClearAll() { CDFiles.ClearAll(); }
+void TOrvex::ClearAll() {
+  if (ReadyForJob()) CDFiles.ClearAll();
+}
 
 void TOrvex::AbortOperation() {
   CDFiles.ErrorNumber = kErrorAborted;

@@ -153,6 +153,34 @@ class TOrvex : public TComponent {
   pDirEntry InsertDirW(const std::u16string& DestPath, const std::u16string& DirPath,
                        const std::u16string& FileSpecs, bool Recursive, bool SavePath);
 
+  // --- Jobs ---------------------------------------------------------------------
+  //
+  // One job runs at a time: while one runs, starting another returns false
+  // and changes nothing, and the tree stays as it is (insertions, ClearAll and
+  // Prepare do nothing).  A started job ends with exactly one event.
+
+  // Lays the tree out; returns the blocks the image needs (0 while a job runs).
+  uint32_t Prepare();
+
+  // Builds the image file `FileName` from the prepared layout.  False when
+  // nothing is written: no current Prepare (error 1), a job runs (no error),
+  // the file cannot be created (error 3, no event), or the run stopped while
+  // the queue filled (OnWriteDone has then reported the failure).  Blocks
+  // until the packet queue is full; the outcome arrives through OnWriteDone.
+  bool BuildISOImage(const std::string& FileName);
+  bool BuildISOImageW(const std::u16string& FileName);
+
+  // Finds identical files so that their data is written once; ends with
+  // OnGenerateSmartReferencesDone.  Run it after inserting and before
+  // Prepare.  False (nothing started) only while another job runs.
+  bool GenerateSmartReferences();
+
+  // Adds the tree of the image file to the root, as imported entries.  False
+  // when the image cannot be read as an ISO 9660 volume, or a job runs.
+  bool MountISOImage(const std::string& ISOFileName);
+
+  bool JobRunning() const { return CDFiles.JobRunning; }
+
   // --- Queries (ids out of range give the empty value) ------------------------
 
   uint32_t FilesCount() const { return static_cast<uint32_t>(CDFiles.FileCounter()); }
@@ -178,6 +206,8 @@ class TOrvex : public TComponent {
 
  private:
   uint32_t TakePendingError();
+  // Joins the threads of the job that ran last; false when one still runs.
+  bool ReadyForJob();
   const TFileEntry* FileAt(int32_t FileId) const;
   void Dispatch(const TCompletionRecord& record);
 

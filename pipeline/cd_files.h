@@ -13,7 +13,13 @@
 #include <utility>
 
 #include "image/image_layout.h"
+#include "pipeline/job_events.h"
+#include "pipeline/job_threads.h"
+#include "pipeline/packet_ring.h"
 #include "platform/completion_queue.h"
+#include "platform/file.h"
+#include "platform/object.h"
+#include "platform/thread_priority.h"
 
 namespace orvex {
 
@@ -51,6 +57,30 @@ class TCDFiles : public TImageLayout {
   std::atomic<uint32_t> VerifyProgress{0};
   std::atomic<uint32_t> SmartReferencesSize{0};  // blocks to examine
   std::atomic<uint32_t> SmartReferencesProgress{0};
+
+  // --- The image job -----------------------------------------------------------
+  bool SaveToISOImage = false;   // the packets go to an image file
+  bool BurnISOImage = false;     // the source is an existing image file
+  std::u16string ISOFileName;    // the image file's name
+  TFile ISOImage;                // the image file being written
+  TWriteDoneEvent cbWriteDone;   // the done event of the running write job
+  TSmartRefGenDoneEvent cbGenSmRefEvent;  // the done event of the smart-reference search
+
+  // --- The packet queue, between the cache and the write thread ---------------
+  std::unique_ptr<TPacketRing> Packets;
+  int32_t MaxPackets = 0;                    // packets queued at most
+  TThreadPriority vPriority = TThreadPriority::tpLower;  // the cache thread's, last given
+  int32_t NoOfFiles = 0;                     // entries in the file table at the start
+  std::atomic<int64_t> BytesAvailable{0};    // queued and not yet taken
+  std::atomic<int64_t> RemainingBlocks{0};   // sectors the consumer has yet to take
+  std::atomic<bool> Finished{false};         // the producer has ended (done, failed or aborted)
+  std::atomic<bool> CanStart{false};         // the consumer may start: the queue is full or complete
+  std::atomic<bool> CacheThreadTerminated{false};
+
+  // A job runs from its start until just before it reports its end; the
+  // threads of the last job are joined before the next one starts.
+  std::atomic<bool> JobRunning{false};
+  TJobThreads Workers;
 };
 
 }  // namespace orvex

@@ -1,0 +1,182 @@
+#include "pipeline/cache_thread.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "image/udf_file_stream.h"
+#include "pipeline/job_errors.h"
+#include "platform/text_conversion.h"
+
+namespace orvex {
+namespace {
+
+constexpr uint32_t kMaxSlots = 10'000;
+
+}  // namespace
+
+TCacheThread::TCacheThread(TCDFiles& CDFiles_) : CDFiles(CDFiles_), ring_(*CDFiles_.Packets) {
+  const uint32_t packets = CDFiles.CacheSize / kPacketSize;
+  CDFiles.MaxPackets = static_cast<int32_t>(std::clamp<uint32_t>(packets, 2, kMaxSlots));
+  CDFiles.CanStart = false;
+  CDFiles.Finished = false;
+  CDFiles.CacheThreadTerminated = false;
+  CDFiles.RemainingBlocks = CDFiles.TotalImageSize;
+  CDFiles.NoOfFiles = CDFiles.FileCounter();
+  CDFiles.VerifySize = 0;
+  CDFiles.PacketCount = 0;
+  CDFiles.BytesAvailable = 0;
+  CDFiles.vPriority = TThreadPriority::tpLower;
+}
+
+void TCacheThread::Execute() {
+  SetCurrentThreadPriority(CDFiles.vPriority);
+  packet_ = ring_.Filling();
+  bool ok = StreamBytes(CDFiles.isom.data(), static_cast<uint64_t>(CDFiles.IsoHeaderSize));
+  CDFiles.isom.clear();  // streamed: the header is not needed again
+  CDFiles.isom.shrink_to_fit();
+
+  phase_ = TPhase::kFiles;
+  if (ok && !CDFiles.BootImage.empty()) {
+    ok = StreamFile(nullptr, CDFiles.BootImage, static_cast<uint64_t>(CDFiles.BootImageSize), 0);
+  }
+  if (ok && CDFiles.UDFBridge) ok = StreamUdfStructures();
+  for (int32_t i = 0; ok && i < CDFiles.NoOfFiles; ++i) {
+    TFileEntry* entry = CDFiles.Files[static_cast<size_t>(i)];
+    if (!HasOwnData(*entry)) continue;
+    entry->FileId = i;
+    ok = StreamFile(entry, Utf16ToUtf8(entry->Path), static_cast<uint64_t>(entry->FileSize), i);
+  }
+  if (ok) ok = StreamEnd();
+  if (ok) {
+    // Everything is queued: the consumer may start, and the run ends once it
+    // has taken every packet.
+    CDFiles.CanStart = true;
+    ring_.WaitForRoom(1, [this] { return Stopped(); });
+  }
+  CDFiles.Finished = true;
+  ring_.Wake();
+  // The last touch of the ring: once this is set the consumer may free it.
+  CDFiles.CacheThreadTerminated = true;
+}
+
+bool TCacheThread::Advance(uint32_t bytes, int32_t file_id) {
+  used_ += bytes;
+  if (used_ < kPacketSize) return true;
+  return QueueAndWait(kPacketSize, file_id);
+}
+
+bool TCacheThread::QueueAndWait(uint32_t size, int32_t file_id) {
+  ring_.Queue(size, file_id);
+  packet_ = ring_.Filling();
+  used_ = 0;
+  if (phase_ == TPhase::kFiles) AdjustPriority();
+  // While reading files one packet fewer is queued.
+  const int32_t limit = CDFiles.MaxPackets - (phase_ == TPhase::kFiles ? 1 : 0);
+  if (CDFiles.PacketCount >= limit) {
+    if (CDFiles.vPriority != TThreadPriority::tpIdle && phase_ == TPhase::kFiles) {
+      CDFiles.vPriority = TThreadPriority::tpIdle;
+      SetCurrentThreadPriority(CDFiles.vPriority);
+    }
+    CDFiles.CanStart = true;
+  }
+  return ring_.WaitForRoom(limit, [this] { return Stopped(); }) && !Stopped();
+}
+
+void TCacheThread::AdjustPriority() {
+  const int32_t fill = CDFiles.PacketCount, q = CDFiles.MaxPackets;
+  const TThreadPriority wanted = fill < q / 4   ? TThreadPriority::tpHighest
+                                 : fill < q / 2 ? TThreadPriority::tpNormal
+                                                : TThreadPriority::tpLowest;
+  if (wanted != CDFiles.vPriority) {
+    CDFiles.vPriority = wanted;
+    SetCurrentThreadPriority(wanted);
+  }
+}
+
+bool TCacheThread::StreamBytes(const uint8_t* data, uint64_t size) {
+  while (size > 0) {
+    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(size, kPacketSize - used_));
+    std::memcpy(packet_ + used_, data, n);
+    data += n;
+    size -= n;
+    if (!Advance(n, 0)) return false;
+  }
+  return !Stopped();
+}
+
+bool TCacheThread::StreamUdfStructures() {
+  TUdfFileStream stream(CDFiles);
+  uint32_t remaining = CDFiles.UDFBridgeInfo.NumberOfBlocksRequiredForFileDirStructures;
+  while (remaining > 0) {
+    const uint32_t sectors = std::min(remaining, (kPacketSize - used_) / kSectorSize);
+    stream.Produce(packet_ + used_, sectors);
+    remaining -= sectors;
+    if (!Advance(sectors * kSectorSize, 0)) return false;
+  }
+  return !Stopped();
+}
+
+// The data of one file (or, without an entry, of the boot image), then
+// zeros to the end of its last sector.
+bool TCacheThread::StreamFile(TFileEntry* entry, const std::string& path, uint64_t size,
+                              int32_t file_id) {
+  const std::u16string name = entry == nullptr ? Utf8ToUtf16(path)
+                              : entry->Path.empty() ? entry->LongName
+                                                    : entry->Path;
+  if (entry != nullptr) CDFiles.ReadingFile = file_id;
+  const bool from_callback = entry != nullptr && entry->Path.empty();
+  TFile file;
+  if (!from_callback) {
+    file = TFile::OpenRead(path);
+    if (!file.IsOpen()) return Fail(kErrorOpening, name);
+  } else if (!entry->mfcbFunction) {
+    return Fail(kErrorReading, name);  // a memory file without data
+  }
+  CDFiles.FileName.Set(name);
+  CDFiles.VerifySize += static_cast<uint32_t>(Sectors(size));
+
+  uint64_t position = 0;
+  while (position < size) {
+    const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(size - position, kPacketSize - used_));
+    uint32_t got = want;
+    if (from_callback) {
+      entry->mfcbFunction(this, entry, position, packet_ + used_, got);
+    } else {
+      const int64_t n = file.Read(packet_ + used_, want);
+      got = n < 0 ? 0 : static_cast<uint32_t>(n);
+    }
+    if (got < want) return Fail(kErrorReading, name);  // unreadable, or shorter than recorded
+    position += want;
+    if (position == size) {
+      // The filler after the file's end lies in the same sector, hence packet.
+      const uint32_t filler = static_cast<uint32_t>(Sectors(size) * kSectorSize - size);
+      std::memset(packet_ + used_ + want, 0, filler);
+      if (!Advance(want + filler, file_id)) return false;
+    } else if (!Advance(want, file_id)) {
+      return false;
+    }
+  }
+  return !Stopped();
+}
+
+// Zeros to the end of the last packet; with the UDF bridge the closing
+// anchor fills the image's last sector, in a packet of its own when the data
+// ended on a packet boundary.
+bool TCacheThread::StreamEnd() {
+  const bool anchor = CDFiles.UDFBridge;
+  if (used_ == 0 && !anchor) return true;
+  std::memset(packet_ + used_, 0, kPacketSize - used_);
+  if (anchor) PutClosingAnchor(CDFiles, packet_ + kPacketSize - kSectorSize);
+  ring_.Queue(kPacketSize, 0);
+  used_ = 0;
+  return !Stopped();
+}
+
+bool TCacheThread::Fail(uint32_t error, const std::u16string& name) {
+  CDFiles.FileName.Set(name);
+  CDFiles.ErrorNumber = error;
+  CDFiles.Aborted = true;
+  return false;
+}
+
+}  // namespace orvex

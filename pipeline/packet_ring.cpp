@@ -1,0 +1,71 @@
+#include "pipeline/packet_ring.h"
+
+#include <chrono>
+
+namespace orvex {
+namespace {
+
+constexpr auto kStopPoll = std::chrono::milliseconds(20);
+
+}  // namespace
+
+TPacketRing::TPacketRing(std::atomic<int32_t>& packet_count, std::atomic<int64_t>& bytes_available)
+    : packet_count_(packet_count), bytes_available_(bytes_available) {}
+
+uint8_t* TPacketRing::Filling() {
+  if (filling_ != nullptr) return filling_;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!spare_.empty()) {
+    filling_ = spare_.back();
+    spare_.pop_back();
+  } else {
+    owned_.emplace_back(new uint8_t[kPacketSize]);
+    filling_ = owned_.back().get();
+  }
+  return filling_;
+}
+
+void TPacketRing::Queue(uint32_t size, int32_t file_id) {
+  uint8_t* data = Filling();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queued_.push_back({data, size, file_id});
+    packet_count_ = static_cast<int32_t>(queued_.size());
+    bytes_available_ += size;
+  }
+  filling_ = nullptr;
+  changed_.notify_all();
+}
+
+bool TPacketRing::WaitForRoom(int32_t limit, const std::function<bool()>& stop) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (static_cast<int32_t>(queued_.size()) >= limit) {
+    if (stop()) return false;
+    changed_.wait_for(lock, kStopPoll);
+  }
+  return true;
+}
+
+bool TPacketRing::Take(TPacket& packet, const std::function<bool()>& stop) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (queued_.empty()) {
+    if (stop()) return false;
+    changed_.wait_for(lock, kStopPoll);
+  }
+  packet = queued_.front();
+  queued_.pop_front();
+  packet_count_ = static_cast<int32_t>(queued_.size());
+  bytes_available_ -= packet.Size;
+  lock.unlock();
+  changed_.notify_all();
+  return true;
+}
+
+void TPacketRing::Release(const TPacket& packet) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  spare_.push_back(packet.Data);
+}
+
+void TPacketRing::Wake() { changed_.notify_all(); }
+
+}  // namespace orvex

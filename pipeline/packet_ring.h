@@ -1,0 +1,73 @@
+// The bounded queue of 64 KiB packets between the producer (the cache
+// thread) and the consumer (the write thread).
+//
+// The producer fills one packet at a time in place and queues it; the
+// consumer takes the oldest, writes it out straight from its buffer and
+// releases it for reuse.  Buffers are allocated once and recycled, so a
+// packet costs no allocation and no copy.  Waits are on a condition
+// variable, with a short timeout so that an abort flag set from anywhere
+// (even a signal handler, which cannot notify) is seen promptly.
+#ifndef ORVEX_PIPELINE_PACKET_RING_H_
+#define ORVEX_PIPELINE_PACKET_RING_H_
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace orvex {
+
+constexpr uint32_t kPacketSize = 65536;
+
+struct TPacket {
+  uint8_t* Data = nullptr;
+  uint32_t Size = 0;    // valid bytes
+  int32_t FileId = 0;   // the file whose data closed the packet
+};
+
+class TPacketRing {
+ public:
+  // Counts queued packets into `packet_count` and queued bytes into
+  // `bytes_available`, which other threads read as progress.
+  TPacketRing(std::atomic<int32_t>& packet_count, std::atomic<int64_t>& bytes_available);
+  TPacketRing(const TPacketRing&) = delete;
+  TPacketRing& operator=(const TPacketRing&) = delete;
+
+  // --- Producer ---
+  // The buffer of the packet being filled (kPacketSize bytes, contents
+  // undefined: the producer writes or zeroes every byte it queues).
+  uint8_t* Filling();
+  // Queues the packet being filled with `size` valid bytes.
+  void Queue(uint32_t size, int32_t file_id);
+  // Waits until fewer than `limit` packets are queued; false when `stop`
+  // becomes true first.
+  bool WaitForRoom(int32_t limit, const std::function<bool()>& stop);
+
+  // --- Consumer ---
+  // Takes the oldest queued packet, waiting for one; false when `stop`
+  // becomes true while none is queued.
+  bool Take(TPacket& packet, const std::function<bool()>& stop);
+  // Returns the taken packet's buffer.
+  void Release(const TPacket& packet);
+
+  // Wakes every waiter to look at its stop condition again.
+  void Wake();
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<TPacket> queued_;
+  std::vector<std::unique_ptr<uint8_t[]>> owned_;  // every buffer, for the ring's life
+  std::vector<uint8_t*> spare_;                    // buffers neither filling, queued nor taken
+  uint8_t* filling_ = nullptr;
+  std::atomic<int32_t>& packet_count_;
+  std::atomic<int64_t>& bytes_available_;
+};
+
+}  // namespace orvex
+
+#endif  // ORVEX_PIPELINE_PACKET_RING_H_
