@@ -81,8 +81,8 @@ void Drive::ReadTocPmaAtip(Command& c) {
     uint8_t* a = Grow(out, 24);
     a[0] = 0xD0;  // indicative target writing power
     a[2] = static_cast<uint8_t>(0x80 | (s.profile == profile::kCdRw ? 0x40 : 0x00));  // disc type: CD-RW
-    PutMsf(&a[4], kAtipLeadInStart);
-    PutMsf(&a[8], s.capacity);
+    PutMsf(&a[3], kAtipLeadInStart);  // M, S, F at bytes 8-10
+    PutMsf(&a[7], s.capacity);        // the last possible start of the lead-out, bytes 12-14
     Put16(&out[0], static_cast<uint32_t>(out.size() - 2));
     c.Respond(std::move(out), allocation);
     return;

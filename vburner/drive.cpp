@@ -172,7 +172,11 @@ void Drive::Wake() {
 // Executing one command
 
 const Drive::Handler* Drive::FindHandler(uint8_t opcode) {
-  static const std::map<uint8_t, Handler> handlers = {
+  // A constant table, so that no destructor runs before the drives' own at exit.
+  static constexpr struct {
+    uint8_t opcode;
+    Handler handler;
+  } kHandlers[] = {
       {0x00, {&Drive::TestUnitReady, 6, 0}},
       {0x01, {&Drive::RezeroUnit, 6, 0}},
       {0x03, {&Drive::RequestSense, 6, kWhileBusy | kIgnoresAttention}},
@@ -200,8 +204,9 @@ const Drive::Handler* Drive::FindHandler(uint8_t opcode) {
       {0xBB, {&Drive::SetCdSpeed, 12, 0}},
       {0xBF, {&Drive::SendDvdStructure, 12, kRecording}},
   };
-  const auto it = handlers.find(opcode);
-  return it == handlers.end() ? nullptr : &it->second;
+  for (const auto& entry : kHandlers)
+    if (entry.opcode == opcode) return &entry.handler;
+  return nullptr;
 }
 
 void Drive::Execute(Request& request) {
@@ -405,7 +410,8 @@ void Drive::LoadMedium(std::unique_ptr<Medium> medium) {
   medium_ = std::move(medium);
   requested_read_ = requested_write_ = 0xFFFF;
   buffer_level_ = 0;
-  if (config_.unit_attention) unit_attention_ = kMediumMayHaveChanged;
+  // A pending power-on attention stands for this one too.
+  if (config_.unit_attention && !unit_attention_) unit_attention_ = kMediumMayHaveChanged;
 }
 
 void Drive::UnloadMedium() {

@@ -73,7 +73,8 @@ MediumState BlankState(const ProfileInfo& profile, uint32_t capacity, bool forma
   s.profile = profile.number;
   s.capacity = capacity;
   if (profile.model == Model::kSequential) s.tracks.push_back(Track{});
-  if (profile.model == Model::kOverwrite && formatted) {
+  // A restricted-overwrite DVD-RW exists only formatted: blanking makes it sequential.
+  if (profile.model == Model::kOverwrite && (formatted || profile.number == profile::kDvdRwRestricted)) {
     s.format = FormatState::kFormatted;
     s.formatted = capacity;
   }

@@ -96,11 +96,11 @@ class OverwriteModel final : public MediumModel {
   }
 };
 
+// At namespace scope: it outlives the drives, which may still use it at exit.
+const OverwriteModel kModel;
+
 }  // namespace
 
-const MediumModel& OverwriteModelInstance() {
-  static const OverwriteModel model;
-  return model;
-}
+const MediumModel& OverwriteModelInstance() { return kModel; }
 
 }  // namespace orvex::vburner

@@ -2,12 +2,14 @@
 
 namespace orvex::vburner {
 
-const std::vector<ProfileInfo>& AllProfiles() {
-  using enum Family;
-  using enum Model;
-  // Capacities of the common single-layer discs: 80-minute CD-R, 74-minute
-  // CD-RW, 4.7 GB DVDs, 25 GB BDs (BD-RE with its default spare area).
-  static const std::vector<ProfileInfo> profiles = {
+namespace {
+
+using enum Family;
+using enum Model;
+
+// Capacities of the common single-layer discs: 80-minute CD-R, 74-minute
+// CD-RW, 4.7 GB DVDs, 25 GB BDs (BD-RE with its default spare area).
+constexpr ProfileInfo kProfiles[] = {
       {profile::kCdRom, "cd-rom", kCd, kReadOnly, 0, false},
       {profile::kCdR, "cd-r", kCd, kSequential, 359849, false},
       {profile::kCdRw, "cd-rw", kCd, kSequential, 332850, true},
@@ -29,9 +31,11 @@ const std::vector<ProfileInfo>& AllProfiles() {
       {profile::kHdDvdRom, "hd-dvd-rom", kHdDvd, kReadOnly, 0, false},
       {profile::kHdDvdR, "hd-dvd-r", kHdDvd, kReadOnly, 0, false},
       {profile::kHdDvdRam, "hd-dvd-ram", kHdDvd, kReadOnly, 0, true},
-  };
-  return profiles;
-}
+};
+
+}  // namespace
+
+std::span<const ProfileInfo> AllProfiles() { return kProfiles; }
 
 const ProfileInfo* FindProfile(uint16_t number) {
   for (const ProfileInfo& p : AllProfiles())

@@ -5,8 +5,8 @@
 #define ORVEX_VBURNER_PROFILES_H_
 
 #include <cstdint>
+#include <span>
 #include <string_view>
-#include <vector>
 
 namespace orvex::vburner {
 
@@ -53,8 +53,9 @@ struct ProfileInfo {
   bool erasable;           // the erasable bit of the disc information
 };
 
-// The profiles the emulator knows, in ascending profile number.
-const std::vector<ProfileInfo>& AllProfiles();
+// The profiles the emulator knows, in ascending profile number.  A
+// constant table: usable until the very end of the process.
+std::span<const ProfileInfo> AllProfiles();
 
 // Null when the number or name is unknown.  "dvd-rw" names the sequential
 // DVD-RW, "dvd-rw-ro" the restricted-overwrite one.

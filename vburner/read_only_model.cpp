@@ -41,11 +41,11 @@ class ReadOnlyModel final : public MediumModel {
   void Commit(MediumState&, uint32_t, uint32_t, WriteKind) const override {}
 };
 
+// At namespace scope: it outlives the drives, which may still use it at exit.
+const ReadOnlyModel kModel;
+
 }  // namespace
 
-const MediumModel& ReadOnlyModelInstance() {
-  static const ReadOnlyModel model;
-  return model;
-}
+const MediumModel& ReadOnlyModelInstance() { return kModel; }
 
 }  // namespace orvex::vburner

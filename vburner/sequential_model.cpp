@@ -283,11 +283,11 @@ class SequentialModel final : public MediumModel {
   }
 };
 
+// At namespace scope: it outlives the drives, which may still use it at exit.
+const SequentialModel kModel;
+
 }  // namespace
 
-const MediumModel& SequentialModelInstance() {
-  static const SequentialModel model;
-  return model;
-}
+const MediumModel& SequentialModelInstance() { return kModel; }
 
 }  // namespace orvex::vburner
