@@ -7,6 +7,10 @@ ORVEX_JOBS=${ORVEX_JOBS:-$(nproc)}
 # Debian packages every build needs.
 ORVEX_BUILD_PACKAGES="cmake ninja-build g++ libgtest-dev libgmock-dev"
 
+# Debian packages the tests need besides: isoinfo (genisoimage) reads the
+# images the virtual burner exports.
+ORVEX_TEST_PACKAGES="genisoimage"
+
 # ensure_packages PKG...: installs what is missing when run as root,
 # otherwise names what is missing and stops.
 ensure_packages() {

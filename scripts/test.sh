@@ -5,6 +5,7 @@ set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 ensure_packages $ORVEX_BUILD_PACKAGES
+ensure_packages $ORVEX_TEST_PACKAGES
 
 run_suite() {
   local dir=$1
