@@ -21,6 +21,7 @@ std::unique_ptr<BlockStore> BlockStore::Open(const std::string& path, Access acc
   int fd = -1;
   switch (access) {
     case Access::kInspect:
+    case Access::kRead:
       fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
       break;
     case Access::kDrive:

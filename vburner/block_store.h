@@ -15,13 +15,14 @@ class BlockStore {
  public:
   enum class Access {
     kInspect,  // read only, no lock: the tool looking at a medium
+    kRead,     // read only, exclusively locked while a drive holds a read-only medium
     kDrive,    // read and write, exclusively locked while a drive holds the medium
     kCreate,   // as kDrive, creating or emptying the file
   };
 
   // Null with `error` set when the file cannot be opened, or when another
-  // drive (in this or another process) holds it.  A read-only file opens
-  // for kDrive too; writing to it then fails.
+  // drive (in this or another process) holds it.  A file without write
+  // permission opens for kDrive too; writing to it then fails.
   static std::unique_ptr<BlockStore> Open(const std::string& path, Access access, std::string& error);
   ~BlockStore();
   BlockStore(const BlockStore&) = delete;
@@ -36,7 +37,6 @@ class BlockStore {
   // Forgets every block: the medium reads as zeros again.
   bool Erase(std::string& error);
 
-  const std::string& path() const { return path_; }
 
  private:
   BlockStore(std::string path, int fd) : path_(std::move(path)), fd_(fd) {}

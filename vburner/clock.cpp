@@ -1,6 +1,7 @@
 #include "vburner/clock.h"
 
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 namespace orvex::vburner {
@@ -36,7 +37,7 @@ void Clock::Advance(uint64_t microseconds) {
   std::function<void()> listener;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    base_ += microseconds;
+    base_ = microseconds > UINT64_MAX - base_ ? UINT64_MAX : base_ + microseconds;
     listener = listener_;
   }
   if (listener) listener();

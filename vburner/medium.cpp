@@ -216,6 +216,7 @@ std::unique_ptr<Medium> Medium::Open(const std::string& path, BlockStore::Access
   }
   if (!have_profile || backing.empty()) return corrupt(0, "profile or backing missing");
   if (const std::string why = CheckConsistent(s); !why.empty()) return corrupt(0, why);
+  if (access == BlockStore::Access::kDrive && InfoOf(s).model == Model::kReadOnly) access = BlockStore::Access::kRead;
   std::unique_ptr<BlockStore> store = BlockStore::Open(Resolve(path, backing), access, error);
   if (!store) return nullptr;
   return std::unique_ptr<Medium>(new Medium(path, backing, std::move(s), std::move(store)));

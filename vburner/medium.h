@@ -82,15 +82,15 @@ class Medium {
                                                  const std::string& image, std::string& error);
 
   // Opens an existing medium.  kDrive locks the backing file for the
-  // lifetime of the object; kInspect reads a snapshot without locking.
+  // lifetime of the object (opening it read-only for a read-only profile,
+  // whose backing file may be someone's image); kInspect reads a snapshot
+  // without locking.
   static std::unique_ptr<Medium> Open(const std::string& path, BlockStore::Access access, std::string& error);
 
   MediumState& state() { return state_; }
   const MediumState& state() const { return state_; }
   const ProfileInfo& info() const { return InfoOf(state_); }
   BlockStore& store() { return *store_; }
-  const BlockStore& store() const { return *store_; }
-  const std::string& path() const { return path_; }
 
   // Replaces the metadata file in one rename, so a reader never sees half of it.
   bool Save(std::string& error) const;

@@ -245,6 +245,14 @@ TEST_F(Media, CdRwBlanksWithAnOperationInProgress) {
 TEST_F(Media, DvdRwMovesBetweenSequentialAndRestrictedOverwrite) {
   Load("dvd-rw");
   EXPECT_EQ(CurrentProfile(), 0x0014);
+  ASSERT_TRUE(drive_.SetWriteParameters(0, false, 0).ok());  // first a sequential burn, finalized
+  ASSERT_TRUE(drive_.Write(0, 32, 1).ok());
+  ASSERT_TRUE(drive_.Close(2, 0).ok());
+  EXPECT_EQ(drive_.DiscStatus(), 2);
+  EXPECT_SENSE(drive_.Write(32, 32, 1), 0x05, 0x21, 0x02);
+  ASSERT_TRUE(drive_.Blank(0).ok());
+  EXPECT_GT(WaitReady(0x07), 800);  // a full blank passes over the whole disc (at 4x)
+  EXPECT_EQ(drive_.DiscStatus(), 0);
   // A quick format of 1000 blocks, as burn preparation sends it.
   ASSERT_TRUE(drive_.Format({0x00, 0xA2, 0x00, 0x08, 0x00, 0x00, 0x03, 0xE8, 0x54, 0x00, 0x00, 0x10}).ok());
   EXPECT_EQ(WaitReady(0x04), 30);
