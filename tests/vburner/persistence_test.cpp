@@ -1,0 +1,190 @@
+// Media as files: burned in this process and read back by another, shown
+// and exported by orvex-vburner (and the export opened by isoinfo), images
+// loaded as ROMs or finalized discs, and damaged or unusable files.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "vburner/vburner_support.h"
+
+namespace vbtest {
+namespace {
+
+void WriteFile(const std::string& path, const Bytes& data) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+std::string Fnv(const Bytes& data) {
+  uint64_t hash = 1469598103934665603ull;
+  for (uint8_t b : data) hash = (hash ^ b) * 1099511628211ull;
+  char text[32];
+  std::snprintf(text, sizeof text, "ok %016llx\n", static_cast<unsigned long long>(hash));
+  return text;
+}
+
+std::string Probe(const std::string& description, const std::string& lba, const std::string& count) {
+  std::string out;
+  const std::string command = "ORVEX_VBURNER='" + description + "' " VBURNER_PROBE " " VBURNER_LIBRARY " 0:0:0 " + lba +
+                              " " + count;
+  EXPECT_EQ(RunCommand(command, &out), 0) << command;
+  return out;
+}
+
+std::string Tool(const std::string& arguments, int expected_status = 0) {
+  std::string out;
+  EXPECT_EQ(RunCommand(VBURNER_TOOL " " + arguments + " 2>&1", &out), expected_status) << arguments << ": " << out;
+  return out;
+}
+
+// Burns `image` as one track of a finalized disc, as a burn would.
+void Burn(Drive& drive, const Bytes& image) {
+  ASSERT_TRUE(drive.SetWriteParameters(2, false, 0).ok());
+  for (size_t at = 0; at < image.size(); at += 32 * 2048) {
+    const size_t n = std::min<size_t>(32 * 2048, image.size() - at);
+    ASSERT_TRUE(drive.Write(static_cast<uint32_t>(at / 2048), Bytes(image.begin() + static_cast<long>(at),
+                                                                      image.begin() + static_cast<long>(at + n)))
+                    .ok());
+  }
+  ASSERT_TRUE(drive.SynchronizeCache().ok());
+  ASSERT_TRUE(drive.Close(1, 1).ok());
+  ASSERT_TRUE(drive.Close(2, 0xFF).ok());
+}
+
+TEST(VburnerPersistence, ABurnedDiscIsReadBackByAnotherProcessAndExported) {
+  Scratch scratch;
+  const std::string disc = Create(scratch, "disc.vmed", "dvd+r");
+  const Bytes iso = MinimalIso("hello from the virtual burner\n");
+  Configure("0:0:0,medium=" + disc);
+  Drive drive;
+  Burn(drive, iso);
+  // While this process holds the medium, another cannot load it.
+  EXPECT_EQ(Probe("0:0:0,medium=" + disc, "0", "1"), "sense 02/3A/01\n");
+  Configure("");
+
+  EXPECT_EQ(Probe("0:0:0,medium=" + disc, "0", "23"), Fnv(iso));
+  EXPECT_EQ(Probe("0:0:0,medium=" + disc, "23", "1"), "sense 05/21/00\n");
+  const std::string shown = Tool("show " + disc);
+  EXPECT_NE(shown.find("dvd+r (profile 001Bh), 2295104 blocks"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("status complete, last session complete, 1 session"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("track 1 session 1 start 0 size 23 last recorded 22 closed"), std::string::npos) << shown;
+
+  const std::string exported = scratch.Path("out.iso");
+  Tool("export " + disc + " " + exported);
+  EXPECT_EQ(ReadFile(exported), std::string(iso.begin(), iso.end()));
+  std::string listing;
+  ASSERT_EQ(RunCommand("isoinfo -i " + exported + " -x '/HELLO.TXT;1'", &listing), 0);
+  EXPECT_EQ(listing, "hello from the virtual burner\n");
+  ASSERT_EQ(RunCommand("isoinfo -d -i " + exported, &listing), 0);
+  EXPECT_NE(listing.find("Volume id: VBURNERTEST"), std::string::npos) << listing;
+}
+
+TEST(VburnerPersistence, SessionsExportSeparatelyAndGapsReadAsZeros) {
+  Scratch scratch;
+  const std::string disc = Create(scratch, "cd.vmed", "cd-r");
+  Configure("0:0:0,medium=" + disc);
+  Drive drive;
+  ASSERT_TRUE(drive.SetWriteParameters(1, false, 3).ok());
+  ASSERT_TRUE(drive.Write(0, 10, 0xA1).ok());
+  ASSERT_TRUE(drive.Close(2, 0).ok());
+  ASSERT_TRUE(drive.Write(11412, 5, 0xB2).ok());  // 10 + 2 run-out + 11400
+  ASSERT_TRUE(drive.Close(2, 0).ok());
+  Configure("");
+  const std::string two = scratch.Path("two.bin"), all = scratch.Path("all.bin");
+  Tool("export " + disc + " " + two + " --session 2");
+  EXPECT_EQ(ReadFile(two), std::string(5 * 2048, '\xB2'));
+  Tool("export " + disc + " " + all);
+  const std::string whole = ReadFile(all);
+  ASSERT_EQ(whole.size(), (11412u + 5) * 2048);
+  EXPECT_EQ(whole[10 * 2048 - 1], '\xA1');
+  EXPECT_EQ(whole[10 * 2048], '\0');
+  EXPECT_EQ(whole[11412 * 2048], '\xB2');
+  EXPECT_NE(Tool("export " + disc + " " + two + " --session 3", 1).find("no recorded session 3"), std::string::npos);
+}
+
+TEST(VburnerPersistence, ImagesLoadAsReadOnlyMediaOrFinalizedDiscs) {
+  Scratch scratch;
+  const std::string image = scratch.Path("image.iso");
+  Bytes data = MinimalIso("loaded\n");
+  data.resize(data.size() + 1000, 0x7E);  // a partial last block
+  WriteFile(image, data);
+  const std::string rom = scratch.Path("rom.vmed"), cd = scratch.Path("cd.vmed");
+  Tool("load bd-rom " + rom + " " + image);
+  Tool("load cd-r " + cd + " " + image);
+  struct stat st {};
+  EXPECT_NE(stat((rom + ".blocks").c_str(), &st), 0);  // the ROM refers to the image itself
+  EXPECT_NE(Tool("show " + cd).find("track 1 session 1 start 0 size 26 last recorded 23 closed"), std::string::npos);
+  EXPECT_NE(Tool("load cd-r " + scratch.Path("x.vmed") + " " + scratch.Path("none.iso"), 1).find("cannot use"),
+            std::string::npos);
+  Tool("load laserdisc " + scratch.Path("x.vmed") + " " + image, 1);
+  Tool("frobnicate", 2);
+
+  Configure("0:0:0,medium=" + rom + ";0:1:0,medium=" + cd);
+  for (Drive drive : {Drive({0, 0, 0}), Drive({0, 1, 0})}) {
+    const Result last = drive.Read(23, 1);
+    ASSERT_TRUE(last.ok()) << SenseText(last);
+    EXPECT_EQ(last.data[999], 0x7E);
+    EXPECT_EQ(last.data[1000], 0);  // zero-filled
+    EXPECT_EQ(drive.DiscStatus(), 2);
+  }
+  EXPECT_SENSE(Drive({0, 1, 0}).Write(26, 1, 0), 0x05, 0x21, 0x02);
+}
+
+TEST(VburnerPersistence, DamagedMediumFilesAreRefusedWithTheirReason) {
+  Scratch scratch;
+  Configure("0:0:0");
+  const std::string good = Create(scratch, "good.vmed", "dvd-r");
+  const std::string text = ReadFile(good);
+  const auto refused = [&](const std::string& content, const std::string& reason) {
+    const std::string path = scratch.Path("bad.vmed");
+    WriteFile(path, Bytes(content.begin(), content.end()));
+    EXPECT_EQ(Lib().vb_insert({0, 0, 0}, path.c_str()), -1) << content;
+    EXPECT_NE(std::string(Lib().vb_last_error()).find(reason), std::string::npos) << Lib().vb_last_error();
+  };
+  refused("not a medium\n", "not a medium file");
+  refused(text + "track 1 2298000 0 1000 0 1\n", "");  // overruns the disc
+  refused(text + "colour blue\n", "unknown key colour");
+  refused(text + "track 1 x\n", "bad value for track");
+  std::string other = text;
+  other.replace(other.find("dvd-r"), 5, "dvd-x");
+  refused(other, "unknown profile dvd-x");
+  EXPECT_EQ(Lib().vb_insert({0, 0, 0}, scratch.Path("missing.vmed").c_str()), -1);
+  Drive drive;
+  EXPECT_SENSE(drive.TestUnitReady(), 0x02, 0x3A, 0x01);
+
+  // A medium held by one drive cannot go into a second one.
+  Configure("0:0:0,medium=" + good + ";0:1:0");
+  EXPECT_EQ(Lib().vb_insert({0, 1, 0}, good.c_str()), -1);
+  EXPECT_NE(std::string(Lib().vb_last_error()).find("in use"), std::string::npos);
+  EXPECT_EQ(Lib().vb_insert({0, 0, 0}, good.c_str()), 0) << Lib().vb_last_error();  // the same drive may reload it
+}
+
+TEST(VburnerPersistence, AFullFileSystemIsAWriteError) {
+  Scratch scratch;
+  const std::string disc = Create(scratch, "disc.vmed", "dvd+r");
+  std::string text = ReadFile(disc);
+  text.replace(text.find("backing disc.vmed.blocks"), 24, "backing /dev/full");
+  WriteFile(disc, Bytes(text.begin(), text.end()));
+  Configure("0:0:0,medium=" + disc);
+  Drive drive;
+  EXPECT_SENSE(drive.Write(0, 32, 1), 0x03, 0x0C, 0x00);
+  EXPECT_EQ(drive.NextWritable(1), 0u);  // nothing counts as recorded
+}
+
+TEST(VburnerPersistence, ATimeScaleShrinksOperationsToRealMilliseconds) {
+  Scratch scratch;
+  const std::string disc = Create(scratch, "disc.vmed", "cd-rw");
+  ASSERT_EQ(Lib().vb_configure(("0:0:0,medium=" + disc + ";timescale=20000").c_str()), 0);
+  Drive drive;
+  ASSERT_TRUE(drive.Blank(1).ok());  // one modelled minute: 3 ms here
+  int polls = 0;
+  while (!drive.TestUnitReady().ok() && polls < 20000) ++polls;
+  EXPECT_LT(polls, 20000);
+  EXPECT_GE(Lib().vb_now(), 60u * 1000000);
+}
+
+}  // namespace
+}  // namespace vbtest

@@ -1,0 +1,219 @@
+// One emulated drive: its identity and capabilities, its tray and medium,
+// the write buffer, operations running in the background, injected
+// faults, the command trace, and the worker thread that executes the
+// commands sent to it one at a time, as a real drive does.
+//
+// The command handlers are members of Drive, grouped by concern in the
+// cmd_*.cpp files; drive.cpp holds the dispatch, the worker and the
+// models of time that every command shares.
+#ifndef ORVEX_VBURNER_DRIVE_H_
+#define ORVEX_VBURNER_DRIVE_H_
+
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "drive/srb.h"
+#include "vburner/bytes.h"
+#include "vburner/clock.h"
+#include "vburner/config.h"
+#include "vburner/medium.h"
+#include "vburner/model.h"
+#include "vburner/sense.h"
+#include "vburner/trace.h"
+#include "vburner/vburner.h"
+
+namespace orvex::vburner {
+
+// A request the host adapter cannot carry: wrong data direction, a buffer
+// that does not fit the transfer, a CDB shorter than the command.
+struct TransportError {
+  uint8_t host_status;
+};
+
+// One command as a handler sees it.
+struct Command {
+  const uint8_t* cdb;  // kSrbCdbSize bytes
+  uint8_t cdb_length;
+  uint8_t flags;
+  uint8_t* buffer;
+  uint32_t buffer_length;
+  Bytes response;           // data in, already cut to the allocation length
+  uint8_t* direct = nullptr;  // data in written straight into the buffer (READ)
+  uint32_t data_in = 0;
+  const uint8_t* data_out = nullptr;
+  uint32_t data_out_length = 0;
+
+  // The `length` bytes of data out the command takes; throws
+  // TransportError when the request does not carry them.
+  const uint8_t* TakeDataOut(uint32_t length);
+  // The caller's buffer for `length` bytes of data in; throws likewise.
+  uint8_t* DataInBuffer(uint32_t length);
+  void Respond(Bytes data, uint32_t allocation_length);
+};
+
+class Drive {
+ public:
+  Drive(DriveConfig config, Clock& clock, std::shared_ptr<TraceFile> trace_file);
+  ~Drive();  // aborts queued commands, saves the medium, stops the worker
+  Drive(const Drive&) = delete;
+  Drive& operator=(const Drive&) = delete;
+
+  const DriveConfig& config() const { return config_; }
+
+  // Queues an execute-SCSI request whose fields the entry point checked.
+  // Returns kSrbStatusPending when the request completes later (through
+  // its post event, or by its status byte changing), else its status.
+  uint8_t Submit(TSRB_ExecSCSICmd* srb);
+
+  // Tray and medium, run on the worker between two commands.
+  bool Insert(std::unique_ptr<Medium> medium, std::string& error);
+  bool Remove(std::string& error);
+  bool SetTray(bool open, std::string& error);
+
+  void FailNext(uint8_t opcode, uint32_t count, Sense sense);
+  void ReportBusy(uint32_t count);
+  void WriteErrorAt(uint32_t lba, Sense sense);
+  void RemoveMediumAt(uint32_t lba);
+  void Stall(bool stalled);
+  void ClearFaults();
+
+  void SetTracing(bool on);
+  size_t TraceSize();
+  bool TraceAt(size_t index, vb_trace_entry& out);
+
+  // Modelled time moved: look again at what waits for it.
+  void Wake();
+
+ private:
+  struct Request;
+  struct Active {  // an operation the drive is busy with
+    uint64_t start, end;
+    Operation op;
+  };
+  struct Handler {
+    void (Drive::*run)(Command&);
+    uint8_t cdb_length;
+    uint8_t traits;
+  };
+
+  // drive.cpp: worker, dispatch, time, buffer, medium access.
+  void Work();
+  bool RunControl(std::function<bool(std::string&)> task, std::string& error);
+  void Execute(Request& request);
+  void Dispatch(Command& c);
+  static const Handler* FindHandler(uint8_t opcode);
+  void Record(const TSRB_ExecSCSICmd& srb, const Command& c, uint8_t status, const std::optional<CheckCondition>& check);
+  void Settle();
+  std::optional<uint64_t> NextDeadline() const;
+  void Spend(uint64_t microseconds);
+  void RunOperation(const Operation& op, bool immediate);
+  bool ApplyOperation(const Operation& op, uint64_t at);
+  std::optional<uint16_t> Progress() const;
+  MediumState& RequireMedium();
+  MediumState& RequireWritable();
+  bool SaveMedium();
+  void SaveOrFail();
+  void LoadMedium(std::unique_ptr<Medium> medium);
+  void UnloadMedium();
+  void DrainBuffer();
+  void FillBuffer(uint64_t bytes);
+  uint64_t BufferFlushTime();
+  uint64_t BufferBytes() const { return uint64_t{config_.buffer_kib} * 1024; }
+  Family CurrentFamily() const;
+  uint32_t MaxReadSpeed() const;
+  uint32_t MaxWriteSpeed() const;
+  std::vector<uint32_t> WriteSpeeds() const;
+  uint32_t CurrentReadSpeed() const;
+  uint32_t CurrentWriteSpeed() const;
+  WriteMode CurrentWriteMode() const;
+
+  // cmd_core.cpp
+  void TestUnitReady(Command& c);
+  void RezeroUnit(Command& c);
+  void RequestSense(Command& c);
+  void Inquiry(Command& c);
+  void StartStopUnit(Command& c);
+  void PreventAllowMediumRemoval(Command& c);
+  // cmd_mode.cpp
+  void ModeSense10(Command& c);
+  void ModeSelect10(Command& c);
+  Bytes ModePage(uint8_t page, uint8_t control) const;
+  Bytes WriteParametersPage(uint8_t control) const;
+  Bytes CapabilitiesPage(uint8_t control) const;
+  void ResetWriteParameters();
+  // cmd_config.cpp
+  void GetConfiguration(Command& c);
+  // cmd_disc.cpp
+  void ReadCapacity(Command& c);
+  void ReadFormatCapacities(Command& c);
+  void ReadTocPmaAtip(Command& c);
+  void ReadDiscInformation(Command& c);
+  void ReadTrackInformation(Command& c);
+  // cmd_io.cpp
+  void Read10(Command& c);
+  void Write10(Command& c);
+  void SynchronizeCache(Command& c);
+  void ReadBufferCapacity(Command& c);
+  // cmd_recording.cpp
+  void FormatUnit(Command& c);
+  void ReserveTrack(Command& c);
+  void CloseTrackSession(Command& c);
+  void Blank(Command& c);
+  void SendDvdStructure(Command& c);
+  // cmd_speed.cpp
+  void SetCdSpeed(Command& c);
+  void SetStreaming(Command& c);
+  void GetPerformance(Command& c);
+  void SelectSpeeds(uint32_t read, uint32_t write);
+
+  const DriveConfig config_;
+  Clock& clock_;
+  const std::shared_ptr<TraceFile> trace_file_;
+
+  std::mutex mutex_;
+  std::condition_variable wake_;  // the worker: work queued, time moved, stop
+  std::condition_variable done_;  // callers waiting for a synchronous request
+  std::unique_lock<std::mutex>* held_ = nullptr;  // the worker's lock while it executes
+  bool stop_ = false;
+  std::deque<std::shared_ptr<Request>> queue_;
+  std::deque<std::function<void()>> controls_;
+
+  std::unique_ptr<Medium> medium_;
+  bool tray_open_ = false;
+  bool prevent_removal_ = false;
+  std::optional<Sense> unit_attention_;
+  std::array<uint8_t, 52> write_parameters_{};  // current page 05h
+  uint32_t requested_read_ = 0xFFFF, requested_write_ = 0xFFFF;  // kB/s; FFFFh: the fastest
+  uint64_t buffer_level_ = 0;  // bytes waiting to be written
+  uint64_t buffer_time_ = 0;   // when buffer_level_ was last brought up to date
+  std::optional<Active> active_;
+  std::optional<std::pair<uint64_t, uint64_t>> background_;  // start and end of a background format
+
+  struct Failure {
+    uint32_t count;
+    Sense sense;
+  };
+  std::map<uint8_t, Failure> failures_;
+  uint32_t busy_count_ = 0;
+  std::optional<std::pair<uint32_t, Sense>> write_error_;
+  std::optional<uint32_t> remove_at_;
+  bool stalled_ = false;
+
+  bool tracing_ = false;
+  std::deque<vb_trace_entry> trace_;
+
+  std::thread worker_;  // last: starts when everything above exists
+};
+
+}  // namespace orvex::vburner
+
+#endif  // ORVEX_VBURNER_DRIVE_H_

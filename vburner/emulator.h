@@ -1,0 +1,60 @@
+// The process's emulated host adapters: the drives at their addresses, the
+// shared modelled clock and the trace file.  The entry points and the
+// control API reach everything through Emulator::Instance().
+#ifndef ORVEX_VBURNER_EMULATOR_H_
+#define ORVEX_VBURNER_EMULATOR_H_
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "vburner/clock.h"
+#include "vburner/drive.h"
+
+namespace orvex::vburner {
+
+class Emulator {
+ public:
+  static Emulator& Instance();
+  ~Emulator();
+
+  // Reads ORVEX_VBURNER the first time, unless Configure came first.
+  // Problems with it are reported on stderr; the library then has no
+  // drives, or drives with empty trays.
+  void EnsureConfigured();
+
+  // Replaces all drives.  False with `error` when the description is
+  // malformed (nothing changes) or a medium cannot be loaded (the drives
+  // are set up, that tray stays empty).
+  bool Configure(const std::string& description, std::string& error);
+
+  // Null when no drive has that address.
+  std::shared_ptr<Drive> Find(uint8_t ha, uint8_t target, uint8_t lun);
+
+  // One more than the highest host adapter number in use; 0 without drives.
+  uint8_t AdapterCount();
+
+  Clock& clock() { return clock_; }
+
+ private:
+  Emulator();
+  bool ConfigureLocked(const std::string& description, std::string& error);
+  void WakeAll();
+
+  std::mutex mutex_;  // configured_ and drives_
+  bool configured_ = false;
+  std::vector<std::shared_ptr<Drive>> drives_;
+
+  // The drives the clock wakes.  A drive leaves this list (in the deleter
+  // of its shared_ptr) before it is destroyed, so waking never keeps one
+  // alive or meets a dead one.
+  std::mutex wake_mutex_;
+  std::vector<Drive*> wakeable_;
+
+  Clock clock_;
+};
+
+}  // namespace orvex::vburner
+
+#endif  // ORVEX_VBURNER_EMULATOR_H_

@@ -1,0 +1,135 @@
+// Formats: DVD+RW (26h, in the background), DVD-RAM (00h), BD-RE (00h,
+// 30h, 31h) and DVD-RW (10h full and 15h quick, which turn a sequential
+// disc into a restricted-overwrite one, and 13h, which grows the formatted
+// area of a restricted-overwrite disc).
+#include "vburner/formatting.h"
+
+#include <algorithm>
+
+namespace orvex::vburner {
+
+namespace {
+
+constexpr uint64_t kSecond = 1000000;
+
+constexpr uint8_t kFullFormat = 0x00;
+constexpr uint8_t kDvdRwFull = 0x10;
+constexpr uint8_t kDvdRwQuickGrow = 0x13;
+constexpr uint8_t kDvdRwQuick = 0x15;
+constexpr uint8_t kDvdPlusRwBasic = 0x26;
+constexpr uint8_t kBdReWithSpare = 0x30;
+constexpr uint8_t kBdReWithoutSpare = 0x31;
+constexpr uint8_t kBdFullCertification = 2;  // sub-type of 30h
+
+bool IsBlank(const MediumState& s) {
+  const DiscSummary d = ModelFor(s).Summarize(s);
+  return d.status == 0;
+}
+
+Operation Formatting(uint64_t duration, bool erase) {
+  Operation op;
+  op.duration_us = duration;
+  op.busy = kFormatInProgress;
+  op.erase = erase;
+  return op;
+}
+
+}  // namespace
+
+FormatCapacities ListFormatCapacities(const MediumState& s) {
+  FormatCapacities c;
+  c.current_blocks = InfoOf(s).model == Model::kReadOnly ? s.readable : s.capacity;
+  const bool unformatted = InfoOf(s).model == Model::kOverwrite ? s.format == FormatState::kUnformatted : IsBlank(s);
+  c.current_type = unformatted ? 1 : 2;
+  switch (s.profile) {
+    case profile::kDvdPlusRw:
+      c.formattable = {{s.capacity, kDvdPlusRwBasic, 0}};
+      break;
+    case profile::kDvdRam:
+      c.formattable = {{s.capacity, kFullFormat, 2048}};
+      break;
+    case profile::kBdRe:
+      c.formattable = {{s.capacity, kFullFormat, 2048}, {s.capacity, kBdReWithSpare, 0}, {s.capacity, kBdReWithoutSpare, 0}};
+      break;
+    case profile::kDvdRwSequential:
+      c.formattable = {{s.capacity, kDvdRwFull, 16}, {s.capacity, kDvdRwQuick, 16}};
+      break;
+    case profile::kDvdRwRestricted:
+      c.formattable = {{s.capacity, kDvdRwFull, 16}, {s.capacity, kDvdRwQuickGrow, 16}, {s.capacity, kDvdRwQuick, 16}};
+      break;
+    default:
+      break;
+  }
+  return c;
+}
+
+Operation StartFormat(const MediumState& s, const FormatRequest& request) {
+  const FormatCapacities offered = ListFormatCapacities(s);
+  if (offered.formattable.empty()) Fail(kIncompatibleMedium);
+  const auto match = std::find_if(offered.formattable.begin(), offered.formattable.end(),
+                                  [&](const FormattableCapacity& f) { return f.type == request.type; });
+  if (match == offered.formattable.end() || request.blocks > match->blocks) Fail(kInvalidFieldInParameterList);
+  const bool unformatted = s.format == FormatState::kUnformatted;
+  const uint32_t blocks = std::min(request.blocks, s.capacity);
+
+  switch (request.type) {
+    case kDvdPlusRwBasic: {
+      // The drive is ready again after the lead-in; the rest formats in
+      // the background while the host may already write.
+      Operation op = Formatting(2 * kSecond, false);
+      if (s.format != FormatState::kFormatted) {
+        op.background_us = WholeDiscMicroseconds(s, 4);
+        op.finish = [](MediumState& m) {
+          m.format = FormatState::kSuspended;
+          m.formatted = m.capacity;
+        };
+      }
+      return op;
+    }
+    case kFullFormat:
+    case kBdReWithSpare:
+    case kBdReWithoutSpare: {
+      // DVD-RAM and a certifying BD-RE format pass over every block; a
+      // quick BD-RE reformat rewrites only the disc management areas and
+      // leaves the user data in place.
+      const bool certify = request.type == kFullFormat || s.profile == profile::kDvdRam ||
+                           (request.type == kBdReWithSpare && request.subtype == kBdFullCertification);
+      const bool erase = certify || unformatted;
+      Operation op = Formatting(certify ? WholeDiscMicroseconds(s, 2) : unformatted ? 60 * kSecond : 10 * kSecond, erase);
+      op.finish = [erase](MediumState& m) {
+        m.format = FormatState::kFormatted;
+        m.formatted = m.capacity;
+        if (erase) m.recorded_end = 0;
+      };
+      return op;
+    }
+    case kDvdRwFull: {
+      Operation op = Formatting(WholeDiscMicroseconds(s, 1), true);
+      op.finish = [](MediumState& m) {
+        m = BlankState(*FindProfile(profile::kDvdRwRestricted), m.capacity, true);
+      };
+      return op;
+    }
+    case kDvdRwQuick: {
+      // The quick-formatted area counts as recorded, so the next writable
+      // address is its end.
+      Operation op = Formatting(30 * kSecond, true);
+      op.finish = [blocks](MediumState& m) {
+        m = BlankState(*FindProfile(profile::kDvdRwRestricted), m.capacity, false);
+        m.format = FormatState::kFormatted;
+        m.formatted = m.recorded_end = blocks;
+      };
+      return op;
+    }
+    case kDvdRwQuickGrow: {
+      Operation op = Formatting(10 * kSecond, false);
+      op.finish = [blocks](MediumState& m) { m.formatted = blocks == 0 ? m.capacity : std::max(m.formatted, blocks); };
+      return op;
+    }
+    default:
+      break;
+  }
+  Fail(kInvalidFieldInParameterList);
+}
+
+}  // namespace orvex::vburner

@@ -1,0 +1,93 @@
+// orvex-vburner: makes, shows and exports the media files of the virtual
+// burner, outside any drive.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "vburner/media_files.h"
+#include "vburner/medium.h"
+#include "vburner/profiles.h"
+
+using namespace orvex::vburner;
+
+namespace {
+
+int Usage() {
+  std::fputs(
+      "usage: orvex-vburner COMMAND ...\n"
+      "  new PROFILE FILE [--blocks N] [--formatted]  make a blank medium\n"
+      "  show FILE                                    profile, status, sessions and tracks\n"
+      "  export FILE IMAGE [--session N]              copy a session (default: all that is recorded)\n"
+      "  load PROFILE FILE IMAGE                      a medium holding IMAGE: a ROM that refers to it,\n"
+      "                                               or a finalized disc with a copy of it\n"
+      "  profiles                                     the profile names\n",
+      stderr);
+  return 2;
+}
+
+int Failure(const std::string& why) {
+  std::fprintf(stderr, "orvex-vburner: %s\n", why.c_str());
+  return 1;
+}
+
+bool ParseCount(const char* text, uint32_t& out) {
+  char* end = nullptr;
+  const unsigned long long v = std::strtoull(text, &end, 10);
+  if (*text == '\0' || *end != '\0' || v > UINT32_MAX) return false;
+  out = static_cast<uint32_t>(v);
+  return true;
+}
+
+const ProfileInfo* NamedProfile(const char* name) {
+  const ProfileInfo* p = FindProfile(name);
+  if (p == nullptr) std::fprintf(stderr, "orvex-vburner: unknown profile %s (see: orvex-vburner profiles)\n", name);
+  return p;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return Usage();
+  const std::string command = argv[1];
+  std::string error;
+  if (command == "profiles" && argc == 2) {
+    for (const ProfileInfo& p : AllProfiles())
+      std::printf("%-11s %04Xh%s\n", p.name, p.number, p.model == Model::kReadOnly ? "  (read only)" : "");
+    return 0;
+  }
+  if (command == "new" && argc >= 4) {
+    const ProfileInfo* p = NamedProfile(argv[2]);
+    if (p == nullptr) return 1;
+    uint32_t blocks = 0;
+    bool formatted = false;
+    for (int i = 4; i < argc; ++i) {
+      if (std::strcmp(argv[i], "--blocks") == 0 && i + 1 < argc && ParseCount(argv[i + 1], blocks)) {
+        ++i;
+      } else if (std::strcmp(argv[i], "--formatted") == 0) {
+        formatted = true;
+      } else {
+        return Usage();
+      }
+    }
+    return Medium::Create(argv[3], *p, blocks, formatted, error) ? 0 : Failure(error);
+  }
+  if (command == "show" && argc == 3) {
+    const std::string text = DescribeMedium(argv[2], error);
+    if (text.empty()) return Failure(error);
+    std::fputs(text.c_str(), stdout);
+    return 0;
+  }
+  if (command == "export" && (argc == 4 || argc == 6)) {
+    uint32_t session = 0;
+    if (argc == 6 && (std::strcmp(argv[4], "--session") != 0 || !ParseCount(argv[5], session) || session == 0))
+      return Usage();
+    return ExportImage(argv[2], session, argv[3], error) ? 0 : Failure(error);
+  }
+  if (command == "load" && argc == 5) {
+    const ProfileInfo* p = NamedProfile(argv[2]);
+    if (p == nullptr) return 1;
+    return ImportImage(argv[3], *p, argv[4], error) ? 0 : Failure(error);
+  }
+  return Usage();
+}
