@@ -150,9 +150,16 @@ void TDirectoryWalk::ReadRecord(size_t frame_index, const TDirectoryRecord& reco
   WIN32_FIND_DATAW fd;
   fd.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
   fd.ftLastWriteTime = RecordingTime(record);
+  SetFindFileSize(fd, record.data_length);
   if (!SetFindName(fd, name)) return;
   const pDirEntry dir = tree_.MakeDir(frame.dir, fd);
   if (dir == nullptr) return;
+  // A directory the import created records where its extent lies (one it
+  // merged into keeps what it had); its data is never copied, so this is
+  // for listing only.
+  if (const pFileEntry entry = frame.dir->Names.Find(name); entry->Address == 0 && entry->FileSize == record.data_length) {
+    entry->Address = record.extent;
+  }
   // `frame` dies with the push; the child is read first, then the rest of
   // this directory.
   frames_.emplace_back(dir, range->first, range->end);

@@ -1,0 +1,20 @@
+// The orvex commands.  Each returns the process exit status: 0 on success,
+// 1 when the job fails, 2 for a usage error.
+#ifndef ORVEX_CLI_COMMANDS_H_
+#define ORVEX_CLI_COMMANDS_H_
+
+namespace orvex::cli {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// orvex mkiso: builds an image file from files and directories.
+int RunMkiso(int argc, char** argv);
+
+// orvex ls: lists the tree of an image file.
+int RunLs(int argc, char** argv);
+
+}  // namespace orvex::cli
+
+#endif  // ORVEX_CLI_COMMANDS_H_
