@@ -7,18 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "support/run_tool.h"
+
 namespace orvex::test {
-
-struct TToolResult {
-  int status = -1;  // the exit status, -1 when the tool could not run
-  std::string out;
-  std::string err;
-};
-
-// Runs `argv` (no shell), capturing both outputs.
-TToolResult RunTool(const std::vector<std::string>& argv);
-
-bool ToolAvailable(const std::string& name);
 
 // What a view of an image holds: path (with "/" separators, no leading
 // "/") -> size and a fingerprint of the content ("" for directories).
