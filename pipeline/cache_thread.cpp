@@ -51,12 +51,14 @@ void TCacheThread::Execute() {
     // Everything is queued: the consumer may start, and the run ends once it
     // has taken every packet.
     CDFiles.CanStart = true;
+    CDFiles.JobSignal.Notify();
     ring_.WaitForRoom(1, [this] { return Stopped(); });
   }
   CDFiles.Finished = true;
   ring_.Wake();
   // The last touch of the ring: once this is set the consumer may free it.
   CDFiles.CacheThreadTerminated = true;
+  CDFiles.JobSignal.Notify();
 }
 
 bool TCacheThread::Advance(uint32_t bytes, int32_t file_id) {
@@ -78,6 +80,7 @@ bool TCacheThread::QueueAndWait(uint32_t size, int32_t file_id) {
       SetCurrentThreadPriority(CDFiles.vPriority);
     }
     CDFiles.CanStart = true;
+    CDFiles.JobSignal.Notify();
   }
   return ring_.WaitForRoom(limit, [this] { return Stopped(); }) && !Stopped();
 }
@@ -176,6 +179,7 @@ bool TCacheThread::Fail(uint32_t error, const std::u16string& name) {
   CDFiles.FileName.Set(name);
   CDFiles.ErrorNumber = error;
   CDFiles.Aborted = true;
+  CDFiles.JobSignal.Notify();
   return false;
 }
 

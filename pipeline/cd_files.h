@@ -14,6 +14,7 @@
 
 #include "image/image_layout.h"
 #include "pipeline/job_events.h"
+#include "pipeline/job_signal.h"
 #include "pipeline/job_threads.h"
 #include "pipeline/packet_ring.h"
 #include "platform/completion_queue.h"
@@ -76,6 +77,7 @@ class TCDFiles : public TImageLayout {
   std::atomic<bool> Finished{false};         // the producer has ended (done, failed or aborted)
   std::atomic<bool> CanStart{false};         // the consumer may start: the queue is full or complete
   std::atomic<bool> CacheThreadTerminated{false};
+  TJobSignal JobSignal;  // signalled when CanStart, Aborted or CacheThreadTerminated change
 
   // A job runs from its start until just before it reports its end; the
   // threads of the last job are joined before the next one starts.

@@ -1,6 +1,5 @@
 #include "pipeline/write_job.h"
 
-#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -47,17 +46,15 @@ bool StartWriteJob(TCDFiles& CDFiles, TObject* Sender, TWriteDoneEvent OnDone) {
   auto cache = std::make_unique<TCacheThread>(CDFiles);
   CDFiles.Workers.Add(std::thread([cache = std::move(cache)] { cache->Execute(); }));
 
-  while (!CDFiles.CanStart) {
-    if (CDFiles.Aborted) {
-      // Stopped while the queue filled: the write thread never starts, so
-      // the failure is reported here.
-      CDFiles.ISOImage.Close();
-      CDFiles.ComponentStatus = kStatusIdle;
-      CDFiles.JobRunning = false;
-      ReportCompletion(CDFiles.hWNDFE, OnDone, kMessageWriteDone, 0, 1, [&] { OnDone(Sender, 0, true); });
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  CDFiles.JobSignal.WaitUntil([&] { return CDFiles.CanStart || CDFiles.Aborted; });
+  if (CDFiles.Aborted) {
+    // Stopped while the queue filled: the write thread never starts, so
+    // the failure is reported here.
+    CDFiles.ISOImage.Close();
+    CDFiles.ComponentStatus = kStatusIdle;
+    CDFiles.JobRunning = false;
+    ReportCompletion(CDFiles.hWNDFE, OnDone, kMessageWriteDone, 0, 1, [&] { OnDone(Sender, 0, true); });
+    return false;
   }
   auto writer = std::make_unique<TWriteThread>(CDFiles);
   CDFiles.Workers.Add(std::thread([writer = std::move(writer)] { writer->Execute(); }));

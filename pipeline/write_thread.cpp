@@ -1,8 +1,5 @@
 #include "pipeline/write_thread.h"
 
-#include <chrono>
-#include <thread>
-
 #include "image/component_status.h"
 #include "pipeline/job_errors.h"
 
@@ -31,7 +28,7 @@ void TWriteThread::Execute() {
   if (!ErrorInBurn) CDFiles.ComponentStatus = kStatusClosingSession;
   if (!CDFiles.ISOImage.Close() && !ErrorInBurn) WriteFailed();
 
-  while (!CDFiles.CacheThreadTerminated) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  CDFiles.JobSignal.WaitUntil([this] { return CDFiles.CacheThreadTerminated.load(); });
   // The producer is gone: nothing else uses the ring any more.
   CDFiles.Packets.reset();
 

@@ -58,8 +58,6 @@ class TSmartReferenceThread : public TObject {
 };
 
 void TSmartReferenceThread::Execute() {
-  CDFiles.ErrorNumber = 0;
-  CDFiles.Aborted = false;
   uint64_t saved = 0;
   const std::vector<pFileEntry> list = SmartReferenceCandidates(CDFiles);
   CDFiles.SmartReferencesProgress = 0;
@@ -155,6 +153,10 @@ std::vector<pFileEntry> SmartReferenceCandidates(TContentTree& tree) {
 }
 
 void StartSmartReferenceJob(TCDFiles& CDFiles) {
+  // Cleared before the thread starts, so that an abort right after the
+  // start is not lost.
+  CDFiles.ErrorNumber = 0;
+  CDFiles.Aborted = false;
   CDFiles.ComponentStatus = kStatusSmartReferences;
   uint64_t blocks = 0;
   for (size_t i = 0; i < CDFiles.Files.size(); ++i) {
