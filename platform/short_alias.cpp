@@ -43,17 +43,24 @@ TAliasStem StemOf(std::u16string_view name) {
     stem.base = AliasPart(name, true);
   } else {
     stem.base = AliasPart(name.substr(0, dot), true);
-    stem.ext = AliasPart(name.substr(dot + 1), false).substr(0, 3);
+    stem.ext = AliasPart(name.substr(dot + 1), false);
+    stem.ext.resize(std::min<size_t>(stem.ext.size(), 3));
   }
-  if (stem.base.empty()) stem.base = "_";
+  if (stem.base.empty()) stem.base.push_back('_');
   stem.base.resize(std::min<size_t>(stem.base.size(), 6));
   return stem;
 }
 
-std::string Candidate(const TAliasStem& stem, unsigned n) {
-  const std::string tail = "~" + std::to_string(n);
-  std::string alias = stem.base.substr(0, std::min(stem.base.size(), 8 - tail.size())) + tail;
-  if (!stem.ext.empty()) alias += "." + stem.ext;
+// The alias with number `number`: as many characters of the base as fit
+// before "~N" in eight.
+std::string Candidate(const TAliasStem& stem, const std::string& number) {
+  std::string alias(stem.base, 0, std::min(stem.base.size(), 7 - number.size()));
+  alias += '~';
+  alias += number;
+  if (!stem.ext.empty()) {
+    alias += '.';
+    alias += stem.ext;
+  }
   return alias;
 }
 
@@ -92,17 +99,33 @@ std::unordered_map<std::string, std::u16string> MakeDirectoryAliases(
     }
   }
 
-  // Next number to try per stem: directories of many similar names stay
-  // linear instead of re-probing ~1, ~2, ... for every name.
-  std::unordered_map<std::string, unsigned> next_number;
+  // Directories of many similar names must stay linear instead of probing
+  // ~1, ~2, ... for every name.  Each stem goes on from the number it used
+  // last.  Stems also share numbers once the base is cut to make room for
+  // more digits ("FILE12~9" and "FILE13~9" differ, "FILE1~10" is one alias
+  // for both), so every such shape remembers the number after the last it
+  // gave out: the numbers below it are all taken and need no probing.
+  std::unordered_map<std::string, unsigned> next_number;  // per stem
+  std::unordered_map<std::string, unsigned> shape_floor;  // per cut base, digit count and extension
   std::unordered_map<std::string, std::u16string> aliases;
   for (const auto& [name, wide] : pending) {
     const TAliasStem stem = StemOf(wide);
     unsigned& n = next_number[stem.base + "." + stem.ext];
     std::string alias;
-    do {
-      alias = Candidate(stem, ++n);
-    } while (!used.insert(alias).second);
+    for (;;) {
+      ++n;
+      const std::string number = std::to_string(n);
+      unsigned& lowest_free = shape_floor[Candidate(stem, std::string(number.size(), '#'))];
+      if (n < lowest_free) {  // numbers below it are taken; past the digit count is the next shape
+        n = lowest_free - 1;
+        continue;
+      }
+      alias = Candidate(stem, number);
+      if (used.insert(alias).second) {
+        lowest_free = n + 1;
+        break;
+      }
+    }
     aliases.emplace(*name, Utf8ToUtf16(alias));
   }
   return aliases;

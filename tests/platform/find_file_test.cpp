@@ -90,6 +90,30 @@ TEST(ShortAlias, ManySimilarNamesStayUnique) {
   EXPECT_EQ(distinct.count(u"LONG~100.TXT"), 1u);
 }
 
+TEST(ShortAlias, StemsCutToTheSameBaseShareTheirNumbers) {
+  // "FILE10" and "FILE11" run out of one-digit numbers and both continue as
+  // "FILE1~NN"; a real 8.3 name in between is stepped over.
+  std::vector<std::string> names = {"FILE1~14.DAT"};
+  for (const char* stem : {"file 10 ", "file 11 "}) {
+    for (int i = 0; i < 12; ++i) names.push_back(stem + std::to_string(i) + ".dat");
+  }
+  const auto aliases = MakeDirectoryAliases(names);
+  EXPECT_EQ(aliases.at("file 10 0.dat"), u"FILE10~1.DAT");
+  EXPECT_EQ(aliases.at("file 10 6.dat"), u"FILE10~9.DAT");  // byte order: 0 1 10 11 2 ... 6
+  EXPECT_EQ(aliases.at("file 10 9.dat"), u"FILE1~12.DAT");
+  EXPECT_EQ(aliases.at("file 11 6.dat"), u"FILE11~9.DAT");
+  EXPECT_EQ(aliases.at("file 11 7.dat"), u"FILE1~13.DAT");
+  EXPECT_EQ(aliases.at("file 11 8.dat"), u"FILE1~15.DAT");
+  EXPECT_EQ(aliases.at("file 11 9.dat"), u"FILE1~16.DAT");
+
+  // At the scale of a large directory every alias is still its own.
+  names.clear();
+  for (int i = 0; i < 50'000; ++i) names.push_back("file " + std::to_string(i) + ".dat");
+  std::set<std::u16string> distinct;
+  for (const auto& [name, alias] : MakeDirectoryAliases(names)) distinct.insert(alias);
+  EXPECT_EQ(distinct.size(), names.size());
+}
+
 TEST(FindSearch, ListsDotsFirstThenNamesInByteOrder) {
   TempDir dir;
   dir.Write("b.txt", "bb");
