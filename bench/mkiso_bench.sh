@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# `orvex mkiso` against xorriso and genisoimage on the same data in one run,
+# with `cat` of the same files into one file as the I/O floor:
+#   (a) 2 GiB in four files, (b) 100,000 small files over 1,000 directories,
+#   (c) 50,000 small files in one directory.
+# Each tool runs RUNS times per dataset, round-robin so drift hits all alike,
+# from a warm page cache and after a sync; the table has the median wall
+# time, MiB/s of source data, the peak RSS and the ratio to orvex.
+# Usage: bench/mkiso_bench.sh [BUILD_DIR] (default build/release; run
+# scripts/main.sh first).  WORK (default /tmp) holds the data and images,
+# about 5 GiB.  genisoimage gets -l (31-character ISO 9660 names): without it
+# it cannot make 50,000 unique 8.3 names in one directory and gives up.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=../scripts/common.sh
+. "$root/scripts/common.sh"
+build=${1:-$root/build/release}
+runs=${RUNS:-5}
+orvex=$build/bin/orvex
+gen=$build/bench/gen_tree
+for tool in "$orvex" "$gen"; do
+  [ -x "$tool" ] || { echo "mkiso_bench: build $tool first" >&2; exit 1; }
+done
+ensure_packages time genisoimage xorriso
+
+work=$(mktemp -d "${WORK:-/tmp}/orvex-mkiso-bench-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+out=$work/out.iso
+
+# One command line per tool; SRC is the dataset's folder.
+declare -A commands=(
+  [orvex]='"$orvex" mkiso -q -o "$out" -V BENCH "$src"'
+  [xorriso]='xorriso -as mkisofs -quiet -J -joliet-long -V BENCH -o "$out" "$src"'
+  [genisoimage]='genisoimage -quiet -l -J -joliet-long -V BENCH -o "$out" "$src"'
+  [orvex-udf]='"$orvex" mkiso -q --udf -o "$out" -V BENCH "$src"'
+  [genisoimage-udf]='genisoimage -quiet -l -J -joliet-long -udf -V BENCH -o "$out" "$src"'
+  [cat]='find "$src" -type f -print0 | xargs -0 cat >"$out"'
+)
+tools=(orvex xorriso genisoimage orvex-udf genisoimage-udf cat)
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# measure TOOL: one run; appends "seconds peak-KiB" to $work/TOOL.times.
+measure() {
+  rm -f "$out"
+  sync
+  src=$src out=$out orvex=$orvex /usr/bin/time -f '%e %M' -o "$work/$1.time" \
+    bash -c "${commands[$1]}" >/dev/null 2>"$work/$1.err" ||
+    { echo "mkiso_bench: $1 failed:" >&2; cat "$work/$1.err" >&2; exit 1; }
+  cat "$work/$1.time" >>"$work/$1.times"
+}
+
+# bench NAME FILES DIRS MIN MAX: generates the dataset, runs every tool.
+bench() {
+  local name=$1
+  src=$work/$name
+  "$gen" "$src" "$2" "$3" "$4" "$5"
+  local mib
+  mib=$(du -s --apparent-size -B1 "$src" | awk '{ printf "%.1f", $1 / 1048576 }')
+  find "$src" -type f -print0 | xargs -0 cat >/dev/null  # warm the page cache
+  rm -f "$work"/*.times
+  for _ in $(seq "$runs"); do
+    for tool in "${tools[@]}"; do measure "$tool"; done
+  done
+  echo
+  echo "### $name: $2 files, $3 directories, $mib MiB ($runs runs, medians)"
+  echo
+  echo "| tool | wall s | MiB/s | peak RSS MiB | time / orvex |"
+  echo "|---|---|---|---|---|"
+  local plain udf base t rss
+  plain=$(awk '{ print $1 }' "$work/orvex.times" | median)
+  udf=$(awk '{ print $1 }' "$work/orvex-udf.times" | median)
+  for tool in "${tools[@]}"; do
+    t=$(awk '{ print $1 }' "$work/$tool.times" | median)
+    rss=$(awk '{ print $2 }' "$work/$tool.times" | median)
+    case $tool in *udf) base=$udf ;; *) base=$plain ;; esac
+    awk -v tool="$tool" -v t="$t" -v rss="$rss" -v mib="$mib" -v base="$base" 'BEGIN {
+      printf "| %s | %.2f | %.0f | %.1f | %.2f |\n", tool, t, mib / (t > 0 ? t : 0.01), rss / 1024, t / (base > 0 ? base : 0.01)
+    }'
+  done
+  rm -rf "$src"
+}
+
+echo "orvex mkiso benchmark, $(nproc) cores, $(date -u +%Y-%m-%d)"
+echo "(time / orvex: the UDF rows compare with orvex --udf, the others with orvex)"
+bench a-large-files 4 0 536870912 536870912
+bench b-100k-files 100000 1000 1 8192
+bench c-50k-one-dir 50000 0 1 8192
