@@ -10,7 +10,7 @@ namespace orvex {
 // code x 256 + qualifier (never below 256).
 enum TErrorNumber : uint32_t {
   kErrorNone = 0,
-  kErrorNotPrepared = 1,   // no current layout, or the producer stopped on an abort
+  kErrorNotPrepared = 1,   // no current layout
   kErrorOpening = 2,       // a source file or the image to burn cannot be opened
   kErrorCreating = 3,      // the image file cannot be created
   kErrorAborted = 4,       // AbortOperation
