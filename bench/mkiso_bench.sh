@@ -62,9 +62,9 @@ bench() {
   find "$src" -type f -print0 | xargs -0 cat >/dev/null  # warm the page cache
   rm -f "$work"/*.times
   for _ in $(seq "$runs"); do
-    # A new order every round: a run is slower after some others (the file
-    # system is still busy with the image the last one wrote), and that must
-    # not always hit the same tool.
+    # A new order every round: how fast a run is depends on what ran before
+    # it (whether the memory it gets was in use a moment ago), and that must
+    # not always favour the same tool.
     for tool in $(printf '%s\n' "${tools[@]}" | shuf); do measure "$tool"; done
   done
   echo
