@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/byte_order.h"
 #include "platform/text_conversion.h"
 
 namespace orvex {
@@ -17,10 +18,6 @@ constexpr size_t kRecordFlags = 25;
 constexpr size_t kRecordIdentifierLength = 32;
 constexpr size_t kRecordIdentifier = 33;
 
-uint32_t LittleEndian32(const uint8_t* p) {
-  return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-
 }  // namespace
 
 std::optional<TDirectoryRecord> ReadDirectoryRecord(std::span<const uint8_t> bytes) {
@@ -32,8 +29,8 @@ std::optional<TDirectoryRecord> ReadDirectoryRecord(std::span<const uint8_t> byt
   if (identifier_length == 0 || kRecordIdentifier + identifier_length > record.length) {
     return std::nullopt;
   }
-  record.extent = LittleEndian32(&bytes[kRecordExtent]);
-  record.data_length = LittleEndian32(&bytes[kRecordDataLength]);
+  record.extent = GetLE32(&bytes[kRecordExtent]);
+  record.data_length = GetLE32(&bytes[kRecordDataLength]);
   std::memcpy(record.recorded, &bytes[kRecordTime], sizeof record.recorded);
   record.flags = bytes[kRecordFlags];
   record.identifier = bytes.subspan(kRecordIdentifier, identifier_length);
@@ -59,7 +56,7 @@ std::u16string DecodeIdentifier(std::span<const uint8_t> identifier, TNameEncodi
   if (encoding == TNameEncoding::Ucs2) {
     std::u16string name;
     for (size_t i = 0; i + 1 < identifier.size(); i += 2) {
-      const auto unit = static_cast<char16_t>(identifier[i] << 8 | identifier[i + 1]);
+      const auto unit = static_cast<char16_t>(GetBE16(&identifier[i]));
       if (unit == u';' || unit == 0) break;
       name += unit;
     }
