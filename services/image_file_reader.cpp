@@ -29,8 +29,7 @@ bool TImageFileReader::Open(const std::string& path) {
 }
 
 uint32_t TImageFileReader::SectorCount() const {
-  const uint64_t sectors = (size_ + kSectorSize - 1) / kSectorSize;
-  return static_cast<uint32_t>(std::min<uint64_t>(sectors, std::numeric_limits<uint32_t>::max()));
+  return static_cast<uint32_t>(std::min<uint64_t>(Sectors(size_), std::numeric_limits<uint32_t>::max()));
 }
 
 bool TImageFileReader::ReadSector(uint32_t sector, uint8_t* out) {
