@@ -1,12 +1,11 @@
 // orvex ls IMAGE
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/messages.h"
 #include "component/orvex.h"
-#include "platform/text_conversion.h"
 
 namespace orvex::cli {
 namespace {
@@ -16,27 +15,45 @@ constexpr const char* kUsage =
     "\n"
     "Lists the tree of the ISO 9660 image IMAGE, one line per entry: d or f,\n"
     "the size in bytes, the block address and the path in the image.  It shows\n"
-    "the tree with the longest names the image has (Joliet where there is one).\n"
+    "the tree with the longest names the image has (Joliet where there is one)\n"
+    "and says on standard error which one that is.  Control characters in names\n"
+    "are shown as escapes (\\n, \\x1b, \\\\).  Exit status 1 when the image could\n"
+    "not be listed whole.\n"
     "\n"
     "options:\n"
     "  -h, --help  this help\n";
 
-void List(const TDirEntry* root) {
-  // Depth first, each directory's entries in the order the image lists them.
-  std::vector<std::pair<const TFileEntry*, std::string>> pending = {{root->Files, ""}};
-  while (!pending.empty()) {
-    auto& [entry, prefix] = pending.back();
-    if (entry == nullptr) {
-      pending.pop_back();
-      continue;
-    }
-    const TFileEntry* e = entry;
-    entry = e->NextFile;
-    const std::string path = prefix + "/" + Utf16ToUtf8(e->LongName);
-    std::printf("%c %lld %u %s\n", e->DirRecord != nullptr ? 'd' : 'f', static_cast<long long>(e->FileSize),
-                e->Address, path.c_str());
-    if (e->DirRecord != nullptr) pending.emplace_back(e->DirRecord->Files, path);
+const char* TreeName(TNameEncoding names) {
+  switch (names) {
+    case TNameEncoding::Ucs2:
+      return "its Joliet tree";
+    case TNameEncoding::EightBit:
+      return "its ISO 9660:1999 tree";
+    case TNameEncoding::Primary:
+      break;
   }
+  return "its ISO 9660 tree (8.3 names)";
+}
+
+// Warns of everything the listing lacks; true when it lacks nothing.
+bool WarnOfGaps(const std::string& image, const TImportReport& report) {
+  if (report.Truncated()) {
+    Warn(image + " ends at sector " + std::to_string(report.source_sectors) + " but its volume has " +
+         std::to_string(report.volume_sectors) + " sectors");
+  }
+  if (report.damaged > 0) {
+    Warn(std::to_string(report.damaged) +
+         " parts of the tree could not be read (unreadable or malformed directory records, or data beyond the image)");
+  }
+  if (report.bad_names > 0) {
+    Warn(std::to_string(report.bad_names) +
+         " entries are left out: their names (\".\", \"..\", empty, or holding \"/\", \"\\\" or NUL) name no path");
+  }
+  if (report.tables_full) Warn("the listing stops at 200,000 files or 65,000 directories");
+  if (report.not_added > 0) {
+    Warn(std::to_string(report.not_added) + " entries are left out: their names are taken or the tree is full");
+  }
+  return report.Complete();
 }
 
 }  // namespace
@@ -55,11 +72,15 @@ int RunLs(int argc, char** argv) {
   TOrvex disc(nullptr);
   disc.ClearAll();
   if (!disc.MountISOImage(image)) {
-    std::fprintf(stderr, "orvex: cannot read %s as an ISO 9660 image\n", image.c_str());
+    Say("cannot read " + Printable(image) + " as an ISO 9660 image");
     return kExitFailed;
   }
-  List(disc.CDFiles.RootDir);
-  return kExitOk;
+  Say(Printable(image) + ": listing " + TreeName(disc.LastImport().names));
+  disc.WalkTree([](const TOrvex::TTreeItem& item) {
+    std::printf("%c %lld %u %s\n", item.IsDirectory ? 'd' : 'f', static_cast<long long>(item.Size), item.Address,
+                Printable(item.Path).c_str());
+  });
+  return WarnOfGaps(Printable(image), disc.LastImport()) ? kExitOk : kExitFailed;
 }
 
 }  // namespace orvex::cli

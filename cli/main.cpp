@@ -1,35 +1,48 @@
 // orvex: the command line of the Orvex disc writer.
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "cli/commands.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: orvex COMMAND [options] [arguments]\n"
-    "\n"
-    "commands:\n"
-    "  mkiso   build an ISO 9660 image from files and directories\n"
-    "  ls      list the tree of an image\n"
-    "\n"
-    "orvex COMMAND --help shows a command's options.\n";
+struct TCommand {
+  const char* name;
+  const char* summary;
+  int (*run)(int argc, char** argv);
+};
+
+// Each command is one row.
+constexpr TCommand kCommands[] = {
+    {"mkiso", "build an ISO 9660 image from files and directories", orvex::cli::RunMkiso},
+    {"ls", "list the tree of an image", orvex::cli::RunLs},
+};
+
+std::string Usage() {
+  std::string usage = "usage: orvex COMMAND [options] [arguments]\n\ncommands:\n";
+  for (const TCommand& command : kCommands) {
+    char line[128];
+    std::snprintf(line, sizeof line, "  %-7s %s\n", command.name, command.summary);
+    usage += line;
+  }
+  return usage + "\norvex COMMAND --help shows a command's options.\n";
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fputs(kUsage, stderr);
+    std::fputs(Usage().c_str(), stderr);
     return orvex::cli::kExitUsage;
   }
-  const std::string command = argv[1];
-  if (command == "-h" || command == "--help" || command == "help") {
-    std::fputs(kUsage, stdout);
+  const std::string name = argv[1];
+  if (name == "-h" || name == "--help" || name == "help") {
+    std::fputs(Usage().c_str(), stdout);
     return orvex::cli::kExitOk;
   }
-  if (command == "mkiso") return orvex::cli::RunMkiso(argc, argv);
-  if (command == "ls") return orvex::cli::RunLs(argc, argv);
-  std::fprintf(stderr, "orvex: unknown command %s\n%s", command.c_str(), kUsage);
+  for (const TCommand& command : kCommands) {
+    if (name == command.name) return command.run(argc, argv);
+  }
+  std::fprintf(stderr, "orvex: unknown command %s\n%s", name.c_str(), Usage().c_str());
   return orvex::cli::kExitUsage;
 }

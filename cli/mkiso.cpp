@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,7 +10,10 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/job_wait.h"
+#include "cli/messages.h"
 #include "cli/progress_bar.h"
+#include "cli/signal_watch.h"
+#include "cli/source_check.h"
 #include "component/orvex.h"
 
 namespace orvex::cli {
@@ -19,28 +23,33 @@ constexpr const char* kUsage =
     "usage: orvex mkiso -o OUT [options] SOURCE...\n"
     "\n"
     "Builds the ISO 9660 image OUT from the files and directories SOURCE.\n"
-    "A directory is added with everything below it, a file as it is.\n"
+    "A directory is added with everything below it, a file as it is.  Every\n"
+    "entry that cannot be taken is named on standard error; then nothing is\n"
+    "written unless --ignore-unreadable is given.  OUT appears only when the\n"
+    "image is complete: an image it replaces stays intact until then.\n"
     "\n"
     "options:\n"
-    "  -o, --output OUT    the image file to write (replaced if it exists)\n"
-    "  -V, --volume LABEL  the volume label (at most 31 characters)\n"
-    "  --no-joliet         no Joliet tree (long UTF-16 names) beside ISO 9660\n"
-    "  --udf               add a UDF 1.50 bridge\n"
-    "  --iso1999           ISO 9660:1999 long names in the primary tree\n"
-    "  --boot FILE         make the image bootable (El Torito) with FILE: a\n"
-    "                      2048-byte boot sector or a 1.2, 1.44 or 2.88 MB diskette\n"
-    "  --smart-refs        store identical files once\n"
-    "  --save-path         keep each source's own path below the destination\n"
-    "  --dest IMAGEDIR     where the sources go in the image (default: the root)\n"
-    "  --cache MB          the packet cache in MiB (default 8)\n"
-    "  -q, --quiet         no progress bar\n"
-    "  -h, --help          this help\n";
+    "  -o, --output OUT      the image file to write (replaced if it exists)\n"
+    "  -V, --volume LABEL    the volume label (at most 31 characters)\n"
+    "  --no-joliet           no Joliet tree (long UTF-16 names) beside ISO 9660\n"
+    "  --udf                 add a UDF 1.50 bridge\n"
+    "  --iso1999             ISO 9660:1999 long names in the primary tree\n"
+    "  --boot FILE           make the image bootable (El Torito) with FILE: a\n"
+    "                        2048-byte boot sector or a 1.2, 1.44 or 2.88 MB diskette\n"
+    "  --smart-refs          store identical files once\n"
+    "  --save-path           keep each source's own path below the destination\n"
+    "  --dest IMAGEDIR       where the sources go in the image (default: the root)\n"
+    "  --ignore-unreadable   write the image without the entries that cannot be taken\n"
+    "  --cache MB            the packet cache in MiB (default 8)\n"
+    "  -q, --quiet           no progress bar\n"
+    "  -h, --help            this help\n";
 
 const std::vector<TOptionSpec> kOptions = {
-    {{"-o", "--output"}, true}, {{"-V", "--volume"}, true}, {{"--no-joliet"}, false},
-    {{"--udf"}, false},         {{"--iso1999"}, false},     {{"--boot"}, true},
-    {{"--smart-refs"}, false},  {{"--save-path"}, false},   {{"--dest"}, true},
-    {{"--cache"}, true},        {{"-q", "--quiet"}, false}, {{"-h", "--help"}, false},
+    {{"-o", "--output"}, true}, {{"-V", "--volume"}, true},     {{"--no-joliet"}, false},
+    {{"--udf"}, false},         {{"--iso1999"}, false},         {{"--boot"}, true},
+    {{"--smart-refs"}, false},  {{"--save-path"}, false},       {{"--dest"}, true},
+    {{"--cache"}, true},        {{"--ignore-unreadable"}, false}, {{"-q", "--quiet"}, false},
+    {{"-h", "--help"}, false},
 };
 
 int UsageError(const std::string& message) {
@@ -49,7 +58,7 @@ int UsageError(const std::string& message) {
 }
 
 int Failed(const std::string& message) {
-  std::fprintf(stderr, "orvex: %s\n", message.c_str());
+  Say(message);
   return kExitFailed;
 }
 
@@ -78,6 +87,78 @@ std::string MakeImageDirectory(TOrvex& disc, std::string base, const std::vector
   return base;
 }
 
+// Adds one SOURCE operand below `dest`; what cannot be taken is told to `check`.
+void AddSource(TOrvex& disc, TSourceCheck& check, const std::string& source, const std::string& dest,
+               bool save_path) {
+  struct stat st;
+  if (stat(source.c_str(), &st) != 0) {
+    check.Report({TInsertIssueKind::kUnreadableEntry, Utf8ToUtf16(source), errno});
+    return;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    disc.InsertDir(dest, source, "*", true, save_path);  // full tables are told as issues
+    return;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    check.Report({TInsertIssueKind::kSpecialFile, Utf8ToUtf16(source), 0});
+    return;
+  }
+  std::string file_dest = dest;
+  if (save_path) {
+    std::vector<std::string> parents = PathComponents(source);
+    parents.pop_back();
+    file_dest = MakeImageDirectory(disc, dest, parents);
+    if (file_dest.empty()) {
+      check.Report({TInsertIssueKind::kNameTooLong, Utf8ToUtf16(source), 0});
+      return;
+    }
+  }
+  disc.InsertFile(file_dest, source);  // a refusal is told as an issue
+}
+
+// Runs the smart-reference search; false when it failed (the message is out).
+bool FindSmartReferences(TOrvex& disc, TSignalWatch& signals, bool show, int64_t& saved) {
+  bool done = false, failed = false;
+  disc.SetOnGenerateSmartReferencesDone([&](TObject*, bool f, int32_t bytes) {
+    done = true, failed = f, saved = static_cast<uint32_t>(bytes);
+  });
+  disc.GenerateSmartReferences();
+  TProgressBar bar("Comparing", show);
+  WaitForEvents(disc, signals, [&] { return done; }, [&] {
+    bar.Update(uint64_t{disc.SmartReferencesProgress()} * 2048, uint64_t{disc.SmartReferencesSize()} * 2048);
+  });
+  bar.Finish();
+  if (failed) Say(FailureMessage(disc.TakeError()));
+  return !failed;
+}
+
+// Builds the image; false when it failed (the message is out).
+bool BuildImage(TOrvex& disc, TSignalWatch& signals, const std::string& output, bool show) {
+  disc.Prepare();
+  bool done = false, failed = false;
+  disc.SetOnWriteDone([&](TObject*, uint8_t, bool f) { done = true, failed = f; });
+  const bool started = disc.BuildISOImage(output);
+  TOrvex::TErrorInfo error;
+  if (!started) error = disc.TakeError();
+  // A run that stopped while the queue filled still reports its end.
+  if (started || error.Number != kErrorCreating) {
+    TProgressBar bar("Writing", show);
+    WaitForEvents(disc, signals, [&] { return done || (!started && !disc.JobRunning()); }, [&] {
+      bar.Update(uint64_t{disc.BlocksWritten()} * 2048, uint64_t{disc.ImageSize()} * 2048);
+    });
+  }
+  if (started && !failed) return true;
+  Say(FailureMessage(started ? disc.TakeError() : error));
+  return false;
+}
+
+// Sources that changed while they were read are in the image as they were read.
+void WarnOfChangedSources(TOrvex& disc) {
+  for (int32_t id : disc.ChangedFiles()) {
+    Warn(Printable(disc.SourcePath(id)) + " changed while it was read; the image holds what was read");
+  }
+}
+
 }  // namespace
 
 int RunMkiso(int argc, char** argv) {
@@ -104,6 +185,7 @@ int RunMkiso(int argc, char** argv) {
     cache = static_cast<uint32_t>(value);
   }
 
+  TSignalWatch signals;  // before the component: its threads inherit the blocked signals
   TComponent owner(nullptr);
   TOrvex disc(&owner);
   disc.ClearAll();
@@ -116,75 +198,46 @@ int RunMkiso(int argc, char** argv) {
     const std::string boot = args.Value("--boot");
     disc.SetBootImage(boot);
     if (disc.BootImage() != boot) {
-      return Failed("cannot use " + boot +
+      return Failed("cannot use " + Printable(boot) +
                     " as a boot image: it must be a readable file of 2048, 1228800, 1474560 or 2949120 bytes");
     }
   }
-  const bool save_path = args.Has("--save-path");
-  const std::string dest = MakeImageDirectory(disc, "\\", PathComponents(args.Value("--dest")));
-  if (dest.empty()) return Failed("cannot create " + args.Value("--dest") + " in the image");
+  struct stat out;
+  if (stat(output.c_str(), &out) == 0 && S_ISDIR(out.st_mode)) {
+    return Failed("cannot write " + Printable(output) + ": it is a directory");
+  }
 
+  TSourceCheck check(disc, signals, output);
+  const std::string dest = MakeImageDirectory(disc, "\\", PathComponents(args.Value("--dest")));
+  if (dest.empty()) return Failed("cannot create " + Printable(args.Value("--dest")) + " in the image");
   for (const std::string& source : args.Operands()) {
-    struct stat st;
-    if (stat(source.c_str(), &st) != 0) return Failed("cannot read " + source);
-    if (S_ISDIR(st.st_mode)) {
-      if (disc.InsertDir(dest, source, "*", true, save_path) == nullptr) return Failed("cannot add " + source);
-      continue;
+    if (check.IsOutput(source)) {
+      return Failed(Printable(source) + " is the image being written; give another output");
     }
-    std::string file_dest = dest;
-    if (save_path) {
-      std::vector<std::string> parents = PathComponents(source);
-      parents.pop_back();
-      file_dest = MakeImageDirectory(disc, dest, parents);
-      if (file_dest.empty()) return Failed("cannot add " + source);
-    }
-    const pFileEntry entry = disc.InsertFile(file_dest, source);
-    if (entry == nullptr) return Failed("cannot add " + source + " (not a regular file?)");
-    if (entry == kEntryRefused) return Failed("cannot add " + source + ": its name is too long");
+    AddSource(disc, check, source, dest, args.Has("--save-path"));
+  }
+  if (check.Interrupted() || signals.Poll()) return Failed("Aborted by user");
+  if (check.OutputIsSource()) return kExitFailed;
+  const bool ignore = args.Has("--ignore-unreadable");
+  if (check.Errors() > 0 && !ignore) {
+    return Failed(std::to_string(check.Errors()) + (check.Errors() == 1 ? " entry" : " entries") +
+                  " could not be taken; nothing was written (--ignore-unreadable writes the image without them)");
   }
 
   const bool show = !args.Has("--quiet") && isatty(STDERR_FILENO);
-  const TAbortOnInterrupt abort_on_interrupt(disc);
   int64_t saved = 0;
-  if (args.Has("--smart-refs")) {
-    bool done = false, failed = false;
-    disc.SetOnGenerateSmartReferencesDone([&](TObject*, bool f, int32_t bytes) {
-      done = true, failed = f, saved = static_cast<uint32_t>(bytes);
-    });
-    disc.GenerateSmartReferences();
-    TProgressBar bar("Comparing", show);
-    WaitForEvents(disc, [&] { return done; }, [&] {
-      bar.Update(uint64_t{disc.SmartReferencesProgress()} * 2048, uint64_t{disc.SmartReferencesSize()} * 2048);
-    });
-    bar.Finish();
-    if (failed) return Failed(disc.ErrorString());
-  }
-
-  disc.Prepare();
-  bool done = false, failed = false;
-  disc.SetOnWriteDone([&](TObject*, uint8_t, bool f) { done = true, failed = f; });
-  bool started = disc.BuildISOImage(output);
-  const uint32_t error = started ? 0 : disc.ErrorNumber();
-  if (started || error != kErrorCreating) {  // a run that stopped while filling still reports
-    TProgressBar bar("Writing", show);
-    WaitForEvents(disc, [&] { return done || (!started && !disc.JobRunning()); }, [&] {
-      bar.Update(uint64_t{disc.BlocksWritten()} * 2048, uint64_t{disc.ImageSize()} * 2048);
-    });
-  }
-  if (!started || failed) {
-    const std::string message =
-        started ? disc.ErrorString() : ErrorText(error, disc.CDFiles.FileName.Get());
-    // A partial image is no image; a file that could not be created is left alone.
-    if (error != kErrorCreating) std::remove(output.c_str());
-    return Failed(message);
-  }
+  if (args.Has("--smart-refs") && !FindSmartReferences(disc, signals, show, saved)) return kExitFailed;
+  if (!BuildImage(disc, signals, output, show)) return kExitFailed;
+  WarnOfChangedSources(disc);
 
   const uint32_t dirs = disc.DirsCount() - 1;
   const uint32_t files = disc.FilesCount() - dirs;
   const uint64_t blocks = disc.ImageSize();
-  std::printf("%s: %u files, %u directories, %llu blocks (%.1f MiB)", output.c_str(), files, dirs,
+  std::printf("%s: %u files, %u directories, %llu blocks (%.1f MiB)", Printable(output).c_str(), files, dirs,
               static_cast<unsigned long long>(blocks), static_cast<double>(blocks) * 2048 / (1024.0 * 1024.0));
   if (args.Has("--smart-refs")) std::printf(", %lld bytes saved by smart references", static_cast<long long>(saved));
+  const int left_out = check.Errors() + check.Warnings();
+  if (left_out > 0) std::printf(", %d %s left out", left_out, left_out == 1 ? "entry" : "entries");
   std::printf("\n");
   return kExitOk;
 }

@@ -20,32 +20,29 @@ pDirEntry TOrvex::CreateDir(const std::string& DestPath, const std::string& DirN
   return CreateDirW(dest, name);
 }
 
-// Directory creation consults whatever add-file handler the latest insertion
-// copied; it does not copy the current one itself.
+// Directory creation consults whatever handlers the latest insertion copied;
+// it does not copy the current ones itself.
 pDirEntry TOrvex::CreateDirW(const std::u16string& DestPath, const std::u16string& DirName) {
   if (!ReadyForJob()) return nullptr;
   return CDFiles.CreateDirW(DestPath, DirName);
 }
 
 pFileEntry TOrvex::InsertFile(const std::string& DestPath, const std::string& FileName) {
-  CDFiles.cbAddFileEvent = on_add_file_;
-  if (!ReadyForJob()) return nullptr;
+  if (!ReadyToInsert()) return nullptr;
   std::u16string dest, file;
   if (!Convert(DestPath, 512, dest) || !Convert(FileName, 512, file)) return nullptr;
   return CDFiles.InsertFileW(dest, file, false);
 }
 
 pFileEntry TOrvex::InsertFileW(const std::u16string& DestPath, const std::u16string& FileName) {
-  CDFiles.cbAddFileEvent = on_add_file_;
-  if (!ReadyForJob()) return nullptr;
+  if (!ReadyToInsert()) return nullptr;
   return CDFiles.InsertFileW(DestPath, FileName, true);
 }
 
 pFileEntry TOrvex::InsertFileWithName(const std::string& DestPath, const std::string& FileName,
                                       const std::string& LongNameOnDisc,
                                       const std::string& ShortNameOnDisc) {
-  CDFiles.cbAddFileEvent = on_add_file_;
-  if (!ReadyForJob()) return nullptr;
+  if (!ReadyToInsert()) return nullptr;
   std::u16string dest, file, long_name, short_name;
   if (!Convert(DestPath, 2048, dest) || !Convert(FileName, 2048, file) ||
       !Convert(LongNameOnDisc, 256, long_name) || !Convert(ShortNameOnDisc, 64, short_name)) {
@@ -58,16 +55,14 @@ pFileEntry TOrvex::InsertFileWithNameW(const std::u16string& DestPath,
                                        const std::u16string& FileName,
                                        const std::u16string& LongNameOnDisc,
                                        const std::u16string& ShortNameOnDisc) {
-  CDFiles.cbAddFileEvent = on_add_file_;
-  if (!ReadyForJob()) return nullptr;
+  if (!ReadyToInsert()) return nullptr;
   return CDFiles.InsertFileWithNameW(DestPath, FileName, LongNameOnDisc, ShortNameOnDisc, true);
 }
 
 pFileEntry TOrvex::InsertMemoryFile(const std::string& DestPath,
                                     const WIN32_FIND_DATAA& FindFileData,
                                     TGetDataEvent OnGetData) {
-  CDFiles.cbAddFileEvent = on_add_file_;
-  if (!ReadyForJob()) return nullptr;
+  if (!ReadyToInsert()) return nullptr;
   std::u16string dest;
   WIN32_FIND_DATAW fd;
   if (!Convert(DestPath, 2048, dest) || !FindDataAToW(FindFileData, fd)) return nullptr;
@@ -77,15 +72,13 @@ pFileEntry TOrvex::InsertMemoryFile(const std::string& DestPath,
 pFileEntry TOrvex::InsertMemoryFileW(const std::u16string& DestPath,
                                      const WIN32_FIND_DATAW& FindFileData,
                                      TGetDataEvent OnGetData) {
-  CDFiles.cbAddFileEvent = on_add_file_;
-  if (!ReadyForJob()) return nullptr;
+  if (!ReadyToInsert()) return nullptr;
   return CDFiles.InsertMemoryFileW(DestPath, FindFileData, std::move(OnGetData));
 }
 
 pDirEntry TOrvex::InsertDir(const std::string& DestPath, const std::string& DirPath,
                             const std::string& FileSpecs, bool Recursive, bool SavePath) {
-  CDFiles.cbAddFileEvent = on_add_file_;
-  if (!ReadyForJob()) return nullptr;
+  if (!ReadyToInsert()) return nullptr;
   std::u16string dest, source, specs;
   if (!Convert(DestPath, 2048, dest) || !Convert(DirPath, 2048, source) ||
       !Convert(FileSpecs, 512, specs)) {
@@ -96,9 +89,14 @@ pDirEntry TOrvex::InsertDir(const std::string& DestPath, const std::string& DirP
 
 pDirEntry TOrvex::InsertDirW(const std::u16string& DestPath, const std::u16string& DirPath,
                              const std::u16string& FileSpecs, bool Recursive, bool SavePath) {
-  CDFiles.cbAddFileEvent = on_add_file_;
-  if (!ReadyForJob()) return nullptr;
+  if (!ReadyToInsert()) return nullptr;
   return CDFiles.InsertDirW(DestPath, DirPath, FileSpecs, Recursive, SavePath, true);
+}
+
+bool TOrvex::ReadyToInsert() {
+  CDFiles.cbAddFileEvent = on_add_file_;
+  CDFiles.cbInsertIssue = on_insert_issue_;
+  return ReadyForJob();
 }
 
 const TFileEntry* TOrvex::FileAt(int32_t FileId) const {
@@ -147,6 +145,29 @@ int64_t TOrvex::FindFile(const std::string& Directory, const std::string& FileTo
 int64_t TOrvex::FileAddress(int32_t FileId) const {
   const TFileEntry* entry = FileAt(FileId);
   return entry != nullptr ? static_cast<int64_t>(entry->Address) * 2048 : -1;
+}
+
+void TOrvex::WalkTree(const std::function<void(const TTreeItem&)>& visit) const {
+  if (CDFiles.RootDir == nullptr) return;
+  // Depth first without recursion: each level remembers its next entry.
+  std::vector<std::pair<const TFileEntry*, std::u16string>> pending = {{CDFiles.RootDir->Files, u""}};
+  TTreeItem item;
+  while (!pending.empty()) {
+    auto& [next, prefix] = pending.back();
+    const TFileEntry* e = next;
+    if (e == nullptr) {
+      pending.pop_back();
+      continue;
+    }
+    next = e->NextFile;
+    item.FileId = e->Index;
+    item.IsDirectory = e->DirRecord != nullptr;
+    item.Size = e->FileSize;
+    item.Address = item.IsDirectory ? e->DirRecord->ImportedExtent : e->Address;
+    item.Path = prefix + u"/" + e->LongName;
+    visit(item);
+    if (item.IsDirectory) pending.emplace_back(e->DirRecord->Files, item.Path);
+  }
 }
 
 }  // namespace orvex

@@ -8,22 +8,20 @@
 
 namespace orvex {
 
-bool TOrvex::ReadyForJob() {
-  if (CDFiles.JobRunning) return false;
-  CDFiles.Workers.JoinAll();
-  return true;
-}
+bool TOrvex::ReadyForJob() { return CDFiles.Job.Idle(); }
 
 uint32_t TOrvex::Prepare() {
   if (!ReadyForJob()) return 0;
   return CDFiles.Prepare();
 }
 
+// A refused call changes nothing, not even the pending error of a running job.
 bool TOrvex::BuildISOImage(const std::string& FileName) {
+  if (!ReadyForJob()) return false;
   std::u16string name;
   if (!Utf8ToUtf16Bounded(FileName, kMaxImageFileNameUnits + 1, name)) {
-    CDFiles.FileName.Set(Utf8ToUtf16(FileName));
-    CDFiles.ErrorNumber = kErrorCreating;
+    TPendingError{CDFiles.ErrorNumber, CDFiles.FileName, CDFiles.SystemError}.Set(
+        {kErrorCreating, Utf8ToUtf16(FileName), 0});
     return false;
   }
   return BuildISOImageW(name);
@@ -31,23 +29,19 @@ bool TOrvex::BuildISOImage(const std::string& FileName) {
 
 bool TOrvex::BuildISOImageW(const std::u16string& FileName) {
   if (!ReadyForJob()) return false;
-  if (!CDFiles.Prepared) {
-    CDFiles.ErrorNumber = kErrorNotPrepared;
-    return false;
-  }
   return orvex::BuildISOImageW(CDFiles, FileName, this, on_write_done_);
 }
 
 bool TOrvex::GenerateSmartReferences() {
   if (!ReadyForJob()) return false;
   CDFiles.cbGenSmRefEvent = on_smart_references_done_;
-  StartSmartReferenceJob(CDFiles);
-  return true;
+  return StartSmartReferenceJob(CDFiles);
 }
 
 bool TOrvex::MountISOImage(const std::string& ISOFileName) {
   if (!ReadyForJob()) return false;
-  return orvex::MountISOImage(CDFiles, ISOFileName);
+  last_import_ = orvex::MountISOImage(CDFiles, ISOFileName);
+  return last_import_.found;
 }
 
 }  // namespace orvex

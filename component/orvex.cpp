@@ -32,8 +32,13 @@ TOrvex::TOrvex(TComponent* AOwner) : TComponent(AOwner) {
 
 // A running job is aborted and waited for: its threads use the records.
 TOrvex::~TOrvex() {
-  if (CDFiles.JobRunning) AbortOperation();
-  CDFiles.Workers.JoinAll();
+  if (CDFiles.Job.Running()) AbortOperation();
+  CDFiles.Job.JoinAll();
+}
+
+void TOrvex::SetTreeOption(bool& option, bool value) {
+  if (option != value) CDFiles.Prepared = false;
+  option = value;
 }
 
 void TOrvex::SetVolumeID(const std::string& value) {
@@ -67,17 +72,28 @@ void TOrvex::SetBootImage(const std::string& path) {
 
 std::string TOrvex::Version() const { return "Orvex " ORVEX_VERSION; }
 
-uint32_t TOrvex::TakePendingError() {
-  if (const uint32_t job = CDFiles.ErrorNumber.exchange(0); job != 0) return job;
+uint32_t TOrvex::TakePendingError(bool* from_job) {
+  const uint32_t job = CDFiles.ErrorNumber.exchange(0);
+  if (from_job != nullptr) *from_job = job != 0;
+  if (job != 0) return job;
   return Device.DeviceError.exchange(0);
 }
 
 uint32_t TOrvex::ErrorNumber() { return TakePendingError(); }
 
-std::string TOrvex::ErrorString() {
-  const uint32_t number = TakePendingError();
-  Device.ErrStr = std::string(CutUtf8(ErrorText(number, CDFiles.FileName.Get()), kErrorTextBytes));
-  return Device.ErrStr;
+std::string TOrvex::ErrorString() { return TakeError().Text; }
+
+TOrvex::TErrorInfo TOrvex::TakeError() {
+  TErrorInfo info;
+  bool job = false;
+  info.Number = TakePendingError(&job);
+  if (job) {
+    info.FileName = CDFiles.FileName.Get();
+    info.SystemError = CDFiles.SystemError;
+  }
+  Device.ErrStr = std::string(CutUtf8(ErrorText(info.Number, CDFiles.FileName.Get()), kErrorTextBytes));
+  info.Text = Device.ErrStr;
+  return info;
 }
 
 std::u16string TOrvex::ErrorStringW() {
@@ -91,10 +107,11 @@ void TOrvex::ClearAll() {
   if (ReadyForJob()) CDFiles.ClearAll();
 }
 
+// Stopping wakes every waiting worker at once.  Never call it from a signal
+// handler: it takes locks.
 void TOrvex::AbortOperation() {
-  CDFiles.ErrorNumber = kErrorAborted;
   CDFiles.ComponentStatus = kStatusAborting;
-  CDFiles.Aborted = true;
+  CDFiles.Job.RequestStop(kErrorAborted);
 }
 
 size_t TOrvex::ProcessMessages() {

@@ -22,12 +22,21 @@
 // the calling thread, with Sender = the component and DeviceId = 0.
 // NotificationHandle() is a file descriptor that is readable while records
 // wait.  Without an owner, events run on the worker threads.
+//
+// Front ends (the command line, the desktop program) use this header alone:
+// besides the methods of the component it offers what they need to show a
+// tree and its errors (WalkTree, TakeError, OnInsertIssue, LastImport,
+// ChangedFiles) and the text conversions of platform/text_conversion.h
+// (Utf8ToUtf16, Utf16ToUtf8), which are part of its interface.
 #ifndef ORVEX_COMPONENT_ORVEX_H_
 #define ORVEX_COMPONENT_ORVEX_H_
 
 #include <cstdint>
 #include <memory>
 #include <string>
+
+#include <functional>
+#include <vector>
 
 #include "component/error_text.h"
 #include "drive/scsi_device.h"
@@ -36,7 +45,10 @@
 #include "platform/completion_queue.h"
 #include "platform/find_data.h"
 #include "platform/object.h"
+#include "platform/text_conversion.h"
+#include "services/import_report.h"
 #include "tree/entries.h"
+#include "tree/insert_issues.h"
 
 namespace orvex {
 
@@ -61,12 +73,20 @@ class TOrvex : public TComponent {
   void SetFinalizeDisc(bool value) { Device.FinalizeDisc = value; }
   bool ReplaceFile() const { return CDFiles.ReplaceFile; }
   void SetReplaceFile(bool value) { CDFiles.ReplaceFile = value; }
+  // The file systems of the image.  Changing one makes the layout stale: a
+  // new Prepare must come before the next build.
   bool JolietFileSystem() const { return CDFiles.JolietFS; }
-  void SetJolietFileSystem(bool value) { CDFiles.JolietFS = value; }
+  void SetJolietFileSystem(bool value) { SetTreeOption(CDFiles.JolietFS, value); }
   bool ISO9660v1999FS() const { return CDFiles.ISO9660v1999FS; }
-  void SetISO9660v1999FS(bool value) { CDFiles.ISO9660v1999FS = value; }
+  void SetISO9660v1999FS(bool value) { SetTreeOption(CDFiles.ISO9660v1999FS, value); }
   bool UDFBridge() const { return CDFiles.UDFBridge; }
-  void SetUDFBridge(bool value) { CDFiles.UDFBridge = value; }
+  void SetUDFBridge(bool value) { SetTreeOption(CDFiles.UDFBridge, value); }
+
+  // Whether the insertions leave out source files this process may not read
+  // (telling OnInsertIssue), instead of taking them and failing the image
+  // job when they cannot be opened.  Off by default.
+  bool SkipUnreadableSources() const { return CDFiles.ReadableSourcesOnly; }
+  void SetSkipUnreadableSources(bool value) { CDFiles.ReadableSourcesOnly = value; }
 
   // The volume label, at most 31 characters (longer texts are cut).  The
   // primary descriptor carries the 8-bit form upper-cased, Joliet the UTF-16.
@@ -83,7 +103,8 @@ class TOrvex : public TComponent {
 
   // The El Torito boot image.  Empty changes nothing (ClearAll clears it); a
   // file that cannot be opened or whose size is not 2048, 1,228,800,
-  // 1,474,560 or 2,949,120 bytes is ignored.
+  // 1,474,560 or 2,949,120 bytes is ignored.  A change makes the layout
+  // stale.
   std::string BootImage() const { return CDFiles.BootImage; }
   void SetBootImage(const std::string& path);
 
@@ -104,6 +125,12 @@ class TOrvex : public TComponent {
   const TVerifyDoneEvent& OnVerifyDone() const { return on_verify_done_; }
   void SetOnVerifyDone(TVerifyDoneEvent handler) { on_verify_done_ = std::move(handler); }
 
+  // Told, while an insertion runs, of every source entry it leaves out and
+  // why (unreadable, special, a name that is taken or too long, a full
+  // table).  Each insertion method takes the handler set when it is called.
+  const TInsertIssueEvent& OnInsertIssue() const { return on_insert_issue_; }
+  void SetOnInsertIssue(TInsertIssueEvent handler) { on_insert_issue_ = std::move(handler); }
+
   // --- Errors, status and progress -------------------------------------------
 
   // Each read takes the pending error: the job error when there is one (the
@@ -111,6 +138,17 @@ class TOrvex : public TComponent {
   uint32_t ErrorNumber();
   std::string ErrorString();
   std::u16string ErrorStringW();
+
+  // The pending error taken whole: its number and 8-bit text (as
+  // ErrorString gives them), the file it names, and the system's reason
+  // (errno, 0 when none is known).
+  struct TErrorInfo {
+    uint32_t Number = 0;
+    std::string Text;
+    std::u16string FileName;
+    int SystemError = 0;
+  };
+  TErrorInfo TakeError();
 
   uint16_t ComponentStatus() const { return CDFiles.ComponentStatus; }
 
@@ -177,9 +215,15 @@ class TOrvex : public TComponent {
 
   // Adds the tree of the image file to the root, as imported entries.  False
   // when the image cannot be read as an ISO 9660 volume, or a job runs.
+  // LastImport then tells which tree was read and what was left out.
   bool MountISOImage(const std::string& ISOFileName);
+  const TImportReport& LastImport() const { return last_import_; }
 
-  bool JobRunning() const { return CDFiles.JobRunning; }
+  // The sources that the last image job found changed since they were added
+  // (FileIds); the image holds what was read.
+  std::vector<int32_t> ChangedFiles() const { return CDFiles.ChangedFiles.Get(); }
+
+  bool JobRunning() const { return CDFiles.Job.Running(); }
 
   // --- Queries (ids out of range give the empty value) ------------------------
 
@@ -195,6 +239,19 @@ class TOrvex : public TComponent {
   int64_t FindFile(const std::string& Directory, const std::string& FileToFind) const;
   int64_t FileAddress(int32_t FileId) const;        // byte offset of the data; -1 out of range
 
+  // One entry of the tree as WalkTree shows it.
+  struct TTreeItem {
+    int32_t FileId = 0;
+    bool IsDirectory = false;
+    int64_t Size = 0;        // bytes; 0 for a directory
+    uint32_t Address = 0;    // the data's block (absolute when imported); for an
+                             // imported directory where its records lie
+    std::u16string Path;     // in the image: "/Docs/a.txt"
+  };
+  // Shows every entry once, depth first, each directory's entries in the
+  // order of its list (after Prepare, the image's order).
+  void WalkTree(const std::function<void(const TTreeItem&)>& visit) const;
+
   // --- Completion events --------------------------------------------------------
 
   // Raises the events of the records that wait at the time of the call, in
@@ -205,9 +262,13 @@ class TOrvex : public TComponent {
   int NotificationHandle() const;
 
  private:
-  uint32_t TakePendingError();
+  // Takes the pending error; `from_job` tells whether it was the job's.
+  uint32_t TakePendingError(bool* from_job = nullptr);
   // Joins the threads of the job that ran last; false when one still runs.
   bool ReadyForJob();
+  // Copies the handlers an insertion consults; false while a job runs.
+  bool ReadyToInsert();
+  void SetTreeOption(bool& option, bool value);
   const TFileEntry* FileAt(int32_t FileId) const;
   void Dispatch(const TCompletionRecord& record);
 
@@ -217,6 +278,8 @@ class TOrvex : public TComponent {
   TSmartRefGenDoneEvent on_smart_references_done_;
   TWriteDoneEvent on_write_done_;
   TVerifyDoneEvent on_verify_done_;
+  TInsertIssueEvent on_insert_issue_;
+  TImportReport last_import_;
 };
 
 }  // namespace orvex

@@ -1,29 +1,11 @@
 // Fills a content tree from a folder and prints it: each entry with its
-// long name, its 8.3 name and its size.
+// path in the image and its size, and what could not be taken.
 //
 //   print_tree FOLDER
 #include <cstdio>
 #include <string>
 
 #include "component/orvex.h"
-#include "platform/text_conversion.h"
-
-namespace {
-
-void PrintDirectory(const orvex::TDirEntry* dir, int depth) {
-  for (const orvex::TFileEntry* entry = dir->Files; entry != nullptr; entry = entry->NextFile) {
-    const std::string name = orvex::Utf16ToUtf8(entry->LongName);
-    if (entry->DirRecord != nullptr) {
-      std::printf("%*s%s/  [%s]\n", depth * 2, "", name.c_str(), entry->DirRecord->ShortName);
-      PrintDirectory(entry->DirRecord, depth + 1);
-    } else {
-      std::printf("%*s%s  [%s]  %lld bytes\n", depth * 2, "", name.c_str(), entry->ShortName,
-                  static_cast<long long>(entry->FileSize));
-    }
-  }
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 2) {
@@ -32,13 +14,22 @@ int main(int argc, char** argv) {
   }
   orvex::TOrvex disc(nullptr);
   disc.ClearAll();
+  disc.SetOnInsertIssue([](const orvex::TInsertIssue& issue) {
+    std::fprintf(stderr, "print_tree: left out: %s\n", orvex::Utf16ToUtf8(issue.Path).c_str());
+  });
   if (disc.InsertDir("\\", argv[1], "*", true, false) == nullptr) {
     std::fprintf(stderr, "print_tree: cannot insert %s\n", argv[1]);
     return 1;
   }
   std::printf("%s: %u files and directories in %u directories\n", argv[1], disc.FilesCount(),
               disc.DirsCount());
-  std::printf("\\\n");
-  PrintDirectory(disc.CDFiles.RootDir, 1);
+  disc.WalkTree([&](const orvex::TOrvex::TTreeItem& item) {
+    if (item.IsDirectory) {
+      std::printf("%s/\n", orvex::Utf16ToUtf8(item.Path).c_str());
+    } else {
+      std::printf("%s  [%s]  %lld bytes\n", orvex::Utf16ToUtf8(item.Path).c_str(),
+                  disc.ShortFileName(item.FileId).c_str(), static_cast<long long>(item.Size));
+    }
+  });
   return 0;
 }

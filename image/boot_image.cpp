@@ -25,6 +25,15 @@ std::optional<int64_t> BootFileSize(const std::string& path) {
 }
 
 bool TImageLayout::SetBootImage(const std::string& path) {
+  const std::string before = BootImage;
+  const int32_t size_before = BootImageSize;
+  const bool taken = TakeBootImage(path);
+  // A boot image of another name or size changes the layout.
+  if (BootImage != before || (!BootImage.empty() && BootImageSize != size_before)) Prepared = false;
+  return taken;
+}
+
+bool TImageLayout::TakeBootImage(const std::string& path) {
   if (path.empty()) {
     BootImage.clear();
     return true;

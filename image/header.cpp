@@ -52,6 +52,12 @@ bool TImageLayout::GenerateHeader() {
   if (JolietFS) WriteDirectories(*this, JolietTree(), file_and_dir_descriptor_extent_j, sink);
   if (boot) WriteBootCatalog(*this, sink);
   sink.AppendZeroSectors(Blank);
+  if (!sink.Complete()) {
+    // The structures do not match the sectors the layout gave them.
+    isom.clear();
+    IsoHeaderSize = 0;
+    return false;
+  }
   return true;
 }
 

@@ -74,21 +74,29 @@ class TImageLayout : public TContentTree {
   // gives every structure and file its sector, and sets TotalImageSize.
   // Returns FirstDataSector + FilesSize, plus 1 with the UDF bridge (the
   // closing anchor's sector).  Reads no file and writes no byte of the image.
+  // Without a root (before the first ClearAll) nothing is laid out: 0, and
+  // the layout stays stale.
   uint32_t Prepare();
 
   // Builds the header into isom: the system area, the volume descriptors,
   // the UDF volume structures, the path tables, the directories, the boot
   // catalog and zero sectors up to sector 150.  False, doing nothing, when
-  // the layout is not current (Prepared false).
+  // the layout is not current (Prepared false); false as well, with the
+  // header discarded, when the structures would not fit the sectors the
+  // layout gave them (they are never written past them).
   bool GenerateHeader();
 
   // Takes `path` as the boot image when it can be opened and its size is one
   // of the accepted ones (IsBootImageSize); otherwise clears the boot image
-  // and returns false.  An empty path clears it and returns true.
+  // and returns false.  An empty path clears it and returns true.  A change
+  // makes the layout stale.
   bool SetBootImage(const std::string& path);
 
   // The tree's ClearAll; also clears the boot image and the header.
   void ClearAll();
+
+ private:
+  bool TakeBootImage(const std::string& path);
 };
 
 }  // namespace orvex

@@ -1,13 +1,12 @@
 #include "image/iso_records.h"
 
+#include "image/disc_identifiers.h"
 #include "platform/name_compare.h"
-#include "platform/text_conversion.h"
 
 namespace orvex {
 namespace {
 
-std::string JolietBytes(const std::u16string& long_name) {
-  const std::u16string_view name = CutUtf16(long_name, kMaxJolietUnits);
+std::string JolietBytes(std::u16string_view name) {
   std::string bytes;
   bytes.reserve(2 * name.size());
   for (char16_t unit : name) {
@@ -15,10 +14,6 @@ std::string JolietBytes(const std::u16string& long_name) {
     bytes += static_cast<char>(unit & 0xFF);
   }
   return bytes;
-}
-
-std::string Iso1999Bytes(const std::u16string& long_name) {
-  return std::string(CutUtf8(Utf16ToUtf8(long_name), kMaxIso1999Bytes));
 }
 
 }  // namespace
@@ -33,14 +28,14 @@ uint32_t RecordCount(const TFileEntry& entry) {
 }
 
 std::string TIsoTree::Identifier(const TFileEntry& entry) const {
-  if (joliet) return JolietBytes(entry.LongName);
-  if (iso1999) return Iso1999Bytes(entry.LongName);
+  if (joliet) return JolietBytes(JolietIdentifier(entry));
+  if (iso1999) return Iso1999Identifier(entry);
   return AsciiUpper(std::string_view(entry.ShortName, entry.FileNameLength));
 }
 
 std::string TIsoTree::Identifier(const TDirEntry& dir) const {
-  if (joliet) return JolietBytes(dir.LongName);
-  if (iso1999) return Iso1999Bytes(dir.LongName);
+  if (joliet) return JolietBytes(JolietIdentifier(dir));
+  if (iso1999) return Iso1999Identifier(dir);
   return AsciiUpper(std::string_view(dir.ShortName, dir.DirNameLength));
 }
 

@@ -4,11 +4,9 @@
 //
 // An image carries up to two trees over the same directories and files: the
 // primary tree (8.3 names, or long names with ISO 9660:1999) and the Joliet
-// tree (UCS-2 big-endian names).  Identifiers that would overrun a record
-// are cut: Joliet names to 103 units (a record could hold 110, but some
-// readers cut every Joliet name at 103, so longer names would read back
-// differently from one reader to the next), ISO 9660:1999 names to 221 bytes of their 8-bit form (a
-// 254-byte record), never inside a character.  Files of 4 GiB and more get
+// tree (UCS-2 big-endian names); long-name identifiers are those of
+// disc_identifiers.h, cut to fit a record and unique within a directory.
+// Files of 4 GiB and more get
 // several records (multi-extent), each extent a whole number of sectors of
 // at most 4 GiB - 2 KiB.
 #ifndef ORVEX_IMAGE_ISO_RECORDS_H_
@@ -21,8 +19,6 @@
 
 namespace orvex {
 
-constexpr size_t kMaxJolietUnits = 103;
-constexpr size_t kMaxIso1999Bytes = 221;
 constexpr uint64_t kMaxExtentBytes = 0xFFFFF800;  // 4 GiB - 2 KiB
 
 // Directory records have an odd identifier length or one zero pad byte.

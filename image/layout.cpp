@@ -15,6 +15,7 @@
 #include "image/image_layout.h"
 
 #include "image/component_status.h"
+#include "image/disc_identifiers.h"
 #include "image/entry_order.h"
 #include "image/iso_records.h"
 #include "image/udf_layout.h"
@@ -75,11 +76,14 @@ uint64_t PlaceFileData(TContentTree& tree) {
 }  // namespace
 
 uint32_t TImageLayout::Prepare() {
+  // Before the first ClearAll there is no tree to lay out.
+  if (RootDir == nullptr) return 0;
   ComponentStatus = kStatusPreparing;
   ISO9660FS = true;
   UDF12 = false;
   OrderPathTable(*this);
   SortDirectoryLists(*this);
+  AssignDiscIdentifiers(*this, {JolietFS, ISO9660v1999FS, UDFBridge});
 
   const bool boot = !BootImage.empty();
   uint32_t cursor = 16 + 1;  // the system area and the primary descriptor

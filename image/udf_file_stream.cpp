@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "image/disc_identifiers.h"
 #include "image/udf_layout.h"
 #include "image/udf_primitives.h"
 #include "image/udf_volume.h"
@@ -122,13 +123,11 @@ bool TUdfFileStream::MakeNextIdentifier() {
   } else if (entry->DirRecord != nullptr) {
     characteristics = kCharacteristicDirectory;
     target = entry->DirRecord->UDFDirInfo.DirICB_LSOffsetWRTSession;
-    name = entry->DirRecord->LongName;
   } else {
     characteristics = 0;
     target = entry->UDFFileInfo.FileICB_LSOffsetWRTSession;
-    name = entry->LongNameWIN32;
   }
-  name = name.substr(0, std::min<size_t>(name.size(), 127));
+  if (entry != nullptr) name = UdfIdentifier(*entry);
 
   std::memset(fid_, 0, sizeof fid_);
   fid_size_ = FileIdentifierSize(name.size());

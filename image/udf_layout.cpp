@@ -1,5 +1,7 @@
 #include "image/udf_layout.h"
 
+#include "image/disc_identifiers.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -36,7 +38,7 @@ uint32_t AllocateUdfFileStructures(TImageLayout& layout, uint32_t start) {
     info.FileLinkCount = 1;
     info.InformationLength = FileIdentifierSize(0);  // the parent's descriptor
     for (const TFileEntry* e = dir.Files; e != nullptr; e = e->NextFile) {
-      info.InformationLength += FileIdentifierSize(e->LongNameWIN32.size());
+      info.InformationLength += FileIdentifierSize(UdfIdentifier(*e).size());
       if (e->DirRecord != nullptr) {
         ++info.FileLinkCount;
         ++udf.NumberOfDirectories;

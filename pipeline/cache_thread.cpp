@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "image/udf_file_stream.h"
+#include "pipeline/content_reader.h"
 #include "pipeline/job_errors.h"
-#include "platform/text_conversion.h"
 
 namespace orvex {
 namespace {
@@ -37,32 +37,35 @@ void TCacheThread::Execute() {
 
   phase_ = TPhase::kFiles;
   if (ok && !CDFiles.BootImage.empty()) {
-    ok = StreamFile(nullptr, CDFiles.BootImage, static_cast<uint64_t>(CDFiles.BootImageSize), 0);
+    TContentReader boot;
+    ok = (boot.Open(CDFiles.BootImage, static_cast<uint64_t>(CDFiles.BootImageSize)) || Fail(boot)) &&
+         StreamContent(boot, static_cast<uint64_t>(CDFiles.BootImageSize), 0);
   }
   if (ok && CDFiles.UDFBridge) ok = StreamUdfStructures();
   for (int32_t i = 0; ok && i < CDFiles.NoOfFiles; ++i) {
     TFileEntry* entry = CDFiles.Files[static_cast<size_t>(i)];
     if (!HasOwnData(*entry)) continue;
     entry->FileId = i;
-    ok = StreamFile(entry, Utf16ToUtf8(entry->Path), static_cast<uint64_t>(entry->FileSize), i);
+    ok = StreamFile(*entry, i);
   }
   if (ok) ok = StreamEnd();
   if (ok) {
     // Everything is queued: the consumer may start, and the run ends once it
     // has taken every packet.
     CDFiles.CanStart = true;
-    CDFiles.JobSignal.Notify();
+    CDFiles.Job.Notify();
     ring_.WaitForRoom(1, [this] { return Stopped(); });
   }
   CDFiles.Finished = true;
   ring_.Wake();
   // The last touch of the ring: once this is set the consumer may free it.
   CDFiles.CacheThreadTerminated = true;
-  CDFiles.JobSignal.Notify();
+  CDFiles.Job.Notify();
 }
 
 bool TCacheThread::Advance(uint32_t bytes, int32_t file_id) {
   used_ += bytes;
+  streamed_ += bytes;
   if (used_ < kPacketSize) return true;
   return QueueAndWait(kPacketSize, file_id);
 }
@@ -80,7 +83,7 @@ bool TCacheThread::QueueAndWait(uint32_t size, int32_t file_id) {
       SetCurrentThreadPriority(CDFiles.vPriority);
     }
     CDFiles.CanStart = true;
-    CDFiles.JobSignal.Notify();
+    CDFiles.Job.Notify();
   }
   return ring_.WaitForRoom(limit, [this] { return Stopped(); }) && !Stopped();
 }
@@ -119,38 +122,23 @@ bool TCacheThread::StreamUdfStructures() {
   return !Stopped();
 }
 
-// The data of one file (or, without an entry, of the boot image), then
-// zeros to the end of its last sector.
-bool TCacheThread::StreamFile(TFileEntry* entry, const std::string& path, uint64_t size,
-                              int32_t file_id) {
-  const std::u16string name = entry == nullptr ? Utf8ToUtf16(path)
-                              : entry->Path.empty() ? entry->LongName
-                                                    : entry->Path;
-  if (entry != nullptr) CDFiles.ReadingFile = file_id;
-  const bool from_callback = entry != nullptr && entry->Path.empty();
-  TFile file;
-  if (!from_callback) {
-    file = TFile::OpenRead(path);
-    if (!file.IsOpen()) return Fail(kErrorOpening, name);
-  } else if (!entry->mfcbFunction) {
-    return Fail(kErrorReading, name);  // a memory file without data
-  }
-  CDFiles.FileName.Set(name);
-  CDFiles.VerifySize += static_cast<uint32_t>(Sectors(size));
+// The data of one file, then zeros to the end of its last sector.
+bool TCacheThread::StreamFile(TFileEntry& entry, int32_t file_id) {
+  CDFiles.ReadingFile = file_id;
+  TContentReader reader;
+  if (!reader.Open(entry, this)) return Fail(reader);
+  if (!StreamContent(reader, static_cast<uint64_t>(entry.FileSize), file_id)) return false;
+  if (reader.Changed()) CDFiles.ChangedFiles.Add(file_id);
+  return true;
+}
 
-  uint64_t position = 0;
-  while (position < size) {
-    const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(size - position, kPacketSize - used_));
-    uint32_t got = want;
-    if (from_callback) {
-      entry->mfcbFunction(this, entry, position, packet_ + used_, got);
-    } else {
-      const int64_t n = file.Read(packet_ + used_, want);
-      got = n < 0 ? 0 : static_cast<uint32_t>(n);
-    }
-    if (got < want) return Fail(kErrorReading, name);  // unreadable, or shorter than recorded
-    position += want;
-    if (position == size) {
+bool TCacheThread::StreamContent(TContentReader& reader, uint64_t size, int32_t file_id) {
+  CDFiles.VerifySize += static_cast<uint32_t>(Sectors(size));
+  while (reader.Position() < size) {
+    const uint32_t want =
+        static_cast<uint32_t>(std::min<uint64_t>(size - reader.Position(), kPacketSize - used_));
+    if (!reader.Read(packet_ + used_, want)) return Fail(reader);
+    if (reader.Position() == size) {
       // The filler after the file's end lies in the same sector, hence packet.
       const uint32_t filler = static_cast<uint32_t>(Sectors(size) * kSectorSize - size);
       std::memset(packet_ + used_ + want, 0, filler);
@@ -167,19 +155,24 @@ bool TCacheThread::StreamFile(TFileEntry* entry, const std::string& path, uint64
 // ended on a packet boundary.
 bool TCacheThread::StreamEnd() {
   const bool anchor = CDFiles.UDFBridge;
-  if (used_ == 0 && !anchor) return true;
-  std::memset(packet_ + used_, 0, kPacketSize - used_);
-  if (anchor) PutClosingAnchor(CDFiles, packet_ + kPacketSize - kSectorSize);
-  ring_.Queue(kPacketSize, 0);
-  used_ = 0;
+  if (used_ != 0 || anchor) {
+    std::memset(packet_ + used_, 0, kPacketSize - used_);
+    if (anchor) PutClosingAnchor(CDFiles, packet_ + kPacketSize - kSectorSize);
+    streamed_ += kPacketSize - used_;
+    ring_.Queue(kPacketSize, 0);
+    used_ = 0;
+  }
+  // A stream of another length than the layout's is no image of it.
+  if (streamed_ != uint64_t{CDFiles.TotalImageSize} * kSectorSize) {
+    return Fail(TJobFailure{kErrorNotPrepared, {}, 0});
+  }
   return !Stopped();
 }
 
-bool TCacheThread::Fail(uint32_t error, const std::u16string& name) {
-  CDFiles.FileName.Set(name);
-  CDFiles.ErrorNumber = error;
-  CDFiles.Aborted = true;
-  CDFiles.JobSignal.Notify();
+bool TCacheThread::Fail(const TContentReader& reader) { return Fail(reader.Failure()); }
+
+bool TCacheThread::Fail(const TJobFailure& failure) {
+  CDFiles.Job.Fail(failure);
   return false;
 }
 

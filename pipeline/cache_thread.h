@@ -10,14 +10,18 @@
 // so that the consumer never waits on a full ring, and adjusts its own
 // priority to the fill level.  A source that cannot be opened fails the run
 // with error 2, one that cannot be read or reads short of its recorded size
-// with error 5 (FileName names it); either sets Aborted, which ends the
-// consumer too.  An abort ends the run at the next packet.
+// with error 5 (see TContentReader); either stops the job, which ends the
+// consumer too.  A source that changed since it was added is noted in
+// ChangedFiles.  A stream that would not have the layout's length fails with
+// error 1.  An abort ends the run at the next packet.
 #ifndef ORVEX_PIPELINE_CACHE_THREAD_H_
 #define ORVEX_PIPELINE_CACHE_THREAD_H_
 
 #include "pipeline/cd_files.h"
 
 namespace orvex {
+
+class TContentReader;
 
 class TCacheThread : public TObject {
  public:
@@ -31,13 +35,17 @@ class TCacheThread : public TObject {
   enum class TPhase { kStructures, kFiles };
 
   bool StreamBytes(const uint8_t* data, uint64_t size);
-  bool StreamFile(TFileEntry* entry, const std::string& path, uint64_t size, int32_t file_id);
+  bool StreamFile(TFileEntry& entry, int32_t file_id);
+  // `size` bytes of an opened source, then zeros to the end of its sector.
+  bool StreamContent(TContentReader& reader, uint64_t size, int32_t file_id);
   bool StreamUdfStructures();
+  // The last packet; checks that the stream has the layout's length.
   bool StreamEnd();
   // Queues the packet being filled when it is full, then waits for room.
   bool Advance(uint32_t bytes, int32_t file_id);
   bool QueueAndWait(uint32_t size, int32_t file_id);
-  bool Fail(uint32_t error, const std::u16string& name);
+  bool Fail(const TContentReader& reader);
+  bool Fail(const TJobFailure& failure);
   void AdjustPriority();
   bool Stopped() const { return CDFiles.Aborted; }
 
@@ -46,6 +54,7 @@ class TCacheThread : public TObject {
   TPhase phase_ = TPhase::kStructures;
   uint8_t* packet_ = nullptr;  // the packet being filled
   uint32_t used_ = 0;          // its bytes so far
+  uint64_t streamed_ = 0;      // bytes of the stream so far
 };
 
 }  // namespace orvex

@@ -8,45 +8,53 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "image/image_layout.h"
+#include "pipeline/job_control.h"
 #include "pipeline/job_events.h"
-#include "pipeline/job_signal.h"
-#include "pipeline/job_threads.h"
 #include "pipeline/packet_ring.h"
+#include "pipeline/packet_sink.h"
 #include "platform/completion_queue.h"
-#include "platform/file.h"
 #include "platform/object.h"
 #include "platform/thread_priority.h"
 
 namespace orvex {
 
-// A text shared between a worker that sets it and the thread that reads it.
-class TSharedText {
+// FileIds noted by a worker and read by the component's thread.
+class TSharedIds {
  public:
-  void Set(std::u16string text) {
+  void Add(int32_t id) {
     std::lock_guard<std::mutex> lock(mutex_);
-    text_ = std::move(text);
+    ids_.push_back(id);
   }
-  std::u16string Get() const {
+  void Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return text_;
+    ids_.clear();
+  }
+  std::vector<int32_t> Get() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ids_;
   }
 
  private:
   mutable std::mutex mutex_;
-  std::u16string text_;
+  std::vector<int32_t> ids_;
 };
 
 class TCDFiles : public TImageLayout {
  public:
   std::atomic<bool> Aborted{false};        // set by an abort or a fatal job error
   std::atomic<uint32_t> ErrorNumber{0};    // the pending job error, 0 = none
-  TSharedText FileName;                    // the source path opened last, for error texts
+  TSharedText FileName;                    // the file the pending error names
+  std::atomic<int> SystemError{0};         // the system's reason for it (errno), 0 = none
   TCompletionQueue* hWNDFE = nullptr;      // where workers post completions; null: call directly
+  // The running job's lifecycle: begin, stop, wait, end.
+  TJobControl Job{Aborted, TPendingError{ErrorNumber, FileName, SystemError}};
 
   uint32_t CacheSize = 0;                  // packet ring capacity in bytes
 
@@ -63,7 +71,8 @@ class TCDFiles : public TImageLayout {
   bool SaveToISOImage = false;   // the packets go to an image file
   bool BurnISOImage = false;     // the source is an existing image file
   std::u16string ISOFileName;    // the image file's name
-  TFile ISOImage;                // the image file being written
+  std::unique_ptr<TPacketSink> Sink;  // where the running job's packets go
+  TSharedIds ChangedFiles;       // sources the last image job found changed since they were added
   TWriteDoneEvent cbWriteDone;   // the done event of the running write job
   TSmartRefGenDoneEvent cbGenSmRefEvent;  // the done event of the smart-reference search
 
@@ -76,13 +85,7 @@ class TCDFiles : public TImageLayout {
   std::atomic<int64_t> RemainingBlocks{0};   // sectors the consumer has yet to take
   std::atomic<bool> Finished{false};         // the producer has ended (done, failed or aborted)
   std::atomic<bool> CanStart{false};         // the consumer may start: the queue is full or complete
-  std::atomic<bool> CacheThreadTerminated{false};
-  TJobSignal JobSignal;  // signalled when CanStart, Aborted or CacheThreadTerminated change
-
-  // A job runs from its start until just before it reports its end; the
-  // threads of the last job are joined before the next one starts.
-  std::atomic<bool> JobRunning{false};
-  TJobThreads Workers;
+  std::atomic<bool> CacheThreadTerminated{false};  // Job is notified when it and CanStart change
 };
 
 }  // namespace orvex

@@ -3,6 +3,7 @@
 #define ORVEX_PIPELINE_JOB_ERRORS_H_
 
 #include <cstdint>
+#include <string>
 
 namespace orvex {
 
@@ -16,6 +17,14 @@ enum TErrorNumber : uint32_t {
   kErrorAborted = 4,       // AbortOperation
   kErrorReading = 5,       // a source cannot be read, or reads short of its size
   kErrorWriting = 6,       // the image file cannot be written
+};
+
+// How a job failed: the error number, the file it names (errors 2, 3, 5
+// and 6), and the system's reason (errno) where there is one.
+struct TJobFailure {
+  uint32_t error = kErrorNone;
+  std::u16string name;
+  int system_error = 0;
 };
 
 }  // namespace orvex

@@ -1,13 +1,6 @@
 #include "pipeline/packet_ring.h"
 
-#include <chrono>
-
 namespace orvex {
-namespace {
-
-constexpr auto kStopPoll = std::chrono::milliseconds(20);
-
-}  // namespace
 
 TPacketRing::TPacketRing(std::atomic<int32_t>& packet_count, std::atomic<int64_t>& bytes_available)
     : packet_count_(packet_count), bytes_available_(bytes_available) {}
@@ -39,19 +32,14 @@ void TPacketRing::Queue(uint32_t size, int32_t file_id) {
 
 bool TPacketRing::WaitForRoom(int32_t limit, const std::function<bool()>& stop) {
   std::unique_lock<std::mutex> lock(mutex_);
-  while (static_cast<int32_t>(queued_.size()) >= limit) {
-    if (stop()) return false;
-    changed_.wait_for(lock, kStopPoll);
-  }
-  return true;
+  changed_.wait(lock, [&] { return static_cast<int32_t>(queued_.size()) < limit || stop(); });
+  return static_cast<int32_t>(queued_.size()) < limit;
 }
 
 bool TPacketRing::Take(TPacket& packet, const std::function<bool()>& stop) {
   std::unique_lock<std::mutex> lock(mutex_);
-  while (queued_.empty()) {
-    if (stop()) return false;
-    changed_.wait_for(lock, kStopPoll);
-  }
+  changed_.wait(lock, [&] { return !queued_.empty() || stop(); });
+  if (queued_.empty()) return false;
   packet = queued_.front();
   queued_.pop_front();
   packet_count_ = static_cast<int32_t>(queued_.size());
@@ -66,6 +54,10 @@ void TPacketRing::Release(const TPacket& packet) {
   spare_.push_back(packet.Data);
 }
 
-void TPacketRing::Wake() { changed_.notify_all(); }
+void TPacketRing::Wake() {
+  // Taking the lock orders the caller's change before any waiter's next look.
+  { std::lock_guard<std::mutex> lock(mutex_); }
+  changed_.notify_all();
+}
 
 }  // namespace orvex

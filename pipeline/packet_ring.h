@@ -4,9 +4,9 @@
 // The producer fills one packet at a time in place and queues it; the
 // consumer takes the oldest, writes it out straight from its buffer and
 // releases it for reuse.  Buffers are allocated once and recycled, so a
-// packet costs no allocation and no copy.  Waits are on a condition
-// variable, with a short timeout so that an abort flag set from anywhere
-// (even a signal handler, which cannot notify) is seen promptly.
+// packet costs no allocation and no copy.  Waits are plain waits on a
+// condition variable: whoever changes what a stop condition reads calls
+// Wake afterwards.
 #ifndef ORVEX_PIPELINE_PACKET_RING_H_
 #define ORVEX_PIPELINE_PACKET_RING_H_
 
@@ -58,12 +58,12 @@ class TPacketRing {
   void Wake();
 
  private:
-  std::mutex mutex_;
+  std::mutex mutex_;  // guards queued_, owned_ and spare_
   std::condition_variable changed_;
   std::deque<TPacket> queued_;
   std::vector<std::unique_ptr<uint8_t[]>> owned_;  // every buffer, for the ring's life
   std::vector<uint8_t*> spare_;                    // buffers neither filling, queued nor taken
-  uint8_t* filling_ = nullptr;
+  uint8_t* filling_ = nullptr;  // the producer's alone
   std::atomic<int32_t>& packet_count_;
   std::atomic<int64_t>& bytes_available_;
 };

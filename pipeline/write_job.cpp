@@ -1,64 +1,81 @@
 #include "pipeline/write_job.h"
 
 #include <memory>
-#include <thread>
 
 #include "image/component_status.h"
 #include "pipeline/cache_thread.h"
-#include "pipeline/job_errors.h"
+#include "pipeline/image_file_sink.h"
 #include "pipeline/write_thread.h"
-#include "platform/text_conversion.h"
 
 namespace orvex {
 
 bool BuildISOImageW(TCDFiles& CDFiles, const std::u16string& FileName, TObject* Sender,
                     TWriteDoneEvent OnDone) {
+  if (CDFiles.Job.Running()) return false;
   CDFiles.BurnISOImage = false;
-  CDFiles.FileName.Set(FileName);  // error 3 names the image file
-  if (FileName.empty() || FileName.size() > kMaxImageFileNameUnits) {
-    CDFiles.ErrorNumber = kErrorCreating;
-    return false;
-  }
-  CDFiles.ISOFileName = FileName;
-  CDFiles.ISOImage = TFile::Create(Utf16ToUtf8(FileName));
-  if (!CDFiles.ISOImage.IsOpen()) {
-    CDFiles.ErrorNumber = kErrorCreating;
-    return false;
-  }
-  CDFiles.SaveToISOImage = true;
-  return StartWriteJob(CDFiles, Sender, std::move(OnDone));
-}
-
-bool StartWriteJob(TCDFiles& CDFiles, TObject* Sender, TWriteDoneEvent OnDone) {
-  if (CDFiles.UDFBridge && CDFiles.SaveToISOImage) CDFiles.UDFBridgeInfo.SessionStarting_LSA = 0;
-  if (!CDFiles.BurnISOImage && !CDFiles.GenerateHeader()) {
-    CDFiles.ISOImage.Close();
+  if (!CDFiles.Prepared) {
     CDFiles.ErrorNumber = kErrorNotPrepared;
     return false;
   }
-  CDFiles.cbWriteDone = OnDone;
-  CDFiles.Aborted = false;
-  // A job starts without a pending error, so that its outcome is its own.
-  CDFiles.ErrorNumber = 0;
-  CDFiles.JobRunning = true;
-  CDFiles.Packets = std::make_unique<TPacketRing>(CDFiles.PacketCount, CDFiles.BytesAvailable);
-
-  auto cache = std::make_unique<TCacheThread>(CDFiles);
-  CDFiles.Workers.Add(std::thread([cache = std::move(cache)] { cache->Execute(); }));
-
-  CDFiles.JobSignal.WaitUntil([&] { return CDFiles.CanStart || CDFiles.Aborted; });
-  if (CDFiles.Aborted) {
-    // Stopped while the queue filled: the write thread never starts, so
-    // the failure is reported here.
-    CDFiles.ISOImage.Close();
-    CDFiles.ComponentStatus = kStatusIdle;
-    CDFiles.JobRunning = false;
-    ReportCompletion(CDFiles.hWNDFE, OnDone, kMessageWriteDone, 0, 1, [&] { OnDone(Sender, 0, true); });
+  TJobFailure failure{kErrorCreating, FileName, 0};
+  std::unique_ptr<TImageFileSink> sink;
+  if (!FileName.empty() && FileName.size() <= kMaxImageFileNameUnits) {
+    sink = TImageFileSink::Open(FileName, failure);
+  }
+  if (!sink) {
+    TPendingError{CDFiles.ErrorNumber, CDFiles.FileName, CDFiles.SystemError}.Set(failure);
     return false;
   }
-  auto writer = std::make_unique<TWriteThread>(CDFiles);
-  CDFiles.Workers.Add(std::thread([writer = std::move(writer)] { writer->Execute(); }));
+  CDFiles.ISOFileName = FileName;
+  CDFiles.SaveToISOImage = true;
+  return StartWriteJob(CDFiles, std::move(sink), Sender, std::move(OnDone));
+}
+
+bool StartWriteJob(TCDFiles& CDFiles, std::unique_ptr<TPacketSink> sink, TObject* Sender,
+                   TWriteDoneEvent OnDone) {
+  if (CDFiles.Job.Running()) return false;
+  if (CDFiles.UDFBridge && CDFiles.SaveToISOImage) CDFiles.UDFBridgeInfo.SessionStarting_LSA = 0;
+  if (!CDFiles.BurnISOImage && !CDFiles.GenerateHeader()) {
+    sink->Finish(false);
+    CDFiles.ErrorNumber = kErrorNotPrepared;
+    return false;
+  }
+  if (!CDFiles.Job.Begin()) return false;
+  CDFiles.cbWriteDone = OnDone;
+  CDFiles.ChangedFiles.Clear();
+  CDFiles.Sink = std::move(sink);
+  CDFiles.Packets = std::make_unique<TPacketRing>(CDFiles.PacketCount, CDFiles.BytesAvailable);
+  CDFiles.Job.SetWaker([ring = CDFiles.Packets.get()] { ring->Wake(); });
+
+  auto cache = std::make_shared<TCacheThread>(CDFiles);
+  CDFiles.Job.Start([cache] { cache->Execute(); });
+  CDFiles.Job.WaitUntil([&] { return CDFiles.CanStart || CDFiles.Aborted; });
+  if (CDFiles.Aborted) {
+    // Stopped while the queue filled: the write thread never starts, so the
+    // job ends here once the producer has.  An abort's status stays.
+    CDFiles.Job.WaitUntil([&] { return CDFiles.CacheThreadTerminated.load(); });
+    EndWriteJob(CDFiles, false, false, [&](bool) {
+      ReportCompletion(CDFiles.hWNDFE, OnDone, kMessageWriteDone, 0, 1, [&] { OnDone(Sender, 0, true); });
+    });
+    return false;
+  }
+  auto writer = std::make_shared<TWriteThread>(CDFiles);
+  CDFiles.Job.Start([writer] { writer->Execute(); });
   return true;
+}
+
+bool EndWriteJob(TCDFiles& CDFiles, bool complete, bool idle,
+                 const std::function<void(bool failed)>& report) {
+  CDFiles.Job.SetWaker(nullptr);
+  CDFiles.Packets.reset();
+  if (!CDFiles.Sink->Finish(complete) && complete) {
+    CDFiles.Job.Fail(CDFiles.Sink->Failure());
+    complete = false;
+  }
+  CDFiles.Sink.reset();
+  if (idle) CDFiles.ComponentStatus = kStatusIdle;
+  CDFiles.Job.End([&] { report(!complete); });
+  return complete;
 }
 
 }  // namespace orvex

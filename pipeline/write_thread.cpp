@@ -1,7 +1,7 @@
 #include "pipeline/write_thread.h"
 
 #include "image/component_status.h"
-#include "pipeline/job_errors.h"
+#include "pipeline/write_job.h"
 
 namespace orvex {
 
@@ -10,6 +10,7 @@ void TWriteThread::Execute() {
   CDFiles.ComponentStatus = kStatusWriting;
   CDFiles.BlocksWritten = 0;
   TPacketRing& ring = *CDFiles.Packets;
+  TPacketSink& sink = *CDFiles.Sink;
   // The end of the data: every block taken, or the producer has ended
   // (done, failed or aborted).
   const auto end = [this] { return CDFiles.RemainingBlocks <= 0 || CDFiles.Finished; };
@@ -17,36 +18,33 @@ void TWriteThread::Execute() {
   while (!end() && ring.Take(packet, end)) {
     CDFiles.WritingFile = packet.FileId;
     CDFiles.RemainingBlocks -= static_cast<int64_t>(Sectors(packet.Size));
-    const bool written = CDFiles.ISOImage.Write(packet.Data, packet.Size);
+    const bool written = sink.Write(packet.Data, packet.Size);
     ring.Release(packet);
     if (!written) {
-      WriteFailed();
+      WriteFailed(sink.Failure());
       break;
     }
     CDFiles.BlocksWritten += packet.Size / kSectorSize;
   }
   if (!ErrorInBurn) CDFiles.ComponentStatus = kStatusClosingSession;
-  if (!CDFiles.ISOImage.Close() && !ErrorInBurn) WriteFailed();
+  CDFiles.Job.WaitUntil([this] { return CDFiles.CacheThreadTerminated.load(); });
 
-  CDFiles.JobSignal.WaitUntil([this] { return CDFiles.CacheThreadTerminated.load(); });
-  // The producer is gone: nothing else uses the ring any more.
-  CDFiles.Packets.reset();
-
-  const TWriteDoneEvent done = CDFiles.cbWriteDone;
-  ErrorInBurn = ErrorInBurn || CDFiles.ErrorNumber != 0;
-  CDFiles.ComponentStatus = kStatusIdle;
-  CDFiles.JobRunning = false;
-  ReportCompletion(CDFiles.hWNDFE, done, kMessageWriteDone, 0, ErrorInBurn ? 1 : 0,
-                   [&] { done(this, 0, ErrorInBurn); });
+  // Success only when every block of the image was written and nothing
+  // failed, whether or not the pending error was read meanwhile.
+  const bool complete = !CDFiles.Job.Failed() && CDFiles.ErrorNumber == 0 &&
+                        CDFiles.BlocksWritten == CDFiles.TotalImageSize;
+  EndWriteJob(CDFiles, complete, true, [this](bool failed) {
+    ErrorInBurn = failed;
+    const TWriteDoneEvent done = CDFiles.cbWriteDone;
+    ReportCompletion(CDFiles.hWNDFE, done, kMessageWriteDone, 0, failed ? 1 : 0,
+                     [&] { done(this, 0, failed); });
+  });
 }
 
-bool TWriteThread::WriteFailed() {
-  CDFiles.FileName.Set(CDFiles.ISOFileName);
-  CDFiles.ErrorNumber = kErrorWriting;
-  CDFiles.Aborted = true;
+void TWriteThread::WriteFailed(const TJobFailure& failure) {
+  CDFiles.Job.Fail(failure);
   CDFiles.ComponentStatus = kStatusBurnError;
   ErrorInBurn = true;
-  return false;
 }
 
 }  // namespace orvex

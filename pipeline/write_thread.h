@@ -1,11 +1,12 @@
-// The consumer of an image job: takes the packets in order and writes them
-// to the image file, then waits for the producer to end and reports the
-// run's outcome through the write-done event, exactly once.
+// The consumer of an image job: takes the packets in order and hands them
+// to the job's packet sink, then waits for the producer to end and reports
+// the run's outcome through the write-done event, exactly once.  The run
+// succeeded only when every block of the image was written and nothing
+// failed or stopped it.
 //
 // ComponentStatus is 1 while writing, 9 after a failed write, 4 while the
-// image file is closed, and 0 once the event is on its way.  A write that
-// fails (a full disk, a file-size limit, an I/O error), or a close that
-// reports lost data, fails the run with error 6 naming the image file.
+// sink closes, and 0 once the event is on its way.  A packet the sink
+// cannot write fails the run with the sink's error (6 for an image file).
 #ifndef ORVEX_PIPELINE_WRITE_THREAD_H_
 #define ORVEX_PIPELINE_WRITE_THREAD_H_
 
@@ -23,7 +24,7 @@ class TWriteThread : public TObject {
   bool ErrorInBurn = false;  // the run failed; the event's WriteFailed
 
  private:
-  bool WriteFailed();
+  void WriteFailed(const TJobFailure& failure);
 
   TCDFiles& CDFiles;
 };

@@ -1,8 +1,10 @@
 #include "platform/find_file.h"
 
 #include <dirent.h>
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <mutex>
@@ -35,9 +37,25 @@ bool SameTime(const timespec& a, const timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-std::shared_ptr<const TDirectoryNames> ReadDirectoryNames(const std::string& directory) {
+// The names of a directory that can be listed and entered; null with `error`
+// set otherwise.
+std::shared_ptr<const TDirectoryNames> ReadDirectoryNames(const std::string& directory, int& error) {
   struct stat st;
-  if (stat(directory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return nullptr;
+  if (stat(directory.c_str(), &st) != 0) {
+    error = errno;
+    return nullptr;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    error = ENOTDIR;
+    return nullptr;
+  }
+  // Without search permission the names could be listed but none of them
+  // examined or opened.
+  if (access(directory.c_str(), X_OK) != 0) {
+    error = errno;
+    return nullptr;
+  }
+  error = 0;
   {
     std::lock_guard<std::mutex> lock(g_cache_mutex);
     if (g_cached && g_cached->device == st.st_dev && g_cached->inode == st.st_ino &&
@@ -46,7 +64,10 @@ std::shared_ptr<const TDirectoryNames> ReadDirectoryNames(const std::string& dir
     }
   }
   DIR* dir = opendir(directory.c_str());
-  if (dir == nullptr) return nullptr;
+  if (dir == nullptr) {
+    error = errno;
+    return nullptr;
+  }
   auto names = std::make_shared<TDirectoryNames>();
   names->device = st.st_dev;
   names->inode = st.st_ino;
@@ -114,15 +135,36 @@ std::set<std::pair<unsigned long, unsigned long>> PathIdentities(const std::stri
 
 }  // namespace
 
+TCredentials TCredentials::Current() {
+  TCredentials who;
+  who.user = geteuid();
+  who.groups.push_back(getegid());
+  const int count = getgroups(0, nullptr);
+  if (count > 0) {
+    std::vector<gid_t> groups(static_cast<size_t>(count));
+    const int got = getgroups(count, groups.data());
+    for (int i = 0; i < got; ++i) who.groups.push_back(groups[static_cast<size_t>(i)]);
+  }
+  return who;
+}
+
+bool TCredentials::MayRead(unsigned owner, unsigned group, unsigned mode) const {
+  if (user == 0) return true;  // root reads every file
+  if (owner == user) return (mode & S_IRUSR) != 0;
+  if (std::find(groups.begin(), groups.end(), group) != groups.end()) return (mode & S_IRGRP) != 0;
+  return (mode & S_IROTH) != 0;
+}
+
 TFindSearch::TFindSearch() = default;
 TFindSearch::~TFindSearch() = default;
 
 bool TFindSearch::First(std::u16string_view pattern_path, WIN32_FIND_DATAW& fd) {
   auto [directory, pattern] = SplitPath(Utf16ToUtf8(pattern_path));
-  names_ = ReadDirectoryNames(directory);
+  names_ = ReadDirectoryNames(directory, error_);
   if (!names_) return false;
   directory_ = std::move(directory);
   pattern_ = Utf8ToUtf16(pattern);
+  if (readable_only_) credentials_ = TCredentials::Current();
   ancestors_ = PathIdentities(directory_);
   position_ = 0;
   return Next(fd);
@@ -150,12 +192,29 @@ bool TFindSearch::Next(WIN32_FIND_DATAW& fd) {
 bool TFindSearch::Fill(const std::string& name, WIN32_FIND_DATAW& fd) {
   const std::u16string wide = Utf8ToUtf16(name);
   if (!MatchesPattern(pattern_, wide)) return false;
+  const std::string path = JoinPath(directory_, name);
   struct stat st;
-  if (stat(JoinPath(directory_, name).c_str(), &st) != 0 || !Listable(st)) return false;
-  if (S_ISDIR(st.st_mode) && ancestors_.count({st.st_dev, st.st_ino}) != 0) return false;
+  if (stat(path.c_str(), &st) != 0) {
+    const int error = errno;
+    struct stat link;
+    const bool dangling = error == ENOENT && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+    return Skip(wide, dangling ? TFindSkip::kDangling : TFindSkip::kUnreadable, error);
+  }
+  if (!Listable(st)) return Skip(wide, TFindSkip::kSpecial, 0);
+  if (readable_only_ && S_ISREG(st.st_mode) && !credentials_.MayRead(st.st_uid, st.st_gid, st.st_mode)) {
+    return Skip(wide, TFindSkip::kUnreadable, EACCES);
+  }
+  if (S_ISDIR(st.st_mode) && ancestors_.count({st.st_dev, st.st_ino}) != 0) {
+    return Skip(wide, TFindSkip::kLoop, 0);
+  }
   const auto alias = names_->aliases.find(name);
   FillFromStat(st, wide, alias == names_->aliases.end() ? u"" : alias->second, fd);
   return true;
+}
+
+bool TFindSearch::Skip(std::u16string_view name, TFindSkip why, int error) {
+  if (on_skip_) on_skip_(name, why, error);
+  return false;
 }
 
 bool FindFile(std::u16string_view path, WIN32_FIND_DATAW& fd) {
@@ -166,7 +225,8 @@ bool FindFile(std::u16string_view path, WIN32_FIND_DATAW& fd) {
   const std::u16string wide = Utf8ToUtf16(name);
   std::u16string alias;
   if (!IsValid83Name(wide)) {
-    if (const auto names = ReadDirectoryNames(directory)) {
+    int error = 0;
+    if (const auto names = ReadDirectoryNames(directory, error)) {
       const auto found = names->aliases.find(name);
       if (found != names->aliases.end()) alias = found->second;
     }

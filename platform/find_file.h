@@ -14,10 +14,15 @@
 //   read-only when no write permission bit is set, otherwise normal (0x80)
 //   for files; directories report size 0;
 // - the 8.3 alias of each name as MakeDirectoryAliases gives it.
+// Entries that match the pattern but are left out are told to the skip
+// handler, when one is set, with the reason.  A directory that can be listed
+// but not entered (no search permission) cannot be read: nothing of it is
+// returned.
 // Paths are POSIX paths; their 8-bit form is UTF-8 (see text_conversion.h).
 #ifndef ORVEX_PLATFORM_FIND_FILE_H_
 #define ORVEX_PLATFORM_FIND_FILE_H_
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -30,6 +35,24 @@
 namespace orvex {
 
 struct TDirectoryNames;
+
+// Why a matching entry of a listed directory is left out.
+enum class TFindSkip {
+  kUnreadable,  // it cannot be examined; the errno says why
+  kDangling,    // a symbolic link that leads nowhere
+  kSpecial,     // a device, pipe or socket
+  kLoop,        // a directory on the path being listed, reached again through a link
+};
+using TFindSkipHandler = std::function<void(std::u16string_view name, TFindSkip why, int error)>;
+
+// Who the process is, for judging permission bits.
+struct TCredentials {
+  unsigned user = 0;
+  std::vector<unsigned> groups;  // the effective group first
+
+  static TCredentials Current();
+  bool MayRead(unsigned owner, unsigned group, unsigned mode) const;
+};
 
 class TFindSearch {
  public:
@@ -47,14 +70,32 @@ class TFindSearch {
   // The next match; false at the end.
   bool Next(WIN32_FIND_DATAW& fd);
 
+  // The errno of a directory First could not read; 0 when it was read.
+  int Error() const { return error_; }
+
+  // Called for every entry that matches but is left out (the handler stays
+  // set for later searches).
+  void SetSkipHandler(TFindSkipHandler handler) { on_skip_ = std::move(handler); }
+
+  // With `on`, a file whose permission bits do not let this process read it
+  // is left out as well (kUnreadable, EACCES), judged from what the listing
+  // already knows, without opening it.
+  void SetReadableFilesOnly(bool on) { readable_only_ = on; }
+
  private:
   bool Fill(const std::string& name, WIN32_FIND_DATAW& fd);
+  // Tells the skip handler; returns false (nothing filled).
+  bool Skip(std::u16string_view name, TFindSkip why, int error);
 
   std::string directory_;
   std::u16string pattern_;
   std::shared_ptr<const TDirectoryNames> names_;
   std::set<std::pair<unsigned long, unsigned long>> ancestors_;  // (device, inode)
   size_t position_ = 0;  // 0 and 1 are "." and ".."; 2 + i is names_->sorted[i]
+  int error_ = 0;
+  TFindSkipHandler on_skip_;
+  bool readable_only_ = false;
+  TCredentials credentials_;  // this process's, read when a search starts
 };
 
 // Looks up one path literally (wildcards are ordinary characters here) and

@@ -145,6 +145,16 @@ char32_t NextCodePoint(std::u16string_view text, size_t& i) {
   return u;
 }
 
+std::u16string ReplaceLoneSurrogates(std::u16string_view text, char16_t with) {
+  std::u16string out(text);
+  for (size_t i = 0; i < out.size();) {
+    const size_t at = i;
+    const char32_t c = NextCodePoint(out, i);
+    if (c >= 0xD800 && c <= 0xDFFF) out[at] = with;
+  }
+  return out;
+}
+
 size_t BoundedLength(const char16_t* text, size_t capacity) {
   size_t n = 0;
   while (n < capacity && text[n] != 0) ++n;

@@ -32,6 +32,10 @@ std::string_view CutUtf8(std::string_view text, size_t max_bytes);
 // surrogate pair.
 std::u16string_view CutUtf16(std::u16string_view text, size_t max_units);
 
+// `text` with every unpaired surrogate (such as a byte that was not UTF-8,
+// see above) replaced by `with`; pairs are kept.  The length stays the same.
+std::u16string ReplaceLoneSurrogates(std::u16string_view text, char16_t with);
+
 // Reads the code point at text[i] and advances i past it: a surrogate pair
 // counts as one code point, a lone surrogate stands for itself.
 char32_t NextCodePoint(std::u16string_view text, size_t& i);

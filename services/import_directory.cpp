@@ -14,9 +14,11 @@ namespace orvex {
 namespace {
 
 
-// A name the tree's image paths can reach.
+// A name the tree's image paths can reach, and that names no directory
+// but its own entry: never ".", ".." or nothing, never a separator or NUL.
 bool IsAddressable(const std::u16string& name) {
-  return !name.empty() && name.find_first_of(u"\\/") == std::u16string::npos;
+  return !name.empty() && name != u"." && name != u".." &&
+         name.find_first_of(std::u16string_view(u"\\/\0", 3)) == std::u16string::npos;
 }
 
 // A file whose sections have been read so far.
@@ -52,8 +54,9 @@ struct TFrame {
 
 class TDirectoryWalk {
  public:
-  TDirectoryWalk(TContentTree& tree, TSectorReader& source, TNameEncoding encoding)
-      : tree_(tree), source_(source), encoding_(encoding) {}
+  TDirectoryWalk(TContentTree& tree, TSectorReader& source, TNameEncoding encoding,
+                 TImportReport& report)
+      : tree_(tree), source_(source), encoding_(encoding), report_(report) {}
 
   void Run(uint32_t extent, uint32_t data_length, pDirEntry dest);
 
@@ -71,10 +74,14 @@ class TDirectoryWalk {
   void ReadRecord(size_t frame_index, const TDirectoryRecord& record);
   void AddSection(TFrame& frame, const TDirectoryRecord& record, std::u16string name);
   void AddFile(pDirEntry dir, const TFileSections& file);
+  // Counts what the tree made of an entry; true when it is in the tree (a
+  // directory merged into one of the same name is).
+  bool Count(TAddOutcome outcome, bool directory);
 
   TContentTree& tree_;
   TSectorReader& source_;
   const TNameEncoding encoding_;
+  TImportReport& report_;
   std::map<uint32_t, uint32_t> claimed_;  // first sector -> one past the last
   std::vector<TFrame> frames_;            // the directories open, innermost last
   std::array<uint8_t, kSectorSize> sector_{};
@@ -83,13 +90,20 @@ class TDirectoryWalk {
 
 std::optional<TDirectoryWalk::TRange> TDirectoryWalk::Claim(uint32_t extent,
                                                             uint32_t data_length) {
-  const uint64_t end =
-      std::min<uint64_t>(uint64_t{extent} + Sectors(data_length), source_.SectorCount());
+  const uint64_t wanted = uint64_t{extent} + Sectors(data_length);
+  const uint64_t end = std::min<uint64_t>(wanted, source_.SectorCount());
+  if (end < wanted) ++report_.damaged;  // the directory runs past the end of the source
   if (end <= extent) return TRange{extent, extent};  // nothing of it can be read
   auto after = claimed_.upper_bound(extent);
-  if (after != claimed_.begin() && std::prev(after)->second > extent) return std::nullopt;
+  if (after != claimed_.begin() && std::prev(after)->second > extent) {
+    ++report_.damaged;  // it lies in a directory read before
+    return std::nullopt;
+  }
   TRange range{extent, static_cast<uint32_t>(end)};
-  if (after != claimed_.end()) range.end = std::min(range.end, after->first);
+  if (after != claimed_.end() && after->first < range.end) {
+    ++report_.damaged;  // it runs into a directory read before
+    range.end = after->first;
+  }
   claimed_.emplace(range.first, range.end);
   return range;
 }
@@ -101,13 +115,16 @@ void TDirectoryWalk::Run(uint32_t extent, uint32_t data_length, pDirEntry dest) 
   while (!frames_.empty()) {
     TFrame& frame = frames_.back();
     if (!Load(frame)) {
-      frames_.pop_back();  // a file still gathering sections is incomplete: dropped
+      if (frame.file) ++report_.damaged;  // a file still gathering sections is incomplete: dropped
+      frames_.pop_back();
       continue;
     }
     const size_t offset = frame.offset;
-    const uint8_t length = sector_[offset];
+    const uint8_t length = offset < kSectorSize ? sector_[offset] : 0;
     if (offset > kLastRecordOffset || length == 0 || offset + length > kSectorSize) {
-      // The sector holds no more records.
+      // The sector holds no more records; anything but zeros after the last
+      // one is a record that cannot be read.
+      if (length != 0) ++report_.damaged;
       ++frame.sector;
       frame.offset = 0;
       frame.leading_records = 0;
@@ -115,7 +132,11 @@ void TDirectoryWalk::Run(uint32_t extent, uint32_t data_length, pDirEntry dest) 
     }
     frame.offset += length;
     const auto record = ReadDirectoryRecord(std::span(sector_).subspan(offset, length));
-    if (record) ReadRecord(frames_.size() - 1, *record);
+    if (record) {
+      ReadRecord(frames_.size() - 1, *record);
+    } else {
+      ++report_.damaged;
+    }
   }
 }
 
@@ -127,6 +148,7 @@ bool TDirectoryWalk::Load(TFrame& frame) {
       loaded_ = frame.sector;
       return true;
     }
+    ++report_.damaged;
   }
   return false;
 }
@@ -143,31 +165,34 @@ void TDirectoryWalk::ReadRecord(size_t frame_index, const TDirectoryRecord& reco
     AddSection(frame, record, std::move(name));
     return;
   }
-  frame.file.reset();  // the sections of a file follow one another
-  if (!IsAddressable(name)) return;
+  if (frame.file) ++report_.damaged;  // the sections of a file follow one another
+  frame.file.reset();
+  if (!IsAddressable(name)) {
+    ++report_.bad_names;
+    return;
+  }
   const std::optional<TRange> range = Claim(record.extent, record.data_length);
   if (!range) return;
   WIN32_FIND_DATAW fd;
   fd.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
   fd.ftLastWriteTime = RecordingTime(record);
-  SetFindFileSize(fd, record.data_length);
-  if (!SetFindName(fd, name)) return;
-  const pDirEntry dir = tree_.MakeDir(frame.dir, fd);
-  if (dir == nullptr) return;
-  // A directory the import created records where its extent lies (one it
-  // merged into keeps what it had); its data is never copied, so this is
-  // for listing only.
-  if (const pFileEntry entry = frame.dir->Names.Find(name); entry->Address == 0 && entry->FileSize == record.data_length) {
-    entry->Address = record.extent;
-  }
+  SetFindName(fd, name);  // an identifier always fits
+  const TContentTree::TMakeDirResult made = tree_.MakeDirEntry(frame.dir, fd);
+  if (!Count(made.outcome, true)) return;
+  // A directory the import created records where its records lie (one it
+  // merged into keeps what it had), for listings: its data is never copied.
+  if (made.outcome == TAddOutcome::kAdded) made.dir->ImportedExtent = record.extent;
   // `frame` dies with the push; the child is read first, then the rest of
   // this directory.
-  frames_.emplace_back(dir, range->first, range->end);
+  frames_.emplace_back(made.dir, range->first, range->end);
 }
 
 void TDirectoryWalk::AddSection(TFrame& frame, const TDirectoryRecord& record,
                                 std::u16string name) {
-  if (frame.file && !frame.file->ContinuesWith(name, record.extent)) frame.file.reset();
+  if (frame.file && !frame.file->ContinuesWith(name, record.extent)) {
+    ++report_.damaged;  // sections that do not join up
+    frame.file.reset();
+  }
   if (!frame.file) {
     frame.file = TFileSections{std::move(name), RecordingTime(record), record.extent};
   }
@@ -178,26 +203,52 @@ void TDirectoryWalk::AddSection(TFrame& frame, const TDirectoryRecord& record,
 }
 
 void TDirectoryWalk::AddFile(pDirEntry dir, const TFileSections& file) {
-  if (!IsAddressable(file.name)) return;
+  if (!IsAddressable(file.name)) {
+    ++report_.bad_names;
+    return;
+  }
   // Data must lie within the source; address 0 would make the entry look
   // like one to be written from a source file, which it has not got.
   if (file.size > 0 &&
       (file.extent == 0 || uint64_t{file.extent} + Sectors(file.size) > source_.SectorCount())) {
+    ++report_.damaged;
     return;
   }
   WIN32_FIND_DATAW fd;
   fd.dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
   fd.ftLastWriteTime = file.time;
   SetFindFileSize(fd, file.size);
-  if (!SetFindName(fd, file.name)) return;
-  tree_.AddEntry(dir, fd, true, file.extent, nullptr);
+  SetFindName(fd, file.name);  // an identifier always fits
+  Count(tree_.AddFileEntry(dir, fd, true, file.extent, nullptr).outcome, false);
+}
+
+bool TDirectoryWalk::Count(TAddOutcome outcome, bool directory) {
+  switch (outcome) {
+    case TAddOutcome::kExisting:
+      if (!directory) break;
+      [[fallthrough]];
+    case TAddOutcome::kAdded:
+    case TAddOutcome::kReplaced:
+      ++report_.entries;
+      return true;
+    case TAddOutcome::kSkipped:
+      return false;  // the caller's own wish
+    case TAddOutcome::kFull:
+      report_.tables_full = true;
+      break;
+    default:
+      break;
+  }
+  ++report_.not_added;
+  return false;
 }
 
 }  // namespace
 
 void ImportDirectory(TContentTree& tree, TSectorReader& source, uint32_t extent,
-                     uint32_t data_length, pDirEntry dest, TNameEncoding encoding) {
-  TDirectoryWalk(tree, source, encoding).Run(extent, data_length, dest);
+                     uint32_t data_length, pDirEntry dest, TNameEncoding encoding,
+                     TImportReport& report) {
+  TDirectoryWalk(tree, source, encoding, report).Run(extent, data_length, dest);
 }
 
 }  // namespace orvex

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "services/import_report.h"
 #include "services/sector_reader.h"
 #include "services/volume_records.h"
 #include "tree/content_tree.h"
@@ -15,8 +16,10 @@ namespace orvex {
 // `extent` of `source`, and every directory below it, to `dest`.
 //
 // A subdirectory goes through MakeDir (an existing one of that name is
-// reused, so the trees merge) and is walked at once; a file goes through
-// AddEntry with its extent as the imported address, no source path, and
+// reused, so the trees merge) and is walked at once; it records where its
+// records lie in ImportedExtent, its size and address stay 0 as for every
+// directory.  A file goes through AddEntry with its extent as the imported
+// address, no source path, and
 // its recording time taken as UTC, so the tree's limits, the add-file
 // handler and ReplaceFile decide as for any entry.  A file recorded in
 // several sections (multi-extent records) is one entry of their summed
@@ -31,9 +34,11 @@ namespace orvex {
 // any extent read before) is left out, so no sector is read as a directory
 // twice and the walk ends.  Left out as well: a file whose data does not lie
 // within the source, a file whose sections do not join up, and a name that
-// is empty or holds a path separator ("\" or "/").
+// is ".", ".." or empty or holds a path separator ("\" or "/") or NUL.
+// Everything left out is counted in `report`.
 void ImportDirectory(TContentTree& tree, TSectorReader& source, uint32_t extent,
-                     uint32_t data_length, pDirEntry dest, TNameEncoding encoding);
+                     uint32_t data_length, pDirEntry dest, TNameEncoding encoding,
+                     TImportReport& report);
 
 }  // namespace orvex
 

@@ -6,7 +6,8 @@
 // descriptor (see FindVolumeTree): Joliet names as UCS-2, any other tree's
 // names as 8-bit text.  Everything read is untrusted input (see
 // ImportDirectory).  Both routines run on the caller's thread, set no error
-// number, and hold ComponentStatus at 8 while they run and 0 after.
+// number, hold ComponentStatus at 8 while they run and 0 after, and report
+// which tree they read and what they had to leave out.
 #ifndef ORVEX_SERVICES_SESSION_IMPORT_H_
 #define ORVEX_SERVICES_SESSION_IMPORT_H_
 
@@ -14,22 +15,23 @@
 #include <string>
 
 #include "image/image_layout.h"
+#include "services/import_report.h"
 #include "services/sector_reader.h"
 
 namespace orvex {
 
 // Imports the volume whose descriptors follow `session_start` on `source`
-// into `dest`.  False, with nothing imported, when no usable volume
+// into `dest`.  `found` false, with nothing imported, when no usable volume
 // descriptor is found; true otherwise, also when some of its directory
-// sectors could not be read.
-bool ImportVolume(TImageLayout& layout, TSectorReader& source, uint32_t session_start,
-                  pDirEntry dest);
+// sectors could not be read (the report counts them).
+TImportReport ImportVolume(TImageLayout& layout, TSectorReader& source, uint32_t session_start,
+                           pDirEntry dest);
 
 // Imports the tree of the image file ISOFileName into the root, merging
-// with what the tree holds.  False when the image cannot be opened, holds
-// no ISO 9660 volume, or the tree has no root (before the first ClearAll).
-// The image is closed when the call returns.
-bool MountISOImage(TImageLayout& layout, const std::string& ISOFileName);
+// with what the tree holds.  `found` false when the image cannot be opened,
+// holds no ISO 9660 volume, or the tree has no root (before the first
+// ClearAll).  The image is closed when the call returns.
+TImportReport MountISOImage(TImageLayout& layout, const std::string& ISOFileName);
 
 }  // namespace orvex
 

@@ -1,11 +1,12 @@
 #include "services/smart_references.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
 #include "image/component_status.h"
 #include "pipeline/job_errors.h"
-#include "platform/text_conversion.h"
+#include "pipeline/content_reader.h"
 #include "services/md5_stream.h"
 
 namespace orvex {
@@ -49,7 +50,8 @@ class TSmartReferenceThread : public TObject {
 
  private:
   // Fills entry->Hash from the whole content; leaves it empty when the
-  // content cannot be read whole or the search is aborted.
+  // content cannot be read whole, changed since it was added, or the search
+  // is aborted.
   void HashCandidate(TFileEntry* entry);
   void Aborting();
 
@@ -59,6 +61,15 @@ class TSmartReferenceThread : public TObject {
 
 void TSmartReferenceThread::Execute() {
   uint64_t saved = 0;
+  const TJobControl::TEndGuard end(CDFiles.Job, [&] {
+    const TSmartRefGenDoneEvent done = CDFiles.cbGenSmRefEvent;
+    // A search that was stopped failed, whether or not its error was read.
+    uint32_t error = CDFiles.ErrorNumber;
+    if (error == kErrorNone && CDFiles.Job.Failed()) error = kErrorAborted;
+    const auto bytes = static_cast<int32_t>(static_cast<uint32_t>(saved));
+    ReportCompletion(CDFiles.hWNDFE, done, kMessageSmartReferencesDone, error, bytes,
+                     [&] { done(this, error != 0, bytes); });
+  });
   const std::vector<pFileEntry> list = SmartReferenceCandidates(CDFiles);
   CDFiles.SmartReferencesProgress = 0;
   const size_t n = list.size();
@@ -77,28 +88,15 @@ void TSmartReferenceThread::Execute() {
       // An empty digest is a file that could not be read: never a match.
       if (!r->Hash.empty() && r->Hash == s->Hash) {
         saved += uint64_t{kSectorSize} * Blocks(s->FileSize);
-        s->ReferenceEntry = r;
-        s->Path.clear();
-        s->mfcbFunction = nullptr;
-        CDFiles.Prepared = false;
+        CDFiles.ShareData(s, r);
       }
       CDFiles.SmartReferencesProgress += Blocks(s->FileSize);
-      if (CDFiles.Aborted) {
-        Aborting();
-        break;
-      }
+      if (CDFiles.Aborted) break;
     }
   }
   if (CDFiles.Aborted) Aborting();
   CDFiles.SmartReferencesProgress = CDFiles.SmartReferencesSize.load();
   CDFiles.ComponentStatus = kStatusIdle;
-
-  const TSmartRefGenDoneEvent done = CDFiles.cbGenSmRefEvent;
-  const uint32_t error = CDFiles.ErrorNumber;
-  const auto bytes = static_cast<int32_t>(static_cast<uint32_t>(saved));
-  CDFiles.JobRunning = false;
-  ReportCompletion(CDFiles.hWNDFE, done, kMessageSmartReferencesDone, error, bytes,
-                   [&] { done(this, error != 0, bytes); });
 }
 
 void TSmartReferenceThread::Aborting() {
@@ -108,36 +106,18 @@ void TSmartReferenceThread::Aborting() {
 
 void TSmartReferenceThread::HashCandidate(TFileEntry* entry) {
   TMD5Stream md5;
+  TContentReader reader;
+  if (!reader.Open(*entry, this)) return;
   const uint64_t size = static_cast<uint64_t>(entry->FileSize);
-  uint64_t done = 0;
-  TFile file;
-  if (entry->Path.empty()) {
-    // A memory file is read through its callback, as the image will be.
-    while (done < size) {
-      const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(size - done, kReadSize));
-      uint32_t got = want;
-      entry->mfcbFunction(this, entry, done, buffer_.get(), got);
-      if (got < want) return;
-      md5.Write(buffer_.get(), static_cast<int32_t>(want));
-      done += want;
-      CDFiles.SmartReferencesProgress += Blocks(want);
-      if (CDFiles.Aborted) return Aborting();
-    }
-  } else {
-    file = TFile::OpenRead(Utf16ToUtf8(entry->Path));
-    if (!file.IsOpen()) return;
-    for (;;) {
-      const int64_t got = file.Read(buffer_.get(), kReadSize);
-      if (got < 0) return;
-      md5.Write(buffer_.get(), static_cast<int32_t>(got));
-      done += static_cast<uint64_t>(got);
-      CDFiles.SmartReferencesProgress += Blocks(got);
-      if (got < kReadSize) break;
-      if (CDFiles.Aborted) return Aborting();
-    }
+  while (reader.Position() < size) {
+    const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(size - reader.Position(), kReadSize));
+    if (!reader.Read(buffer_.get(), want)) return;
+    md5.Write(buffer_.get(), static_cast<int32_t>(want));
+    CDFiles.SmartReferencesProgress += Blocks(want);
+    if (CDFiles.Aborted) return;
   }
-  // Content that changed size since it was added is not the content laid out.
-  if (done == size) entry->Hash = md5.DigestString();
+  // Content that changed since it was added is not the content laid out.
+  if (!reader.Changed()) entry->Hash = md5.DigestString();
 }
 
 }  // namespace
@@ -152,20 +132,19 @@ std::vector<pFileEntry> SmartReferenceCandidates(TContentTree& tree) {
   return list;
 }
 
-void StartSmartReferenceJob(TCDFiles& CDFiles) {
-  // Cleared before the thread starts, so that an abort right after the
-  // start is not lost.
-  CDFiles.ErrorNumber = 0;
-  CDFiles.Aborted = false;
+bool StartSmartReferenceJob(TCDFiles& CDFiles) {
+  // Begun before the thread starts, so that an abort right after the start
+  // is not lost.
+  if (!CDFiles.Job.Begin()) return false;
   CDFiles.ComponentStatus = kStatusSmartReferences;
   uint64_t blocks = 0;
   for (size_t i = 0; i < CDFiles.Files.size(); ++i) {
     if (IsCandidate(*CDFiles.Files[i])) blocks += Blocks(CDFiles.Files[i]->FileSize);
   }
   CDFiles.SmartReferencesSize = static_cast<uint32_t>(blocks);
-  CDFiles.JobRunning = true;
-  auto thread = std::make_unique<TSmartReferenceThread>(CDFiles);
-  CDFiles.Workers.Add(std::thread([thread = std::move(thread)] { thread->Execute(); }));
+  auto thread = std::make_shared<TSmartReferenceThread>(CDFiles);
+  CDFiles.Job.Start([thread] { thread->Execute(); });
+  return true;
 }
 
 }  // namespace orvex

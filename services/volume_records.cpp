@@ -57,13 +57,13 @@ std::u16string DecodeIdentifier(std::span<const uint8_t> identifier, TNameEncodi
     std::u16string name;
     for (size_t i = 0; i + 1 < identifier.size(); i += 2) {
       const auto unit = static_cast<char16_t>(GetBE16(&identifier[i]));
-      if (unit == u';' || unit == 0) break;
+      if (unit == u';') break;
       name += unit;
     }
     return name;
   }
   std::string_view text(reinterpret_cast<const char*>(identifier.data()), identifier.size());
-  text = text.substr(0, text.find_first_of(std::string_view(";\0", 2)));
+  text = text.substr(0, text.find(';'));
   if (encoding == TNameEncoding::Primary && !text.empty() && text.back() == '.') {
     text.remove_suffix(1);
   }

@@ -64,9 +64,10 @@ bool IsVolumeDescriptor(std::span<const uint8_t> sector);
 // %/E): a Joliet volume.
 bool IsJolietDescriptor(std::span<const uint8_t> sector);
 
-// An identifier as a long name: cut at the version separator ";" and at a
-// zero character, which no name holds; a primary-tree name also loses the "." that ends
-// a name without extension.  8-bit text is UTF-8, bytes outside it kept
+// An identifier as a long name: cut at the version separator ";"; a
+// primary-tree name also loses the "." that ends a name without extension.
+// A zero character stays (no name may hold one: the import leaves such
+// names out).  8-bit text is UTF-8, bytes outside it kept
 // as U+DC80..U+DCFF.
 std::u16string DecodeIdentifier(std::span<const uint8_t> identifier, TNameEncoding encoding);
 

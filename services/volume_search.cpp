@@ -2,8 +2,14 @@
 
 #include <array>
 
+#include "platform/byte_order.h"
+
 namespace orvex {
 namespace {
+
+// The primary descriptor's volume space size (both-byte-order, the
+// little-endian half first).
+constexpr size_t kDescriptorVolumeSpaceSize = 80;
 
 // The root of the descriptor in `sector`, when it is a sound directory.
 std::optional<TVolumeTree> RootOf(std::span<const uint8_t> sector, TNameEncoding encoding,
@@ -20,6 +26,7 @@ std::optional<TVolumeTree> FindVolumeTree(TSectorReader& source, uint32_t sessio
   // Candidates by preference: Joliet, other supplementary, primary.
   std::array<std::optional<TVolumeTree>, 3> found;
   std::array<uint8_t, kSectorSize> sector;
+  uint32_t volume_sectors = 0;
   for (uint32_t n = kFirstDescriptorSector; n <= kLastDescriptorSector; ++n) {
     if (session_start > UINT32_MAX - n || !source.ReadSector(session_start + n, sector.data())) {
       continue;
@@ -38,13 +45,16 @@ std::optional<TVolumeTree> FindVolumeTree(TSectorReader& source, uint32_t sessio
     } else if (type == kPrimaryDescriptor) {
       rank = 2;
       encoding = TNameEncoding::Primary;
+      if (volume_sectors == 0) volume_sectors = GetLE32(&sector[kDescriptorVolumeSpaceSize]);
     } else {
       continue;
     }
     if (!found[rank]) found[rank] = RootOf(sector, encoding, source.SectorCount());
   }
-  for (const auto& tree : found) {
-    if (tree) return tree;
+  for (auto& tree : found) {
+    if (!tree) continue;
+    tree->volume_sectors = volume_sectors;
+    return tree;
   }
   return std::nullopt;
 }

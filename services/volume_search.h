@@ -19,6 +19,7 @@ struct TVolumeTree {
   uint32_t extent = 0;       // the root directory's first sector
   uint32_t data_length = 0;  // its length in bytes
   TNameEncoding encoding = TNameEncoding::Ucs2;
+  uint32_t volume_sectors = 0;  // the volume space size of the primary descriptor (0: none)
 };
 
 // The tree with the best names among the descriptors of the session that

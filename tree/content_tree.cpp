@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "platform/file_time.h"
-#include "platform/find_file.h"
 #include "tree/disc_names.h"
 
 namespace orvex {
@@ -14,12 +13,6 @@ bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 bool IsDirectory(const WIN32_FIND_DATAW& fd) {
   return (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-// Drops one trailing separator of a destination path longer than one character.
-std::u16string_view DropTrailingSeparator(std::u16string_view path) {
-  if (path.size() > 1 && IsSeparator(path.back())) path.remove_suffix(1);
-  return path;
 }
 
 // The local offset from UTC in 15-minute units for a zone and its state.
@@ -93,6 +86,7 @@ pDirEntry TContentTree::FindDir(std::u16string_view path) const {
 }
 
 void TContentTree::SetEntryTime(TFileEntry& entry, const FILETIME& last_write, bool imported) {
+  entry.WriteTime = last_write;
   SYSTEMTIME local;
   if (!FileTimeToSystemTime(FileTimeToLocalFileTime(last_write), local)) local = SYSTEMTIME{};
   entry.Time = local;
@@ -111,51 +105,72 @@ void TContentTree::SetEntryTime(TFileEntry& entry, const FILETIME& last_write, b
 
 pFileEntry TContentTree::AddEntry(pDirEntry d, WIN32_FIND_DATAW fd, bool Unicode,
                                   uint32_t address, const std::u16string* path) {
-  const TAddResult result = AddEntryChecked(d, fd, Unicode, address, path);
+  return EntryResult(AddFileEntry(d, fd, Unicode, address, path));
+}
+
+pFileEntry TContentTree::EntryResult(const TAddResult& result) {
   switch (result.outcome) {
-    case TAddOutcome::Refused:
-      return kEntryRefused;
-    case TAddOutcome::Failed:
-      return nullptr;
-    default:
+    case TAddOutcome::kAdded:
+    case TAddOutcome::kReplaced:
+    case TAddOutcome::kExisting:
       return result.entry;
+    case TAddOutcome::kSkipped:
+    case TAddOutcome::kTooLong:
+      return kEntryRefused;
+    default:
+      return nullptr;
   }
 }
 
-TContentTree::TAddResult TContentTree::AddEntryChecked(pDirEntry d, WIN32_FIND_DATAW fd,
-                                                       bool Unicode, uint32_t address,
-                                                       const std::u16string* path) {
+TContentTree::TAddResult TContentTree::AddFileEntry(pDirEntry d, WIN32_FIND_DATAW& fd,
+                                                    bool Unicode, uint32_t address,
+                                                    const std::u16string* path) {
+  return AddChecked(d, fd, TKind::kFile, Unicode, address, path);
+}
+
+TContentTree::TAddResult TContentTree::AddChecked(pDirEntry d, WIN32_FIND_DATAW& fd, TKind kind,
+                                                  bool Unicode, uint32_t address,
+                                                  const std::u16string* path) {
   if (cbAddFileEvent) {
     bool skip = false;
     cbAddFileEvent(nullptr, path != nullptr ? path->c_str() : nullptr, fd, skip);
-    if (skip) return {nullptr, TAddOutcome::Refused};
+    if (skip) return {nullptr, TAddOutcome::kSkipped};
+  }
+  // An entry has the directory attribute exactly when it is a directory,
+  // whatever the find data (or a handler) says: the layout tells the two
+  // apart by it.
+  if (kind == TKind::kDirectory) {
+    fd.dwFileAttributes |= FILE_ATTRIBUTE_DIRECTORY;
+  } else if (IsDirectory(fd)) {
+    return {nullptr, TAddOutcome::kInvalid};
   }
   const std::u16string_view name = FindName(fd);
-  if (name.size() >= kLongNameLimit) return {nullptr, TAddOutcome::Refused};
+  if (name.size() >= kLongNameLimit) return {nullptr, TAddOutcome::kTooLong};
   // A nameless entry cannot be written to any of the trees.
-  if (name.empty()) return {nullptr, TAddOutcome::Failed};
+  if (name.empty()) return {nullptr, TAddOutcome::kInvalid};
 
   pFileEntry entry = d->Names.Find(name);
   TAddOutcome outcome;
   if (entry != nullptr) {
-    const bool existing_is_dir = entry->DirRecord != nullptr;
     // A file and a directory never take over each other's entry: that would
     // lose the file's data or cut the directory out of the tree.
-    if (existing_is_dir != IsDirectory(fd) && (ReplaceFile || IsDirectory(fd))) {
-      return {nullptr, TAddOutcome::Failed};
+    if ((entry->DirRecord != nullptr) != (kind == TKind::kDirectory)) {
+      return {entry, TAddOutcome::kClash};
     }
-    if (!ReplaceFile) return {entry, TAddOutcome::Existing};
+    if (!ReplaceFile || kind == TKind::kDirectory) return {entry, TAddOutcome::kExisting};
     // The replacing source defines the content from now on: a data callback,
-    // a digest or a shared-data link of the old source must not outlive it.
+    // a digest or a shared-data link of the old source must not outlive it,
+    // and entries that shared the old data get their own back.
     entry->mfcbFunction = nullptr;
     entry->Hash.clear();
-    entry->ReferenceEntry = nullptr;
+    StopSharing(entry);
+    GiveBackSharedData(entry);
     Prepared = false;
-    outcome = TAddOutcome::Replaced;
+    outcome = TAddOutcome::kReplaced;
   } else {
     entry = NewFileEntry();
-    if (entry == nullptr) return {nullptr, TAddOutcome::Failed};
-    outcome = TAddOutcome::Added;
+    if (entry == nullptr) return {nullptr, TAddOutcome::kFull};
+    outcome = TAddOutcome::kAdded;
   }
 
   SetFileEntryNames(*entry, fd);
@@ -171,7 +186,7 @@ TContentTree::TAddResult TContentTree::AddEntryChecked(pDirEntry d, WIN32_FIND_D
   entry->Imported = address != 0;
   entry->attributes = fd.dwFileAttributes;
 
-  if (outcome == TAddOutcome::Added) {
+  if (outcome == TAddOutcome::kAdded) {
     if (d->LastFile == nullptr) {
       d->Files = entry;
     } else {
@@ -184,29 +199,26 @@ TContentTree::TAddResult TContentTree::AddEntryChecked(pDirEntry d, WIN32_FIND_D
 }
 
 pDirEntry TContentTree::MakeDir(pDirEntry parent, const WIN32_FIND_DATAW& fd) {
-  return MakeDirChecked(parent, fd).dir;
+  return MakeDirEntry(parent, fd).dir;
 }
 
-TContentTree::TMakeDirResult TContentTree::MakeDirChecked(pDirEntry parent,
-                                                          WIN32_FIND_DATAW fd) {
-  // The entry standing for a directory always carries the directory bit,
-  // which is how the layout tells it from a file.
-  fd.dwFileAttributes |= FILE_ATTRIBUTE_DIRECTORY;
+TContentTree::TMakeDirResult TContentTree::MakeDirEntry(pDirEntry parent, WIN32_FIND_DATAW fd) {
   if (const pFileEntry existing = parent->Names.Find(FindName(fd));
       existing != nullptr && existing->DirRecord != nullptr) {
-    return {existing->DirRecord, false};
+    return {existing->DirRecord, TAddOutcome::kExisting};
   }
   // Both tables must have room before anything is added.
-  if (Dirs.full()) return {nullptr, false};
-  const TAddResult added = AddEntryChecked(parent, fd, true, 0, nullptr);
-  if (added.outcome == TAddOutcome::Refused) return {nullptr, true};
-  if (added.outcome != TAddOutcome::Added) return {nullptr, false};
+  if (Dirs.full()) return {nullptr, TAddOutcome::kFull};
+  const TAddResult added = AddChecked(parent, fd, TKind::kDirectory, true, 0, nullptr);
+  if (added.outcome == TAddOutcome::kExisting) return {added.entry->DirRecord, added.outcome};
+  if (added.outcome != TAddOutcome::kAdded) return {nullptr, added.outcome};
 
   const pDirEntry dir = NewDirEntry();
   added.entry->DirRecord = dir;
+  // `fd` as the handler left it: one name for the entry and the directory.
   SetDirEntryNames(*dir, fd);
   dir->Parent = parent;
-  return {dir, false};
+  return {dir, TAddOutcome::kAdded};
 }
 
 TContentTree::TMakeDirResult TContentTree::CreateDirIn(pDirEntry parent,
@@ -214,134 +226,46 @@ TContentTree::TMakeDirResult TContentTree::CreateDirIn(pDirEntry parent,
   WIN32_FIND_DATAW fd;
   fd.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
   fd.ftLastWriteTime = GetSystemTimeAsFileTime();
-  if (!SetFindName(fd, DirName)) return {nullptr, false};
+  if (!SetFindName(fd, DirName)) return {nullptr, TAddOutcome::kTooLong};
   SetFindAlternateName(fd, DirName.substr(0, 11));
-  return MakeDirChecked(parent, fd);
+  return MakeDirEntry(parent, fd);
 }
 
 pDirEntry TContentTree::CreateDirW(std::u16string_view DestPath, std::u16string_view DirName) {
   const pDirEntry parent = FindDir(DestPath);
   if (parent == nullptr) return nullptr;
-  return CreateDirIn(parent, DirName).dir;
+  const TMakeDirResult made = CreateDirIn(parent, DirName);
+  if (made.dir == nullptr) Report(made.outcome, DirPath(parent) + std::u16string(DirName));
+  return made.dir;
 }
 
-pFileEntry TContentTree::InsertFileW(std::u16string_view DestPath, std::u16string_view FileName,
-                                     bool Unicode) {
-  WIN32_FIND_DATAW fd;
-  if (!orvex::FindFile(FileName, fd) || IsDirectory(fd)) return nullptr;
-  const pDirEntry dir = FindDir(DropTrailingSeparator(DestPath));
-  if (dir == nullptr) return nullptr;
-  const std::u16string path(FileName);
-  return AddEntry(dir, fd, Unicode, 0, &path);
+void TContentTree::ShareData(pFileEntry duplicate, pFileEntry reference) {
+  StopSharing(duplicate);
+  duplicate->ReferenceEntry = reference;
+  ++reference->ReferencedBy;
+  duplicate->SetAsidePath = std::move(duplicate->Path);
+  duplicate->Path.clear();
+  duplicate->SetAsideCallback = std::move(duplicate->mfcbFunction);
+  duplicate->mfcbFunction = nullptr;
+  Prepared = false;
 }
 
-pFileEntry TContentTree::InsertFileWithNameW(std::u16string_view DestPath,
-                                             std::u16string_view FileName,
-                                             std::u16string_view LongNameOnDisc,
-                                             std::u16string_view ShortNameOnDisc, bool Unicode) {
-  WIN32_FIND_DATAW fd;
-  if (!orvex::FindFile(FileName, fd) || IsDirectory(fd)) return nullptr;
-  const pDirEntry dir = FindDir(DropTrailingSeparator(DestPath));
-  if (dir == nullptr) return nullptr;
-  // A long name too long for the find data is refused like any name from
-  // 218 units on; a short name that does not fit is the caller's error.
-  if (!SetFindName(fd, LongNameOnDisc)) return kEntryRefused;
-  if (!SetFindAlternateName(fd, ShortNameOnDisc)) return nullptr;
-  const std::u16string path(FileName);
-  return AddEntry(dir, fd, Unicode, 0, &path);
+void TContentTree::StopSharing(pFileEntry duplicate) {
+  if (duplicate->ReferenceEntry == nullptr) return;
+  --duplicate->ReferenceEntry->ReferencedBy;
+  duplicate->ReferenceEntry = nullptr;
+  duplicate->SetAsidePath.clear();
+  duplicate->SetAsideCallback = nullptr;
 }
 
-pFileEntry TContentTree::InsertMemoryFileW(std::u16string_view DestPath,
-                                           const WIN32_FIND_DATAW& FindFileData,
-                                           TGetDataEvent OnGetData) {
-  const pDirEntry dir = FindDir(DropTrailingSeparator(DestPath));
-  if (dir == nullptr) return nullptr;
-  const TAddResult result = AddEntryChecked(dir, FindFileData, true, 0, nullptr);
-  switch (result.outcome) {
-    case TAddOutcome::Added:
-    case TAddOutcome::Replaced:
-      result.entry->mfcbFunction = std::move(OnGetData);
-      return result.entry;
-    case TAddOutcome::Existing:
-      return result.entry;
-    case TAddOutcome::Refused:
-      return kEntryRefused;
-    case TAddOutcome::Failed:
-      break;
+void TContentTree::GiveBackSharedData(pFileEntry reference) {
+  for (size_t i = 0; reference->ReferencedBy > 0 && i < Files.size(); ++i) {
+    TFileEntry& e = *Files[i];
+    if (e.ReferenceEntry != reference) continue;
+    e.Path = std::move(e.SetAsidePath);
+    e.mfcbFunction = std::move(e.SetAsideCallback);
+    StopSharing(&e);
   }
-  return nullptr;
-}
-
-// The chain of directories that stands for the source's own path: everything
-// after the leading "/" of an absolute path, a relative path whole, and for
-// "\\server\share\dir" what follows the share.  "." and ".." name no
-// directory of their own and are passed over.
-pDirEntry TContentTree::SavedPathDestination(pDirEntry dest, std::u16string_view source) {
-  std::u16string_view rest = source;
-  char16_t separator = u'/';
-  if (rest.substr(0, 2) == u"\\\\") {
-    separator = u'\\';
-    rest.remove_prefix(2);
-    const size_t server_end = rest.find(u'\\');
-    rest = server_end == std::u16string_view::npos ? std::u16string_view() : rest.substr(server_end + 1);
-    const size_t share_end = rest.find(u'\\');
-    if (share_end != std::u16string_view::npos) rest.remove_prefix(share_end + 1);
-  }
-  while (!rest.empty()) {
-    const size_t end = rest.find(separator);
-    const std::u16string_view component = rest.substr(0, end);
-    rest = end == std::u16string_view::npos ? std::u16string_view() : rest.substr(end + 1);
-    if (component.empty() || component == u"." || component == u"..") continue;
-    dest = CreateDirIn(dest, component).dir;
-    if (dest == nullptr) return nullptr;
-  }
-  return dest;
-}
-
-pDirEntry TContentTree::InsertDirW(std::u16string_view DestPath, std::u16string_view SourceDirPath,
-                                   std::u16string_view FileSpecs, bool Recursive, bool SavePath,
-                                   bool Unicode) {
-  pDirEntry dest = FindDir(DestPath);
-  if (dest == nullptr) return nullptr;
-  std::u16string source(SourceDirPath);
-  if (!source.empty() && source.back() == u'/') source.pop_back();
-  if (SavePath && source.size() > 2) {
-    dest = SavedPathDestination(dest, source);
-    if (dest == nullptr) return nullptr;
-  }
-  return InsertDirInto(dest, source, FileSpecs, Recursive, Unicode);
-}
-
-pDirEntry TContentTree::InsertDirInto(pDirEntry dest, const std::u16string& source,
-                                      std::u16string_view specs, bool recursive, bool Unicode) {
-  // Both listings are read before anything is added, so one directory is
-  // read once however deep the recursion below it goes.
-  std::vector<WIN32_FIND_DATAW> subdirectories, files;
-  TFindSearch search;
-  WIN32_FIND_DATAW fd;
-  if (recursive) {
-    for (bool found = search.First(source + u"/*.*", fd); found; found = search.Next(fd)) {
-      const std::u16string_view name = FindName(fd);
-      if (IsDirectory(fd) && name != u"." && name != u"..") subdirectories.push_back(fd);
-    }
-  }
-  for (bool found = search.First(source + u"/" + std::u16string(specs), fd); found;
-       found = search.Next(fd)) {
-    if (!IsDirectory(fd)) files.push_back(fd);
-  }
-
-  for (const WIN32_FIND_DATAW& sub : subdirectories) {
-    const TMakeDirResult made = MakeDirChecked(dest, sub);
-    if (made.refused) continue;
-    if (made.dir == nullptr) return nullptr;
-    const std::u16string sub_source = source + u"/" + std::u16string(FindName(sub));
-    if (InsertDirInto(made.dir, sub_source, specs, true, Unicode) == nullptr) return nullptr;
-  }
-  for (const WIN32_FIND_DATAW& file : files) {
-    const std::u16string path = source + u"/" + std::u16string(FindName(file));
-    if (AddEntry(dest, file, Unicode, 0, &path) == nullptr) return nullptr;
-  }
-  return dest;
 }
 
 int64_t TContentTree::FindFile(std::u16string_view Directory,

@@ -11,7 +11,8 @@
 // Image paths ("\Docs\Letters") separate components by "\" or "/"; source
 // paths are POSIX paths.  Results: an entry, null for a failure (nothing
 // changed), or kEntryRefused when the add-file handler or the long-name
-// limit refused the entry.  Nothing here sets an error number.
+// limit refused the entry.  Nothing here sets an error number; what the
+// insertion routines leave out is told to cbInsertIssue.
 #ifndef ORVEX_TREE_CONTENT_TREE_H_
 #define ORVEX_TREE_CONTENT_TREE_H_
 
@@ -23,11 +24,24 @@
 #include "platform/find_data.h"
 #include "tree/entries.h"
 #include "tree/entry_table.h"
+#include "tree/insert_issues.h"
 
 namespace orvex {
 
 constexpr size_t kMaxFileEntries = 200'000;  // files plus one per directory
 constexpr size_t kMaxDirectories = 65'000;   // including the root
+
+// What became of an entry given to the tree.
+enum class TAddOutcome {
+  kAdded,     // a new entry
+  kReplaced,  // the entry of that name took the new source (ReplaceFile)
+  kExisting,  // the directory held that name already; that entry stays as it was
+  kSkipped,   // the add-file handler asked to leave it out
+  kTooLong,   // its long name is too long
+  kInvalid,   // no name, or a file whose find data says "directory"
+  kClash,     // the name belongs to an entry of the other kind (file against directory)
+  kFull,      // the file or directory table is full
+};
 
 class TContentTree {
  public:
@@ -44,6 +58,10 @@ class TContentTree {
   int32_t TimeZoneDifference = 0;   // local offset from UTC in 15-minute units
   int32_t TimeZoneDifference2 = 0;  // the same as computed for imported entries
   TAddFileEvent cbAddFileEvent;     // consulted for every entry added
+  TInsertIssueEvent cbInsertIssue;  // told what the insertion routines leave out
+  // Source files whose permission bits do not let this process read them
+  // are left out (kUnreadableEntry) instead of failing the image job later.
+  bool ReadableSourcesOnly = false;
 
   int32_t FileCounter() const { return static_cast<int32_t>(Files.size()); }
   int32_t DirCounter() const { return static_cast<int32_t>(Dirs.size()); }
@@ -65,16 +83,40 @@ class TContentTree {
   // find nothing, and a path whose last component names a file is null.
   pDirEntry FindDir(std::u16string_view path) const;
 
-  // Adds (or, with ReplaceFile, overwrites) the entry named fd.cFileName in
-  // `d`.  `address` non-zero marks an imported entry whose data lies at that
-  // absolute block; `path` null clears the source path, an empty one keeps it.
+  struct TAddResult {
+    pFileEntry entry = nullptr;  // the entry added, replaced or existing; else null
+    TAddOutcome outcome = TAddOutcome::kInvalid;
+  };
+  struct TMakeDirResult {
+    pDirEntry dir = nullptr;  // the directory made or existing; else null
+    TAddOutcome outcome = TAddOutcome::kInvalid;
+  };
+
+  // Adds (or, with ReplaceFile, overwrites) the file named fd.cFileName in
+  // `d`, after the add-file handler has had its chance to change `fd`.
+  // `address` non-zero marks an imported entry whose data lies at that
+  // absolute block; `path` null clears the source path, an empty one keeps
+  // it.  A file never takes over a directory's entry, and replacing an
+  // entry that others share data with gives them their own data back.
+  TAddResult AddFileEntry(pDirEntry d, WIN32_FIND_DATAW& fd, bool Unicode, uint32_t address,
+                          const std::u16string* path);
+
+  // The subdirectory fd.cFileName of `parent`, created when missing.  A
+  // name the add-file handler changes is the name of the directory and of
+  // its entry alike; when the changed name is an existing directory, that
+  // one is returned.
+  TMakeDirResult MakeDirEntry(pDirEntry parent, WIN32_FIND_DATAW fd);
+
+  // The same with the results of the routines they stand for: an entry,
+  // null for a failure (nothing changed), or kEntryRefused when the handler
+  // skipped the entry or its name is too long.
   pFileEntry AddEntry(pDirEntry d, WIN32_FIND_DATAW fd, bool Unicode, uint32_t address,
                       const std::u16string* path);
-
-  // The subdirectory fd.cFileName of `parent`, created when missing.  Null
-  // when it cannot be created: the tables are full, its entry is refused, or
-  // the name belongs to a file.
   pDirEntry MakeDir(pDirEntry parent, const WIN32_FIND_DATAW& fd);
+
+  // Makes `duplicate` share the data of `reference` (smart references): its
+  // own source is set aside, and the layout gives it the reference's address.
+  void ShareData(pFileEntry duplicate, pFileEntry reference);
 
   pDirEntry CreateDirW(std::u16string_view DestPath, std::u16string_view DirName);
 
@@ -83,24 +125,27 @@ class TContentTree {
   pFileEntry InsertFileW(std::u16string_view DestPath, std::u16string_view FileName,
                          bool Unicode = true);
 
-  // The same under other names: LongNameOnDisc (refused from 218 units on)
-  // and ShortNameOnDisc (at most 13 characters, else null; empty derives the
-  // short name from the long one).
+  // The same under other names: LongNameOnDisc (refused from kLongNameLimit
+  // units on) and ShortNameOnDisc (at most 13 characters, else null; empty
+  // derives the short name from the long one).
   pFileEntry InsertFileWithNameW(std::u16string_view DestPath, std::u16string_view FileName,
                                  std::u16string_view LongNameOnDisc,
                                  std::u16string_view ShortNameOnDisc, bool Unicode = true);
 
   // A file whose data OnGetData supplies; the callback is attached only when
-  // the entry was added or replaced.
+  // the entry was added or replaced.  Find data with the directory attribute
+  // is refused (null): a memory file is a file.
   pFileEntry InsertMemoryFileW(std::u16string_view DestPath, const WIN32_FIND_DATAW& FindFileData,
                                TGetDataEvent OnGetData);
 
   // The files of SourceDirPath matching FileSpecs, and with Recursive every
   // subdirectory (always all of them, whatever the pattern) with its files,
   // subdirectories first.  With SavePath the source's own path is recreated
-  // below DestPath first.  A directory the add-file handler refuses is left
-  // out with its content; any other failure stops at once with null, keeping
-  // what was added before.
+  // below DestPath first.  An entry that cannot be taken (see
+  // TInsertIssueKind) is left out and told to cbInsertIssue, and the walk
+  // goes on; only a full table stops it, with null, keeping what was added
+  // before.  A directory the add-file handler refuses is left out with its
+  // content.
   pDirEntry InsertDirW(std::u16string_view DestPath, std::u16string_view SourceDirPath,
                        std::u16string_view FileSpecs, bool Recursive, bool SavePath,
                        bool Unicode = true);
@@ -109,24 +154,32 @@ class TContentTree {
   int64_t FindFile(std::u16string_view Directory, std::u16string_view FileToFind) const;
 
  private:
-  enum class TAddOutcome { Added, Replaced, Existing, Refused, Failed };
-  struct TAddResult {
-    pFileEntry entry = nullptr;
-    TAddOutcome outcome = TAddOutcome::Failed;
-  };
-  struct TMakeDirResult {
-    pDirEntry dir = nullptr;
-    bool refused = false;
-  };
+  enum class TKind { kFile, kDirectory };
 
-  TAddResult AddEntryChecked(pDirEntry d, WIN32_FIND_DATAW fd, bool Unicode, uint32_t address,
-                             const std::u16string* path);
-  TMakeDirResult MakeDirChecked(pDirEntry parent, WIN32_FIND_DATAW fd);
+  TAddResult AddChecked(pDirEntry d, WIN32_FIND_DATAW& fd, TKind kind, bool Unicode,
+                        uint32_t address, const std::u16string* path);
+  // The entry, null or kEntryRefused that AddEntry returns for a result.
+  static pFileEntry EntryResult(const TAddResult& result);
   TMakeDirResult CreateDirIn(pDirEntry parent, std::u16string_view DirName);
-  pDirEntry SavedPathDestination(pDirEntry dest, std::u16string_view source);
-  pDirEntry InsertDirInto(pDirEntry dest, const std::u16string& source, std::u16string_view specs,
-                          bool recursive, bool Unicode);
+  void GiveBackSharedData(pFileEntry reference);
+  void StopSharing(pFileEntry duplicate);
   void SetEntryTime(TFileEntry& entry, const FILETIME& last_write, bool imported);
+
+  // Insertion from the file system (source_insertion.cpp).
+  // Adds a file from an insertion routine, telling cbInsertIssue when it is
+  // not taken; `name` is the source path, or the image path without one.
+  TAddResult InsertEntry(pDirEntry dir, WIN32_FIND_DATAW fd, bool Unicode,
+                         const std::u16string* path, const std::u16string& name);
+  pDirEntry SavedPathDestination(pDirEntry dest, std::u16string_view source);
+  bool InsertDirInto(pDirEntry dest, const std::u16string& source, std::u16string_view specs,
+                     bool recursive, bool Unicode);
+  // Tells cbInsertIssue what became of an entry that was not taken; false
+  // when the outcome stops an insertion (a full table).
+  bool Report(TAddOutcome outcome, const std::u16string& path);
+  // Whether a source file may be taken under ReadableSourcesOnly; tells
+  // cbInsertIssue when not.
+  bool Readable(const std::u16string& path);
+  void Report(TInsertIssueKind kind, const std::u16string& path, int error = 0);
 };
 
 }  // namespace orvex

@@ -25,7 +25,9 @@ void StoreShortName(char (&field)[16], uint8_t& length, std::string_view text) {
 }  // namespace
 
 std::string ShortNameBytes(std::u16string_view alternate) {
-  std::string bytes = Utf16ToUtf8(alternate);
+  // A character with no 8-bit form (a byte of the source name that was not
+  // UTF-8) is written as "_".
+  std::string bytes = Utf16ToUtf8(ReplaceLoneSurrogates(alternate, u'_'));
   if (bytes.size() > kMaxShortNameBytes) return std::string(kFallbackShortName);
   return bytes;
 }

@@ -18,8 +18,10 @@
 
 namespace orvex {
 
-// Long names of this many UTF-16 units or more are refused.
-constexpr size_t kLongNameLimit = 218;
+// Long names of this many UTF-16 units or more are refused: every name a
+// Linux file system holds (at most 255 bytes) fits, and the trees cut what
+// their records cannot hold (see image/disc_identifiers.h).
+constexpr size_t kLongNameLimit = 256;
 
 // The widest 8.3 name with room for an appended "." stays inside the 16-byte
 // ShortName field.

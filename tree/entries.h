@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/file_time.h"
@@ -42,6 +43,17 @@ struct UDFFileInformation {
   uint32_t FileICB_LSOffsetWRTSession = 0;  // the file entry of a file
 };
 
+// The identifiers an entry carries in the long-name trees of the image
+// (Joliet, ISO 9660:1999, UDF) where they are not simply its long name cut
+// to the tree's limit: names the cut made equal to another in the same
+// directory get a "~N" ending, and characters with no form on disc become
+// "_".  Set by the layout; null when every tree takes the plain cut.
+struct TDiscIdentifiers {
+  std::u16string Joliet;  // at most 103 units
+  std::string Iso1999;    // 8-bit, at most 221 bytes
+  std::u16string Udf;     // at most 127 units
+};
+
 struct UDFDirectoryInformation {
   uint16_t FileLinkCount = 0;               // 1 + subdirectories
   uint64_t InformationLength = 0;           // bytes of its file identifier descriptors
@@ -71,6 +83,13 @@ struct TFileEntry {
   std::string Hash;               // content digest, 32 hexadecimal digits
   pFileEntry ReferenceEntry = nullptr;  // the entry whose data this one shares
   UDFFileInformation UDFFileInfo;
+  FILETIME WriteTime;             // the source's last-write time (UTC) when it was added
+  // While this entry shares another's data its own source waits here, so
+  // that it gets its data back should that entry be replaced.
+  std::u16string SetAsidePath;
+  TGetDataEvent SetAsideCallback;
+  uint32_t ReferencedBy = 0;      // entries that share this one's data
+  std::shared_ptr<const TDiscIdentifiers> Identifiers;  // set by the layout
 };
 
 struct TDirEntry {
@@ -91,6 +110,8 @@ struct TDirEntry {
   pFileEntry Files = nullptr;      // head of the entry list, in insertion order
   pFileEntry LastFile = nullptr;   // its tail, so that appending costs O(1)
   TNameIndex Names;                // the list's entries by long name, ignoring case
+  uint32_t ImportedExtent = 0;     // where an imported directory's records lie (for listings)
+  std::shared_ptr<const TDiscIdentifiers> Identifiers;  // its entry's, set by the layout
 };
 
 }  // namespace orvex

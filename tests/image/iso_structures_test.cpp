@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "image/disc_identifiers.h"
 #include "image/el_torito.h"
 #include "image/iso_records.h"
 #include "layout_fixture.h"

@@ -10,6 +10,7 @@
 #include <regex>
 
 #include "component/orvex.h"
+#include "image/disc_identifiers.h"
 #include "image/iso_records.h"
 #include "peer_tools.h"
 #include "platform/text_conversion.h"

@@ -84,7 +84,7 @@ class ToolImages : public ::testing::Test {
                                 Quote(source_.path()) + " >/dev/null 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     layout.ClearAll();
-    EXPECT_TRUE(MountISOImage(layout, image));
+    EXPECT_TRUE(MountISOImage(layout, image).found);
     return image;
   }
 

@@ -1,6 +1,7 @@
 #include "support/run_tool.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,45 +13,62 @@ namespace {
 
 std::string ReadAll(int fd) {
   std::string out;
+  lseek(fd, 0, SEEK_SET);
   char buffer[65536];
   for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) out.append(buffer, static_cast<size_t>(n));
   return out;
 }
 
+int TemporaryFile(std::string& name) {
+  char pattern[] = "/tmp/orvex-tool-XXXXXX";
+  const int fd = mkstemp(pattern);
+  name = pattern;
+  return fd;
+}
+
 }  // namespace
 
-TToolResult RunTool(const std::vector<std::string>& argv) {
-  TToolResult result;
-  // Both outputs go to files: a pipe could fill up while we wait.
-  char out_name[] = "/tmp/orvex-tool-out-XXXXXX";
-  char err_name[] = "/tmp/orvex-tool-err-XXXXXX";
-  const int out_fd = mkstemp(out_name);
-  const int err_fd = mkstemp(err_name);
+TRunningTool::TRunningTool(const std::vector<std::string>& argv) {
+  out_fd_ = TemporaryFile(out_name_);
+  err_fd_ = TemporaryFile(err_name_);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out_fd, 1);
-  posix_spawn_file_actions_adddup2(&actions, err_fd, 2);
+  posix_spawn_file_actions_adddup2(&actions, out_fd_, 1);
+  posix_spawn_file_actions_adddup2(&actions, err_fd_, 2);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
-  pid_t pid;
-  if (posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ) == 0) {
+  if (posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ) != 0) pid_ = -1;
+  posix_spawn_file_actions_destroy(&actions);
+}
+
+TRunningTool::~TRunningTool() {
+  if (pid_ > 0) Finish();
+  close(out_fd_);
+  close(err_fd_);
+  unlink(out_name_.c_str());
+  unlink(err_name_.c_str());
+}
+
+void TRunningTool::Signal(int signal) const {
+  if (pid_ > 0) kill(pid_, signal);
+}
+
+TToolResult TRunningTool::Finish() {
+  TToolResult result;
+  if (pid_ > 0) {
     int status = 0;
-    waitpid(pid, &status, 0);
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
-  posix_spawn_file_actions_destroy(&actions);
-  lseek(out_fd, 0, SEEK_SET);
-  lseek(err_fd, 0, SEEK_SET);
-  result.out = ReadAll(out_fd);
-  result.err = ReadAll(err_fd);
-  close(out_fd);
-  close(err_fd);
-  unlink(out_name);
-  unlink(err_name);
+  result.out = ReadAll(out_fd_);
+  result.err = ReadAll(err_fd_);
   return result;
 }
+
+TToolResult RunTool(const std::vector<std::string>& argv) { return TRunningTool(argv).Finish(); }
 
 bool ToolAvailable(const std::string& name) {
   return RunTool({"sh", "-c", "command -v " + name}).status == 0;

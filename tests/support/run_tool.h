@@ -3,6 +3,8 @@
 #ifndef ORVEX_TESTS_SUPPORT_RUN_TOOL_H_
 #define ORVEX_TESTS_SUPPORT_RUN_TOOL_H_
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -14,7 +16,26 @@ struct TToolResult {
   std::string err;
 };
 
-// Runs `argv` (no shell), capturing both outputs.
+// A program started in the background (no shell), its outputs captured in
+// files so that neither can fill up while it runs.
+class TRunningTool {
+ public:
+  explicit TRunningTool(const std::vector<std::string>& argv);
+  ~TRunningTool();
+  TRunningTool(const TRunningTool&) = delete;
+  TRunningTool& operator=(const TRunningTool&) = delete;
+
+  void Signal(int signal) const;
+  // Waits for its end.
+  TToolResult Finish();
+
+ private:
+  pid_t pid_ = -1;
+  int out_fd_ = -1, err_fd_ = -1;
+  std::string out_name_, err_name_;
+};
+
+// Runs `argv` to its end, capturing both outputs.
 TToolResult RunTool(const std::vector<std::string>& argv);
 
 bool ToolAvailable(const std::string& name);

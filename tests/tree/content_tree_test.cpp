@@ -93,8 +93,8 @@ TEST_F(TreeTest, FilesAndDirectoriesNeverTakeOverEachOther) {
   const pDirEntry docs = tree.CreateDirW(u"\\", u"Docs");
   ASSERT_NE(docs, nullptr);
   const pFileEntry docs_entry = tree.RootDir->Files;
-  // Without ReplaceFile the directory's entry comes back and nothing changes.
-  EXPECT_EQ(AddMemory(u"\\", u"docs", 99), docs_entry);
+  // With or without ReplaceFile the file is refused and nothing changes.
+  EXPECT_EQ(AddMemory(u"\\", u"docs", 99), nullptr);
   tree.ReplaceFile = true;
   EXPECT_EQ(AddMemory(u"\\", u"docs", 99), nullptr);
   EXPECT_EQ(docs_entry->DirRecord, docs);
@@ -139,8 +139,9 @@ TEST_F(TreeTest, FindDirPathForms) {
 }
 
 TEST_F(TreeTest, LongNameLimit) {
-  EXPECT_NE(AddMemory(u"\\", std::u16string(217, u'n')), kEntryRefused);
-  EXPECT_EQ(AddMemory(u"\\", std::u16string(218, u'm')), kEntryRefused);
+  // Every name a Linux file system holds (255 bytes) fits.
+  EXPECT_NE(AddMemory(u"\\", std::u16string(255, u'n')), kEntryRefused);
+  EXPECT_EQ(AddMemory(u"\\", std::u16string(256, u'm')), kEntryRefused);
   EXPECT_EQ(tree.FileCounter(), 1);
   EXPECT_EQ(AddMemory(u"\\", u""), nullptr);  // a nameless entry fits no tree
   EXPECT_EQ(tree.FileCounter(), 1);
@@ -245,7 +246,7 @@ TEST_F(TreeFromDiskTest, InsertFileWithOtherNames) {
   EXPECT_EQ(entry->LongName, u"Shown Name.bin");
   EXPECT_STREQ(entry->ShortName, "SHOWN.BIN");
   EXPECT_EQ(entry->FileSize, 2);
-  EXPECT_EQ(tree.InsertFileWithNameW(u"\\", U(path), std::u16string(218, u'x'), u""), kEntryRefused);
+  EXPECT_EQ(tree.InsertFileWithNameW(u"\\", U(path), std::u16string(256, u'x'), u""), kEntryRefused);
   EXPECT_EQ(tree.InsertFileWithNameW(u"\\", U(path), std::u16string(300, u'x'), u""), kEntryRefused);
   EXPECT_EQ(tree.InsertFileWithNameW(u"\\", U(path), u"ok.bin", u"ABCDEFGHIJ.KLM"), nullptr);
   EXPECT_EQ(tree.FileCounter(), 1);

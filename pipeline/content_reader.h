@@ -1,0 +1,62 @@
+// Reads the content of one entry from its start, piece by piece: its source
+// file, or the data callback of a memory file.  The cache thread, smart
+// references and verification all read content through here, so they agree
+// on what a source holds.
+//
+// The rules: a source that cannot be opened is error 2; one that cannot be
+// read, that ends before the size the entry recorded, or a callback that
+// delivers less than asked, is error 5.  The failure names the source (its
+// path, or a memory file's long name) and carries the system's reason.
+// Positions are 64-bit, so files of 4 GiB and more read in full.
+#ifndef ORVEX_PIPELINE_CONTENT_READER_H_
+#define ORVEX_PIPELINE_CONTENT_READER_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "pipeline/job_errors.h"
+#include "platform/file.h"
+#include "tree/entries.h"
+
+namespace orvex {
+
+class TObject;
+
+class TContentReader {
+ public:
+  // The content of `entry`; `sender` is what its callback is told.
+  bool Open(TFileEntry& entry, TObject* sender);
+  // A file that belongs to no entry (the boot image), of `size` bytes.
+  bool Open(const std::string& path, uint64_t size);
+
+  // The next `count` bytes into `buffer`; `count` never goes past the
+  // recorded size.
+  bool Read(uint8_t* buffer, uint32_t count);
+
+  // Whether the source file differs from what was recorded when it was
+  // added (size or modification time), or changed while it was read.
+  // Memory files never change.
+  bool Changed() const;
+
+  uint64_t Position() const { return position_; }
+  const TJobFailure& Failure() const { return failure_; }
+
+ private:
+  bool Fail(uint32_t error, int system_error);
+
+  TFileEntry* entry_ = nullptr;
+  TObject* sender_ = nullptr;
+  bool from_callback_ = false;
+  TFile file_;
+  std::optional<TFileState> opened_;  // the file as it was at the open
+  bool changed_at_open_ = false;
+  std::u16string name_;
+  uint64_t size_ = 0;
+  uint64_t position_ = 0;
+  TJobFailure failure_;
+};
+
+}  // namespace orvex
+
+#endif  // ORVEX_PIPELINE_CONTENT_READER_H_

@@ -1,0 +1,43 @@
+// Where the write thread puts the packets of a run: an image file today, a
+// drive's WRITE(10) commands tomorrow.  The write thread takes each packet
+// from the ring in image order, hands it to the sink, releases it and counts
+// it; the sink alone knows its medium.
+#ifndef ORVEX_PIPELINE_PACKET_SINK_H_
+#define ORVEX_PIPELINE_PACKET_SINK_H_
+
+#include <cstdint>
+
+#include "pipeline/job_errors.h"
+
+namespace orvex {
+
+class TPacketSink {
+ public:
+  virtual ~TPacketSink() = default;
+
+  // Writes the next packet of the image: `size` bytes, whole sectors but
+  // for the last packet of an existing image.  False fails the run;
+  // Failure() then says how.
+  virtual bool Write(const uint8_t* data, uint32_t size) = 0;
+
+  // Ends the run, on the write thread, after the last packet or a failure:
+  // `complete` when every block of the image was written and nothing
+  // failed.  False when what was written cannot be kept (Failure() says why,
+  // when the run had not failed already).
+  virtual bool Finish(bool complete) = 0;
+
+  const TJobFailure& Failure() const { return failure_; }
+
+ protected:
+  bool Fail(uint32_t error, std::u16string name, int system_error) {
+    failure_ = {error, std::move(name), system_error};
+    return false;
+  }
+
+ private:
+  TJobFailure failure_;
+};
+
+}  // namespace orvex
+
+#endif  // ORVEX_PIPELINE_PACKET_SINK_H_

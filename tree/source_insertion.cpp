@@ -1,0 +1,220 @@
+// The insertion routines: files and directories of the file system, memory
+// files, and what they tell the caller about entries they leave out.
+#include <cerrno>
+
+#include "platform/file.h"
+#include "platform/find_file.h"
+#include "platform/text_conversion.h"
+#include "tree/content_tree.h"
+
+namespace orvex {
+namespace {
+
+bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+bool IsDirectory(const WIN32_FIND_DATAW& fd) {
+  return (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// Drops one trailing separator of a destination path longer than one character.
+std::u16string_view DropTrailingSeparator(std::u16string_view path) {
+  if (path.size() > 1 && IsSeparator(path.back())) path.remove_suffix(1);
+  return path;
+}
+
+TInsertIssueKind IssueOf(TFindSkip why) {
+  switch (why) {
+    case TFindSkip::kUnreadable:
+      return TInsertIssueKind::kUnreadableEntry;
+    case TFindSkip::kDangling:
+      return TInsertIssueKind::kDanglingLink;
+    case TFindSkip::kSpecial:
+      return TInsertIssueKind::kSpecialFile;
+    case TFindSkip::kLoop:
+      break;
+  }
+  return TInsertIssueKind::kLoop;
+}
+
+}  // namespace
+
+void TContentTree::Report(TInsertIssueKind kind, const std::u16string& path, int error) {
+  if (cbInsertIssue) cbInsertIssue(TInsertIssue{kind, path, error});
+}
+
+bool TContentTree::Report(TAddOutcome outcome, const std::u16string& path) {
+  switch (outcome) {
+    case TAddOutcome::kExisting:
+      Report(TInsertIssueKind::kNameClash, path);
+      return true;
+    case TAddOutcome::kTooLong:
+      Report(TInsertIssueKind::kNameTooLong, path);
+      return true;
+    case TAddOutcome::kClash:
+      Report(TInsertIssueKind::kKindClash, path);
+      return true;
+    case TAddOutcome::kFull:
+      Report(Files.full() ? TInsertIssueKind::kFilesFull : TInsertIssueKind::kDirectoriesFull, path);
+      return false;
+    default:
+      // Added or replaced; skipped at the caller's own wish; or invalid find
+      // data, which the caller's result already tells.
+      return true;
+  }
+}
+
+TContentTree::TAddResult TContentTree::InsertEntry(pDirEntry dir, WIN32_FIND_DATAW fd,
+                                                   bool Unicode, const std::u16string* path,
+                                                   const std::u16string& name) {
+  const TAddResult result = AddFileEntry(dir, fd, Unicode, 0, path);
+  Report(result.outcome, name);
+  return result;
+}
+
+bool TContentTree::Readable(const std::u16string& path) {
+  if (!ReadableSourcesOnly) return true;
+  const std::optional<TFileState> state = PathState(Utf16ToUtf8(path));
+  if (state && TCredentials::Current().MayRead(state->owner, state->group, state->mode)) return true;
+  Report(TInsertIssueKind::kUnreadableEntry, path, EACCES);
+  return false;
+}
+
+pFileEntry TContentTree::InsertFileW(std::u16string_view DestPath, std::u16string_view FileName,
+                                     bool Unicode) {
+  WIN32_FIND_DATAW fd;
+  if (!orvex::FindFile(FileName, fd) || IsDirectory(fd)) return nullptr;
+  const pDirEntry dir = FindDir(DropTrailingSeparator(DestPath));
+  if (dir == nullptr) return nullptr;
+  const std::u16string path(FileName);
+  if (!Readable(path)) return kEntryRefused;
+  return EntryResult(InsertEntry(dir, fd, Unicode, &path, path));
+}
+
+pFileEntry TContentTree::InsertFileWithNameW(std::u16string_view DestPath,
+                                             std::u16string_view FileName,
+                                             std::u16string_view LongNameOnDisc,
+                                             std::u16string_view ShortNameOnDisc, bool Unicode) {
+  WIN32_FIND_DATAW fd;
+  if (!orvex::FindFile(FileName, fd) || IsDirectory(fd)) return nullptr;
+  const pDirEntry dir = FindDir(DropTrailingSeparator(DestPath));
+  if (dir == nullptr) return nullptr;
+  const std::u16string path(FileName);
+  // A long name too long for the find data is refused like any name from
+  // kLongNameLimit units on; a short name that does not fit is the caller's
+  // error.
+  if (!SetFindName(fd, LongNameOnDisc)) {
+    Report(TInsertIssueKind::kNameTooLong, path);
+    return kEntryRefused;
+  }
+  if (!SetFindAlternateName(fd, ShortNameOnDisc)) return nullptr;
+  if (!Readable(path)) return kEntryRefused;
+  return EntryResult(InsertEntry(dir, fd, Unicode, &path, path));
+}
+
+pFileEntry TContentTree::InsertMemoryFileW(std::u16string_view DestPath,
+                                           const WIN32_FIND_DATAW& FindFileData,
+                                           TGetDataEvent OnGetData) {
+  const pDirEntry dir = FindDir(DropTrailingSeparator(DestPath));
+  if (dir == nullptr) return nullptr;
+  const TAddResult result =
+      InsertEntry(dir, FindFileData, true, nullptr, DirPath(dir) + std::u16string(FindName(FindFileData)));
+  if (result.outcome == TAddOutcome::kAdded || result.outcome == TAddOutcome::kReplaced) {
+    result.entry->mfcbFunction = std::move(OnGetData);
+  }
+  return EntryResult(result);
+}
+
+// The chain of directories that stands for the source's own path: everything
+// after the leading "/" of an absolute path, a relative path whole, and for
+// "\\server\share\dir" what follows the share.  "." and ".." name no
+// directory of their own and are passed over.
+pDirEntry TContentTree::SavedPathDestination(pDirEntry dest, std::u16string_view source) {
+  std::u16string_view rest = source;
+  char16_t separator = u'/';
+  if (rest.substr(0, 2) == u"\\\\") {
+    separator = u'\\';
+    rest.remove_prefix(2);
+    const size_t server_end = rest.find(u'\\');
+    rest = server_end == std::u16string_view::npos ? std::u16string_view() : rest.substr(server_end + 1);
+    const size_t share_end = rest.find(u'\\');
+    if (share_end != std::u16string_view::npos) rest.remove_prefix(share_end + 1);
+  }
+  while (!rest.empty()) {
+    const size_t end = rest.find(separator);
+    const std::u16string_view component = rest.substr(0, end);
+    rest = end == std::u16string_view::npos ? std::u16string_view() : rest.substr(end + 1);
+    if (component.empty() || component == u"." || component == u"..") continue;
+    const std::u16string name = DirPath(dest) + std::u16string(component);
+    const TMakeDirResult made = CreateDirIn(dest, component);
+    if (made.dir == nullptr) {
+      Report(made.outcome, name);
+      return nullptr;
+    }
+    dest = made.dir;
+  }
+  return dest;
+}
+
+pDirEntry TContentTree::InsertDirW(std::u16string_view DestPath, std::u16string_view SourceDirPath,
+                                   std::u16string_view FileSpecs, bool Recursive, bool SavePath,
+                                   bool Unicode) {
+  pDirEntry dest = FindDir(DestPath);
+  if (dest == nullptr) return nullptr;
+  std::u16string source(SourceDirPath);
+  if (!source.empty() && source.back() == u'/') source.pop_back();
+  if (SavePath && source.size() > 2) {
+    dest = SavedPathDestination(dest, source);
+    if (dest == nullptr) return nullptr;
+  }
+  return InsertDirInto(dest, source, FileSpecs, Recursive, Unicode) ? dest : nullptr;
+}
+
+bool TContentTree::InsertDirInto(pDirEntry dest, const std::u16string& source,
+                                 std::u16string_view specs, bool recursive, bool Unicode) {
+  // Both listings are read before anything is added, so one directory is
+  // read once however deep the recursion below it goes.  The listing of
+  // every name tells of links that loop, the listing by pattern of the
+  // other entries left out.
+  std::vector<WIN32_FIND_DATAW> subdirectories, files;
+  TFindSearch search;
+  search.SetReadableFilesOnly(ReadableSourcesOnly);
+  const auto skipped = [&](bool loops) {
+    return [this, &source, loops](std::u16string_view name, TFindSkip why, int error) {
+      if ((why == TFindSkip::kLoop) == loops) Report(IssueOf(why), source + u"/" + std::u16string(name), error);
+    };
+  };
+  WIN32_FIND_DATAW fd;
+  if (recursive) {
+    search.SetSkipHandler(skipped(true));
+    for (bool found = search.First(source + u"/*.*", fd); found; found = search.Next(fd)) {
+      const std::u16string_view name = FindName(fd);
+      if (IsDirectory(fd) && name != u"." && name != u"..") subdirectories.push_back(fd);
+    }
+  }
+  search.SetSkipHandler(skipped(false));
+  for (bool found = search.First(source + u"/" + std::u16string(specs), fd); found;
+       found = search.Next(fd)) {
+    if (!IsDirectory(fd)) files.push_back(fd);
+  }
+  if (search.Error() != 0) {
+    Report(TInsertIssueKind::kUnreadableDirectory, source, search.Error());
+    return true;
+  }
+
+  for (const WIN32_FIND_DATAW& sub : subdirectories) {
+    const std::u16string sub_source = source + u"/" + std::u16string(FindName(sub));
+    const TMakeDirResult made = MakeDirEntry(dest, sub);
+    if (made.dir == nullptr) {
+      if (!Report(made.outcome, sub_source)) return false;
+      continue;
+    }
+    if (!InsertDirInto(made.dir, sub_source, specs, true, Unicode)) return false;
+  }
+  for (const WIN32_FIND_DATAW& file : files) {
+    const std::u16string path = source + u"/" + std::u16string(FindName(file));
+    if (InsertEntry(dest, file, Unicode, &path, path).outcome == TAddOutcome::kFull) return false;
+  }
+  return true;
+}
+
+}  // namespace orvex
