@@ -80,26 +80,31 @@ std::u16string Numbered(const TRule& rule, const std::u16string& name, unsigned 
 }
 
 // The identifiers of one directory's entries in one tree, in list order.
+// Names that need no change keep them; the others take theirs in list
+// order, numbered where taken, never as another entry's plain cut.
 std::vector<std::u16string> DirectoryIdentifiers(const TRule& rule, const TDirEntry& dir,
                                                  const std::u16string& (*source)(const TFileEntry&)) {
   std::vector<std::u16string> whole, cut;
-  TNameSet plain;
+  std::vector<bool> unchanged;
+  TNameSet plain, taken;
   for (const TFileEntry* e = dir.Files; e != nullptr; e = e->NextFile) {
     whole.push_back(ReplaceLoneSurrogates(source(*e), u'_'));
     cut.emplace_back(rule.Cut(whole.back(), rule.limit));
+    unchanged.push_back(cut.back() == source(*e));
     plain.insert(cut.back());
+    // The tree holds no two names equal ignoring case, so these never clash.
+    if (unchanged.back()) taken.insert(cut.back());
   }
-  TNameSet taken;
   for (size_t i = 0; i < cut.size(); ++i) {
-    if (!taken.insert(cut[i]).second) {
-      std::u16string candidate;
-      for (unsigned n = 1;; ++n) {
-        candidate = Numbered(rule, whole[i], n);
-        if (plain.count(candidate) == 0 && taken.count(candidate) == 0) break;
+    if (unchanged[i] || taken.insert(cut[i]).second) continue;
+    for (unsigned n = 1;; ++n) {
+      std::u16string candidate = Numbered(rule, whole[i], n);
+      if (plain.count(candidate) == 0 && taken.count(candidate) == 0) {
+        cut[i] = std::move(candidate);
+        break;
       }
-      cut[i] = candidate;
-      taken.insert(cut[i]);
     }
+    taken.insert(cut[i]);
   }
   return cut;
 }

@@ -178,6 +178,8 @@ const TLossCase kLosses[] = {
      "orvex: warning: SRC/link is a symbolic link that leads nowhere; left out\n", true},
 };
 
+void PrintTo(const TLossCase& c, std::ostream* os) { *os << c.name; }
+
 class LossTest : public ::testing::TestWithParam<TLossCase> {};
 
 // Run as an unprivileged user, so that permissions apply.  Without

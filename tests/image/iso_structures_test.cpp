@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -7,6 +8,7 @@
 #include "image/el_torito.h"
 #include "image/iso_records.h"
 #include "layout_fixture.h"
+#include "platform/name_compare.h"
 #include "platform/text_conversion.h"
 #include "support/temp_dir.h"
 
@@ -239,6 +241,58 @@ TEST_F(LayoutTest, OverLongNamesAreCutAlike) {
     EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16(r.identifier)), r.identifier);  // whole characters
   }
   EXPECT_EQ(primary[2].identifier.size(), 220u);  // 110 two-byte characters
+}
+
+std::u16string FromUcs2(const std::string& bytes) {
+  std::u16string name;
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    name += static_cast<char16_t>((static_cast<uint8_t>(bytes[i]) << 8) | static_cast<uint8_t>(bytes[i + 1]));
+  }
+  return name;
+}
+
+// Names a cut makes equal, and a character with no form on disc: each tree
+// holds distinct identifiers within its limits, a directory's path table
+// identifier is its record's, and names that need nothing keep their own.
+TEST_F(LayoutTest, IdentifiersAreDistinctAndWritable) {
+  layout.JolietFS = true;
+  layout.ISO9660v1999FS = true;
+  const std::u16string stem(110, u'n');
+  AddFile(u"\\", stem + u"-one.txt", 1);
+  AddFile(u"\\", stem + u"-two.txt", 1);
+  layout.CreateDirW(u"\\", stem + u"-dir");
+  AddFile(u"\\", std::u16string(u"caf") + char16_t{0xDCE9} + u".txt", 1);  // a byte that was not UTF-8
+  AddFile(u"\\", u"CAF_.TXT", 1);
+  AddFile(u"\\", u"plain.txt", 1);
+  const uint8_t* h = Header();
+
+  std::vector<std::u16string> joliet;
+  for (const Record& r : Records(Sector(h, layout.file_and_dir_descriptor_extent_j), layout.RootDir->DirSizeJ)) {
+    joliet.push_back(FromUcs2(r.identifier));
+  }
+  ASSERT_EQ(joliet.size(), 6u);
+  for (size_t i = 0; i < joliet.size(); ++i) {
+    EXPECT_LE(joliet[i].size(), kMaxJolietUnits);
+    EXPECT_EQ(ReplaceLoneSurrogates(joliet[i], u'?'), joliet[i]) << Utf16ToUtf8(joliet[i]);
+    for (size_t k = 0; k < i; ++k) EXPECT_FALSE(NamesEqualIgnoreCase(joliet[i], joliet[k])) << Utf16ToUtf8(joliet[i]);
+  }
+  std::sort(joliet.begin(), joliet.end());
+  EXPECT_EQ(joliet[0], u"CAF_.TXT");  // a name of its own keeps it
+  EXPECT_EQ(joliet[1], u"caf_~1.txt");
+  EXPECT_EQ(joliet[2], std::u16string(103, u'n'));
+  EXPECT_EQ(joliet[3], std::u16string(97, u'n') + u"~1.txt");
+  EXPECT_EQ(joliet[4], std::u16string(97, u'n') + u"~2.txt");
+  EXPECT_EQ(joliet[5], u"plain.txt");
+  // The directory's path table record carries its record's identifier.
+  const pDirEntry dir = layout.FindDir(stem + u"-dir");
+  ASSERT_NE(dir, nullptr);
+  const uint8_t* jpt = Sector(h, layout.path_table_extent_j_l);
+  EXPECT_EQ(FromUcs2(Text(jpt + 18, jpt[10])), JolietIdentifier(*dir));
+
+  for (const Record& r : Records(Sector(h, layout.FileDirDescriptorExtent), layout.RootDir->DirSize)) {
+    EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16(r.identifier)), r.identifier);  // valid UTF-8
+    EXPECT_EQ(r.identifier.find('\xED'), std::string::npos);           // no encoded surrogate
+  }
 }
 
 TEST_F(LayoutTest, BootRecordAndCatalog) {

@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
+#include <thread>
 
 #include "component/orvex.h"
 #include "image/disc_identifiers.h"
@@ -252,6 +256,55 @@ std::string CaseName(const ::testing::TestParamInfo<std::tuple<TOptions, int>>& 
 INSTANTIATE_TEST_SUITE_P(OptionSets, InteropTest,
                          ::testing::Combine(::testing::ValuesIn(kOptionSets), ::testing::Values(0, 1, 2)),
                          CaseName);
+
+// Names the cut makes equal, a byte that is not UTF-8, and a directory an
+// add-file handler renamed: every reader, in every tree, extracts each file
+// whole and under its own name.
+TEST(InteropNames, EveryNameReadsBackDistinct) {
+  TempDir dir;
+  const std::string stem(110, 'n');
+  dir.Write("src/" + stem + "-one.txt", "one");
+  dir.Write("src/" + stem + "-two.txt", "two");
+  dir.Write("src/" + stem + "-three.txt", "three");
+  dir.Write("src/caf\xE9.txt", "latin-1");
+  dir.Write("src/CAF_.TXT", "literal");
+  dir.Write("src/old/inner.txt", "inner");
+  TOrvex disc(nullptr);
+  disc.ClearAll();
+  disc.SetUDFBridge(true);
+  disc.SetOnAddFile([](TObject*, const char16_t*, WIN32_FIND_DATAW& fd, bool&) {
+    if (FindName(fd) == u"old") SetFindName(fd, u"renamed dir");
+  });
+  ASSERT_NE(disc.InsertDir("\\", dir / "src", "*", true, false), nullptr);
+  disc.Prepare();
+  std::atomic<bool> done{false}, failed{false};
+  disc.SetOnWriteDone([&](TObject*, uint8_t, bool f) { failed = f, done = true; });
+  const std::string image = dir / "names.iso";
+  ASSERT_TRUE(disc.BuildISOImage(image));
+  while (!done || disc.JobRunning()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_FALSE(failed);
+
+  std::multiset<uint64_t> contents;
+  for (const char* text : {"one", "two", "three", "latin-1", "literal", "inner"}) contents.insert(Fingerprint(text));
+  int run = 0;
+  for (const std::vector<std::string>& extract :
+       {std::vector<std::string>{"bsdtar", "-xf", image, "-C"}, std::vector<std::string>{"7z", "x", "-y", "-tiso", image, "-o"},
+        std::vector<std::string>{"7z", "x", "-y", "-tudf", image, "-o"},
+        std::vector<std::string>{"xorriso", "-osirrox", "on", "-indev", image, "-extract", "/"}}) {
+    const std::string out = dir.Mkdir("out" + std::to_string(++run));
+    std::vector<std::string> argv = extract;
+    if (argv.back() == "-o") argv.back() += out; else argv.push_back(out);
+    const std::string tool = extract[0] + " " + extract[3];
+    EXPECT_EQ(Complaints(RunTool(argv), tool), "");
+    std::multiset<uint64_t> seen;
+    for (const auto& [path, facts] : DiskTreeFacts(out)) {
+      if (!facts.directory) seen.insert(facts.fingerprint);
+    }
+    EXPECT_EQ(seen, contents) << tool;
+    EXPECT_TRUE(std::filesystem::exists(out + "/renamed dir/inner.txt")) << tool;
+  }
+  EXPECT_EQ(Complaints(RunTool({"udfinfo", image}), "udfinfo"), "");
+}
 
 }  // namespace
 }  // namespace orvex::test

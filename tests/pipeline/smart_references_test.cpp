@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "job_fixture.h"
@@ -114,6 +115,41 @@ TEST_F(JobTest, AbortDuringTheSearch) {
   EXPECT_TRUE(refs_failed);
   EXPECT_EQ(disc.ErrorNumber(), 4u);
   EXPECT_EQ(disc.ComponentStatus(), 0);
+}
+
+// A file others share data with is replaced: they read their own sources
+// again, and the image holds every file's own bytes.
+TEST_F(JobTest, ReplacingAReferencedFileGivesTheDuplicatesTheirDataBack) {
+  const std::string same(5000, 's');
+  const pFileEntry a = disc.InsertFile("\\", dir.Write("a.txt", same));
+  const pFileEntry b = disc.InsertFile("\\", dir.Write("b.txt", same));
+  disc.InsertFile("\\", dir.Write("z.txt", "after"));
+  disc.GenerateSmartReferences();
+  WaitForRefs();
+  const pFileEntry reference = a->ReferenceEntry != nullptr ? b : a;
+  const pFileEntry duplicate = reference == a ? b : a;
+  ASSERT_EQ(duplicate->ReferenceEntry, reference);
+  const std::string duplicate_source = Utf16ToUtf8(duplicate->SetAsidePath);
+  disc.SetReplaceFile(true);
+  ASSERT_EQ(disc.InsertFile("\\", dir.Write("new/" + Utf16ToUtf8(reference->LongName), std::string(100000, 'n'))),
+            reference);
+  EXPECT_EQ(duplicate->ReferenceEntry, nullptr);
+  EXPECT_EQ(Utf16ToUtf8(disc.SourcePath(duplicate->Index)), duplicate_source);
+  disc.Prepare();
+  EXPECT_NE(duplicate->Address, reference->Address);
+  ASSERT_TRUE(disc.BuildISOImage(dir / "out.iso"));
+  WaitForWrite();
+  ASSERT_FALSE(write.failed);
+  std::ifstream image(dir / "out.iso", std::ios::binary);
+  const auto content_of = [&](const TFileEntry* e) {
+    std::string bytes(static_cast<size_t>(e->FileSize), '\0');
+    image.seekg(static_cast<std::streamoff>(disc.CDFiles.FirstDataSector + e->Address) * 2048);
+    image.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return bytes;
+  };
+  EXPECT_EQ(content_of(reference), std::string(100000, 'n'));
+  EXPECT_EQ(content_of(duplicate), same);
+  EXPECT_EQ(content_of(disc.CDFiles.Files[2]), "after");
 }
 
 TEST(SmartReferenceOrder, QuicksortOnTheMiddleElement) {

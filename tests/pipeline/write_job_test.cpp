@@ -270,26 +270,6 @@ TEST_F(JobTest, FullDiskFailsWithError6) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-TEST_F(JobTest, AbortWhileTheQueueFills) {
-  std::atomic<bool> asked{false};
-  AddMemory(u"blocked", 100 << 20, [&](TObject*, pFileEntry, uint64_t, void* buffer, uint32_t& size) {
-    asked = true;
-    while (!disc.CDFiles.Aborted) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    std::memset(buffer, 0, size);
-  });
-  disc.Prepare();
-  std::thread aborter([&] {
-    while (!asked) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    disc.AbortOperation();
-  });
-  EXPECT_FALSE(disc.BuildISOImage(dir / "out.iso"));
-  aborter.join();
-  WaitForWrite();
-  EXPECT_EQ(write.events, 1);
-  EXPECT_TRUE(write.failed);
-  EXPECT_EQ(disc.ErrorNumber(), 4u);
-}
-
 TEST_F(JobTest, AbortWhileWriting) {
   AddMemory(u"long", 400 << 20, Counting(5));
   disc.Prepare();

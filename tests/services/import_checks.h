@@ -1,10 +1,12 @@
 // What every import must leave behind, whatever the image held: names the
-// image paths can reach, and files whose data lies within the image.
+// image paths can reach (never ".", ".." or empty, never holding a
+// separator or NUL), and files whose data lies within the image.
 #ifndef ORVEX_TESTS_SERVICES_IMPORT_CHECKS_H_
 #define ORVEX_TESTS_SERVICES_IMPORT_CHECKS_H_
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/text_conversion.h"
 #include "tree/content_tree.h"
@@ -16,7 +18,8 @@ inline std::string FirstFault(const TContentTree& tree, uint32_t sector_count) {
   for (int32_t i = 0; i < tree.FileCounter(); ++i) {
     const TFileEntry* e = tree.Files[i];
     const std::string name = Utf16ToUtf8(e->LongName);
-    if (name.empty() || name.find_first_of("\\/") != std::string::npos) {
+    if (name.empty() || name == "." || name == ".." ||
+        name.find_first_of(std::string_view("\\/\0", 3)) != std::string::npos) {
       return "unreachable name '" + name + "'";
     }
     if (e->DirRecord != nullptr || e->FileSize == 0) continue;

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -339,6 +340,96 @@ TEST_F(ImportTest, DeepTreesDoNotExhaustTheStack) {
   }
   ASSERT_TRUE(Import(volume));
   EXPECT_EQ(layout.DirCounter(), static_cast<int32_t>(kDepth));
+}
+
+// What an import had to leave out is counted, by kind.
+struct TReportCase {
+  const char* name;
+  std::function<void(TTestVolume&)> change;  // of the volume below
+  uint32_t bad_names, damaged, not_added;
+  bool truncated;
+};
+
+// A primary descriptor claiming 64 sectors, a Joliet root at 20 holding a
+// file at 40 and a subdirectory at 21.
+TTestVolume ReportVolume(const std::vector<TRecordSpec>& extra = {}) {
+  TTestVolume volume(64);
+  volume.Descriptor(16, 1, 20, 2048);
+  volume.Sector(16)[80] = 64;
+  volume.Descriptor(17, 2, 20, 2048, "%/E");
+  volume.Terminator(18);
+  std::vector<TRecordSpec> records = {{Ucs2(u"file"), 40, 10}, {Ucs2(u"sub"), 21, 2048, kDir}};
+  records.insert(records.end(), extra.begin(), extra.end());
+  volume.Directory(20, 20, records);
+  volume.Directory(21, 20, {{Ucs2(u"inner"), 41, 10}});
+  return volume;
+}
+
+const TReportCase kReports[] = {
+    {"sound", nullptr, 0, 0, 0, false},
+    {"names no path can hold",
+     [](TTestVolume& v) { v = ReportVolume({{Ucs2(u"."), 40, 1}, {Ucs2(u".."), 21, 2048, kDir}, {Ucs2(u"a/b"), 40, 1}}); },
+     3, 0, 0, false},
+    {"unreadable directory sector", [](TTestVolume& v) { v.MakeUnreadable(21); }, 0, 1, 0, false},
+    {"directory referring back", [](TTestVolume& v) { v = ReportVolume({{Ucs2(u"loop"), 20, 2048, kDir}}); }, 0, 1,
+     0, false},
+    {"directory past the end", [](TTestVolume& v) { v = ReportVolume({{Ucs2(u"far"), 63, 8192, kDir}}); }, 0, 1, 0,
+     false},
+    {"file past the end", [](TTestVolume& v) { v = ReportVolume({{Ucs2(u"big"), 60, 1 << 20}}); }, 0, 1, 0, false},
+    {"malformed record",  // after the four records: an identifier longer than its record
+     [](TTestVolume& v) {
+       v.Sector(20)[150] = 40;
+       v.Sector(20)[150 + 32] = 100;
+     },
+     0, 1, 0, false},
+    {"names equal ignoring case", [](TTestVolume& v) { v = ReportVolume({{Ucs2(u"FILE"), 40, 10}}); }, 0, 0, 1,
+     false},
+    {"volume longer than the source", [](TTestVolume& v) { v.Sector(16)[80] = 200; }, 0, 0, 0, true},
+};
+
+void PrintTo(const TReportCase& c, std::ostream* os) { *os << c.name; }
+
+class ImportReportTest : public ::testing::TestWithParam<TReportCase> {};
+
+TEST_P(ImportReportTest, CountsWhatIsLeftOut) {
+  const TReportCase& c = GetParam();
+  TTestVolume volume = ReportVolume();
+  if (c.change) c.change(volume);
+  TImageLayout layout;
+  layout.ClearAll();
+  const TImportReport report = ImportVolume(layout, volume, 0, layout.RootDir);
+  EXPECT_TRUE(report.found);
+  EXPECT_EQ(report.names, TNameEncoding::Ucs2);
+  EXPECT_EQ(report.bad_names, c.bad_names);
+  EXPECT_EQ(report.damaged, c.damaged);
+  EXPECT_EQ(report.not_added, c.not_added);
+  EXPECT_EQ(report.Truncated(), c.truncated);
+  EXPECT_EQ(report.Complete(), c.bad_names + c.damaged + c.not_added == 0 && !c.truncated);
+  EXPECT_GE(report.entries, 2u);  // the file and the subdirectory
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ImportReportTest, ::testing::ValuesIn(kReports), [](const auto& param_info) {
+  std::string name = param_info.param.name;
+  for (char& ch : name) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+  return name;
+});
+
+// An imported directory has no size or address of its own, as every
+// directory; where its records lie is kept for listings.  A handler that
+// renames one renames its directory too.
+TEST_F(ImportTest, ImportedDirectoriesAreDirectories) {
+  TTestVolume volume = ReportVolume();
+  layout.cbAddFileEvent = [](TObject*, const char16_t*, WIN32_FIND_DATAW& fd, bool&) {
+    if (FindName(fd) == u"sub") SetFindName(fd, u"renamed");
+  };
+  ASSERT_TRUE(Import(volume));
+  EXPECT_THAT(Imported(), ElementsAre("f file 10 40", "d renamed", "f renamed/inner 10 41"));
+  const pFileEntry entry = layout.RootDir->Files->NextFile;
+  ASSERT_NE(entry->DirRecord, nullptr);
+  EXPECT_EQ(entry->FileSize, 0);
+  EXPECT_EQ(entry->Address, 0u);
+  EXPECT_EQ(entry->DirRecord->LongName, u"renamed");
+  EXPECT_EQ(entry->DirRecord->ImportedExtent, 21u);
 }
 
 TEST(MountISOImage, RefusesWhatIsNoImage) {

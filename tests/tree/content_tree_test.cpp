@@ -164,6 +164,33 @@ TEST_F(TreeTest, TheAddFileHandlerCanSkipOrRename) {
   EXPECT_EQ(seen, (Names{u"skip.me", u"rename.me"}));
 }
 
+// A directory renamed by the handler has one name: its entry's and its own.
+TEST_F(TreeTest, AHandlersNewNameIsTheDirectorysToo) {
+  tree.cbAddFileEvent = [](TObject*, const char16_t*, WIN32_FIND_DATAW& fd, bool&) {
+    if (FindName(fd) == u"old") SetFindName(fd, u"renamed");
+  };
+  const pDirEntry dir = tree.CreateDirW(u"\\", u"old");
+  ASSERT_NE(dir, nullptr);
+  EXPECT_EQ(dir->LongName, u"renamed");
+  EXPECT_EQ(tree.RootDir->Files->LongName, u"renamed");
+  EXPECT_EQ(tree.FindDir(u"\\renamed"), dir);
+  // The same source again finds the directory it became.
+  EXPECT_EQ(tree.CreateDirW(u"\\", u"old"), dir);
+  EXPECT_EQ(tree.DirCounter(), 2);
+}
+
+TEST_F(TreeTest, AMemoryFileIsAFile) {
+  WIN32_FIND_DATAW fd = MemoryFile(u"looks like a directory", 4096);
+  fd.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+  EXPECT_EQ(tree.InsertMemoryFileW(u"\\", fd, nullptr), nullptr);
+  // Nor may a handler make a file into one.
+  tree.cbAddFileEvent = [](TObject*, const char16_t*, WIN32_FIND_DATAW& data, bool&) {
+    data.dwFileAttributes |= FILE_ATTRIBUTE_DIRECTORY;
+  };
+  EXPECT_EQ(AddMemory(u"\\", u"plain.txt"), nullptr);
+  EXPECT_EQ(tree.FileCounter(), 0);
+}
+
 TEST_F(TreeTest, ImportedEntriesKeepTheirAddress) {
   WIN32_FIND_DATAW fd = MemoryFile(u"old.dat", 4096);
   const pFileEntry entry = tree.AddEntry(tree.RootDir, fd, true, 5000, nullptr);
