@@ -40,9 +40,8 @@ std::string Tool(const std::string& arguments, int expected_status = 0) {
   return out;
 }
 
-// Burns `image` as one track of a finalized disc, as a burn would.
+// Burns `image` as one track of a finalized DVD+R, as a burn would.
 void Burn(Drive& drive, const Bytes& image) {
-  ASSERT_TRUE(drive.SetWriteParameters(2, false, 0).ok());
   for (size_t at = 0; at < image.size(); at += 32 * 2048) {
     const size_t n = std::min<size_t>(32 * 2048, image.size() - at);
     ASSERT_TRUE(drive.Write(static_cast<uint32_t>(at / 2048), Bytes(image.begin() + static_cast<long>(at),
@@ -51,7 +50,7 @@ void Burn(Drive& drive, const Bytes& image) {
   }
   ASSERT_TRUE(drive.SynchronizeCache().ok());
   ASSERT_TRUE(drive.Close(1, 1).ok());
-  ASSERT_TRUE(drive.Close(2, 0xFF).ok());
+  ASSERT_TRUE(drive.Close(6, 0).ok());  // closing the session alone would leave the disc appendable
 }
 
 TEST(VburnerPersistence, ABurnedDiscIsReadBackByAnotherProcessAndExported) {

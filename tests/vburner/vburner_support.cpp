@@ -177,6 +177,23 @@ std::string Create(const Scratch& scratch, const std::string& name, const std::s
   return path;
 }
 
+std::vector<vb_trace_entry> Trace(vb_address address) {
+  std::vector<vb_trace_entry> trace(static_cast<size_t>(std::max(0L, Lib().vb_trace_count(address))));
+  for (size_t i = 0; i < trace.size(); ++i) EXPECT_EQ(Lib().vb_trace_get(address, i, &trace[i]), 0);
+  return trace;
+}
+
+std::string Opcodes(const std::vector<vb_trace_entry>& trace) {
+  std::string text;
+  for (const vb_trace_entry& e : trace) {
+    char code[8];
+    std::snprintf(code, sizeof code, "%s%02x%s", text.empty() ? "" : " ", e.cdb[0],
+                  e.status == orvex::kSrbStatusDone ? "" : "!");
+    text += code;
+  }
+  return text;
+}
+
 uint32_t Be32(const Bytes& b, size_t at) {
   return uint32_t{b.at(at)} << 24 | uint32_t{b.at(at + 1)} << 16 | uint32_t{b.at(at + 2)} << 8 | b.at(at + 3);
 }

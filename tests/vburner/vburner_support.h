@@ -110,6 +110,11 @@ void Configure(const std::string& description);
 std::string Create(const Scratch& scratch, const std::string& name, const std::string& profile, uint32_t blocks = 0,
                    bool formatted = false);
 
+// The drive's command trace since vb_trace(address, 1).
+std::vector<vb_trace_entry> Trace(vb_address address);
+// The opcodes of a trace in hex, "2a 5b 51", a failed command marked "5b!".
+std::string Opcodes(const std::vector<vb_trace_entry>& trace);
+
 uint32_t Be32(const Bytes& b, size_t at);
 uint16_t Be16(const Bytes& b, size_t at);
 
