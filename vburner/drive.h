@@ -155,9 +155,10 @@ class Drive {
   // cmd_disc.cpp
   void ReadCapacity(Command& c);
   void ReadFormatCapacities(Command& c);
-  void ReadTocPmaAtip(Command& c);
   void ReadDiscInformation(Command& c);
   void ReadTrackInformation(Command& c);
+  // cmd_toc.cpp
+  void ReadTocPmaAtip(Command& c);
   // cmd_io.cpp
   void Read10(Command& c);
   void Write10(Command& c);

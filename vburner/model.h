@@ -50,6 +50,7 @@ struct TrackView {
   bool last_recorded_valid = false;
   bool blank = false;
   bool reserved = false;
+  bool closed = false;       // its size is fixed by closing it
   bool incremental = false;
   bool fixed_packet = false;
   bool in_toc = false;       // part of a complete session (or of a medium without sessions)

@@ -173,6 +173,7 @@ class SequentialModel final : public MediumModel {
       v.session = t.session;
       v.start = t.start;
       v.reserved = t.reserved != 0;
+      v.closed = t.closed;
       v.incremental = g.write_types != Geometry::WriteTypes::kTrackAtOnce;
       v.packet_size = g.align == 1 ? 0 : g.align;
       v.blank = t.recorded == 0 && !t.closed;
