@@ -67,7 +67,7 @@ Drive::Drive(DriveConfig config, Clock& clock, std::shared_ptr<TraceFile> trace_
     : config_(std::move(config)), clock_(clock), trace_file_(std::move(trace_file)) {
   tray_open_ = config_.tray_open;
   if (config_.unit_attention) unit_attention_ = kPowerOnReset;
-  ResetWriteParameters();
+  ResetModePages();
   worker_ = std::thread([this] { Work(); });
 }
 

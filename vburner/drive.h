@@ -146,10 +146,9 @@ class Drive {
   // cmd_mode.cpp
   void ModeSense10(Command& c);
   void ModeSelect10(Command& c);
-  Bytes ModePage(uint8_t page, uint8_t control) const;
-  Bytes WriteParametersPage(uint8_t control) const;
+  Bytes ModePage(uint8_t page, uint8_t control) const;  // empty when the drive has no such page
   Bytes CapabilitiesPage(uint8_t control) const;
-  void ResetWriteParameters();
+  void ResetModePages();
   // cmd_config.cpp
   void GetConfiguration(Command& c);
   // cmd_disc.cpp
@@ -193,6 +192,7 @@ class Drive {
   bool prevent_removal_ = false;
   std::optional<Sense> unit_attention_;
   std::array<uint8_t, 52> write_parameters_{};  // current page 05h
+  std::array<uint8_t, 12> error_recovery_{};    // current page 01h
   uint32_t requested_read_ = 0xFFFF, requested_write_ = 0xFFFF;  // kB/s; FFFFh: the fastest
   uint64_t buffer_level_ = 0;  // bytes waiting to be written
   uint64_t buffer_time_ = 0;   // when buffer_level_ was last brought up to date

@@ -166,6 +166,49 @@ TEST_F(Responses, ModeSelectChangesOnlyWhatTheDriveLetsChange) {
   EXPECT_SENSE(select(Slice(page, 0, 20)), 0x05, 0x1A, 0x00);  // the page runs past the list
 }
 
+TEST_F(Responses, ErrorRecoveryPageIsPlainAndChangeable) {
+  Load("cd-r");
+  Result r = drive_.ModeSense(0x01);
+  ASSERT_TRUE(r.ok()) << SenseText(r);
+  EXPECT_EQ(Slice(r.data, 0, 20), (Bytes{0, 18, 0, 0, 0, 0, 0, 0, 0x01, 0x0A, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(Slice(drive_.ModeSense(0x41).data, 8, 12), (Bytes{0x01, 0x0A, 0xF7, 0xFF, 0, 0, 0, 0, 0x03, 0xFF, 0, 0}));
+  const Bytes header(8, 0);
+  const auto select = [&](const Bytes& pages) {
+    Bytes list = header;
+    list.insert(list.end(), pages.begin(), pages.end());
+    return drive_.RunOut({0x55, 0x10, 0, 0, 0, 0, 0, 0, static_cast<uint8_t>(list.size()), 0}, list);
+  };
+  const Bytes page{0x01, 0x0A, 0x05, 0x20, 0, 0, 0, 0, 0x01, 0x10, 0, 0};  // PER DCR, 32 read and 16 write retries
+  ASSERT_TRUE(select(page).ok());
+  EXPECT_EQ(Slice(drive_.ModeSense(0x01).data, 8, 12), page);
+  EXPECT_EQ(Slice(drive_.ModeSense(0x81).data, 10, 2), (Bytes{0, 0}));  // the defaults stay
+  const struct {
+    size_t at;
+    uint8_t value;
+  } kRefused[] = {{1, 0x08}, {2, 0x0D}, {4, 1}, {8, 0x04}, {11, 1}};  // page length, reserved bits and bytes
+  for (const auto& bad : kRefused) {
+    Bytes wrong = page;
+    wrong[bad.at] = bad.value;
+    SCOPED_TRACE(bad.at);
+    EXPECT_SENSE(select(wrong), 0x05, 0x26, 0x00);
+  }
+  // A list whose second page is refused changes neither.
+  Bytes both{0x01, 0x0A, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+  const Bytes write_parameters = Slice(drive_.ModeSense(0x05).data, 8, 52);
+  both.insert(both.end(), write_parameters.begin(), write_parameters.end());
+  both[12 + 4] = 0x00;  // raw blocks
+  EXPECT_SENSE(select(both), 0x05, 0x26, 0x00);
+  EXPECT_EQ(Slice(drive_.ModeSense(0x01).data, 8, 12), page);
+  r = drive_.ModeSense(0x3F, 1024);
+  EXPECT_EQ(Be16(r.data, 0), 6 + 12 + 52 + 44);  // 01h, 05h, 2Ah in ascending order
+  EXPECT_EQ((Bytes{r.data[8], r.data[20], r.data[72]}), (Bytes{0x01, 0x05, 0x2A}));
+
+  Configure("0:0:0,class=dvd-rom");  // a reader has page 01h but no write parameters
+  EXPECT_TRUE(drive_.ModeSense(0x01).ok());
+  EXPECT_SENSE(drive_.ModeSense(0x05), 0x05, 0x24, 0x00);
+  EXPECT_SENSE(select(write_parameters), 0x05, 0x26, 0x00);
+}
+
 TEST_F(Responses, CapabilitiesPageWithSpeedsAndOptionalBlockDescriptor) {
   Load("dvd+r", false, ",blockdesc=1,page30=1");
   Result r = drive_.ModeSense(0x2A);
