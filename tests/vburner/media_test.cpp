@@ -7,33 +7,7 @@
 namespace vbtest {
 namespace {
 
-constexpr uint64_t kSecond = 1000000;
-
-class Media : public testing::Test {
- protected:
-  // Drive 0:0:0 (a bd-writer unless `options` say otherwise) with a fresh medium.
-  void Load(const std::string& profile, bool formatted = false, const std::string& options = "") {
-    disc_ = Create(scratch_, profile + ".vmed", profile, 0, formatted);
-    Configure("0:0:0,medium=" + disc_ + options);
-  }
-  uint16_t CurrentProfile() { return Be16(drive_.Run({0x46, 0x02, 0, 0, 0, 0, 0, 0, 8, 0}, 8).data, 6); }
-  uint8_t SessionCount() { return drive_.DiscInfo().data[4]; }
-  Bytes Block(uint32_t lba) { return drive_.Read(lba, 1).data; }
-  // Runs until the drive is ready again, one modelled second at a time; returns the seconds waited.
-  int WaitReady(uint8_t expected_ascq) {
-    int seconds = 0;
-    for (Result r = drive_.TestUnitReady(); !r.ok(); r = drive_.TestUnitReady(), ++seconds) {
-      EXPECT_SENSE(r, 0x02, 0x04, expected_ascq);
-      if (seconds > 100000) return -1;
-      Lib().vb_advance_time(kSecond);
-    }
-    return seconds;
-  }
-
-  Scratch scratch_;
-  std::string disc_;
-  Drive drive_;
-};
+class Media : public MediumTest {};
 
 TEST_F(Media, CdRWritesTracksAndSessionsUntilFinalized) {
   Load("cd-r");
@@ -314,12 +288,7 @@ TEST_F(Media, DvdRwMovesBetweenSequentialAndRestrictedOverwrite) {
 
 TEST_F(Media, ReadOnlyAndUnmodelledProfilesRefuseWriting) {
   const std::string image = scratch_.Path("image.bin");
-  {
-    const Bytes iso = MinimalIso("rom");
-    FILE* f = std::fopen(image.c_str(), "wb");
-    std::fwrite(iso.data(), 1, iso.size(), f);
-    std::fclose(f);
-  }
+  WriteFile(image, MinimalIso("rom"));
   const std::string rom = scratch_.Path("rom.vmed");
   ASSERT_EQ(Lib().vb_medium_from_image(rom.c_str(), "dvd-rom", image.c_str()), 0) << Lib().vb_last_error();
   const std::string hd = Create(scratch_, "hd.vmed", "hd-dvd-r");

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -12,11 +11,6 @@
 
 namespace vbtest {
 namespace {
-
-void WriteFile(const std::string& path, const Bytes& data) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-}
 
 std::string Fnv(const Bytes& data) {
   uint64_t hash = 1469598103934665603ull;

@@ -200,6 +200,32 @@ uint32_t Be32(const Bytes& b, size_t at) {
 
 uint16_t Be16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b.at(at) << 8 | b.at(at + 1)); }
 
+Bytes Slice(const Bytes& b, size_t at, size_t n) {
+  return Bytes(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at + n));
+}
+
+void WriteFile(const std::string& path, const Bytes& data) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+void MediumTest::Load(const std::string& profile, bool formatted, const std::string& options) {
+  disc_ = Create(scratch_, profile + ".vmed", profile, 0, formatted);
+  Configure("0:0:0,medium=" + disc_ + options);
+}
+
+uint16_t MediumTest::CurrentProfile() { return Be16(drive_.Run({0x46, 0x02, 0, 0, 0, 0, 0, 0, 8, 0}, 8).data, 6); }
+
+int MediumTest::WaitReady(uint8_t expected_ascq) {
+  int seconds = 0;
+  for (Result r = drive_.TestUnitReady(); !r.ok(); r = drive_.TestUnitReady(), ++seconds) {
+    EXPECT_SENSE(r, 0x02, 0x04, expected_ascq);
+    if (seconds > 100000) return -1;
+    Lib().vb_advance_time(kSecond);
+  }
+  return seconds;
+}
+
 namespace {
 
 void Both16(uint8_t* p, uint16_t v) {

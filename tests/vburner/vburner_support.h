@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "drive/srb.h"
 #include "vburner/vburner.h"
 
@@ -117,6 +119,8 @@ std::string Opcodes(const std::vector<vb_trace_entry>& trace);
 
 uint32_t Be32(const Bytes& b, size_t at);
 uint16_t Be16(const Bytes& b, size_t at);
+Bytes Slice(const Bytes& b, size_t at, size_t n);
+void WriteFile(const std::string& path, const Bytes& data);
 
 // A minimal ISO 9660 image with one file, /HELLO.TXT, holding `text`.
 Bytes MinimalIso(const std::string& text);
@@ -124,6 +128,25 @@ Bytes MinimalIso(const std::string& text);
 std::string ReadFile(const std::string& path);
 // Runs a command line; returns its exit status and fills `output` with its stdout.
 int RunCommand(const std::string& command, std::string* output = nullptr);
+
+// Drive 0:0:0 (a bd-writer unless `options` say otherwise) with a fresh
+// medium, in a scratch folder, with modelled time standing still.
+class MediumTest : public testing::Test {
+ protected:
+  static constexpr uint64_t kSecond = 1000000;
+
+  void Load(const std::string& profile, bool formatted = false, const std::string& options = "");
+  uint16_t CurrentProfile();  // from GET CONFIGURATION
+  uint8_t SessionCount() { return drive_.DiscInfo().data[4]; }
+  Bytes Block(uint32_t lba) { return drive_.Read(lba, 1).data; }
+  // Runs until the drive is ready again, one modelled second at a time,
+  // expecting 02/04/`expected_ascq` meanwhile; returns the seconds waited.
+  int WaitReady(uint8_t expected_ascq);
+
+  Scratch scratch_;
+  std::string disc_;
+  Drive drive_;
+};
 
 }  // namespace vbtest
 
