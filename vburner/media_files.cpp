@@ -144,7 +144,7 @@ std::string DescribeMedium(const std::string& medium_path, std::string& error) {
   out << medium_path << ": " << InfoOf(s).name << " (profile " << number << "), " << s.capacity << " blocks\n";
   out << "status " << StatusName(d.status) << ", last session " << SessionStateName(d.last_session_state) << ", "
       << d.sessions << (d.sessions == 1 ? " session" : " sessions") << "\n";
-  if (InfoOf(s).model == Model::kOverwrite) {
+  if (InfoOf(s).model == Model::kOverwrite || s.format != FormatState::kUnformatted) {  // BD-R: with spare areas
     static const char* const formats[] = {"unformatted", "formatted", "formatted in part (background format suspended)"};
     out << "format " << formats[static_cast<int>(s.format)] << ", formatted blocks " << s.formatted << "\n";
   }

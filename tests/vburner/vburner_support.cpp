@@ -210,6 +210,7 @@ void WriteFile(const std::string& path, const Bytes& data) {
 }
 
 void MediumTest::Load(const std::string& profile, bool formatted, const std::string& options) {
+  Lib().vb_configure("");  // the drives let go of an earlier medium of this name
   disc_ = Create(scratch_, profile + ".vmed", profile, 0, formatted);
   Configure("0:0:0,medium=" + disc_ + options);
 }
