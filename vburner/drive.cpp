@@ -191,6 +191,7 @@ const Drive::Handler* Drive::FindHandler(uint8_t opcode) {
       {0x35, {&Drive::SynchronizeCache, 10, 0}},
       {0x43, {&Drive::ReadTocPmaAtip, 10, 0}},
       {0x46, {&Drive::GetConfiguration, 10, kWhileBusy | kIgnoresAttention}},
+      {0x4A, {&Drive::GetEventStatusNotification, 10, kWhileBusy | kIgnoresAttention}},
       {0x51, {&Drive::ReadDiscInformation, 10, 0}},
       {0x52, {&Drive::ReadTrackInformation, 10, 0}},
       {0x53, {&Drive::ReserveTrack, 10, kRecording}},
@@ -324,6 +325,7 @@ void Drive::Settle() {
     if (medium_) {
       medium_->state().format = FormatState::kFormatted;
       SaveMedium();
+      PostMediaEvent(kBackgroundFormatCompleted);
     }
   }
 }
@@ -410,12 +412,14 @@ void Drive::LoadMedium(std::unique_ptr<Medium> medium) {
   medium_ = std::move(medium);
   requested_read_ = requested_write_ = 0xFFFF;
   buffer_level_ = 0;
+  PostMediaEvent(kNewMedia);
   // A pending power-on attention stands for this one too.
   if (config_.unit_attention && !unit_attention_) unit_attention_ = kMediumMayHaveChanged;
 }
 
 void Drive::UnloadMedium() {
   if (!medium_) return;
+  if (!tray_open_) PostMediaEvent(kMediaRemoval);  // with the tray open it has left already
   Spend(BufferFlushTime());
   buffer_level_ = 0;
   background_.reset();  // an unfinished background format stays suspended on the disc

@@ -158,6 +158,9 @@ class Drive {
   void ReadTrackInformation(Command& c);
   // cmd_toc.cpp
   void ReadTocPmaAtip(Command& c);
+  // cmd_events.cpp
+  void GetEventStatusNotification(Command& c);
+  void PostMediaEvent(uint8_t event);  // one of the media event codes below
   // cmd_io.cpp
   void Read10(Command& c);
   void Write10(Command& c);
@@ -198,6 +201,8 @@ class Drive {
   uint64_t buffer_time_ = 0;   // when buffer_level_ was last brought up to date
   std::optional<Active> active_;
   std::optional<std::pair<uint64_t, uint64_t>> background_;  // start and end of a background format
+  std::deque<uint8_t> media_events_;  // for GET EVENT STATUS NOTIFICATION, oldest first
+  static constexpr uint8_t kNewMedia = 2, kMediaRemoval = 3, kBackgroundFormatCompleted = 5;
 
   struct Failure {
     uint32_t count;
