@@ -201,9 +201,10 @@ const Drive::Handler* Drive::FindHandler(uint8_t opcode) {
       {0x5C, {&Drive::ReadBufferCapacity, 10, kWhileBusy}},
       {0xA1, {&Drive::Blank, 12, kRecording}},
       {0xAC, {&Drive::GetPerformance, 12, kWhileBusy}},
+      {0xAD, {&Drive::ReadDiscStructure, 12, 0}},
       {0xB6, {&Drive::SetStreaming, 12, 0}},
       {0xBB, {&Drive::SetCdSpeed, 12, 0}},
-      {0xBF, {&Drive::SendDvdStructure, 12, kRecording}},
+      {0xBF, {&Drive::SendDiscStructure, 12, kRecording}},
   };
   for (const auto& entry : kHandlers)
     if (entry.opcode == opcode) return &entry.handler;

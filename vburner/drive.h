@@ -171,7 +171,9 @@ class Drive {
   void ReserveTrack(Command& c);
   void CloseTrackSession(Command& c);
   void Blank(Command& c);
-  void SendDvdStructure(Command& c);
+  // cmd_structure.cpp
+  void ReadDiscStructure(Command& c);
+  void SendDiscStructure(Command& c);
   // cmd_speed.cpp
   void SetCdSpeed(Command& c);
   void SetStreaming(Command& c);

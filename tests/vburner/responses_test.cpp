@@ -285,7 +285,7 @@ TEST_F(Responses, RequestSenseReportsProgressAndUnknownOpcodesAreRefused) {
   EXPECT_EQ(half.data[2], 0x02);
   EXPECT_NEAR(Be16(half.data, 16), 32768, 300);
   EXPECT_SENSE(drive_.Run({0x26, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 0x05, 0x20, 0x00);
-  EXPECT_SENSE(drive_.Run({0xAD, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0}, 4), 0x05, 0x20, 0x00);
+  EXPECT_SENSE(drive_.Run({0xA4, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0}, 4), 0x05, 0x20, 0x00);  // no CSS here
 }
 
 }  // namespace
