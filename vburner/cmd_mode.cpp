@@ -64,6 +64,14 @@ Bytes Selectable(uint8_t control, const std::array<uint8_t, N>& current, const s
 
 }  // namespace
 
+WriteMode Drive::CurrentWriteMode() const {
+  WriteMode mode;
+  mode.write_type = write_parameters_[2] & 0x0F;
+  mode.test_write = (write_parameters_[2] & 0x10) != 0;
+  mode.multi_session = write_parameters_[3] >> 6;
+  return mode;
+}
+
 void Drive::ResetModePages() {
   write_parameters_ = DefaultWriteParameters(config_);
   error_recovery_ = kDefaultErrorRecovery;

@@ -16,16 +16,6 @@ constexpr uint8_t kWhileBusy = 1;         // answered while an operation keeps t
 constexpr uint8_t kIgnoresAttention = 2;  // does not report (or clear) a unit attention
 constexpr uint8_t kRecording = 4;         // unknown to a drive that writes nothing
 
-uint32_t Multiple(const DriveConfig& config, Family family) {
-  switch (family) {
-    case Family::kCd: return config.cd_speed;
-    case Family::kDvd:
-    case Family::kHdDvd: return config.dvd_speed;
-    case Family::kBd: return config.bd_speed;
-  }
-  return config.cd_speed;
-}
-
 }  // namespace
 
 struct Drive::Request {
@@ -468,131 +458,7 @@ bool Drive::SetTray(bool open, std::string& error) {
 }
 
 // ---------------------------------------------------------------------------
-// The write buffer: filled by WRITE at the host's pace, drained at the
-// current write speed.
-
-void Drive::DrainBuffer() {
-  const uint64_t now = clock_.Now();
-  const uint64_t speed = CurrentWriteSpeed();  // kB/s = bytes per millisecond
-  if (speed == 0) {
-    buffer_level_ = 0;
-  } else if (now > buffer_time_) {
-    const uint64_t drained = (now - buffer_time_) * speed / 1000;
-    buffer_level_ -= std::min(buffer_level_, drained);
-  }
-  buffer_time_ = now;
-}
-
-void Drive::FillBuffer(uint64_t bytes) {
-  DrainBuffer();
-  const uint64_t size = BufferBytes();
-  const uint64_t speed = CurrentWriteSpeed();
-  if (speed != 0 && buffer_level_ + bytes > size) {
-    Spend(((buffer_level_ + bytes - size) * 1000 + speed - 1) / speed);
-    DrainBuffer();
-  }
-  buffer_level_ = std::min(size, buffer_level_ + bytes);
-}
-
-uint64_t Drive::BufferFlushTime() {
-  DrainBuffer();
-  const uint64_t speed = CurrentWriteSpeed();
-  return speed == 0 ? 0 : (buffer_level_ * 1000 + speed - 1) / speed;
-}
-
-// ---------------------------------------------------------------------------
-// Speeds
-
-Family Drive::CurrentFamily() const {
-  return medium_ && !tray_open_ ? InfoOf(medium_->state()).family : Family::kCd;
-}
-
-uint32_t Drive::MaxReadSpeed() const { return Multiple(config_, CurrentFamily()) * OneX(CurrentFamily()); }
-
-uint32_t Drive::MaxWriteSpeed() const {
-  const bool loaded = medium_ && !tray_open_;
-  const bool writes = loaded ? config_.Writes(medium_->state().profile) : config_.WritesAny();
-  return writes ? Multiple(config_, CurrentFamily()) * OneX(CurrentFamily()) : 0;
-}
-
-std::vector<uint32_t> Drive::WriteSpeeds() const {
-  const uint32_t max = MaxWriteSpeed();
-  const uint32_t one = OneX(CurrentFamily());
-  std::vector<uint32_t> speeds;
-  for (uint32_t divisor : {1u, 2u, 4u}) {
-    const uint32_t multiple = max / one / divisor;
-    if (multiple >= 1 && (speeds.empty() || speeds.back() != multiple * one)) speeds.push_back(multiple * one);
-  }
-  return speeds;
-}
-
-uint32_t Drive::CurrentReadSpeed() const {
-  const uint32_t max = MaxReadSpeed();
-  return std::clamp(requested_read_, std::min(OneX(CurrentFamily()), max), max);
-}
-
-uint32_t Drive::CurrentWriteSpeed() const {
-  const std::vector<uint32_t> speeds = WriteSpeeds();
-  if (speeds.empty()) return 0;
-  for (uint32_t s : speeds)
-    if (s <= requested_write_) return s;
-  return speeds.back();
-}
-
-WriteMode Drive::CurrentWriteMode() const {
-  WriteMode mode;
-  mode.write_type = write_parameters_[2] & 0x0F;
-  mode.test_write = (write_parameters_[2] & 0x10) != 0;
-  mode.multi_session = write_parameters_[3] >> 6;
-  return mode;
-}
-
-// ---------------------------------------------------------------------------
-// Faults and trace
-
-void Drive::FailNext(uint8_t opcode, uint32_t count, Sense sense) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (count == 0)
-    failures_.erase(opcode);
-  else
-    failures_[opcode] = Failure{count, sense};
-}
-
-void Drive::ReportBusy(uint32_t count) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  busy_count_ = count;
-}
-
-void Drive::WriteErrorAt(uint32_t lba, Sense sense) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  write_error_ = std::make_pair(lba, sense);
-}
-
-void Drive::RemoveMediumAt(uint32_t lba) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  remove_at_ = lba;
-}
-
-void Drive::Stall(bool stalled) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stalled_ = stalled;
-  }
-  wake_.notify_all();
-  done_.notify_all();
-}
-
-void Drive::ClearFaults() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    failures_.clear();
-    busy_count_ = 0;
-    write_error_.reset();
-    remove_at_.reset();
-    stalled_ = false;
-  }
-  wake_.notify_all();
-}
+// Trace
 
 void Drive::SetTracing(bool on) {
   std::lock_guard<std::mutex> lock(mutex_);

@@ -79,6 +79,7 @@ class Drive {
   bool Remove(std::string& error);
   bool SetTray(bool open, std::string& error);
 
+  // faults.cpp
   void FailNext(uint8_t opcode, uint32_t count, Sense sense);
   void ReportBusy(uint32_t count);
   void WriteErrorAt(uint32_t lba, Sense sense);
@@ -105,7 +106,7 @@ class Drive {
     uint8_t traits;
   };
 
-  // drive.cpp: worker, dispatch, time, buffer, medium access.
+  // drive.cpp: worker, dispatch, time, medium access.
   void Work();
   bool RunControl(std::function<bool(std::string&)> task, std::string& error);
   void Execute(Request& request);
@@ -124,17 +125,6 @@ class Drive {
   void SaveOrFail();
   void LoadMedium(std::unique_ptr<Medium> medium);
   void UnloadMedium();
-  void DrainBuffer();
-  void FillBuffer(uint64_t bytes);
-  uint64_t BufferFlushTime();
-  uint64_t BufferBytes() const { return uint64_t{config_.buffer_kib} * 1024; }
-  Family CurrentFamily() const;
-  uint32_t MaxReadSpeed() const;
-  uint32_t MaxWriteSpeed() const;
-  std::vector<uint32_t> WriteSpeeds() const;
-  uint32_t CurrentReadSpeed() const;
-  uint32_t CurrentWriteSpeed() const;
-  WriteMode CurrentWriteMode() const;
 
   // cmd_core.cpp
   void TestUnitReady(Command& c);
@@ -144,6 +134,7 @@ class Drive {
   void StartStopUnit(Command& c);
   void PreventAllowMediumRemoval(Command& c);
   // cmd_mode.cpp
+  WriteMode CurrentWriteMode() const;  // what page 05h asks for
   void ModeSense10(Command& c);
   void ModeSelect10(Command& c);
   Bytes ModePage(uint8_t page, uint8_t control) const;  // empty when the drive has no such page
@@ -161,7 +152,11 @@ class Drive {
   // cmd_events.cpp
   void GetEventStatusNotification(Command& c);
   void PostMediaEvent(uint8_t event);  // one of the media event codes below
-  // cmd_io.cpp
+  // cmd_io.cpp: the write buffer, and the commands that move blocks.
+  void DrainBuffer();
+  void FillBuffer(uint64_t bytes);
+  uint64_t BufferFlushTime();
+  uint64_t BufferBytes() const { return uint64_t{config_.buffer_kib} * 1024; }
   void Read10(Command& c);
   void Write10(Command& c);
   void SynchronizeCache(Command& c);
@@ -175,6 +170,12 @@ class Drive {
   void ReadDiscStructure(Command& c);
   void SendDiscStructure(Command& c);
   // cmd_speed.cpp
+  Family CurrentFamily() const;
+  uint32_t MaxReadSpeed() const;
+  uint32_t MaxWriteSpeed() const;
+  std::vector<uint32_t> WriteSpeeds() const;
+  uint32_t CurrentReadSpeed() const;
+  uint32_t CurrentWriteSpeed() const;
   void SetCdSpeed(Command& c);
   void SetStreaming(Command& c);
   void GetPerformance(Command& c);
