@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace orvex::vburner {
 
@@ -17,12 +18,6 @@ constexpr uint8_t kIgnoresAttention = 2;  // does not report (or clear) a unit a
 constexpr uint8_t kRecording = 4;         // unknown to a drive that writes nothing
 
 }  // namespace
-
-struct Drive::Request {
-  TSRB_ExecSCSICmd* srb;
-  bool post = false;  // write the post event when done
-  bool done = false;
-};
 
 // ---------------------------------------------------------------------------
 // Command
@@ -40,6 +35,10 @@ uint8_t* Command::DataInBuffer(uint32_t length) {
   if (length == 0) return buffer;
   if ((flags & kSrbDataOut) != 0) throw TransportError{kHaStatPhaseError};
   if (length > buffer_length) throw TransportError{kHaStatDataOverUnderrun};
+  if (length > most_in) {
+    response.assign(length, 0);
+    return response.data();
+  }
   direct = buffer;
   data_in = length;
   return buffer;
@@ -86,9 +85,14 @@ uint8_t Drive::Submit(TSRB_ExecSCSICmd* srb) {
   queue_.push_back(request);
   wake_.notify_all();
   if (!wait) return kSrbStatusPending;
-  done_.wait(lock, [&] { return request->done || stalled_ || stop_; });
+  // While a delayed command holds the queue, those waiting behind it are slow too.
+  const auto delayed = [&] {
+    const std::optional<uint64_t> release = queue_.empty() ? std::nullopt : queue_.front()->release_at;
+    return release && clock_.Now() < *release;
+  };
+  done_.wait(lock, [&] { return request->done || delayed() || stalled_ || stop_; });
   if (!request->done) {
-    // A drive that stopped answering: the caller gets its answer later.
+    // A drive that stopped answering, or is slow to: the caller gets its answer later.
     request->post = (srb->SRB_Flags & kSrbPostEvent) != 0;
     return kSrbStatusPending;
   }
@@ -107,7 +111,7 @@ void Drive::Work() {
     }
     if (stop_) break;
     Settle();
-    if (!queue_.empty() && !stalled_) {
+    if (!queue_.empty() && !stalled_ && !HeldBack(*queue_.front())) {
       std::shared_ptr<Request> request = queue_.front();
       queue_.pop_front();
       Execute(*request);
@@ -161,37 +165,50 @@ void Drive::Wake() {
 // ---------------------------------------------------------------------------
 // Executing one command
 
+// A delay fault holds the command at the head of the queue until modelled
+// time reaches its release; a caller waiting in Submit is told "pending".
+bool Drive::HeldBack(Request& request) {
+  if (!request.release_at) {
+    const auto it = bad_answers_.find(request.srb->CDBByte[0]);
+    if (it == bad_answers_.end() || it->second.delay_us == 0) return false;
+    request.release_at = clock_.Now() + std::exchange(it->second.delay_us, 0);
+    done_.notify_all();
+  }
+  return clock_.Now() < *request.release_at;
+}
+
 const Drive::Handler* Drive::FindHandler(uint8_t opcode) {
-  // A constant table, so that no destructor runs before the drives' own at exit.
+  // A constant table, so that no destructor runs before the drives' own at
+  // exit.  The last two numbers place an answer's length field.
   static constexpr struct {
     uint8_t opcode;
     Handler handler;
   } kHandlers[] = {
       {0x00, {&Drive::TestUnitReady, 6, 0}},
       {0x01, {&Drive::RezeroUnit, 6, 0}},
-      {0x03, {&Drive::RequestSense, 6, kWhileBusy | kIgnoresAttention}},
+      {0x03, {&Drive::RequestSense, 6, kWhileBusy | kIgnoresAttention, 7, 1}},
       {0x04, {&Drive::FormatUnit, 6, kRecording}},
-      {0x12, {&Drive::Inquiry, 6, kWhileBusy | kIgnoresAttention}},
+      {0x12, {&Drive::Inquiry, 6, kWhileBusy | kIgnoresAttention, 4, 1}},
       {0x1B, {&Drive::StartStopUnit, 6, 0}},
       {0x1E, {&Drive::PreventAllowMediumRemoval, 6, kWhileBusy}},
-      {0x23, {&Drive::ReadFormatCapacities, 10, 0}},
+      {0x23, {&Drive::ReadFormatCapacities, 10, 0, 3, 1}},
       {0x25, {&Drive::ReadCapacity, 10, 0}},
       {0x28, {&Drive::Read10, 10, 0}},
       {0x2A, {&Drive::Write10, 10, kRecording}},
       {0x35, {&Drive::SynchronizeCache, 10, 0}},
-      {0x43, {&Drive::ReadTocPmaAtip, 10, 0}},
-      {0x46, {&Drive::GetConfiguration, 10, kWhileBusy | kIgnoresAttention}},
-      {0x4A, {&Drive::GetEventStatusNotification, 10, kWhileBusy | kIgnoresAttention}},
-      {0x51, {&Drive::ReadDiscInformation, 10, 0}},
-      {0x52, {&Drive::ReadTrackInformation, 10, 0}},
+      {0x43, {&Drive::ReadTocPmaAtip, 10, 0, 0, 2}},
+      {0x46, {&Drive::GetConfiguration, 10, kWhileBusy | kIgnoresAttention, 0, 4}},
+      {0x4A, {&Drive::GetEventStatusNotification, 10, kWhileBusy | kIgnoresAttention, 0, 2}},
+      {0x51, {&Drive::ReadDiscInformation, 10, 0, 0, 2}},
+      {0x52, {&Drive::ReadTrackInformation, 10, 0, 0, 2}},
       {0x53, {&Drive::ReserveTrack, 10, kRecording}},
       {0x55, {&Drive::ModeSelect10, 10, kWhileBusy}},
-      {0x5A, {&Drive::ModeSense10, 10, kWhileBusy}},
+      {0x5A, {&Drive::ModeSense10, 10, kWhileBusy, 0, 2}},
       {0x5B, {&Drive::CloseTrackSession, 10, kRecording}},
-      {0x5C, {&Drive::ReadBufferCapacity, 10, kWhileBusy}},
+      {0x5C, {&Drive::ReadBufferCapacity, 10, kWhileBusy, 0, 2}},
       {0xA1, {&Drive::Blank, 12, kRecording}},
-      {0xAC, {&Drive::GetPerformance, 12, kWhileBusy}},
-      {0xAD, {&Drive::ReadDiscStructure, 12, 0}},
+      {0xAC, {&Drive::GetPerformance, 12, kWhileBusy, 0, 4}},
+      {0xAD, {&Drive::ReadDiscStructure, 12, 0, 0, 2}},
       {0xB6, {&Drive::SetStreaming, 12, 0}},
       {0xBB, {&Drive::SetCdSpeed, 12, 0}},
       {0xBF, {&Drive::SendDiscStructure, 12, kRecording}},
@@ -213,15 +230,16 @@ void Drive::Execute(Request& request) {
     --busy_count_;
     status = kSrbStatusError;
     target = kTargetStatusBusy;
+  } else if (const BadAnswer bad = TakeBadAnswer(c.cdb[0]); bad.empty_sense) {
+    // The command fails with nothing to say why: the sense area stays zero.
+    status = kSrbStatusError;
+    target = kTargetStatusCheckCondition;
   } else {
     try {
+      c.most_in = bad.short_transfer.value_or(UINT32_MAX);
       Dispatch(c);
-      if (!c.response.empty()) {
-        if ((c.flags & kSrbDataOut) != 0) throw TransportError{kHaStatPhaseError};
-        c.data_in = std::min<uint32_t>(static_cast<uint32_t>(c.response.size()), c.buffer_length);
-        std::memcpy(c.buffer, c.response.data(), c.data_in);
-        if (c.response.size() > c.buffer_length) throw TransportError{kHaStatDataOverUnderrun};
-      }
+      Misstate(c, bad);
+      Deliver(srb, c);
     } catch (const CheckCondition& condition) {
       check = condition;
       status = kSrbStatusError;
@@ -252,6 +270,22 @@ void Drive::Execute(Request& request) {
   }
   request.done = true;
   done_.notify_all();
+}
+
+// Copies the response into the caller's buffer.  When fewer bytes reach
+// the host than fit there (a short-transfer fault), the request's length
+// is lowered to what arrived, so that the residue shows.
+void Drive::Deliver(TSRB_ExecSCSICmd& srb, Command& c) {
+  if (c.response.empty()) return;
+  if ((c.flags & kSrbDataOut) != 0) throw TransportError{kHaStatPhaseError};
+  const uint32_t fits = std::min<uint32_t>(static_cast<uint32_t>(c.response.size()), c.buffer_length);
+  c.data_in = std::min(fits, c.most_in);
+  std::memcpy(c.buffer, c.response.data(), c.data_in);
+  if (c.data_in < fits) {
+    srb.SRB_BufLen = c.data_in;
+    throw TransportError{kHaStatDataOverUnderrun};
+  }
+  if (c.response.size() > c.buffer_length) throw TransportError{kHaStatDataOverUnderrun};
 }
 
 void Drive::Dispatch(Command& c) {
@@ -325,6 +359,8 @@ std::optional<uint64_t> Drive::NextDeadline() const {
   std::optional<uint64_t> deadline;
   if (active_) deadline = active_->end;
   if (background_ && (!deadline || background_->second < *deadline)) deadline = background_->second;
+  if (!queue_.empty() && queue_.front()->release_at && (!deadline || *queue_.front()->release_at < *deadline))
+    deadline = queue_.front()->release_at;
   return deadline;
 }
 

@@ -49,13 +49,15 @@ struct Command {
   Bytes response;           // data in, already cut to the allocation length
   uint8_t* direct = nullptr;  // data in written straight into the buffer (READ)
   uint32_t data_in = 0;
+  uint32_t most_in = UINT32_MAX;  // data in that reaches the host: fewer with a short-transfer fault
   const uint8_t* data_out = nullptr;
   uint32_t data_out_length = 0;
 
   // The `length` bytes of data out the command takes; throws
   // TransportError when the request does not carry them.
   const uint8_t* TakeDataOut(uint32_t length);
-  // The caller's buffer for `length` bytes of data in; throws likewise.
+  // The caller's buffer for `length` bytes of data in (or, when fewer are
+  // to reach the host, the response, which is cut); throws likewise.
   uint8_t* DataInBuffer(uint32_t length);
   void Respond(Bytes data, uint32_t allocation_length);
 };
@@ -79,12 +81,17 @@ class Drive {
   bool Remove(std::string& error);
   bool SetTray(bool open, std::string& error);
 
-  // faults.cpp
   void FailNext(uint8_t opcode, uint32_t count, Sense sense);
   void ReportBusy(uint32_t count);
   void WriteErrorAt(uint32_t lba, Sense sense);
   void RemoveMediumAt(uint32_t lba);
   void Stall(bool stalled);
+  // Bad answers to the next command with `opcode` (vburner.h explains each).
+  void ShortTransfer(uint8_t opcode, uint32_t bytes);
+  bool MisstateLength(uint8_t opcode, uint32_t length);  // false: its answer has no length field
+  void MisstateProfile(uint16_t profile);
+  void EmptySense(uint8_t opcode);
+  void Delay(uint8_t opcode, uint64_t microseconds);
   void ClearFaults();
 
   void SetTracing(bool on);
@@ -95,7 +102,19 @@ class Drive {
   void Wake();
 
  private:
-  struct Request;
+  struct Request {
+    TSRB_ExecSCSICmd* srb;
+    bool post = false;  // write the post event when done
+    bool done = false;
+    std::optional<uint64_t> release_at;  // a delay fault holds it back until then
+  };
+  struct BadAnswer {  // what the next command of one opcode answers wrongly
+    std::optional<uint32_t> short_transfer;  // bytes of data in that arrive
+    std::optional<uint32_t> length;          // what the answer's length field claims
+    std::optional<uint16_t> profile;         // the current profile GET CONFIGURATION names
+    bool empty_sense = false;
+    uint64_t delay_us = 0;
+  };
   struct Active {  // an operation the drive is busy with
     uint64_t start, end;
     Operation op;
@@ -104,13 +123,16 @@ class Drive {
     void (Drive::*run)(Command&);
     uint8_t cdb_length;
     uint8_t traits;
+    uint8_t length_at = 0, length_width = 0;  // the answer's field that counts the bytes after it
   };
 
   // drive.cpp: worker, dispatch, time, medium access.
   void Work();
   bool RunControl(std::function<bool(std::string&)> task, std::string& error);
+  bool HeldBack(Request& request);
   void Execute(Request& request);
   void Dispatch(Command& c);
+  void Deliver(TSRB_ExecSCSICmd& srb, Command& c);
   static const Handler* FindHandler(uint8_t opcode);
   void Record(const TSRB_ExecSCSICmd& srb, const Command& c, uint8_t status, const std::optional<CheckCondition>& check);
   void Settle();
@@ -125,6 +147,12 @@ class Drive {
   void SaveOrFail();
   void LoadMedium(std::unique_ptr<Medium> medium);
   void UnloadMedium();
+
+  // faults.cpp
+  template <typename Change>
+  void ChangeBadAnswer(uint8_t opcode, Change change);
+  BadAnswer TakeBadAnswer(uint8_t opcode);
+  void Misstate(Command& c, const BadAnswer& bad) const;
 
   // cmd_core.cpp
   void TestUnitReady(Command& c);
@@ -212,6 +240,7 @@ class Drive {
     Sense sense;
   };
   std::map<uint8_t, Failure> failures_;
+  std::map<uint8_t, BadAnswer> bad_answers_;
   uint32_t busy_count_ = 0;
   std::optional<std::pair<uint32_t, Sense>> write_error_;
   std::optional<uint32_t> remove_at_;

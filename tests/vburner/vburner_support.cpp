@@ -80,6 +80,7 @@ Result Drive::Send(const Bytes& cdb, uint8_t flags, uint8_t* buffer, uint32_t le
   r.status = srb.SRB_Status;
   r.host_status = srb.SRB_HaStat;
   r.target_status = srb.SRB_TargStat;
+  r.buffer_length = srb.SRB_BufLen;
   std::memcpy(r.sense.data(), srb.SenseArea, r.sense.size());
   return r;
 }
@@ -175,6 +176,27 @@ std::string Create(const Scratch& scratch, const std::string& name, const std::s
   const std::string path = scratch.Path(name);
   EXPECT_EQ(Lib().vb_medium_create(path.c_str(), profile.c_str(), blocks, formatted ? 1 : 0), 0) << Lib().vb_last_error();
   return path;
+}
+
+orvex::TSRB_ExecSCSICmd RequestBlock(uint8_t opcode, uint8_t cdb_length, uint8_t* data_in, uint32_t length) {
+  orvex::TSRB_ExecSCSICmd srb{};
+  srb.SRB_Cmd = orvex::kSrbExecSCSICmd;
+  srb.SRB_SenseLen = 24;
+  srb.SRB_CDBLen = cdb_length;
+  srb.CDBByte[0] = opcode;
+  if (data_in != nullptr) {
+    srb.SRB_Flags = orvex::kSrbDataIn;
+    srb.SRB_BufLen = length;
+    srb.SRB_BufPointer = data_in;
+  }
+  return srb;
+}
+
+bool Signalled(int event, int timeout_ms) {
+  pollfd p{event, POLLIN, 0};
+  if (poll(&p, 1, timeout_ms) != 1) return false;
+  uint64_t count;
+  return read(event, &count, sizeof count) == sizeof count;
 }
 
 std::vector<vb_trace_entry> Trace(vb_address address) {
