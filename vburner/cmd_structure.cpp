@@ -163,7 +163,7 @@ Bytes StructureList(const MediumState& s, const std::vector<const Structure*>& s
   for (const Structure* st : structures) {
     uint8_t* e = Grow(d, 4);
     e[0] = st->format;
-    e[1] = static_cast<uint8_t>((st->sent_length != 0 ? 0x80 : 0) | (st->sent_length == 0 ? 0x40 : 0));
+    e[1] = st->sent_length != 0 ? 0x80 : 0x40;  // SDS or RDS
     const size_t length = st->format == kStructureList ? 4 * structures.size()
                           : st->read != nullptr        ? st->read(StructureRequest{s, 0}).size()
                                                        : st->sent_length;

@@ -96,7 +96,7 @@ FormatCapacities ListFormatCapacities(const MediumState& s) {
     case profile::kBdRSequential:
       // Spare areas are set up before anything is written, or never.
       if (unformatted)
-        c.formattable = {BdRSpare(s, kFullFormat, kBdRDefaultSpare), {s.capacity, kFullFormat, 0},
+        c.formattable = {BdRSpare(s, kFullFormat, kBdRDefaultSpare), BdRSpare(s, kFullFormat, 0),
                          BdRSpare(s, kBdRWithSpare, kBdRDefaultSpare), BdRSpare(s, kBdRWithSpare, kBdRMaximumSpare),
                          BdRSpare(s, kBdRWithSpare, kBdRMinimumSpare)};
       break;

@@ -40,11 +40,9 @@ TEST_F(BadAnswers, AShortTransferStopsEarlyAndReportsWhatArrived) {
     const char* command;
     Bytes cdb;
     uint32_t buffer, arrive;
-    bool cut;  // fewer bytes arrive than the answer holds
   } kCases[] = {
-      {"disc information", kDiscInfo, 34, 10, true},
-      {"read", kRead, 2048, 100, true},  // the blocks go the same way as built answers
-      {"inquiry", {0x12, 0, 0, 0, 96, 0}, 96, 200, false},
+      {"disc information", kDiscInfo, 34, 10},
+      {"read", kRead, 2048, 100},  // the blocks go the same way as built answers
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.command);
@@ -52,12 +50,6 @@ TEST_F(BadAnswers, AShortTransferStopsEarlyAndReportsWhatArrived) {
     ASSERT_TRUE(whole.ok()) << SenseText(whole);
     ASSERT_EQ(Lib().vb_fault_short_transfer(drive_.address(), c.cdb[0], c.arrive), 0);
     const Result r = Send(c.cdb, c.buffer);
-    if (!c.cut) {
-      EXPECT_TRUE(r.ok());
-      EXPECT_EQ(r.buffer_length, c.buffer);
-      EXPECT_EQ(r.data, whole.data);
-      continue;
-    }
     EXPECT_EQ(r.status, kSrbStatusError);
     EXPECT_EQ(r.host_status, kHaStatDataOverUnderrun);
     EXPECT_EQ(r.target_status, kTargetStatusGood);
