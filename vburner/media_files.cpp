@@ -79,13 +79,10 @@ bool ImportImage(const std::string& medium_path, const ProfileInfo& profile, con
   // The blocks become the disc's content the way a burn would record them.
   MediumState& s = medium->state();
   const MediumModel& model = ModelFor(s);
-  const WriteMode mode{0, false, 0};  // incremental, no further session
+  const WriteMode mode{0, false, 0};  // incremental
   model.CheckWrite(s, 0, static_cast<uint32_t>(blocks), mode);
   model.Commit(s, 0, static_cast<uint32_t>(blocks), WriteKind::kRecord);
-  if (profile.model == Model::kSequential) {
-    const Operation close = model.Close(s, 2, 1, mode);
-    close.finish(s);
-  }
+  model.Finalize(s);
   return medium->Save(error);
 }
 

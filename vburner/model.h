@@ -90,6 +90,10 @@ class MediumModel {
 
   virtual void Reserve(MediumState& s, uint32_t blocks) const;
   virtual Operation Close(const MediumState& s, uint8_t function, uint16_t track, const WriteMode& mode) const;
+  // Closes whatever is open and finalizes the disc at once, as an imported
+  // image is recorded, by whichever close function the medium would use;
+  // media without sessions have nothing to close.
+  virtual void Finalize(MediumState&) const {}
   virtual Operation Blank(const MediumState& s, uint8_t type) const;
 };
 

@@ -289,6 +289,8 @@ class SequentialModel final : public MediumModel {
     return op;
   }
 
+  void Finalize(MediumState& s) const override { CloseSession(s, true); }
+
   Operation Blank(const MediumState& s, uint8_t type) const override {
     if (!InfoOf(s).erasable) Fail(kIncompatibleMedium);
     return BlankOperation(s, type, s.profile);

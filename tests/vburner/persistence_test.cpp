@@ -104,9 +104,10 @@ TEST(VburnerPersistence, ImagesLoadAsReadOnlyMediaOrFinalizedDiscs) {
   Bytes data = MinimalIso("loaded\n");
   data.resize(data.size() + 1000, 0x7E);  // a partial last block
   WriteFile(image, data);
-  const std::string rom = scratch.Path("rom.vmed"), cd = scratch.Path("cd.vmed");
+  const std::string rom = scratch.Path("rom.vmed"), cd = scratch.Path("cd.vmed"), bd = scratch.Path("bd.vmed");
   Tool("load bd-rom " + rom + " " + image);
   Tool("load cd-r " + cd + " " + image);
+  Tool("load bd-r " + bd + " " + image);  // finalized too, though BD-R has no write parameters to ask for it
   struct stat st {};
   EXPECT_NE(stat((rom + ".blocks").c_str(), &st), 0);  // the ROM refers to the image itself
   EXPECT_NE(Tool("show " + cd).find("track 1 session 1 start 0 size 26 last recorded 23 closed"), std::string::npos);
@@ -115,8 +116,8 @@ TEST(VburnerPersistence, ImagesLoadAsReadOnlyMediaOrFinalizedDiscs) {
   Tool("load laserdisc " + scratch.Path("x.vmed") + " " + image, 1);
   Tool("frobnicate", 2);
 
-  Configure("0:0:0,medium=" + rom + ";0:1:0,medium=" + cd);
-  for (Drive drive : {Drive({0, 0, 0}), Drive({0, 1, 0})}) {
+  Configure("0:0:0,medium=" + rom + ";0:1:0,medium=" + cd + ";0:2:0,medium=" + bd);
+  for (Drive drive : {Drive({0, 0, 0}), Drive({0, 1, 0}), Drive({0, 2, 0})}) {
     const Result last = drive.Read(23, 1);
     ASSERT_TRUE(last.ok()) << SenseText(last);
     EXPECT_EQ(last.data[999], 0x7E);
