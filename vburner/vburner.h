@@ -76,8 +76,8 @@ uint64_t vb_now(void);
  * sense.  vb_fault_remove_medium: the same, but the medium is pulled out
  * and the tray left open.  vb_fault_stall: the drive stops answering;
  * commands stay pending until it is released with stalled 0.
- * vb_fault_clear removes every fault and releases the drive, and a command
- * held back by vb_fault_delay. */
+ * vb_fault_clear removes every fault and releases the drive, and any
+ * command that vb_fault_delay holds back. */
 int vb_fault_fail(vb_address drive, uint8_t opcode, uint32_t count, uint8_t key, uint8_t asc, uint8_t ascq);
 int vb_fault_busy(vb_address drive, uint32_t count);
 int vb_fault_write_error(vb_address drive, uint32_t lba, uint8_t key, uint8_t asc, uint8_t ascq);
