@@ -1,39 +1,13 @@
-// What the disc holds: READ CAPACITY, READ FORMAT CAPACITIES, READ
-// TOC/PMA/ATIP (formats 0, 1 and 4), READ DISC INFORMATION and READ TRACK
-// INFORMATION, all rendered from the recording model's views.
+// What the disc holds: READ CAPACITY, READ FORMAT CAPACITIES, READ DISC
+// INFORMATION and READ TRACK INFORMATION, all rendered from the recording
+// model's views.  READ TOC/PMA/ATIP is in cmd_toc.cpp.
 #include <algorithm>
 
+#include "vburner/cd_addresses.h"
 #include "vburner/drive.h"
 #include "vburner/formatting.h"
 
 namespace orvex::vburner {
-
-namespace {
-
-// 00 MM SS FF of a block address; the lead-in has addresses below -150.
-void PutMsf(uint8_t* p, int64_t lba) {
-  const int64_t frames = lba >= -150 ? lba + 150 : lba + 450150;
-  p[0] = 0;
-  p[1] = static_cast<uint8_t>(frames / 4500);
-  p[2] = static_cast<uint8_t>(frames / 75 % 60);
-  p[3] = static_cast<uint8_t>(frames % 75);
-}
-
-void PutAddress(uint8_t* p, uint32_t lba, bool msf) {
-  if (msf)
-    PutMsf(p, lba);
-  else
-    Put32(p, lba);
-}
-
-constexpr int64_t kAtipLeadInStart = -11634;  // 97:26:66, the start of a common CD-R lead-in
-constexpr int64_t kLeadInAndPregap = 4500 + 150;
-
-bool IsRecordableCd(const MediumState& s) {
-  return InfoOf(s).family == Family::kCd && InfoOf(s).model == Model::kSequential;
-}
-
-}  // namespace
 
 void Drive::ReadCapacity(Command& c) {
   const MediumState& s = RequireMedium();
@@ -66,54 +40,6 @@ void Drive::ReadFormatCapacities(Command& c) {
     Put24(&d[5], f.parameter);
   }
   c.Respond(std::move(out), Get16(&c.cdb[7]));
-}
-
-void Drive::ReadTocPmaAtip(Command& c) {
-  const MediumState& s = RequireMedium();
-  const bool msf = (c.cdb[1] & 0x02) != 0;
-  const uint8_t format = c.cdb[2] & 0x0F;
-  const uint8_t number = c.cdb[6];
-  const uint32_t allocation = Get16(&c.cdb[7]);
-  Bytes out(4, 0);
-
-  if (format == 4) {
-    if (!IsRecordableCd(s)) Fail(kInvalidFieldInCdb);
-    uint8_t* a = Grow(out, 24);
-    a[0] = 0xD0;  // indicative target writing power
-    a[2] = static_cast<uint8_t>(0x80 | (s.profile == profile::kCdRw ? 0x40 : 0x00));  // disc type: CD-RW
-    PutMsf(&a[3], kAtipLeadInStart);  // M, S, F at bytes 8-10
-    PutMsf(&a[7], s.capacity);        // the last possible start of the lead-out, bytes 12-14
-    Put16(&out[0], static_cast<uint32_t>(out.size() - 2));
-    c.Respond(std::move(out), allocation);
-    return;
-  }
-  if (format != 0 && format != 1) Fail(kInvalidFieldInCdb);
-  std::vector<TrackView> toc;
-  for (const TrackView& v : ModelFor(s).Tracks(s))
-    if (v.in_toc) toc.push_back(v);
-  if (toc.empty()) Fail(kInvalidFieldInCdb);  // no complete session yet
-  const auto put_descriptor = [&](uint8_t track, uint32_t lba) {
-    uint8_t* d = Grow(out, 8);
-    d[1] = 0x14;  // ADR 1, data track
-    d[2] = track;
-    PutAddress(&d[4], lba, msf);
-  };
-  if (format == 0) {
-    out[2] = static_cast<uint8_t>(toc.front().number);
-    out[3] = static_cast<uint8_t>(toc.back().number);
-    if (number > toc.back().number && number != 0xAA) Fail(kInvalidFieldInCdb);
-    for (const TrackView& v : toc)
-      if (v.number >= number && number != 0xAA) put_descriptor(static_cast<uint8_t>(v.number), v.start);
-    put_descriptor(0xAA, toc.back().start + toc.back().size);  // lead-out
-  } else {
-    const uint16_t last_session = toc.back().session;
-    out[2] = 1;
-    out[3] = static_cast<uint8_t>(last_session);
-    const auto first = std::find_if(toc.begin(), toc.end(), [&](const TrackView& v) { return v.session == last_session; });
-    put_descriptor(static_cast<uint8_t>(first->number), first->start);
-  }
-  Put16(&out[0], static_cast<uint32_t>(out.size() - 2));
-  c.Respond(std::move(out), allocation);
 }
 
 void Drive::ReadDiscInformation(Command& c) {

@@ -1,11 +1,42 @@
 // Moving blocks: READ(10), WRITE(10), SYNCHRONIZE CACHE and READ BUFFER
-// CAPACITY.  Written data reaches the backing file at once; the buffer
-// model only decides how long writing takes.
+// CAPACITY.  Written data reaches the backing file at once; the model of
+// the write buffer (filled by WRITE at the host's pace, drained at the
+// current write speed) only decides how long writing takes.
+#include <algorithm>
 #include <cstdio>
 
 #include "vburner/drive.h"
 
 namespace orvex::vburner {
+
+void Drive::DrainBuffer() {
+  const uint64_t now = clock_.Now();
+  const uint64_t speed = CurrentWriteSpeed();  // kB/s = bytes per millisecond
+  if (speed == 0) {
+    buffer_level_ = 0;
+  } else if (now > buffer_time_) {
+    const uint64_t drained = (now - buffer_time_) * speed / 1000;
+    buffer_level_ -= std::min(buffer_level_, drained);
+  }
+  buffer_time_ = now;
+}
+
+void Drive::FillBuffer(uint64_t bytes) {
+  DrainBuffer();
+  const uint64_t size = BufferBytes();
+  const uint64_t speed = CurrentWriteSpeed();
+  if (speed != 0 && buffer_level_ + bytes > size) {
+    Spend(((buffer_level_ + bytes - size) * 1000 + speed - 1) / speed);
+    DrainBuffer();
+  }
+  buffer_level_ = std::min(size, buffer_level_ + bytes);
+}
+
+uint64_t Drive::BufferFlushTime() {
+  DrainBuffer();
+  const uint64_t speed = CurrentWriteSpeed();
+  return speed == 0 ? 0 : (buffer_level_ * 1000 + speed - 1) / speed;
+}
 
 void Drive::Read10(Command& c) {
   const MediumState& s = RequireMedium();

@@ -1,7 +1,9 @@
-// MODE SENSE(10) and MODE SELECT(10): the write parameters page (05h), the
-// capabilities and mechanical status page (2Ah) and, where configured, the
-// vendor page 30h that announces buffer-underrun protection.
+// MODE SENSE(10) and MODE SELECT(10): the read/write error recovery page
+// (01h), the write parameters page (05h), the capabilities and mechanical
+// status page (2Ah) and, where configured, the vendor page 30h that
+// announces buffer-underrun protection.  Pages 01h and 05h can be changed.
 #include <algorithm>
+#include <span>
 
 #include "vburner/drive.h"
 
@@ -9,6 +11,7 @@ namespace orvex::vburner {
 
 namespace {
 
+constexpr uint8_t kErrorRecovery = 0x01;
 constexpr uint8_t kWriteParameters = 0x05;
 constexpr uint8_t kCapabilities = 0x2A;
 constexpr uint8_t kUnderrunPage = 0x30;
@@ -18,6 +21,7 @@ constexpr uint8_t kAllPages = 0x3F;
 constexpr uint8_t kCurrent = 0, kChangeable = 1, kDefault = 2, kSaved = 3;
 
 constexpr size_t kPage05Size = 52;
+constexpr size_t kPage01Size = 12;
 
 std::array<uint8_t, kPage05Size> DefaultWriteParameters(const DriveConfig& config) {
   std::array<uint8_t, kPage05Size> p{};
@@ -30,20 +34,11 @@ std::array<uint8_t, kPage05Size> DefaultWriteParameters(const DriveConfig& confi
   return p;
 }
 
-}  // namespace
-
-void Drive::ResetWriteParameters() { write_parameters_ = DefaultWriteParameters(config_); }
-
-Bytes Drive::WriteParametersPage(uint8_t control) const {
-  if (control == kCurrent) return Bytes(write_parameters_.begin(), write_parameters_.end());
-  if (control == kDefault) {
-    const auto page = DefaultWriteParameters(config_);
-    return Bytes(page.begin(), page.end());
-  }
-  Bytes mask(kPage05Size, 0);
+std::array<uint8_t, kPage05Size> WriteParametersMask(const DriveConfig& config) {
+  std::array<uint8_t, kPage05Size> mask{};
   mask[0] = kWriteParameters;
   mask[1] = kPage05Size - 2;
-  mask[2] = 0x2F | (config_.test_write ? 0x10 : 0) | (config_.underrun_protection ? 0x40 : 0);
+  mask[2] = 0x2F | (config.test_write ? 0x10 : 0) | (config.underrun_protection ? 0x40 : 0);
   mask[3] = 0xEF;  // multi-session, FP, copy, track mode
   mask[4] = 0x0F;  // data block type
   mask[5] = 0xFF;  // link size
@@ -51,6 +46,35 @@ Bytes Drive::WriteParametersPage(uint8_t control) const {
   mask[8] = 0xFF;  // session format
   std::fill(mask.begin() + 10, mask.end(), 0xFF);  // packet size, pause, catalog number, ISRC, sub-header
   return mask;
+}
+
+// Error recovery as a plain drive has it: no retries asked for, every
+// error reported.  The emulator recovers nothing, so the host may set the
+// flags (AWRE ARRE TB RC PER DTE DCR), the retry counts and EMCDR as it likes.
+constexpr std::array<uint8_t, kPage01Size> kDefaultErrorRecovery{kErrorRecovery, kPage01Size - 2};
+constexpr std::array<uint8_t, kPage01Size> kErrorRecoveryMask{kErrorRecovery, kPage01Size - 2, 0xF7, 0xFF, 0, 0,
+                                                              0,              0,                0x03, 0xFF};
+
+template <size_t N>
+Bytes Selectable(uint8_t control, const std::array<uint8_t, N>& current, const std::array<uint8_t, N>& defaults,
+                 const std::array<uint8_t, N>& mask) {
+  const std::array<uint8_t, N>& page = control == kCurrent ? current : control == kDefault ? defaults : mask;
+  return Bytes(page.begin(), page.end());
+}
+
+}  // namespace
+
+WriteMode Drive::CurrentWriteMode() const {
+  WriteMode mode;
+  mode.write_type = write_parameters_[2] & 0x0F;
+  mode.test_write = (write_parameters_[2] & 0x10) != 0;
+  mode.multi_session = write_parameters_[3] >> 6;
+  return mode;
+}
+
+void Drive::ResetModePages() {
+  write_parameters_ = DefaultWriteParameters(config_);
+  error_recovery_ = kDefaultErrorRecovery;
 }
 
 Bytes Drive::CapabilitiesPage(uint8_t control) const {
@@ -84,7 +108,9 @@ Bytes Drive::CapabilitiesPage(uint8_t control) const {
 }
 
 Bytes Drive::ModePage(uint8_t page, uint8_t control) const {
-  if (page == kWriteParameters && config_.WritesAny()) return WriteParametersPage(control);
+  if (page == kErrorRecovery) return Selectable(control, error_recovery_, kDefaultErrorRecovery, kErrorRecoveryMask);
+  if (page == kWriteParameters && config_.WritesAny())
+    return Selectable(control, write_parameters_, DefaultWriteParameters(config_), WriteParametersMask(config_));
   if (page == kCapabilities) return CapabilitiesPage(control);
   if (page == kUnderrunPage && config_.page30) {
     if (control == kChangeable) return {kUnderrunPage, 0x02, 0x00, 0x00};
@@ -100,7 +126,7 @@ void Drive::ModeSense10(Command& c) {
   if (control == kSaved) Fail(kSavingNotSupported);
   if (c.cdb[3] != 0) Fail(kInvalidFieldInCdb);  // no subpages
   Bytes pages;
-  for (uint8_t code : {kWriteParameters, kCapabilities, kUnderrunPage}) {
+  for (uint8_t code : {kErrorRecovery, kWriteParameters, kCapabilities, kUnderrunPage}) {
     if (page != kAllPages && page != code) continue;
     const Bytes p = ModePage(code, control);
     pages.insert(pages.end(), p.begin(), p.end());
@@ -127,25 +153,36 @@ void Drive::ModeSelect10(Command& c) {
   if (length < 8) Fail(kParameterListLengthError);
   const uint32_t descriptors = Get16(&data[6]);
   if (descriptors != 0 && descriptors != 8) Fail(kInvalidFieldInParameterList);
-  std::array<uint8_t, kPage05Size> staged = write_parameters_;
-  const Bytes mask = WriteParametersPage(kChangeable);
+  std::array<uint8_t, kPage05Size> write_parameters = write_parameters_;
+  std::array<uint8_t, kPage01Size> error_recovery = error_recovery_;
+  // The pages are staged, so that a list with a bad page changes none.
+  const auto staged_page = [&](uint8_t code) -> std::span<uint8_t> {
+    if (code == kErrorRecovery) return error_recovery;
+    if (code == kWriteParameters && config_.WritesAny()) return write_parameters;
+    return {};
+  };
   for (uint32_t at = 8 + descriptors; at < length;) {
     if (at + 2 > length || at + 2 + data[at + 1] > length) Fail(kParameterListLengthError);
     const uint8_t* page = &data[at];
-    // Only the write parameters page can be changed, in its own length.
-    if ((page[0] & 0x3F) != kWriteParameters || !config_.WritesAny() || page[1] != kPage05Size - 2)
-      Fail(kInvalidFieldInParameterList);
-    for (size_t i = 2; i < kPage05Size; ++i)
-      if (((page[i] ^ write_parameters_[i]) & ~mask[i]) != 0) Fail(kInvalidFieldInParameterList);
-    const uint8_t write_type = page[2] & 0x0F;
-    const uint8_t block_type = page[4] & 0x0F;
-    // The drive stores 2048-byte user data blocks: mode 1 or mode 2 form 1.
-    if (write_type > 4 || (block_type != 8 && block_type != 10)) Fail(kInvalidFieldInParameterList);
-    std::copy(page + 2, page + kPage05Size, staged.begin() + 2);
+    const uint8_t code = page[0] & 0x3F;
+    // Only a changeable page, in its own length, and in it only the changeable bits.
+    const std::span<uint8_t> staged = staged_page(code);
+    if (staged.empty() || page[1] != staged.size() - 2) Fail(kInvalidFieldInParameterList);
+    const Bytes mask = ModePage(code, kChangeable);
+    for (size_t i = 2; i < staged.size(); ++i)
+      if (((page[i] ^ staged[i]) & ~mask[i]) != 0) Fail(kInvalidFieldInParameterList);
+    if (code == kWriteParameters) {
+      const uint8_t write_type = page[2] & 0x0F;
+      const uint8_t block_type = page[4] & 0x0F;
+      // The drive stores 2048-byte user data blocks: mode 1 or mode 2 form 1.
+      if (write_type > 4 || (block_type != 8 && block_type != 10)) Fail(kInvalidFieldInParameterList);
+    }
+    std::copy(page + 2, page + staged.size(), staged.begin() + 2);
     at += 2 + page[1];
   }
-  const bool test_write_ends = (write_parameters_[2] & 0x10) != 0 && (staged[2] & 0x10) == 0;
-  write_parameters_ = staged;
+  const bool test_write_ends = (write_parameters_[2] & 0x10) != 0 && (write_parameters[2] & 0x10) == 0;
+  write_parameters_ = write_parameters;
+  error_recovery_ = error_recovery;
   if (test_write_ends && medium_) {
     medium_->state().simulated_track = -1;
     medium_->state().simulated = 0;

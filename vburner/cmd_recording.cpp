@@ -1,9 +1,7 @@
 // Preparing and finishing media: FORMAT UNIT, RESERVE TRACK, CLOSE
-// TRACK/SESSION, BLANK and SEND DVD STRUCTURE (the DVD-R time stamp).
+// TRACK/SESSION and BLANK.
 // With the immediate bit the drive answers at once and stays not ready
 // until the operation ends; without it the command itself takes that long.
-#include <algorithm>
-
 #include "vburner/drive.h"
 #include "vburner/formatting.h"
 
@@ -46,22 +44,6 @@ void Drive::Blank(Command& c) {
   const Operation op = ModelFor(s).Blank(s, c.cdb[1] & 0x07);
   background_.reset();
   RunOperation(op, immediate);
-}
-
-void Drive::SendDvdStructure(Command& c) {
-  MediumState& s = RequireWritable();
-  constexpr uint8_t kTimeStamp = 0x0F;
-  if (c.cdb[7] != kTimeStamp || (s.profile != profile::kDvdR && s.profile != profile::kDvdRwSequential))
-    Fail(kInvalidFieldInCdb);
-  const uint32_t length = Get16(&c.cdb[8]);
-  const uint8_t* data = c.TakeDataOut(length);
-  if (length < 22) Fail(kParameterListLengthError);
-  // Data length 0014h, then YYYYMMDDHHMMSS in ASCII at bytes 8-21.
-  if (Get16(data) != 0x14 || !std::all_of(data + 8, data + 22, [](uint8_t b) { return b >= '0' && b <= '9'; }))
-    Fail(kInvalidFieldInParameterList);
-  if (s.finalized) Fail(kCommandSequenceError);
-  s.dvd_timestamp.assign(reinterpret_cast<const char*>(data + 8), 14);
-  SaveOrFail();
 }
 
 }  // namespace orvex::vburner

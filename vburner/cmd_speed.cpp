@@ -1,11 +1,62 @@
-// Speeds: SET CD SPEED, SET STREAMING and GET PERFORMANCE.  The drive
-// offers a few write speeds for the loaded medium (page 2Ah lists them);
-// a request picks the fastest one not above it.
+// Speeds: what the drive offers for the loaded medium, and SET CD SPEED,
+// SET STREAMING and GET PERFORMANCE.  The drive offers a few write speeds
+// (page 2Ah lists them); a request picks the fastest one not above it.
 #include <algorithm>
 
 #include "vburner/drive.h"
 
 namespace orvex::vburner {
+
+namespace {
+
+// The configured multiple of 1x for the family.
+uint32_t Multiple(const DriveConfig& config, Family family) {
+  switch (family) {
+    case Family::kCd: return config.cd_speed;
+    case Family::kDvd:
+    case Family::kHdDvd: return config.dvd_speed;
+    case Family::kBd: return config.bd_speed;
+  }
+  return config.cd_speed;
+}
+
+}  // namespace
+
+Family Drive::CurrentFamily() const {
+  return medium_ && !tray_open_ ? InfoOf(medium_->state()).family : Family::kCd;
+}
+
+uint32_t Drive::MaxReadSpeed() const { return Multiple(config_, CurrentFamily()) * OneX(CurrentFamily()); }
+
+uint32_t Drive::MaxWriteSpeed() const {
+  const bool loaded = medium_ && !tray_open_;
+  const bool writes = loaded ? config_.Writes(medium_->state().profile) : config_.WritesAny();
+  return writes ? Multiple(config_, CurrentFamily()) * OneX(CurrentFamily()) : 0;
+}
+
+std::vector<uint32_t> Drive::WriteSpeeds() const {
+  const uint32_t max = MaxWriteSpeed();
+  const uint32_t one = OneX(CurrentFamily());
+  std::vector<uint32_t> speeds;
+  for (uint32_t divisor : {1u, 2u, 4u}) {
+    const uint32_t multiple = max / one / divisor;
+    if (multiple >= 1 && (speeds.empty() || speeds.back() != multiple * one)) speeds.push_back(multiple * one);
+  }
+  return speeds;
+}
+
+uint32_t Drive::CurrentReadSpeed() const {
+  const uint32_t max = MaxReadSpeed();
+  return std::clamp(requested_read_, std::min(OneX(CurrentFamily()), max), max);
+}
+
+uint32_t Drive::CurrentWriteSpeed() const {
+  const std::vector<uint32_t> speeds = WriteSpeeds();
+  if (speeds.empty()) return 0;
+  for (uint32_t s : speeds)
+    if (s <= requested_write_) return s;
+  return speeds.back();
+}
 
 void Drive::SelectSpeeds(uint32_t read, uint32_t write) {
   requested_read_ = std::min<uint32_t>(read, 0xFFFF);

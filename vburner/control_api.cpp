@@ -1,5 +1,6 @@
 // The C control interface (vburner.h) over the emulator, the media files
 // and the drives.
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -177,6 +178,43 @@ int vb_fault_remove_medium(vb_address a, uint32_t lba) {
 int vb_fault_stall(vb_address a, int stalled) {
   return OnDrive(a, [&](Drive& drive) {
     drive.Stall(stalled != 0);
+    return 0;
+  });
+}
+
+int vb_fault_short_transfer(vb_address a, uint8_t opcode, uint32_t bytes) {
+  return OnDrive(a, [&](Drive& drive) {
+    drive.ShortTransfer(opcode, bytes);
+    return 0;
+  });
+}
+
+int vb_fault_length(vb_address a, uint8_t opcode, uint32_t length) {
+  return OnDrive(a, [&](Drive& drive) {
+    if (drive.MisstateLength(opcode, length)) return 0;
+    char code[8];
+    std::snprintf(code, sizeof code, "%02Xh", opcode);
+    return Failed(std::string("the answer to opcode ") + code + " has no length field");
+  });
+}
+
+int vb_fault_profile(vb_address a, uint16_t profile) {
+  return OnDrive(a, [&](Drive& drive) {
+    drive.MisstateProfile(profile);
+    return 0;
+  });
+}
+
+int vb_fault_empty_sense(vb_address a, uint8_t opcode) {
+  return OnDrive(a, [&](Drive& drive) {
+    drive.EmptySense(opcode);
+    return 0;
+  });
+}
+
+int vb_fault_delay(vb_address a, uint8_t opcode, uint64_t microseconds) {
+  return OnDrive(a, [&](Drive& drive) {
+    drive.Delay(opcode, microseconds);
     return 0;
   });
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace orvex::vburner {
 
@@ -16,23 +17,7 @@ constexpr uint8_t kWhileBusy = 1;         // answered while an operation keeps t
 constexpr uint8_t kIgnoresAttention = 2;  // does not report (or clear) a unit attention
 constexpr uint8_t kRecording = 4;         // unknown to a drive that writes nothing
 
-uint32_t Multiple(const DriveConfig& config, Family family) {
-  switch (family) {
-    case Family::kCd: return config.cd_speed;
-    case Family::kDvd:
-    case Family::kHdDvd: return config.dvd_speed;
-    case Family::kBd: return config.bd_speed;
-  }
-  return config.cd_speed;
-}
-
 }  // namespace
-
-struct Drive::Request {
-  TSRB_ExecSCSICmd* srb;
-  bool post = false;  // write the post event when done
-  bool done = false;
-};
 
 // ---------------------------------------------------------------------------
 // Command
@@ -50,6 +35,10 @@ uint8_t* Command::DataInBuffer(uint32_t length) {
   if (length == 0) return buffer;
   if ((flags & kSrbDataOut) != 0) throw TransportError{kHaStatPhaseError};
   if (length > buffer_length) throw TransportError{kHaStatDataOverUnderrun};
+  if (length > most_in) {
+    response.assign(length, 0);
+    return response.data();
+  }
   direct = buffer;
   data_in = length;
   return buffer;
@@ -67,7 +56,7 @@ Drive::Drive(DriveConfig config, Clock& clock, std::shared_ptr<TraceFile> trace_
     : config_(std::move(config)), clock_(clock), trace_file_(std::move(trace_file)) {
   tray_open_ = config_.tray_open;
   if (config_.unit_attention) unit_attention_ = kPowerOnReset;
-  ResetWriteParameters();
+  ResetModePages();
   worker_ = std::thread([this] { Work(); });
 }
 
@@ -96,9 +85,14 @@ uint8_t Drive::Submit(TSRB_ExecSCSICmd* srb) {
   queue_.push_back(request);
   wake_.notify_all();
   if (!wait) return kSrbStatusPending;
-  done_.wait(lock, [&] { return request->done || stalled_ || stop_; });
+  // While a delayed command holds the queue, those waiting behind it are slow too.
+  const auto delayed = [&] {
+    const std::optional<uint64_t> release = queue_.empty() ? std::nullopt : queue_.front()->release_at;
+    return release && clock_.Now() < *release;
+  };
+  done_.wait(lock, [&] { return request->done || delayed() || stalled_ || stop_; });
   if (!request->done) {
-    // A drive that stopped answering: the caller gets its answer later.
+    // A drive that stopped answering, or is slow to: the caller gets its answer later.
     request->post = (srb->SRB_Flags & kSrbPostEvent) != 0;
     return kSrbStatusPending;
   }
@@ -117,7 +111,7 @@ void Drive::Work() {
     }
     if (stop_) break;
     Settle();
-    if (!queue_.empty() && !stalled_) {
+    if (!queue_.empty() && !stalled_ && !HeldBack(*queue_.front())) {
       std::shared_ptr<Request> request = queue_.front();
       queue_.pop_front();
       Execute(*request);
@@ -171,38 +165,53 @@ void Drive::Wake() {
 // ---------------------------------------------------------------------------
 // Executing one command
 
+// A delay fault holds the command at the head of the queue until modelled
+// time reaches its release; a caller waiting in Submit is told "pending".
+bool Drive::HeldBack(Request& request) {
+  if (!request.release_at) {
+    const auto it = bad_answers_.find(request.srb->CDBByte[0]);
+    if (it == bad_answers_.end() || it->second.delay_us == 0) return false;
+    request.release_at = clock_.Now() + std::exchange(it->second.delay_us, 0);
+    done_.notify_all();
+  }
+  return clock_.Now() < *request.release_at;
+}
+
 const Drive::Handler* Drive::FindHandler(uint8_t opcode) {
-  // A constant table, so that no destructor runs before the drives' own at exit.
+  // A constant table, so that no destructor runs before the drives' own at
+  // exit.  The last two numbers place an answer's length field.
   static constexpr struct {
     uint8_t opcode;
     Handler handler;
   } kHandlers[] = {
       {0x00, {&Drive::TestUnitReady, 6, 0}},
       {0x01, {&Drive::RezeroUnit, 6, 0}},
-      {0x03, {&Drive::RequestSense, 6, kWhileBusy | kIgnoresAttention}},
+      {0x03, {&Drive::RequestSense, 6, kWhileBusy | kIgnoresAttention, 7, 1}},
       {0x04, {&Drive::FormatUnit, 6, kRecording}},
-      {0x12, {&Drive::Inquiry, 6, kWhileBusy | kIgnoresAttention}},
+      {0x12, {&Drive::Inquiry, 6, kWhileBusy | kIgnoresAttention, 4, 1}},
       {0x1B, {&Drive::StartStopUnit, 6, 0}},
       {0x1E, {&Drive::PreventAllowMediumRemoval, 6, kWhileBusy}},
-      {0x23, {&Drive::ReadFormatCapacities, 10, 0}},
+      {0x23, {&Drive::ReadFormatCapacities, 10, 0, 3, 1}},
       {0x25, {&Drive::ReadCapacity, 10, 0}},
       {0x28, {&Drive::Read10, 10, 0}},
       {0x2A, {&Drive::Write10, 10, kRecording}},
       {0x35, {&Drive::SynchronizeCache, 10, 0}},
-      {0x43, {&Drive::ReadTocPmaAtip, 10, 0}},
-      {0x46, {&Drive::GetConfiguration, 10, kWhileBusy | kIgnoresAttention}},
-      {0x51, {&Drive::ReadDiscInformation, 10, 0}},
-      {0x52, {&Drive::ReadTrackInformation, 10, 0}},
+      {0x43, {&Drive::ReadTocPmaAtip, 10, 0, 0, 2}},
+      {0x46, {&Drive::GetConfiguration, 10, kWhileBusy | kIgnoresAttention, 0, 4}},
+      {0x4A, {&Drive::GetEventStatusNotification, 10, kWhileBusy | kIgnoresAttention, 0, 2}},
+      {0x51, {&Drive::ReadDiscInformation, 10, 0, 0, 2}},
+      {0x52, {&Drive::ReadTrackInformation, 10, 0, 0, 2}},
       {0x53, {&Drive::ReserveTrack, 10, kRecording}},
       {0x55, {&Drive::ModeSelect10, 10, kWhileBusy}},
-      {0x5A, {&Drive::ModeSense10, 10, kWhileBusy}},
+      {0x5A, {&Drive::ModeSense10, 10, kWhileBusy, 0, 2}},
       {0x5B, {&Drive::CloseTrackSession, 10, kRecording}},
-      {0x5C, {&Drive::ReadBufferCapacity, 10, kWhileBusy}},
+      {0x5C, {&Drive::ReadBufferCapacity, 10, kWhileBusy, 0, 2}},
       {0xA1, {&Drive::Blank, 12, kRecording}},
-      {0xAC, {&Drive::GetPerformance, 12, kWhileBusy}},
+      {0xAC, {&Drive::GetPerformance, 12, kWhileBusy, 0, 4}},
+      {0xAD, {&Drive::ReadDiscStructure, 12, 0, 0, 2}},
       {0xB6, {&Drive::SetStreaming, 12, 0}},
       {0xBB, {&Drive::SetCdSpeed, 12, 0}},
-      {0xBF, {&Drive::SendDvdStructure, 12, kRecording}},
+      {0xBF, {&Drive::SendDiscStructure, 12, kRecording}},
   };
   for (const auto& entry : kHandlers)
     if (entry.opcode == opcode) return &entry.handler;
@@ -221,15 +230,16 @@ void Drive::Execute(Request& request) {
     --busy_count_;
     status = kSrbStatusError;
     target = kTargetStatusBusy;
+  } else if (const BadAnswer bad = TakeBadAnswer(c.cdb[0]); bad.empty_sense) {
+    // The command fails with nothing to say why: the sense area stays zero.
+    status = kSrbStatusError;
+    target = kTargetStatusCheckCondition;
   } else {
     try {
+      c.most_in = bad.short_transfer.value_or(UINT32_MAX);
       Dispatch(c);
-      if (!c.response.empty()) {
-        if ((c.flags & kSrbDataOut) != 0) throw TransportError{kHaStatPhaseError};
-        c.data_in = std::min<uint32_t>(static_cast<uint32_t>(c.response.size()), c.buffer_length);
-        std::memcpy(c.buffer, c.response.data(), c.data_in);
-        if (c.response.size() > c.buffer_length) throw TransportError{kHaStatDataOverUnderrun};
-      }
+      Misstate(c, bad);
+      Deliver(srb, c);
     } catch (const CheckCondition& condition) {
       check = condition;
       status = kSrbStatusError;
@@ -260,6 +270,22 @@ void Drive::Execute(Request& request) {
   }
   request.done = true;
   done_.notify_all();
+}
+
+// Copies the response into the caller's buffer.  When fewer bytes reach
+// the host than fit there (a short-transfer fault), the request's length
+// is lowered to what arrived, so that the residue shows.
+void Drive::Deliver(TSRB_ExecSCSICmd& srb, Command& c) {
+  if (c.response.empty()) return;
+  if ((c.flags & kSrbDataOut) != 0) throw TransportError{kHaStatPhaseError};
+  const uint32_t fits = std::min<uint32_t>(static_cast<uint32_t>(c.response.size()), c.buffer_length);
+  c.data_in = std::min(fits, c.most_in);
+  std::memcpy(c.buffer, c.response.data(), c.data_in);
+  if (c.data_in < fits) {
+    srb.SRB_BufLen = c.data_in;
+    throw TransportError{kHaStatDataOverUnderrun};
+  }
+  if (c.response.size() > c.buffer_length) throw TransportError{kHaStatDataOverUnderrun};
 }
 
 void Drive::Dispatch(Command& c) {
@@ -324,6 +350,7 @@ void Drive::Settle() {
     if (medium_) {
       medium_->state().format = FormatState::kFormatted;
       SaveMedium();
+      PostMediaEvent(kBackgroundFormatCompleted);
     }
   }
 }
@@ -332,6 +359,8 @@ std::optional<uint64_t> Drive::NextDeadline() const {
   std::optional<uint64_t> deadline;
   if (active_) deadline = active_->end;
   if (background_ && (!deadline || background_->second < *deadline)) deadline = background_->second;
+  if (!queue_.empty() && queue_.front()->release_at && (!deadline || *queue_.front()->release_at < *deadline))
+    deadline = queue_.front()->release_at;
   return deadline;
 }
 
@@ -410,12 +439,14 @@ void Drive::LoadMedium(std::unique_ptr<Medium> medium) {
   medium_ = std::move(medium);
   requested_read_ = requested_write_ = 0xFFFF;
   buffer_level_ = 0;
+  PostMediaEvent(kNewMedia);
   // A pending power-on attention stands for this one too.
   if (config_.unit_attention && !unit_attention_) unit_attention_ = kMediumMayHaveChanged;
 }
 
 void Drive::UnloadMedium() {
   if (!medium_) return;
+  if (!tray_open_) PostMediaEvent(kMediaRemoval);  // with the tray open it has left already
   Spend(BufferFlushTime());
   buffer_level_ = 0;
   background_.reset();  // an unfinished background format stays suspended on the disc
@@ -463,131 +494,7 @@ bool Drive::SetTray(bool open, std::string& error) {
 }
 
 // ---------------------------------------------------------------------------
-// The write buffer: filled by WRITE at the host's pace, drained at the
-// current write speed.
-
-void Drive::DrainBuffer() {
-  const uint64_t now = clock_.Now();
-  const uint64_t speed = CurrentWriteSpeed();  // kB/s = bytes per millisecond
-  if (speed == 0) {
-    buffer_level_ = 0;
-  } else if (now > buffer_time_) {
-    const uint64_t drained = (now - buffer_time_) * speed / 1000;
-    buffer_level_ -= std::min(buffer_level_, drained);
-  }
-  buffer_time_ = now;
-}
-
-void Drive::FillBuffer(uint64_t bytes) {
-  DrainBuffer();
-  const uint64_t size = BufferBytes();
-  const uint64_t speed = CurrentWriteSpeed();
-  if (speed != 0 && buffer_level_ + bytes > size) {
-    Spend(((buffer_level_ + bytes - size) * 1000 + speed - 1) / speed);
-    DrainBuffer();
-  }
-  buffer_level_ = std::min(size, buffer_level_ + bytes);
-}
-
-uint64_t Drive::BufferFlushTime() {
-  DrainBuffer();
-  const uint64_t speed = CurrentWriteSpeed();
-  return speed == 0 ? 0 : (buffer_level_ * 1000 + speed - 1) / speed;
-}
-
-// ---------------------------------------------------------------------------
-// Speeds
-
-Family Drive::CurrentFamily() const {
-  return medium_ && !tray_open_ ? InfoOf(medium_->state()).family : Family::kCd;
-}
-
-uint32_t Drive::MaxReadSpeed() const { return Multiple(config_, CurrentFamily()) * OneX(CurrentFamily()); }
-
-uint32_t Drive::MaxWriteSpeed() const {
-  const bool loaded = medium_ && !tray_open_;
-  const bool writes = loaded ? config_.Writes(medium_->state().profile) : config_.WritesAny();
-  return writes ? Multiple(config_, CurrentFamily()) * OneX(CurrentFamily()) : 0;
-}
-
-std::vector<uint32_t> Drive::WriteSpeeds() const {
-  const uint32_t max = MaxWriteSpeed();
-  const uint32_t one = OneX(CurrentFamily());
-  std::vector<uint32_t> speeds;
-  for (uint32_t divisor : {1u, 2u, 4u}) {
-    const uint32_t multiple = max / one / divisor;
-    if (multiple >= 1 && (speeds.empty() || speeds.back() != multiple * one)) speeds.push_back(multiple * one);
-  }
-  return speeds;
-}
-
-uint32_t Drive::CurrentReadSpeed() const {
-  const uint32_t max = MaxReadSpeed();
-  return std::clamp(requested_read_, std::min(OneX(CurrentFamily()), max), max);
-}
-
-uint32_t Drive::CurrentWriteSpeed() const {
-  const std::vector<uint32_t> speeds = WriteSpeeds();
-  if (speeds.empty()) return 0;
-  for (uint32_t s : speeds)
-    if (s <= requested_write_) return s;
-  return speeds.back();
-}
-
-WriteMode Drive::CurrentWriteMode() const {
-  WriteMode mode;
-  mode.write_type = write_parameters_[2] & 0x0F;
-  mode.test_write = (write_parameters_[2] & 0x10) != 0;
-  mode.multi_session = write_parameters_[3] >> 6;
-  return mode;
-}
-
-// ---------------------------------------------------------------------------
-// Faults and trace
-
-void Drive::FailNext(uint8_t opcode, uint32_t count, Sense sense) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (count == 0)
-    failures_.erase(opcode);
-  else
-    failures_[opcode] = Failure{count, sense};
-}
-
-void Drive::ReportBusy(uint32_t count) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  busy_count_ = count;
-}
-
-void Drive::WriteErrorAt(uint32_t lba, Sense sense) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  write_error_ = std::make_pair(lba, sense);
-}
-
-void Drive::RemoveMediumAt(uint32_t lba) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  remove_at_ = lba;
-}
-
-void Drive::Stall(bool stalled) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stalled_ = stalled;
-  }
-  wake_.notify_all();
-  done_.notify_all();
-}
-
-void Drive::ClearFaults() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    failures_.clear();
-    busy_count_ = 0;
-    write_error_.reset();
-    remove_at_.reset();
-    stalled_ = false;
-  }
-  wake_.notify_all();
-}
+// Trace
 
 void Drive::SetTracing(bool on) {
   std::lock_guard<std::mutex> lock(mutex_);

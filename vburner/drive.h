@@ -49,13 +49,15 @@ struct Command {
   Bytes response;           // data in, already cut to the allocation length
   uint8_t* direct = nullptr;  // data in written straight into the buffer (READ)
   uint32_t data_in = 0;
+  uint32_t most_in = UINT32_MAX;  // data in that reaches the host: fewer with a short-transfer fault
   const uint8_t* data_out = nullptr;
   uint32_t data_out_length = 0;
 
   // The `length` bytes of data out the command takes; throws
   // TransportError when the request does not carry them.
   const uint8_t* TakeDataOut(uint32_t length);
-  // The caller's buffer for `length` bytes of data in; throws likewise.
+  // The caller's buffer for `length` bytes of data in (or, when fewer are
+  // to reach the host, the response, which is cut); throws likewise.
   uint8_t* DataInBuffer(uint32_t length);
   void Respond(Bytes data, uint32_t allocation_length);
 };
@@ -84,6 +86,12 @@ class Drive {
   void WriteErrorAt(uint32_t lba, Sense sense);
   void RemoveMediumAt(uint32_t lba);
   void Stall(bool stalled);
+  // Bad answers to the next command with `opcode` (vburner.h explains each).
+  void ShortTransfer(uint8_t opcode, uint32_t bytes);
+  bool MisstateLength(uint8_t opcode, uint32_t length);  // false: its answer has no length field
+  void MisstateProfile(uint16_t profile);
+  void EmptySense(uint8_t opcode);
+  void Delay(uint8_t opcode, uint64_t microseconds);
   void ClearFaults();
 
   void SetTracing(bool on);
@@ -94,7 +102,19 @@ class Drive {
   void Wake();
 
  private:
-  struct Request;
+  struct Request {
+    TSRB_ExecSCSICmd* srb;
+    bool post = false;  // write the post event when done
+    bool done = false;
+    std::optional<uint64_t> release_at;  // a delay fault holds it back until then
+  };
+  struct BadAnswer {  // what the next command of one opcode answers wrongly
+    std::optional<uint32_t> short_transfer;  // bytes of data in that arrive
+    std::optional<uint32_t> length;          // what the answer's length field claims
+    std::optional<uint16_t> profile;         // the current profile GET CONFIGURATION names
+    bool empty_sense = false;
+    uint64_t delay_us = 0;
+  };
   struct Active {  // an operation the drive is busy with
     uint64_t start, end;
     Operation op;
@@ -103,13 +123,16 @@ class Drive {
     void (Drive::*run)(Command&);
     uint8_t cdb_length;
     uint8_t traits;
+    uint8_t length_at = 0, length_width = 0;  // the answer's field that counts the bytes after it
   };
 
-  // drive.cpp: worker, dispatch, time, buffer, medium access.
+  // drive.cpp: worker, dispatch, time, medium access.
   void Work();
   bool RunControl(std::function<bool(std::string&)> task, std::string& error);
+  bool HeldBack(Request& request);
   void Execute(Request& request);
   void Dispatch(Command& c);
+  void Deliver(TSRB_ExecSCSICmd& srb, Command& c);
   static const Handler* FindHandler(uint8_t opcode);
   void Record(const TSRB_ExecSCSICmd& srb, const Command& c, uint8_t status, const std::optional<CheckCondition>& check);
   void Settle();
@@ -124,17 +147,12 @@ class Drive {
   void SaveOrFail();
   void LoadMedium(std::unique_ptr<Medium> medium);
   void UnloadMedium();
-  void DrainBuffer();
-  void FillBuffer(uint64_t bytes);
-  uint64_t BufferFlushTime();
-  uint64_t BufferBytes() const { return uint64_t{config_.buffer_kib} * 1024; }
-  Family CurrentFamily() const;
-  uint32_t MaxReadSpeed() const;
-  uint32_t MaxWriteSpeed() const;
-  std::vector<uint32_t> WriteSpeeds() const;
-  uint32_t CurrentReadSpeed() const;
-  uint32_t CurrentWriteSpeed() const;
-  WriteMode CurrentWriteMode() const;
+
+  // faults.cpp
+  template <typename Change>
+  void ChangeBadAnswer(uint8_t opcode, Change change);
+  BadAnswer TakeBadAnswer(uint8_t opcode);
+  void Misstate(Command& c, const BadAnswer& bad) const;
 
   // cmd_core.cpp
   void TestUnitReady(Command& c);
@@ -144,21 +162,29 @@ class Drive {
   void StartStopUnit(Command& c);
   void PreventAllowMediumRemoval(Command& c);
   // cmd_mode.cpp
+  WriteMode CurrentWriteMode() const;  // what page 05h asks for
   void ModeSense10(Command& c);
   void ModeSelect10(Command& c);
-  Bytes ModePage(uint8_t page, uint8_t control) const;
-  Bytes WriteParametersPage(uint8_t control) const;
+  Bytes ModePage(uint8_t page, uint8_t control) const;  // empty when the drive has no such page
   Bytes CapabilitiesPage(uint8_t control) const;
-  void ResetWriteParameters();
+  void ResetModePages();
   // cmd_config.cpp
   void GetConfiguration(Command& c);
   // cmd_disc.cpp
   void ReadCapacity(Command& c);
   void ReadFormatCapacities(Command& c);
-  void ReadTocPmaAtip(Command& c);
   void ReadDiscInformation(Command& c);
   void ReadTrackInformation(Command& c);
-  // cmd_io.cpp
+  // cmd_toc.cpp
+  void ReadTocPmaAtip(Command& c);
+  // cmd_events.cpp
+  void GetEventStatusNotification(Command& c);
+  void PostMediaEvent(uint8_t event);  // one of the media event codes below
+  // cmd_io.cpp: the write buffer, and the commands that move blocks.
+  void DrainBuffer();
+  void FillBuffer(uint64_t bytes);
+  uint64_t BufferFlushTime();
+  uint64_t BufferBytes() const { return uint64_t{config_.buffer_kib} * 1024; }
   void Read10(Command& c);
   void Write10(Command& c);
   void SynchronizeCache(Command& c);
@@ -168,8 +194,16 @@ class Drive {
   void ReserveTrack(Command& c);
   void CloseTrackSession(Command& c);
   void Blank(Command& c);
-  void SendDvdStructure(Command& c);
+  // cmd_structure.cpp
+  void ReadDiscStructure(Command& c);
+  void SendDiscStructure(Command& c);
   // cmd_speed.cpp
+  Family CurrentFamily() const;
+  uint32_t MaxReadSpeed() const;
+  uint32_t MaxWriteSpeed() const;
+  std::vector<uint32_t> WriteSpeeds() const;
+  uint32_t CurrentReadSpeed() const;
+  uint32_t CurrentWriteSpeed() const;
   void SetCdSpeed(Command& c);
   void SetStreaming(Command& c);
   void GetPerformance(Command& c);
@@ -192,17 +226,21 @@ class Drive {
   bool prevent_removal_ = false;
   std::optional<Sense> unit_attention_;
   std::array<uint8_t, 52> write_parameters_{};  // current page 05h
+  std::array<uint8_t, 12> error_recovery_{};    // current page 01h
   uint32_t requested_read_ = 0xFFFF, requested_write_ = 0xFFFF;  // kB/s; FFFFh: the fastest
   uint64_t buffer_level_ = 0;  // bytes waiting to be written
   uint64_t buffer_time_ = 0;   // when buffer_level_ was last brought up to date
   std::optional<Active> active_;
   std::optional<std::pair<uint64_t, uint64_t>> background_;  // start and end of a background format
+  std::deque<uint8_t> media_events_;  // for GET EVENT STATUS NOTIFICATION, oldest first
+  static constexpr uint8_t kNewMedia = 2, kMediaRemoval = 3, kBackgroundFormatCompleted = 5;
 
   struct Failure {
     uint32_t count;
     Sense sense;
   };
   std::map<uint8_t, Failure> failures_;
+  std::map<uint8_t, BadAnswer> bad_answers_;
   uint32_t busy_count_ = 0;
   std::optional<std::pair<uint32_t, Sense>> write_error_;
   std::optional<uint32_t> remove_at_;

@@ -22,6 +22,8 @@ struct FormatCapacities {
   std::vector<FormattableCapacity> formattable;
 };
 
+// What READ FORMAT CAPACITIES reports: the current capacity and the
+// formats the medium offers in its present state.
 FormatCapacities ListFormatCapacities(const MediumState& s);
 
 struct FormatRequest {
@@ -31,7 +33,8 @@ struct FormatRequest {
   uint32_t parameter = 0;
 };
 
-// Throws when the medium has no such format or the descriptor is out of range.
+// The operation a FORMAT UNIT of one of the offered types starts.  Throws
+// when the medium has no such format or the descriptor is out of range.
 Operation StartFormat(const MediumState& s, const FormatRequest& request);
 
 }  // namespace orvex::vburner

@@ -79,13 +79,10 @@ bool ImportImage(const std::string& medium_path, const ProfileInfo& profile, con
   // The blocks become the disc's content the way a burn would record them.
   MediumState& s = medium->state();
   const MediumModel& model = ModelFor(s);
-  const WriteMode mode{0, false, 0};  // incremental, no further session
+  const WriteMode mode{0, false, 0};  // incremental
   model.CheckWrite(s, 0, static_cast<uint32_t>(blocks), mode);
   model.Commit(s, 0, static_cast<uint32_t>(blocks), WriteKind::kRecord);
-  if (profile.model == Model::kSequential) {
-    const Operation close = model.Close(s, 2, 1, mode);
-    close.finish(s);
-  }
+  model.Finalize(s);
   return medium->Save(error);
 }
 
@@ -144,7 +141,7 @@ std::string DescribeMedium(const std::string& medium_path, std::string& error) {
   out << medium_path << ": " << InfoOf(s).name << " (profile " << number << "), " << s.capacity << " blocks\n";
   out << "status " << StatusName(d.status) << ", last session " << SessionStateName(d.last_session_state) << ", "
       << d.sessions << (d.sessions == 1 ? " session" : " sessions") << "\n";
-  if (InfoOf(s).model == Model::kOverwrite) {
+  if (InfoOf(s).model == Model::kOverwrite || s.format != FormatState::kUnformatted) {  // BD-R: with spare areas
     static const char* const formats[] = {"unformatted", "formatted", "formatted in part (background format suspended)"};
     out << "format " << formats[static_cast<int>(s.format)] << ", formatted blocks " << s.formatted << "\n";
   }

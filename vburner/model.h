@@ -50,6 +50,7 @@ struct TrackView {
   bool last_recorded_valid = false;
   bool blank = false;
   bool reserved = false;
+  bool closed = false;       // its size is fixed by closing it
   bool incremental = false;
   bool fixed_packet = false;
   bool in_toc = false;       // part of a complete session (or of a medium without sessions)
@@ -89,6 +90,10 @@ class MediumModel {
 
   virtual void Reserve(MediumState& s, uint32_t blocks) const;
   virtual Operation Close(const MediumState& s, uint8_t function, uint16_t track, const WriteMode& mode) const;
+  // Closes whatever is open and finalizes the disc at once, as an imported
+  // image is recorded, by whichever close function the medium would use;
+  // media without sessions have nothing to close.
+  virtual void Finalize(MediumState&) const {}
   virtual Operation Blank(const MediumState& s, uint8_t type) const;
 };
 

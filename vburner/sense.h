@@ -38,6 +38,7 @@ inline constexpr Sense kInvalidFieldInCdb{0x05, 0x24, 0x00};
 inline constexpr Sense kInvalidFieldInParameterList{0x05, 0x26, 0x00};
 inline constexpr Sense kCommandSequenceError{0x05, 0x2C, 0x00};
 inline constexpr Sense kIncompatibleMedium{0x05, 0x30, 0x00};  // the medium has no such operation
+inline constexpr Sense kIncompatibleFormat{0x05, 0x30, 0x02};  // not a medium of the family asked about
 inline constexpr Sense kCannotWriteMedium{0x05, 0x30, 0x05};   // not writable in this drive or state
 inline constexpr Sense kSavingNotSupported{0x05, 0x39, 0x00};
 inline constexpr Sense kRemovalPrevented{0x05, 0x53, 0x02};

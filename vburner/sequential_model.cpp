@@ -25,6 +25,12 @@ struct Geometry {
   bool simulation;             // honours the test write bit
   enum class WriteTypes { kTrackAtOnce, kIncremental, kAny } write_types;
   uint8_t close_functions;     // bit n set: close function n exists
+  // How closing a session (function 010b) knows whether to finalize: on CD
+  // and DVD-R/-RW the multi-session field of page 05h decides; DVD+R,
+  // DVD+R DL and BD-R have no write parameters page and finalize only with
+  // the close functions of their own that say so (bit n: function n).
+  bool multi_session_field;
+  uint8_t finalizing_functions;
   uint64_t close_track_us, close_session_us, finalize_us;
 };
 
@@ -32,11 +38,15 @@ constexpr uint64_t kSecond = 1000000;
 
 const Geometry& GeometryOf(const MediumState& s) {
   using enum Geometry::WriteTypes;
-  static const Geometry cd{1, 150, 2, 11400, 6900, true, kTrackAtOnce, 0b110, 2 * kSecond, 30 * kSecond, 40 * kSecond};
-  static const Geometry dvd_minus{16, 0, 0, 16384, 16384, true, kIncremental, 0b110,
+  static const Geometry cd{1, 150, 2, 11400, 6900, true, kTrackAtOnce, 0b110, true, 0,
+                           2 * kSecond, 30 * kSecond, 40 * kSecond};
+  static const Geometry dvd_minus{16, 0, 0, 16384, 16384, true, kIncremental, 0b110, true, 0,
                                   kSecond, 30 * kSecond, 60 * kSecond};
-  static const Geometry dvd_plus{16, 0, 0, 8192, 8192, false, kAny, 0b1100110, kSecond, 20 * kSecond, 60 * kSecond};
-  static const Geometry bd{32, 0, 0, 4096, 4096, false, kAny, 0b1000110, kSecond, 5 * kSecond, 10 * kSecond};
+  // DVD+R: 101b finalizes with the minimal radius, 110b fully; BD-R: 110b.
+  static const Geometry dvd_plus{16, 0, 0, 8192, 8192, false, kAny, 0b1100110, false, 0b1100000,
+                                 kSecond, 20 * kSecond, 60 * kSecond};
+  static const Geometry bd{32, 0, 0, 4096, 4096, false, kAny, 0b1000110, false, 0b1000000,
+                           kSecond, 5 * kSecond, 10 * kSecond};
   switch (s.profile) {
     case profile::kCdR:
     case profile::kCdRw: return cd;
@@ -163,6 +173,7 @@ class SequentialModel final : public MediumModel {
       v.session = t.session;
       v.start = t.start;
       v.reserved = t.reserved != 0;
+      v.closed = t.closed;
       v.incremental = g.write_types != Geometry::WriteTypes::kTrackAtOnce;
       v.packet_size = g.align == 1 ? 0 : g.align;
       v.blank = t.recorded == 0 && !t.closed;
@@ -264,7 +275,8 @@ class SequentialModel final : public MediumModel {
       if (!Simulating(s, mode)) op.finish = [index](MediumState& m) { CloseTrack(m, index); };
       return op;
     }
-    const bool finalize = function >= 5 || mode.multi_session != 3;
+    const bool finalize =
+        (g.finalizing_functions & (1u << function)) != 0 || (g.multi_session_field && mode.multi_session != 3);
     op.duration_us = finalize ? g.finalize_us : g.close_session_us;
     if (Simulating(s, mode)) {
       op.finish = [](MediumState& m) {
@@ -276,6 +288,8 @@ class SequentialModel final : public MediumModel {
     }
     return op;
   }
+
+  void Finalize(MediumState& s) const override { CloseSession(s, true); }
 
   Operation Blank(const MediumState& s, uint8_t type) const override {
     if (!InfoOf(s).erasable) Fail(kIncompatibleMedium);

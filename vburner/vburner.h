@@ -76,13 +76,45 @@ uint64_t vb_now(void);
  * sense.  vb_fault_remove_medium: the same, but the medium is pulled out
  * and the tray left open.  vb_fault_stall: the drive stops answering;
  * commands stay pending until it is released with stalled 0.
- * vb_fault_clear removes every fault and releases the drive. */
+ * vb_fault_clear removes every fault and releases the drive, and any
+ * command that vb_fault_delay holds back. */
 int vb_fault_fail(vb_address drive, uint8_t opcode, uint32_t count, uint8_t key, uint8_t asc, uint8_t ascq);
 int vb_fault_busy(vb_address drive, uint32_t count);
 int vb_fault_write_error(vb_address drive, uint32_t lba, uint8_t key, uint8_t asc, uint8_t ascq);
 int vb_fault_remove_medium(vb_address drive, uint32_t lba);
 int vb_fault_stall(vb_address drive, int stalled);
 int vb_fault_clear(vb_address drive);
+
+/* Bad answers, each to the next command with this opcode (a second call
+ * of the same kind for the opcode replaces the first).
+ * vb_fault_short_transfer: of the data in the command returns, only the
+ * first `bytes` reach the buffer; when that is fewer than its answer (cut
+ * to the buffer) holds, the request ends with status error, host status
+ * data overrun/underrun, and SRB_BufLen lowered to the bytes that arrived,
+ * so that the residue shows.  The answer's own length fields are not
+ * changed.
+ * vb_fault_length: the answer's length field, the one that counts the
+ * bytes after it, claims `length` (the most the field holds, if it is
+ * larger) while the data stay as they are: bytes 0-1 of READ TOC/PMA/ATIP,
+ * READ DISC INFORMATION, READ TRACK INFORMATION, MODE SENSE(10), READ
+ * BUFFER CAPACITY, GET EVENT STATUS NOTIFICATION and READ DISC STRUCTURE,
+ * bytes 0-3 of GET CONFIGURATION and GET PERFORMANCE, byte 3 of READ FORMAT
+ * CAPACITIES, byte 4 of INQUIRY, byte 7 of REQUEST SENSE.  Fails for any
+ * other opcode.
+ * vb_fault_profile: the next GET CONFIGURATION names `profile` as the
+ * current one in its header; the profile list stays as it is.
+ * vb_fault_empty_sense: the command is not executed and ends in CHECK
+ * CONDITION with a sense area of zeros.
+ * vb_fault_delay: the command waits until `microseconds` of modelled time
+ * have passed before it is executed (0 removes the fault); meanwhile
+ * SendASPI32Command returns pending for it and for the commands queued
+ * behind it, also to a caller without a post event or on a synchronous
+ * drive, who then sees the status byte change. */
+int vb_fault_short_transfer(vb_address drive, uint8_t opcode, uint32_t bytes);
+int vb_fault_length(vb_address drive, uint8_t opcode, uint32_t length);
+int vb_fault_profile(vb_address drive, uint16_t profile);
+int vb_fault_empty_sense(vb_address drive, uint8_t opcode);
+int vb_fault_delay(vb_address drive, uint8_t opcode, uint64_t microseconds);
 
 /* The command trace.  vb_trace(drive, 1) empties it and starts recording
  * every command (at most the latest VB_TRACE_LIMIT); 0 stops. */

@@ -2,7 +2,6 @@
 // request blocks, completion (through the post event, synchronously, or
 // not at all while the drive stalls), and the fault and trace controls.
 #include <dlfcn.h>
-#include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -17,24 +16,6 @@ namespace vbtest {
 namespace {
 
 using namespace orvex;
-
-TSRB_ExecSCSICmd Block(uint8_t opcode, uint8_t cdb_length = 6) {
-  TSRB_ExecSCSICmd srb{};
-  srb.SRB_Cmd = kSrbExecSCSICmd;
-  srb.SRB_SenseLen = 24;
-  srb.SRB_CDBLen = cdb_length;
-  srb.CDBByte[0] = opcode;
-  return srb;
-}
-
-// Waits for the post event and consumes it (the read is what orders the
-// drive's writes to the block before the caller's reads of it).
-bool Signalled(int event, int timeout_ms) {
-  pollfd p{event, POLLIN, 0};
-  if (poll(&p, 1, timeout_ms) != 1) return false;
-  uint64_t count;
-  return read(event, &count, sizeof count) == sizeof count;
-}
 
 TEST(VburnerLibrary, ExportsTheEntryPointsAndTheControlInterfaceOnly) {
   EXPECT_NE(dlsym(Lib().handle, "GetASPI32SupportInfo"), nullptr);
@@ -85,28 +66,28 @@ TEST(VburnerLibrary, MalformedRequestBlocksAreRefusedBeforeAnyDriveSeesThem) {
   EXPECT_EQ(unknown[1], kSrbStatusInvalidCmd);
 
   uint8_t buffer[64];
-  TSRB_ExecSCSICmd srb = Block(0x00, 7);
+  TSRB_ExecSCSICmd srb = RequestBlock(0x00, 7);
   EXPECT_EQ(Lib().send(&srb), kSrbStatusInvalidSrb);
-  srb = Block(0x12);
+  srb = RequestBlock(0x12);
   srb.SRB_Flags = kSrbDataIn | kSrbDataOut;
   srb.SRB_BufLen = sizeof buffer;
   srb.SRB_BufPointer = buffer;
   EXPECT_EQ(Lib().send(&srb), kSrbStatusInvalidSrb);
-  srb = Block(0x12);
+  srb = RequestBlock(0x12);
   srb.SRB_BufLen = 64;  // and no pointer
   EXPECT_EQ(Lib().send(&srb), kSrbStatusInvalidSrb);
-  srb = Block(0x00);
+  srb = RequestBlock(0x00);
   srb.SRB_SenseLen = 33;
   EXPECT_EQ(Lib().send(&srb), kSrbStatusInvalidSrb);
-  srb = Block(0x00);
+  srb = RequestBlock(0x00);
   srb.SRB_Flags = kSrbPostEvent;
   srb.SRB_PostProc = -1;
   EXPECT_EQ(Lib().send(&srb), kSrbStatusInvalidSrb);
 
-  srb = Block(0x00);
+  srb = RequestBlock(0x00);
   srb.SRB_HaId = 1;
   EXPECT_EQ(Lib().send(&srb), kSrbStatusInvalidHa);
-  srb = Block(0x00);
+  srb = RequestBlock(0x00);
   srb.SRB_Target = 5;
   EXPECT_EQ(Lib().send(&srb), kSrbStatusNoDevice);
   EXPECT_EQ(srb.SRB_HaStat, kHaStatSelectionTimeout);
@@ -140,11 +121,8 @@ TEST(VburnerLibrary, CompletesThroughThePostEventOnlyWhenTheDriveAnswers) {
   Scratch scratch;
   Configure("0:0:0");
   ASSERT_EQ(Lib().vb_fault_stall({0, 0, 0}, 1), 0);
-  TSRB_ExecSCSICmd first = Block(0x00), second = Block(0x12);
   uint8_t inquiry[36];
-  second.SRB_Flags = kSrbDataIn;
-  second.SRB_BufLen = sizeof inquiry;
-  second.SRB_BufPointer = inquiry;
+  TSRB_ExecSCSICmd first = RequestBlock(0x00), second = RequestBlock(0x12, 6, inquiry, sizeof inquiry);
   second.CDBByte[4] = sizeof inquiry;
   const int e1 = eventfd(0, EFD_CLOEXEC), e2 = eventfd(0, EFD_CLOEXEC);
   first.SRB_Flags |= kSrbPostEvent;
@@ -156,7 +134,7 @@ TEST(VburnerLibrary, CompletesThroughThePostEventOnlyWhenTheDriveAnswers) {
   EXPECT_FALSE(Signalled(e1, 50));  // a stalled drive answers nothing
 
   // A caller without a post event is told "pending" instead of hanging.
-  TSRB_ExecSCSICmd polled = Block(0x00);
+  TSRB_ExecSCSICmd polled = RequestBlock(0x00);
   EXPECT_EQ(Lib().send(&polled), kSrbStatusPending);
 
   ASSERT_EQ(Lib().vb_fault_stall({0, 0, 0}, 0), 0);
@@ -174,12 +152,10 @@ TEST(VburnerLibrary, SynchronousDrivesAndRequestsWithoutEventAnswerBeforeReturni
   Scratch scratch;
   Configure("0:0:0,sync=1;0:1:0");
   for (uint8_t target : {0, 1}) {
-    TSRB_ExecSCSICmd srb = Block(0x12);
     uint8_t data[36];
+    TSRB_ExecSCSICmd srb = RequestBlock(0x12, 6, data, sizeof data);
     srb.SRB_Target = target;
-    srb.SRB_Flags = kSrbDataIn | (target == 0 ? kSrbPostEvent : 0);
-    srb.SRB_BufLen = sizeof data;
-    srb.SRB_BufPointer = data;
+    srb.SRB_Flags |= target == 0 ? kSrbPostEvent : 0;
     srb.CDBByte[4] = sizeof data;
     const int event = eventfd(0, EFD_CLOEXEC);
     srb.SRB_PostProc = event;
@@ -193,7 +169,7 @@ TEST(VburnerLibrary, ShuttingDownAbortsCommandsStillWaiting) {
   Scratch scratch;
   Configure("0:0:0");
   ASSERT_EQ(Lib().vb_fault_stall({0, 0, 0}, 1), 0);
-  TSRB_ExecSCSICmd srb = Block(0x00);
+  TSRB_ExecSCSICmd srb = RequestBlock(0x00);
   const int event = eventfd(0, EFD_CLOEXEC);
   srb.SRB_Flags = kSrbPostEvent;
   srb.SRB_PostProc = event;

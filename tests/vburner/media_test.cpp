@@ -7,33 +7,7 @@
 namespace vbtest {
 namespace {
 
-constexpr uint64_t kSecond = 1000000;
-
-class Media : public testing::Test {
- protected:
-  // Drive 0:0:0 (a bd-writer unless `options` say otherwise) with a fresh medium.
-  void Load(const std::string& profile, bool formatted = false, const std::string& options = "") {
-    disc_ = Create(scratch_, profile + ".vmed", profile, 0, formatted);
-    Configure("0:0:0,medium=" + disc_ + options);
-  }
-  uint16_t CurrentProfile() { return Be16(drive_.Run({0x46, 0x02, 0, 0, 0, 0, 0, 0, 8, 0}, 8).data, 6); }
-  uint8_t SessionCount() { return drive_.DiscInfo().data[4]; }
-  Bytes Block(uint32_t lba) { return drive_.Read(lba, 1).data; }
-  // Runs until the drive is ready again, one modelled second at a time; returns the seconds waited.
-  int WaitReady(uint8_t expected_ascq) {
-    int seconds = 0;
-    for (Result r = drive_.TestUnitReady(); !r.ok(); r = drive_.TestUnitReady(), ++seconds) {
-      EXPECT_SENSE(r, 0x02, 0x04, expected_ascq);
-      if (seconds > 100000) return -1;
-      Lib().vb_advance_time(kSecond);
-    }
-    return seconds;
-  }
-
-  Scratch scratch_;
-  std::string disc_;
-  Drive drive_;
-};
+class Media : public MediumTest {};
 
 TEST_F(Media, CdRWritesTracksAndSessionsUntilFinalized) {
   Load("cd-r");
@@ -118,29 +92,57 @@ TEST_F(Media, DvdRWithTimeStampReservedTrackAndTwoSessions) {
   EXPECT_NE(std::string(text).find("time stamp 20261208120000"), std::string::npos) << text;
 }
 
-TEST_F(Media, DvdPlusRSessionsAndDualLayerFinalizing) {
+TEST_F(Media, DvdPlusRFinalizesOnlyWhenTheCloseFunctionSaysSo) {
   Load("dvd+r");
-  ASSERT_TRUE(drive_.SetWriteParameters(2, false, 3).ok());
+  ASSERT_TRUE(drive_.SetWriteParameters(2, false, 0).ok());  // "no next session": not for DVD+R to heed
   ASSERT_TRUE(drive_.Write(0, 32, 1).ok());
   ASSERT_TRUE(drive_.Close(1, 1).ok());
   ASSERT_TRUE(drive_.Close(2, 0xFF).ok());
+  EXPECT_EQ(drive_.DiscStatus(), 1);
   EXPECT_EQ(drive_.NextWritable(2), 32u + 8192);
   ASSERT_TRUE(drive_.Write(32 + 8192, 32, 2).ok());
-  ASSERT_TRUE(drive_.SetWriteParameters(2, false, 0).ok());
   ASSERT_TRUE(drive_.Close(1, 2).ok());
-  ASSERT_TRUE(drive_.Close(2, 0xFF).ok());
+  ASSERT_TRUE(drive_.Close(5, 0).ok());  // finalize with the minimal radius
   EXPECT_EQ(drive_.DiscStatus(), 2);
   EXPECT_EQ(SessionCount(), 2);
   EXPECT_SENSE(drive_.Close(3, 0), 0x05, 0x24, 0x00);
+  EXPECT_EQ(CurrentProfile(), 0x001B);
+}
 
-  const std::string dl = Create(scratch_, "dl.vmed", "dvd+r-dl");
-  ASSERT_EQ(Lib().vb_insert(drive_.address(), dl.c_str()), 0);
-  ASSERT_TRUE(drive_.SetWriteParameters(2, false, 3).ok());
-  ASSERT_TRUE(drive_.Write(0, 32, 1).ok());
-  ASSERT_TRUE(drive_.Close(1, 1).ok());
-  ASSERT_TRUE(drive_.Close(6, 0).ok());  // finalize, whatever page 05h says
-  EXPECT_EQ(drive_.DiscStatus(), 2);
-  EXPECT_EQ(CurrentProfile(), 0x002B);
+// Without any MODE SELECT, as MMC has these media written: closing a
+// session leaves the disc appendable, a second session follows, and only
+// the finalizing close function ends the disc.
+TEST_F(Media, DvdPlusRDualLayerAndBdRTakeASecondSessionUntilFinalized) {
+  const struct {
+    const char* profile;
+    uint32_t second_start;  // the first track's 40 blocks rounded up to a cluster, then the session gap
+  } kCases[] = {{"dvd+r", 48 + 8192}, {"dvd+r-dl", 48 + 8192}, {"bd-r", 64 + 4096}};
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.profile);
+    Load(c.profile);
+    ASSERT_EQ(Lib().vb_trace(drive_.address(), 1), 0);
+    ASSERT_TRUE(drive_.Write(0, 40, 1).ok());
+    ASSERT_TRUE(drive_.Close(1, 1).ok());
+    ASSERT_TRUE(drive_.Close(2, 0).ok());
+    drive_.DiscInfo();
+    ASSERT_EQ(drive_.NextWritable(2), c.second_start);
+    ASSERT_TRUE(drive_.Write(c.second_start, 32, 2).ok());
+    ASSERT_TRUE(drive_.Close(1, 2).ok());
+    ASSERT_TRUE(drive_.Close(2, 0).ok());
+    drive_.DiscInfo();
+    ASSERT_TRUE(drive_.Close(6, 0).ok());
+    drive_.DiscInfo();
+
+    const std::vector<vb_trace_entry> trace = Trace(drive_.address());
+    EXPECT_EQ(Opcodes(trace), "2a 5b 5b 51 52 2a 5b 5b 51 5b 51");
+    std::vector<std::pair<uint8_t, uint8_t>> states;  // disc status byte and session count, as answered
+    for (const vb_trace_entry& e : trace)
+      if (e.cdb[0] == 0x51) states.emplace_back(e.data[2], e.data[4]);
+    EXPECT_EQ(states, (std::vector<std::pair<uint8_t, uint8_t>>{{0x01, 2}, {0x01, 3}, {0x0E, 2}}));
+    EXPECT_EQ(Block(39)[0], 1);
+    EXPECT_EQ(Block(c.second_start + 31)[0], 2);
+    EXPECT_SENSE(drive_.Write(c.second_start + 32, 32, 3), 0x05, 0x21, 0x02);
+  }
 }
 
 TEST_F(Media, BdRInSequentialRecordingMode) {
@@ -286,12 +288,7 @@ TEST_F(Media, DvdRwMovesBetweenSequentialAndRestrictedOverwrite) {
 
 TEST_F(Media, ReadOnlyAndUnmodelledProfilesRefuseWriting) {
   const std::string image = scratch_.Path("image.bin");
-  {
-    const Bytes iso = MinimalIso("rom");
-    FILE* f = std::fopen(image.c_str(), "wb");
-    std::fwrite(iso.data(), 1, iso.size(), f);
-    std::fclose(f);
-  }
+  WriteFile(image, MinimalIso("rom"));
   const std::string rom = scratch_.Path("rom.vmed");
   ASSERT_EQ(Lib().vb_medium_from_image(rom.c_str(), "dvd-rom", image.c_str()), 0) << Lib().vb_last_error();
   const std::string hd = Create(scratch_, "hd.vmed", "hd-dvd-r");

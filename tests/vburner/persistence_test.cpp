@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -12,11 +11,6 @@
 
 namespace vbtest {
 namespace {
-
-void WriteFile(const std::string& path, const Bytes& data) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
-}
 
 std::string Fnv(const Bytes& data) {
   uint64_t hash = 1469598103934665603ull;
@@ -40,9 +34,8 @@ std::string Tool(const std::string& arguments, int expected_status = 0) {
   return out;
 }
 
-// Burns `image` as one track of a finalized disc, as a burn would.
+// Burns `image` as one track of a finalized DVD+R, as a burn would.
 void Burn(Drive& drive, const Bytes& image) {
-  ASSERT_TRUE(drive.SetWriteParameters(2, false, 0).ok());
   for (size_t at = 0; at < image.size(); at += 32 * 2048) {
     const size_t n = std::min<size_t>(32 * 2048, image.size() - at);
     ASSERT_TRUE(drive.Write(static_cast<uint32_t>(at / 2048), Bytes(image.begin() + static_cast<long>(at),
@@ -51,7 +44,7 @@ void Burn(Drive& drive, const Bytes& image) {
   }
   ASSERT_TRUE(drive.SynchronizeCache().ok());
   ASSERT_TRUE(drive.Close(1, 1).ok());
-  ASSERT_TRUE(drive.Close(2, 0xFF).ok());
+  ASSERT_TRUE(drive.Close(6, 0).ok());  // closing the session alone would leave the disc appendable
 }
 
 TEST(VburnerPersistence, ABurnedDiscIsReadBackByAnotherProcessAndExported) {
@@ -111,9 +104,10 @@ TEST(VburnerPersistence, ImagesLoadAsReadOnlyMediaOrFinalizedDiscs) {
   Bytes data = MinimalIso("loaded\n");
   data.resize(data.size() + 1000, 0x7E);  // a partial last block
   WriteFile(image, data);
-  const std::string rom = scratch.Path("rom.vmed"), cd = scratch.Path("cd.vmed");
+  const std::string rom = scratch.Path("rom.vmed"), cd = scratch.Path("cd.vmed"), bd = scratch.Path("bd.vmed");
   Tool("load bd-rom " + rom + " " + image);
   Tool("load cd-r " + cd + " " + image);
+  Tool("load bd-r " + bd + " " + image);  // finalized too, though BD-R has no write parameters to ask for it
   struct stat st {};
   EXPECT_NE(stat((rom + ".blocks").c_str(), &st), 0);  // the ROM refers to the image itself
   EXPECT_NE(Tool("show " + cd).find("track 1 session 1 start 0 size 26 last recorded 23 closed"), std::string::npos);
@@ -122,8 +116,8 @@ TEST(VburnerPersistence, ImagesLoadAsReadOnlyMediaOrFinalizedDiscs) {
   Tool("load laserdisc " + scratch.Path("x.vmed") + " " + image, 1);
   Tool("frobnicate", 2);
 
-  Configure("0:0:0,medium=" + rom + ";0:1:0,medium=" + cd);
-  for (Drive drive : {Drive({0, 0, 0}), Drive({0, 1, 0})}) {
+  Configure("0:0:0,medium=" + rom + ";0:1:0,medium=" + cd + ";0:2:0,medium=" + bd);
+  for (Drive drive : {Drive({0, 0, 0}), Drive({0, 1, 0}), Drive({0, 2, 0})}) {
     const Result last = drive.Read(23, 1);
     ASSERT_TRUE(last.ok()) << SenseText(last);
     EXPECT_EQ(last.data[999], 0x7E);

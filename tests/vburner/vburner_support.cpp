@@ -80,6 +80,7 @@ Result Drive::Send(const Bytes& cdb, uint8_t flags, uint8_t* buffer, uint32_t le
   r.status = srb.SRB_Status;
   r.host_status = srb.SRB_HaStat;
   r.target_status = srb.SRB_TargStat;
+  r.buffer_length = srb.SRB_BufLen;
   std::memcpy(r.sense.data(), srb.SenseArea, r.sense.size());
   return r;
 }
@@ -177,11 +178,76 @@ std::string Create(const Scratch& scratch, const std::string& name, const std::s
   return path;
 }
 
+orvex::TSRB_ExecSCSICmd RequestBlock(uint8_t opcode, uint8_t cdb_length, uint8_t* data_in, uint32_t length) {
+  orvex::TSRB_ExecSCSICmd srb{};
+  srb.SRB_Cmd = orvex::kSrbExecSCSICmd;
+  srb.SRB_SenseLen = 24;
+  srb.SRB_CDBLen = cdb_length;
+  srb.CDBByte[0] = opcode;
+  if (data_in != nullptr) {
+    srb.SRB_Flags = orvex::kSrbDataIn;
+    srb.SRB_BufLen = length;
+    srb.SRB_BufPointer = data_in;
+  }
+  return srb;
+}
+
+bool Signalled(int event, int timeout_ms) {
+  pollfd p{event, POLLIN, 0};
+  if (poll(&p, 1, timeout_ms) != 1) return false;
+  uint64_t count;
+  return read(event, &count, sizeof count) == sizeof count;
+}
+
+std::vector<vb_trace_entry> Trace(vb_address address) {
+  std::vector<vb_trace_entry> trace(static_cast<size_t>(std::max(0L, Lib().vb_trace_count(address))));
+  for (size_t i = 0; i < trace.size(); ++i) EXPECT_EQ(Lib().vb_trace_get(address, i, &trace[i]), 0);
+  return trace;
+}
+
+std::string Opcodes(const std::vector<vb_trace_entry>& trace) {
+  std::string text;
+  for (const vb_trace_entry& e : trace) {
+    char code[8];
+    std::snprintf(code, sizeof code, "%s%02x%s", text.empty() ? "" : " ", e.cdb[0],
+                  e.status == orvex::kSrbStatusDone ? "" : "!");
+    text += code;
+  }
+  return text;
+}
+
 uint32_t Be32(const Bytes& b, size_t at) {
   return uint32_t{b.at(at)} << 24 | uint32_t{b.at(at + 1)} << 16 | uint32_t{b.at(at + 2)} << 8 | b.at(at + 3);
 }
 
 uint16_t Be16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b.at(at) << 8 | b.at(at + 1)); }
+
+Bytes Slice(const Bytes& b, size_t at, size_t n) {
+  return Bytes(b.begin() + static_cast<long>(at), b.begin() + static_cast<long>(at + n));
+}
+
+void WriteFile(const std::string& path, const Bytes& data) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+}
+
+void MediumTest::Load(const std::string& profile, bool formatted, const std::string& options) {
+  Lib().vb_configure("");  // the drives let go of an earlier medium of this name
+  disc_ = Create(scratch_, profile + ".vmed", profile, 0, formatted);
+  Configure("0:0:0,medium=" + disc_ + options);
+}
+
+uint16_t MediumTest::CurrentProfile() { return Be16(drive_.Run({0x46, 0x02, 0, 0, 0, 0, 0, 0, 8, 0}, 8).data, 6); }
+
+int MediumTest::WaitReady(uint8_t expected_ascq) {
+  int seconds = 0;
+  for (Result r = drive_.TestUnitReady(); !r.ok(); r = drive_.TestUnitReady(), ++seconds) {
+    EXPECT_SENSE(r, 0x02, 0x04, expected_ascq);
+    if (seconds > 100000) return -1;
+    Lib().vb_advance_time(kSecond);
+  }
+  return seconds;
+}
 
 namespace {
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "drive/srb.h"
 #include "vburner/vburner.h"
 
@@ -21,8 +23,9 @@ using Bytes = std::vector<uint8_t>;
   X(vb_last_error) X(vb_configure) X(vb_medium_create) X(vb_medium_from_image) X(vb_medium_export) \
   X(vb_medium_describe) X(vb_insert) X(vb_remove) X(vb_tray) X(vb_set_time_scale)                 \
   X(vb_advance_time) X(vb_now) X(vb_fault_fail) X(vb_fault_busy) X(vb_fault_write_error)         \
-  X(vb_fault_remove_medium) X(vb_fault_stall) X(vb_fault_clear) X(vb_trace) X(vb_trace_count)     \
-  X(vb_trace_get)
+  X(vb_fault_remove_medium) X(vb_fault_stall) X(vb_fault_clear) X(vb_fault_short_transfer)        \
+  X(vb_fault_length) X(vb_fault_profile) X(vb_fault_empty_sense) X(vb_fault_delay) X(vb_trace)     \
+  X(vb_trace_count) X(vb_trace_get)
 
 // The library's entry points and control functions, looked up by name.
 struct Library {
@@ -45,6 +48,8 @@ struct Result {
   uint8_t target_status = 0;
   std::array<uint8_t, 32> sense{};
   Bytes data;  // data in
+
+  uint32_t buffer_length = 0;  // SRB_BufLen as the drive left it
 
   bool ok() const { return status == orvex::kSrbStatusDone; }
   uint8_t key() const { return sense[2] & 0x0F; }
@@ -110,8 +115,23 @@ void Configure(const std::string& description);
 std::string Create(const Scratch& scratch, const std::string& name, const std::string& profile, uint32_t blocks = 0,
                    bool formatted = false);
 
+// A zeroed request block for one command: its opcode, CDB length, 24
+// bytes of sense and, when given, a buffer for `length` bytes of data in.
+orvex::TSRB_ExecSCSICmd RequestBlock(uint8_t opcode, uint8_t cdb_length = 6, uint8_t* data_in = nullptr,
+                                     uint32_t length = 0);
+// Waits up to `timeout_ms` for the post event and consumes it (the read is
+// what orders the drive's writes to the block before the caller's reads).
+bool Signalled(int event, int timeout_ms);
+
+// The drive's command trace since vb_trace(address, 1).
+std::vector<vb_trace_entry> Trace(vb_address address);
+// The opcodes of a trace in hex, "2a 5b 51", a failed command marked "5b!".
+std::string Opcodes(const std::vector<vb_trace_entry>& trace);
+
 uint32_t Be32(const Bytes& b, size_t at);
 uint16_t Be16(const Bytes& b, size_t at);
+Bytes Slice(const Bytes& b, size_t at, size_t n);
+void WriteFile(const std::string& path, const Bytes& data);
 
 // A minimal ISO 9660 image with one file, /HELLO.TXT, holding `text`.
 Bytes MinimalIso(const std::string& text);
@@ -119,6 +139,25 @@ Bytes MinimalIso(const std::string& text);
 std::string ReadFile(const std::string& path);
 // Runs a command line; returns its exit status and fills `output` with its stdout.
 int RunCommand(const std::string& command, std::string* output = nullptr);
+
+// Drive 0:0:0 (a bd-writer unless `options` say otherwise) with a fresh
+// medium, in a scratch folder, with modelled time standing still.
+class MediumTest : public testing::Test {
+ protected:
+  static constexpr uint64_t kSecond = 1000000;
+
+  void Load(const std::string& profile, bool formatted = false, const std::string& options = "");
+  uint16_t CurrentProfile();  // from GET CONFIGURATION
+  uint8_t SessionCount() { return drive_.DiscInfo().data[4]; }
+  Bytes Block(uint32_t lba) { return drive_.Read(lba, 1).data; }
+  // Runs until the drive is ready again, one modelled second at a time,
+  // expecting 02/04/`expected_ascq` meanwhile; returns the seconds waited.
+  int WaitReady(uint8_t expected_ascq);
+
+  Scratch scratch_;
+  std::string disc_;
+  Drive drive_;
+};
 
 }  // namespace vbtest
 

@@ -1,0 +1,120 @@
+// The faults a test injects (vburner.h): failing, busy and stalled
+// commands, write errors and a pulled medium at a block, and bad answers:
+// short transfers, length fields that overstate the data, an unknown
+// current profile, empty sense data and commands that complete late.
+#include <algorithm>
+
+#include "vburner/drive.h"
+
+namespace orvex::vburner {
+
+namespace {
+
+constexpr uint8_t kGetConfiguration = 0x46;
+
+}  // namespace
+
+template <typename Change>
+void Drive::ChangeBadAnswer(uint8_t opcode, Change change) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  change(bad_answers_[opcode]);
+}
+
+void Drive::ShortTransfer(uint8_t opcode, uint32_t bytes) {
+  ChangeBadAnswer(opcode, [&](BadAnswer& bad) { bad.short_transfer = bytes; });
+}
+
+bool Drive::MisstateLength(uint8_t opcode, uint32_t length) {
+  const Handler* handler = FindHandler(opcode);
+  if (handler == nullptr || handler->length_width == 0) return false;
+  ChangeBadAnswer(opcode, [&](BadAnswer& bad) { bad.length = length; });
+  return true;
+}
+
+void Drive::MisstateProfile(uint16_t profile) {
+  ChangeBadAnswer(kGetConfiguration, [&](BadAnswer& bad) { bad.profile = profile; });
+}
+
+void Drive::EmptySense(uint8_t opcode) {
+  ChangeBadAnswer(opcode, [](BadAnswer& bad) { bad.empty_sense = true; });
+}
+
+void Drive::Delay(uint8_t opcode, uint64_t microseconds) {
+  ChangeBadAnswer(opcode, [&](BadAnswer& bad) { bad.delay_us = microseconds; });
+}
+
+Drive::BadAnswer Drive::TakeBadAnswer(uint8_t opcode) {
+  const auto it = bad_answers_.find(opcode);
+  if (it == bad_answers_.end()) return {};
+  const BadAnswer bad = it->second;
+  bad_answers_.erase(it);
+  return bad;
+}
+
+// Writes what the fault claims into the answer's own fields, as far as
+// the allocation length left them in it.
+void Drive::Misstate(Command& c, const BadAnswer& bad) const {
+  Bytes& r = c.response;
+  const Handler* handler = FindHandler(c.cdb[0]);
+  if (bad.length && handler != nullptr && r.size() >= size_t{handler->length_at} + handler->length_width) {
+    const uint64_t most = (uint64_t{1} << (8 * handler->length_width)) - 1;
+    const auto claim = static_cast<uint32_t>(std::min<uint64_t>(*bad.length, most));
+    uint8_t* field = &r[handler->length_at];
+    if (handler->length_width == 1)
+      field[0] = static_cast<uint8_t>(claim);
+    else if (handler->length_width == 2)
+      Put16(field, claim);
+    else
+      Put32(field, claim);
+  }
+  if (bad.profile && r.size() >= 8) Put16(&r[6], *bad.profile);
+}
+
+void Drive::FailNext(uint8_t opcode, uint32_t count, Sense sense) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (count == 0)
+    failures_.erase(opcode);
+  else
+    failures_[opcode] = Failure{count, sense};
+}
+
+void Drive::ReportBusy(uint32_t count) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  busy_count_ = count;
+}
+
+void Drive::WriteErrorAt(uint32_t lba, Sense sense) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  write_error_ = std::make_pair(lba, sense);
+}
+
+void Drive::RemoveMediumAt(uint32_t lba) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  remove_at_ = lba;
+}
+
+void Drive::Stall(bool stalled) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stalled_ = stalled;
+  }
+  wake_.notify_all();
+  done_.notify_all();
+}
+
+void Drive::ClearFaults() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    failures_.clear();
+    busy_count_ = 0;
+    write_error_.reset();
+    remove_at_.reset();
+    stalled_ = false;
+    bad_answers_.clear();
+    for (const std::shared_ptr<Request>& request : queue_)
+      if (request->release_at) request->release_at = 0;  // held back: released now
+  }
+  wake_.notify_all();
+}
+
+}  // namespace orvex::vburner
