@@ -66,7 +66,8 @@ struct TSRB_ExecSCSICmd {
   uint8_t SRB_Target;
   uint8_t SRB_Lun;
   uint16_t SRB_Rsvd1;
-  uint32_t SRB_BufLen;      // bytes to transfer
+  uint32_t SRB_BufLen;      // bytes to transfer; after a short transfer (host status 12h) the driver
+                            // lowers it to the bytes that moved
   uint8_t* SRB_BufPointer;  // the caller's data buffer
   uint8_t SRB_SenseLen;     // sense bytes wanted, at most kSrbSenseSize
   uint8_t SRB_CDBLen;       // 6, 10, 12 or 16
