@@ -24,7 +24,7 @@ bool TContentReader::Open(TFileEntry& entry, TObject* sender) {
   name_ = entry.Path;
   file_ = TFile::OpenRead(Utf16ToUtf8(entry.Path));
   if (!file_.IsOpen()) return Fail(kErrorOpening, file_.LastError());
-  opened_ = file_.State();
+  opened_ = file_.OpenedState();
   changed_at_open_ = !opened_ || opened_->size != size_ || !SameTime(opened_->write_time, entry.WriteTime);
   return true;
 }
@@ -34,7 +34,7 @@ bool TContentReader::Open(const std::string& path, uint64_t size) {
   name_ = Utf8ToUtf16(path);
   file_ = TFile::OpenRead(path);
   if (!file_.IsOpen()) return Fail(kErrorOpening, file_.LastError());
-  opened_ = file_.State();
+  opened_ = file_.OpenedState();
   return true;
 }
 

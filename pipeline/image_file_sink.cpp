@@ -32,6 +32,8 @@ std::unique_ptr<TImageFileSink> TImageFileSink::Open(const std::u16string& name,
   std::string temporary;
   TFile file = TFile::CreateBeside(target, mode, temporary);
   if (!file.IsOpen()) {
+    // Also where an old image could be overwritten but its directory takes
+    // no new file: the image is never written in place.
     failure = {kErrorCreating, name, file.LastError()};
     return nullptr;
   }

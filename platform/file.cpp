@@ -34,6 +34,7 @@ TFile& TFile::operator=(TFile&& other) noexcept {
     Close();
     fd_ = other.fd_;
     error_ = other.error_;
+    opened_ = other.opened_;
     other.fd_ = -1;
   }
   return *this;
@@ -57,7 +58,9 @@ TFile TFile::OpenRead(const std::string& path) {
   }
   fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  return TFile(fd);
+  TFile file(fd);
+  file.opened_ = StateOf(st);
+  return file;
 }
 
 TFile TFile::Create(const std::string& path) {

@@ -37,7 +37,7 @@ class TFile {
  public:
   TFile() = default;
   ~TFile() { Close(); }
-  TFile(TFile&& other) noexcept : fd_(other.fd_), error_(other.error_) { other.fd_ = -1; }
+  TFile(TFile&& other) noexcept : fd_(other.fd_), error_(other.error_), opened_(other.opened_) { other.fd_ = -1; }
   TFile& operator=(TFile&& other) noexcept;
   TFile(const TFile&) = delete;
   TFile& operator=(const TFile&) = delete;
@@ -73,6 +73,8 @@ class TFile {
 
   std::optional<uint64_t> Size() const;
   std::optional<TFileState> State() const;
+  // What the file was when OpenRead opened it (nothing for other opens).
+  const std::optional<TFileState>& OpenedState() const { return opened_; }
 
   // Gives the open file the permission bits `mode` exactly.
   bool SetMode(uint32_t mode);
@@ -87,6 +89,7 @@ class TFile {
 
   int fd_ = -1;
   int error_ = 0;
+  std::optional<TFileState> opened_;
 };
 
 // The file `path` names, following symbolic links; empty with `error` set
