@@ -9,7 +9,8 @@
 # RSS and the ratio to orvex.  DATASETS (default "a b c") picks the datasets.
 # Usage: bench/mkiso_bench.sh [BUILD_DIR] (default build/release; run
 # scripts/main.sh first).  WORK (default /tmp) holds the data and images,
-# about 5 GiB.  genisoimage gets -l (31-character ISO 9660 names): without it
+# about 5 GiB.  BASELINE names another orvex binary (an earlier build) to
+# time beside this one, as the rows orvex-baseline and orvex-baseline-udf.  genisoimage gets -l (31-character ISO 9660 names): without it
 # it cannot make 50,000 unique 8.3 names in one directory and gives up.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,6 +39,11 @@ declare -A commands=(
   [cat]='find "$src" -type f -print0 | xargs -0 cat >"$out"'
 )
 tools=(orvex xorriso genisoimage orvex-udf genisoimage-udf cat)
+if [ -n "${BASELINE:-}" ]; then
+  commands[orvex-baseline]='"$BASELINE" mkiso -q -o "$out" -V BENCH "$src"'
+  commands[orvex-baseline-udf]='"$BASELINE" mkiso -q --udf -o "$out" -V BENCH "$src"'
+  tools+=(orvex-baseline orvex-baseline-udf)
+fi
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
@@ -46,7 +52,7 @@ measure() {
   rm -f "$out"
   sync
   sleep 1
-  src=$src out=$out orvex=$orvex /usr/bin/time -f '%e %M' -o "$work/$1.time" \
+  src=$src out=$out orvex=$orvex BASELINE=${BASELINE:-} /usr/bin/time -f '%e %M' -o "$work/$1.time" \
     bash -c "${commands[$1]}" >/dev/null 2>"$work/$1.err" ||
     { echo "mkiso_bench: $1 failed:" >&2; cat "$work/$1.err" >&2; exit 1; }
   cat "$work/$1.time" >>"$work/$1.times"

@@ -38,7 +38,7 @@ void TCacheThread::Execute() {
   phase_ = TPhase::kFiles;
   if (ok && !CDFiles.BootImage.empty()) {
     TContentReader boot;
-    ok = (boot.Open(CDFiles.BootImage, static_cast<uint64_t>(CDFiles.BootImageSize)) || Fail(boot)) &&
+    ok = (boot.Open(CDFiles.BootImage) || Fail(boot)) &&
          StreamContent(boot, static_cast<uint64_t>(CDFiles.BootImageSize), 0);
   }
   if (ok && CDFiles.UDFBridge) ok = StreamUdfStructures();

@@ -14,7 +14,6 @@ bool SameTime(const FILETIME& a, const FILETIME& b) {
 bool TContentReader::Open(TFileEntry& entry, TObject* sender) {
   entry_ = &entry;
   sender_ = sender;
-  size_ = static_cast<uint64_t>(entry.FileSize);
   from_callback_ = entry.Path.empty();
   if (from_callback_) {
     name_ = entry.LongName;
@@ -25,12 +24,12 @@ bool TContentReader::Open(TFileEntry& entry, TObject* sender) {
   file_ = TFile::OpenRead(Utf16ToUtf8(entry.Path));
   if (!file_.IsOpen()) return Fail(kErrorOpening, file_.LastError());
   opened_ = file_.OpenedState();
-  changed_at_open_ = !opened_ || opened_->size != size_ || !SameTime(opened_->write_time, entry.WriteTime);
+  changed_at_open_ = !opened_ || opened_->size != static_cast<uint64_t>(entry.FileSize) ||
+                     !SameTime(opened_->write_time, entry.WriteTime);
   return true;
 }
 
-bool TContentReader::Open(const std::string& path, uint64_t size) {
-  size_ = size;
+bool TContentReader::Open(const std::string& path) {
   name_ = Utf8ToUtf16(path);
   file_ = TFile::OpenRead(path);
   if (!file_.IsOpen()) return Fail(kErrorOpening, file_.LastError());

@@ -27,8 +27,8 @@ class TContentReader {
  public:
   // The content of `entry`; `sender` is what its callback is told.
   bool Open(TFileEntry& entry, TObject* sender);
-  // A file that belongs to no entry (the boot image), of `size` bytes.
-  bool Open(const std::string& path, uint64_t size);
+  // A file that belongs to no entry (the boot image).
+  bool Open(const std::string& path);
 
   // The next `count` bytes into `buffer`; `count` never goes past the
   // recorded size.
@@ -52,7 +52,6 @@ class TContentReader {
   std::optional<TFileState> opened_;  // the file as it was at the open
   bool changed_at_open_ = false;
   std::u16string name_;
-  uint64_t size_ = 0;
   uint64_t position_ = 0;
   TJobFailure failure_;
 };
