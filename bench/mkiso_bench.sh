@@ -10,7 +10,8 @@
 # Usage: bench/mkiso_bench.sh [BUILD_DIR] (default build/release; run
 # scripts/main.sh first).  WORK (default /tmp) holds the data and images,
 # about 5 GiB.  BASELINE names another orvex binary (an earlier build) to
-# time beside this one, as the rows orvex-baseline and orvex-baseline-udf.  genisoimage gets -l (31-character ISO 9660 names): without it
+# time beside this one, as the rows orvex-baseline and orvex-baseline-udf.
+# TOOLS (default: every one) picks the tools, e.g. TOOLS="orvex orvex-udf cat".  genisoimage gets -l (31-character ISO 9660 names): without it
 # it cannot make 50,000 unique 8.3 names in one directory and gives up.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -39,6 +40,7 @@ declare -A commands=(
   [cat]='find "$src" -type f -print0 | xargs -0 cat >"$out"'
 )
 tools=(orvex xorriso genisoimage orvex-udf genisoimage-udf cat)
+[ -n "${TOOLS:-}" ] && read -r -a tools <<<"$TOOLS"
 if [ -n "${BASELINE:-}" ]; then
   commands[orvex-baseline]='"$BASELINE" mkiso -q -o "$out" -V BENCH "$src"'
   commands[orvex-baseline-udf]='"$BASELINE" mkiso -q --udf -o "$out" -V BENCH "$src"'
@@ -79,8 +81,8 @@ bench() {
   echo "| tool | wall s | best s | MiB/s | peak RSS MiB | time / orvex |"
   echo "|---|---|---|---|---|---|"
   local plain udf base t best rss
-  plain=$(awk '{ print $1 }' "$work/orvex.times" | median)
-  udf=$(awk '{ print $1 }' "$work/orvex-udf.times" | median)
+  plain=$(awk '{ print $1 }' "$work/orvex.times" 2>/dev/null | median)
+  udf=$(awk '{ print $1 }' "$work/orvex-udf.times" 2>/dev/null | median)
   for tool in "${tools[@]}"; do
     t=$(awk '{ print $1 }' "$work/$tool.times" | median)
     best=$(awk '{ print $1 }' "$work/$tool.times" | sort -n | head -1)

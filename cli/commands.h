@@ -15,6 +15,12 @@ int RunMkiso(int argc, char** argv);
 // orvex ls: lists the tree of an image file.
 int RunLs(int argc, char** argv);
 
+// orvex devices: lists the optical drives.
+int RunDevices(int argc, char** argv);
+
+// orvex info: shows what a drive and its medium can do.
+int RunInfo(int argc, char** argv);
+
 }  // namespace orvex::cli
 
 #endif  // ORVEX_CLI_COMMANDS_H_

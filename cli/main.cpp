@@ -16,6 +16,8 @@ struct TCommand {
 constexpr TCommand kCommands[] = {
     {"mkiso", "build an ISO 9660 image from files and directories", orvex::cli::RunMkiso},
     {"ls", "list the tree of an image", orvex::cli::RunLs},
+    {"devices", "list the optical drives", orvex::cli::RunDevices},
+    {"info", "show what a drive and its medium can do", orvex::cli::RunInfo},
 };
 
 std::string Usage() {

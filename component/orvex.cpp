@@ -1,6 +1,7 @@
 // Construction, properties, errors and the delivery of completion events.
 #include "component/orvex.h"
 
+#include "drive/device_enumeration.h"
 #include "image/boot_image.h"
 #include "platform/text_conversion.h"
 
@@ -34,6 +35,7 @@ TOrvex::TOrvex(TComponent* AOwner) : TComponent(AOwner) {
 TOrvex::~TOrvex() {
   if (CDFiles.Job.Running()) AbortOperation();
   CDFiles.Job.JoinAll();
+  CloseDevice(Device);
 }
 
 void TOrvex::SetTreeOption(bool& option, bool value) {

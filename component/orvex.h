@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "component/error_text.h"
+#include "drive/medium.h"
 #include "drive/scsi_device.h"
 #include "pipeline/cd_files.h"
 #include "pipeline/job_events.h"
@@ -225,6 +226,73 @@ class TOrvex : public TComponent {
 
   bool JobRunning() const { return CDFiles.Job.Running(); }
 
+  // --- Drive control -------------------------------------------------------------
+  //
+  // The drives are found by InitializeASPI: the optical drives of the kernel
+  // (/dev/sr0 to /dev/sr23 as the letters C to Z) unless NoInternalASPI, and
+  // when there are none, those of the driver library ASPIDLLPath (empty: the
+  // default, the virtual burner's library on the library search path).  A
+  // non-empty Reserved1 names a debug log file.  Every method that asks the
+  // drive something does nothing (false, 0) while a job runs: the job's
+  // threads use the drive then.
+
+  bool InitializeASPI(bool NoInternalASPI, const std::string& ASPIDLLPath, const std::string& Reserved1);
+  uint16_t DeviceCount() const { return Device.NoOfDevices; }
+  // The INQUIRY identification of the selected drive.
+  std::string DeviceVendor() const { return Device.Vendor; }
+  std::string DeviceProduct() const { return Device.ProductID; }
+  std::string GetDeviceName(uint8_t DeviceIndex) const;
+  bool SelectDevice(uint8_t DeviceIndex);
+  bool SelectDeviceByLetter(char DriveLetter);
+
+  // A capability flag of the selected drive (ids 1 to 14 read, 21 to 32
+  // write, 41 test write, 42 underrun protection); 72 opens the debug log
+  // orvexp.elg in the user's state directory, 73 closes it.
+  bool DeviceCan(uint8_t DeviceCapabilityID);
+  bool LockMedium();
+  bool UnlockMedium();
+  bool UnlockDrive();  // always true
+  bool LoadMedium(bool Immediate);
+  bool EjectMedium(bool Immediate);
+  bool FlushCache();
+  bool TestUnitReady();
+  bool Erasable();
+  bool Writable();
+  bool DeviceIsBurner() const;
+  TMedium DiscIs();
+  int32_t SessionsOnDisc();
+  void SetDeviceSpeed(uint16_t ReadSpeed, uint16_t WriteSpeed);
+
+  // Speeds in KB/s (1000 bytes) as the drive reports them, each read
+  // refreshing the capabilities first.
+  uint16_t DeviceMaxReadSpeed();
+  uint16_t DeviceMaxWriteSpeed();
+  uint16_t ReadSpeed();
+  uint16_t WriteSpeed();
+  uint16_t MaxWriteSpeed();
+  uint32_t DeviceBufferSize() const { return Device.DeviceBufferSize; }
+  // Bytes waiting in the drive's buffer (0 when it is empty).
+  uint32_t DeviceBufferPosition() const;
+  uint32_t FreeBlocksOnDisc();
+  uint32_t TotalBlocksOnDisc();
+
+  // For front ends that show a drive: the disc status of READ DISC
+  // INFORMATION (0 empty, 1 incomplete, 2 complete, 3 other; -1 when the
+  // drive gives none), and a fresh reading of the drive's buffer into
+  // DeviceBufferSize and DeviceBufferPosition.
+  int DiscStatus();
+  bool ReadDeviceBuffer();
+
+  // Measured transfer rates, KiB/s: each call returns the rate measured at
+  // the one before.
+  uint16_t BMWriteSpeed();
+  uint16_t BMReadSpeed();
+  uint16_t BMAvgWriteSpeed() const { return Device.bmAvgWriteSpeed; }
+  uint16_t BMAvgReadSpeed() const { return Device.bmAvgReadSpeed; }
+
+  // Why the last InitializeASPI found no driver library (empty when it did).
+  const std::string& DriverLibraryProblem() const { return driver_problem_; }
+
   // --- Queries (ids out of range give the empty value) ------------------------
 
   uint32_t FilesCount() const { return static_cast<uint32_t>(CDFiles.FileCounter()); }
@@ -280,6 +348,7 @@ class TOrvex : public TComponent {
   TVerifyDoneEvent on_verify_done_;
   TInsertIssueEvent on_insert_issue_;
   TImportReport last_import_;
+  std::string driver_problem_;
 };
 
 }  // namespace orvex

@@ -122,7 +122,7 @@ bool NeedsIdentifiers(const TDirEntry& dir, const TLongNameTrees& trees) {
   return false;
 }
 
-void AssignDirectory(TDirEntry& dir) {
+void AssignDirectory(TDirEntry& dir, std::deque<TDiscIdentifiers>& store) {
   const std::vector<std::u16string> joliet = DirectoryIdentifiers(kJoliet, dir, LongNameOf);
   const std::vector<std::u16string> iso1999 = DirectoryIdentifiers(kIso1999, dir, LongNameOf);
   const std::vector<std::u16string> udf = DirectoryIdentifiers(kUdf, dir, UdfNameOf);
@@ -131,24 +131,22 @@ void AssignDirectory(TDirEntry& dir) {
     const bool plain = joliet[i] == CutUtf16(e->LongName, kJoliet.limit) &&
                        iso1999[i] == kIso1999.Cut(e->LongName, kIso1999.limit) &&
                        udf[i] == CutUtf16(UdfNameOf(*e), kUdf.limit);
-    if (!plain) {
-      e->Identifiers = std::make_shared<const TDiscIdentifiers>(
-          TDiscIdentifiers{joliet[i], Utf16ToUtf8(iso1999[i]), udf[i]});
-    }
+    if (!plain) e->Identifiers = &store.emplace_back(TDiscIdentifiers{joliet[i], Utf16ToUtf8(iso1999[i]), udf[i]});
     if (e->DirRecord != nullptr) e->DirRecord->Identifiers = e->Identifiers;
   }
 }
 
 }  // namespace
 
-void AssignDiscIdentifiers(TContentTree& tree, const TLongNameTrees& trees) {
+void AssignDiscIdentifiers(TContentTree& tree, const TLongNameTrees& trees, std::deque<TDiscIdentifiers>& store) {
+  store.clear();
   for (size_t d = 0; d < tree.Dirs.size(); ++d) {
     TDirEntry& dir = *tree.Dirs[d];
     for (TFileEntry* e = dir.Files; e != nullptr; e = e->NextFile) {
-      e->Identifiers.reset();
-      if (e->DirRecord != nullptr) e->DirRecord->Identifiers.reset();
+      e->Identifiers = nullptr;
+      if (e->DirRecord != nullptr) e->DirRecord->Identifiers = nullptr;
     }
-    if (NeedsIdentifiers(dir, trees)) AssignDirectory(dir);
+    if (NeedsIdentifiers(dir, trees)) AssignDirectory(dir, store);
   }
 }
 

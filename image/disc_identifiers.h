@@ -15,6 +15,7 @@
 #define ORVEX_IMAGE_DISC_IDENTIFIERS_H_
 
 #include <cstddef>
+#include <deque>
 #include <string>
 #include <string_view>
 
@@ -33,10 +34,10 @@ struct TLongNameTrees {
   bool udf = false;
 };
 
-// Gives every entry (and every directory) its identifiers for `trees`:
-// entries whose names need no change keep none (Identifiers null).  Each
-// directory's list must be in its final order.
-void AssignDiscIdentifiers(TContentTree& tree, const TLongNameTrees& trees);
+// Gives every entry (and every directory) its identifiers for `trees`,
+// kept in `store` (emptied first): entries whose names need no change keep
+// none (Identifiers null).  Each directory's list must be in its final order.
+void AssignDiscIdentifiers(TContentTree& tree, const TLongNameTrees& trees, std::deque<TDiscIdentifiers>& store);
 
 // An entry's or a directory's identifier in one tree, as assigned (the
 // views live as long as the entry's names).

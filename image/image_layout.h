@@ -11,9 +11,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
+#include "image/disc_identifiers.h"
 #include "image/sectors.h"
 #include "image/udf_bridge_info.h"
 #include "tree/content_tree.h"
@@ -63,6 +65,8 @@ class TImageLayout : public TContentTree {
   uint64_t FilesSize = 0;        // sectors of file data
   std::atomic<uint32_t> TotalImageSize{0};  // sectors of the whole image, a multiple of 32
   UDFBridgeInformation UDFBridgeInfo;
+  std::deque<TDiscIdentifiers> DiscIdentifiers;  // the identifiers entries point to
+
 
   std::atomic<uint16_t> ComponentStatus{0};  // the phase: TComponentStatus
 

@@ -83,7 +83,7 @@ uint32_t TImageLayout::Prepare() {
   UDF12 = false;
   OrderPathTable(*this);
   SortDirectoryLists(*this);
-  AssignDiscIdentifiers(*this, {JolietFS, ISO9660v1999FS, UDFBridge});
+  AssignDiscIdentifiers(*this, {JolietFS, ISO9660v1999FS, UDFBridge}, DiscIdentifiers);
 
   const bool boot = !BootImage.empty();
   uint32_t cursor = 16 + 1;  // the system area and the primary descriptor
@@ -150,6 +150,7 @@ uint32_t TImageLayout::Prepare() {
 
 void TImageLayout::ClearAll() {
   TContentTree::ClearAll();
+  DiscIdentifiers.clear();
   isom.clear();
   isom.shrink_to_fit();
   IsoHeaderSize = 0;

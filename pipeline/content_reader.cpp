@@ -30,7 +30,8 @@ bool TContentReader::Open(TFileEntry& entry, TObject* sender) {
 }
 
 bool TContentReader::Open(const std::string& path) {
-  name_ = Utf8ToUtf16(path);
+  owned_name_ = Utf8ToUtf16(path);
+  name_ = owned_name_;
   file_ = TFile::OpenRead(path);
   if (!file_.IsOpen()) return Fail(kErrorOpening, file_.LastError());
   opened_ = file_.OpenedState();
@@ -49,18 +50,20 @@ bool TContentReader::Read(uint8_t* buffer, uint32_t count) {
   // Shorter than recorded: the image would hold something else than the file.
   if (got < count) return Fail(kErrorReading, 0);
   position_ += count;
+  ++reads_;
   return true;
 }
 
 bool TContentReader::Changed() const {
   if (from_callback_ || !opened_) return false;
   if (changed_at_open_) return true;
+  if (reads_ <= 1) return false;
   const std::optional<TFileState> now = file_.State();
   return !now || now->size != opened_->size || !SameTime(now->write_time, opened_->write_time);
 }
 
 bool TContentReader::Fail(uint32_t error, int system_error) {
-  failure_ = {error, name_, system_error};
+  failure_ = {error, std::u16string(name_), system_error};
   return false;
 }
 

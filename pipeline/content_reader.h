@@ -35,8 +35,9 @@ class TContentReader {
   bool Read(uint8_t* buffer, uint32_t count);
 
   // Whether the source file differs from what was recorded when it was
-  // added (size or modification time), or changed while it was read.
-  // Memory files never change.
+  // added (size or modification time), or changed while it was read in
+  // several pieces (a file read at one go cannot be seen to change in
+  // between).  Memory files never change.
   bool Changed() const;
 
   uint64_t Position() const { return position_; }
@@ -51,8 +52,10 @@ class TContentReader {
   TFile file_;
   std::optional<TFileState> opened_;  // the file as it was at the open
   bool changed_at_open_ = false;
-  std::u16string name_;
+  std::u16string_view name_;  // the entry's path or long name, or owned_name_
+  std::u16string owned_name_;
   uint64_t position_ = 0;
+  uint32_t reads_ = 0;
   TJobFailure failure_;
 };
 

@@ -24,7 +24,7 @@ run_suite "$ORVEX_ROOT/build/asan"
 
 # The threaded suites under ThreadSanitizer.
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
-threaded="pipeline_tests component_tests services_tests vburner_tests"
+threaded="pipeline_tests component_tests services_tests vburner_tests drive_tests"
 cmake -S "$ORVEX_ROOT" -B "$ORVEX_ROOT/build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVEX_WERROR=ON \
   -DORVEX_SANITIZE=thread -DORVEX_BUILD_BENCH=OFF >/dev/null || { echo "orvex: configuring build/tsan failed" >&2; exit 1; }
 # shellcheck disable=SC2086

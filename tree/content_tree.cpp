@@ -31,6 +31,7 @@ void TContentTree::ClearAll() {
   Files.clear();
   Dirs.clear();
   PathTableEntries.clear();
+  set_aside_.clear();
 
   RootDir = NewDirEntry();
   RootDir->Parent = RootDir;
@@ -243,27 +244,31 @@ void TContentTree::ShareData(pFileEntry duplicate, pFileEntry reference) {
   StopSharing(duplicate);
   duplicate->ReferenceEntry = reference;
   ++reference->ReferencedBy;
-  duplicate->SetAsidePath = std::move(duplicate->Path);
+  set_aside_[duplicate] = {std::move(duplicate->Path), std::move(duplicate->mfcbFunction)};
   duplicate->Path.clear();
-  duplicate->SetAsideCallback = std::move(duplicate->mfcbFunction);
   duplicate->mfcbFunction = nullptr;
   Prepared = false;
+}
+
+std::u16string TContentTree::SetAsidePath(const TFileEntry* duplicate) const {
+  const auto it = set_aside_.find(duplicate);
+  return it == set_aside_.end() ? std::u16string() : it->second.path;
 }
 
 void TContentTree::StopSharing(pFileEntry duplicate) {
   if (duplicate->ReferenceEntry == nullptr) return;
   --duplicate->ReferenceEntry->ReferencedBy;
   duplicate->ReferenceEntry = nullptr;
-  duplicate->SetAsidePath.clear();
-  duplicate->SetAsideCallback = nullptr;
+  set_aside_.erase(duplicate);
 }
 
 void TContentTree::GiveBackSharedData(pFileEntry reference) {
   for (size_t i = 0; reference->ReferencedBy > 0 && i < Files.size(); ++i) {
     TFileEntry& e = *Files[i];
     if (e.ReferenceEntry != reference) continue;
-    e.Path = std::move(e.SetAsidePath);
-    e.mfcbFunction = std::move(e.SetAsideCallback);
+    TSetAsideSource& source = set_aside_[&e];
+    e.Path = std::move(source.path);
+    e.mfcbFunction = std::move(source.callback);
     StopSharing(&e);
   }
 }

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/find_data.h"
@@ -117,6 +118,8 @@ class TContentTree {
   // Makes `duplicate` share the data of `reference` (smart references): its
   // own source is set aside, and the layout gives it the reference's address.
   void ShareData(pFileEntry duplicate, pFileEntry reference);
+  // The source a duplicate set aside (empty for any other entry).
+  std::u16string SetAsidePath(const TFileEntry* duplicate) const;
 
   pDirEntry CreateDirW(std::u16string_view DestPath, std::u16string_view DirName);
 
@@ -180,6 +183,14 @@ class TContentTree {
   // cbInsertIssue when not.
   bool Readable(const std::u16string& path);
   void Report(TInsertIssueKind kind, const std::u16string& path, int error = 0);
+
+  // The own sources of the entries that share another's data, until that
+  // entry is replaced and they get them back.
+  struct TSetAsideSource {
+    std::u16string path;
+    TGetDataEvent callback;
+  };
+  std::unordered_map<const TFileEntry*, TSetAsideSource> set_aside_;
 };
 
 }  // namespace orvex

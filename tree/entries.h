@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "platform/file_time.h"
@@ -84,12 +83,8 @@ struct TFileEntry {
   pFileEntry ReferenceEntry = nullptr;  // the entry whose data this one shares
   UDFFileInformation UDFFileInfo;
   FILETIME WriteTime;             // the source's last-write time (UTC) when it was added
-  // While this entry shares another's data its own source waits here, so
-  // that it gets its data back should that entry be replaced.
-  std::u16string SetAsidePath;
-  TGetDataEvent SetAsideCallback;
   uint32_t ReferencedBy = 0;      // entries that share this one's data
-  std::shared_ptr<const TDiscIdentifiers> Identifiers;  // set by the layout
+  const TDiscIdentifiers* Identifiers = nullptr;  // set by the layout, which owns them
 };
 
 struct TDirEntry {
@@ -111,7 +106,7 @@ struct TDirEntry {
   pFileEntry LastFile = nullptr;   // its tail, so that appending costs O(1)
   TNameIndex Names;                // the list's entries by long name, ignoring case
   uint32_t ImportedExtent = 0;     // where an imported directory's records lie (for listings)
-  std::shared_ptr<const TDiscIdentifiers> Identifiers;  // its entry's, set by the layout
+  const TDiscIdentifiers* Identifiers = nullptr;  // its entry's, set by the layout
 };
 
 }  // namespace orvex

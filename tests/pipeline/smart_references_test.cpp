@@ -129,7 +129,7 @@ TEST_F(JobTest, ReplacingAReferencedFileGivesTheDuplicatesTheirDataBack) {
   const pFileEntry reference = a->ReferenceEntry != nullptr ? b : a;
   const pFileEntry duplicate = reference == a ? b : a;
   ASSERT_EQ(duplicate->ReferenceEntry, reference);
-  const std::string duplicate_source = Utf16ToUtf8(duplicate->SetAsidePath);
+  const std::string duplicate_source = Utf16ToUtf8(disc.CDFiles.SetAsidePath(duplicate));
   disc.SetReplaceFile(true);
   ASSERT_EQ(disc.InsertFile("\\", dir.Write("new/" + Utf16ToUtf8(reference->LongName), std::string(100000, 'n'))),
             reference);

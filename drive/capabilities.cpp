@@ -1,0 +1,138 @@
+#include "drive/capabilities.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "drive/mmc_commands.h"
+#include "platform/byte_order.h"
+
+namespace orvex {
+namespace {
+
+constexpr uint8_t kCapabilitiesPage = 0x2A;
+constexpr uint8_t kUnderrunPage = 0x30;
+constexpr uint16_t kPageRead = 128;
+constexpr uint16_t kFeatureRead = 112;
+
+// Reads page 2Ah (default or current values) into `page`; false when the
+// command fails.  The page is where MMC puts it, right after the 8-byte
+// header or after an 8-byte block descriptor; elsewhere it stays zero.
+bool ReadCapabilitiesPage(TSCSIDevice& device, bool defaults, TModePage2A& page) {
+  uint8_t* buffer = device.tmpBuffer.data();
+  if (!ReadAnswer(device, cdb::ModeSense10(kCapabilitiesPage, defaults, kPageRead), buffer, kPageRead, true)) {
+    return false;
+  }
+  const size_t at = buffer[8] == kCapabilitiesPage ? 8 : buffer[16] == kCapabilitiesPage ? 16 : 0;
+  if (at == 0) return true;
+  const uint8_t* p = buffer + at;
+  std::memcpy(&page, p, kModePage2ABytes);
+  page.MaxReadSpeed = GetBE16(p + 8);
+  page.NumVolLevels = GetBE16(p + 10);
+  page.BufferSize = GetBE16(p + 12);
+  page.CurReadSpeed = GetBE16(p + 14);
+  page.MaxWriteSpeed = GetBE16(p + 18);
+  page.CurWriteSpeed = GetBE16(p + 20);
+  return true;
+}
+
+// Asks for one feature; true when the drive answered.  `present`: there is
+// no medium (profile 0), or the drive returned that very feature.
+bool Feature(TSCSIDevice& device, uint16_t feature, bool& present, bool& exact) {
+  TConfigHeader& header = device.ConfigHeader;
+  header = TConfigHeader{};
+  if (!ReadAnswer(device, cdb::GetConfiguration(feature, kFeatureRead), reinterpret_cast<uint8_t*>(&header), kFeatureRead)) {
+    return false;
+  }
+  exact = GetBE16(header.FeatureCode) == feature;
+  present = GetBE16(header.CurrentProfile) == 0 || exact;
+  return true;
+}
+
+bool Bit(uint8_t byte, int bit) { return (byte >> bit & 1) != 0; }
+
+constexpr uint8_t kOpenLog = 72, kCloseLog = 73;
+
+struct TFlagId {
+  uint8_t id;
+  bool TDC::*flag;
+};
+
+constexpr TFlagId kFlagIds[] = {
+    {1, &TDC::Read_CDR},           {2, &TDC::Read_CDRW},          {3, &TDC::Read_DVDRAM},
+    {4, &TDC::Read_DVDR},          {5, &TDC::Read_DVDRW},         {6, &TDC::Read_DVDPLUSR},
+    {7, &TDC::Read_DVDPLUSRW},     {8, &TDC::Read_DVDPLUSRDL},    {9, &TDC::Read_HDDVDROM},
+    {10, &TDC::Read_HDDVDR},       {11, &TDC::Read_HDDVDRAM},     {12, &TDC::Read_BDROM},
+    {13, &TDC::Read_BDR},          {14, &TDC::Read_BDRE},         {21, &TDC::Write_CDR},
+    {22, &TDC::Write_CDRW},        {23, &TDC::Write_DVDRAM},      {24, &TDC::Write_DVDR},
+    {25, &TDC::Write_DVDRW},       {26, &TDC::Write_DVDPLUSR},    {27, &TDC::Write_DVDPLUSRW},
+    {28, &TDC::Write_DVDPLUSRDL},  {29, &TDC::Write_HDDVDR},      {30, &TDC::Write_HDDVDRAM},
+    {31, &TDC::Write_BDR},         {32, &TDC::Write_BDRE},        {41, &TDC::TestWrite},
+    {42, &TDC::UnderRunProtection},
+};
+
+}  // namespace
+
+bool RefreshCapabilities(TSCSIDevice& device) {
+  TModePage2A& page = device.ModePage2A;
+  TDC& dc = device.dc;
+  page = TModePage2A{};
+  dc = TDC{};
+  if (!ReadCapabilitiesPage(device, true, page)) return false;
+  const uint16_t default_read = page.MaxReadSpeed, default_write = page.MaxWriteSpeed;
+  page = TModePage2A{};
+  ReadCapabilitiesPage(device, false, page);  // its outcome does not matter: the page then stays zero
+  page.DeviceMaxReadSpeed = default_read;
+  page.DeviceMaxWriteSpeed = default_write;
+  device.MaxReadSpeed = page.MaxReadSpeed;
+  device.CurReadSpeed = page.CurReadSpeed;
+  device.MaxWriteSpeed = page.MaxWriteSpeed;
+  device.CurWriteSpeed = page.CurWriteSpeed;
+
+  dc.Read_CDR = Bit(page.ReadInfo, 0);
+  dc.Read_CDRW = Bit(page.ReadInfo, 1);
+  dc.Read_Method2 = Bit(page.ReadInfo, 2);
+  dc.Read_DVDROM = Bit(page.ReadInfo, 3);
+  dc.Read_DVDR = Bit(page.ReadInfo, 4);
+  dc.Read_DVDRAM = Bit(page.ReadInfo, 5);
+  dc.Write_CDR = Bit(page.WriteInfo, 0);
+  dc.Write_CDRW = Bit(page.WriteInfo, 1);
+  dc.TestWrite = Bit(page.WriteInfo, 2);
+  dc.Write_DVDR = Bit(page.WriteInfo, 4);
+  dc.Write_DVDRAM = Bit(page.WriteInfo, 5);
+  dc.UnderRunProtection = Bit(page.OtherInfo, 7);
+  if (ModeSense10(device, device.tmpBuffer.data(), kPageRead, true, kUnderrunPage)) dc.UnderRunProtection = true;
+
+  bool present = false, exact = false;
+  const auto writes = [&] { return Bit(device.ConfigHeader.info, 0); };
+  if (Feature(device, 0x002A, present, exact) && present) {  // DVD+RW
+    dc.Read_DVDPLUSR = dc.Read_DVDPLUSRW = true;
+    if (writes()) dc.Write_DVDPLUSR = dc.Write_DVDPLUSRW = true;
+  }
+  if (Feature(device, 0x003B, present, exact) && exact) {  // DVD+R DL: only the feature itself
+    dc.Read_DVDPLUSRDL = true;
+    if (writes()) dc.Write_DVDPLUSRDL = true;
+  }
+  if (Feature(device, 0x002F, present, exact) && present && Bit(device.ConfigHeader.info, 1)) {  // DVD-R/-RW write
+    dc.Read_DVDRW = dc.Write_DVDRW = true;
+  }
+  if (Feature(device, 0x0040, present, exact) && present) dc.Read_BDROM = dc.Read_BDR = dc.Read_BDRE = true;
+  if (Feature(device, 0x0041, present, exact) && present) dc.Write_BDR = dc.Write_BDRE = true;
+  if (Feature(device, 0x0050, present, exact) && present) {
+    dc.Read_HDDVDROM = dc.Read_HDDVDR = dc.Read_HDDVDRAM = true;
+  }
+  if (Feature(device, 0x0051, present, exact) && present) dc.Write_HDDVDR = dc.Write_HDDVDRAM = true;
+  return true;
+}
+
+bool DeviceCan(TSCSIDevice& device, uint8_t id, const char* log_path) {
+  if (id == kOpenLog) return log_path != nullptr && device.fdbg.Open(log_path);
+  if (id == kCloseLog) return device.fdbg.Close();
+  for (const TFlagId& row : kFlagIds) {
+    if (row.id == id) return device.dc.*row.flag;
+  }
+  return false;
+}
+
+bool DeviceIsBurner(const TSCSIDevice& device) { return device.ModePage2A.WriteInfo != 0; }
+
+}  // namespace orvex

@@ -1,0 +1,33 @@
+// What the selected drive can read and write, and how fast: the
+// capabilities page (2Ah) in its default and current values, the
+// underrun-protection page (30h), and the features of GET CONFIGURATION
+// for the media the page does not cover (DVD+R, DVD+RW, DVD+R DL, DVD-RW,
+// BD, HD DVD).  The flags stay as the last refresh left them; DeviceCan
+// asks the drive nothing.
+#ifndef ORVEX_DRIVE_CAPABILITIES_H_
+#define ORVEX_DRIVE_CAPABILITIES_H_
+
+#include <cstdint>
+
+#include "drive/scsi_device.h"
+
+namespace orvex {
+
+// Rereads the capabilities into ModePage2A and dc, and the speeds into the
+// record.  False (every flag False) when page 2Ah cannot be read.  A page
+// that is not where MMC puts it (after the 8-byte header, or after a block
+// descriptor) stays zero; whatever arrived is read only within what arrived.
+bool RefreshCapabilities(TSCSIDevice& device);
+
+// The flag an identifier names: 1 to 14 read flags, 21 to 32 write flags,
+// 41 test write, 42 underrun protection; any other id is False.  Two ids
+// are actions: 72 opens the debug log at `log_path` (true when created), 73
+// closes it (true when one was open).
+bool DeviceCan(TSCSIDevice& device, uint8_t id, const char* log_path);
+
+// The drive writes at all: its capabilities page names a medium it writes.
+bool DeviceIsBurner(const TSCSIDevice& device);
+
+}  // namespace orvex
+
+#endif  // ORVEX_DRIVE_CAPABILITIES_H_

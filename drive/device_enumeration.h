@@ -1,0 +1,46 @@
+// Finding the optical drives and choosing one.
+//
+// The scan looks at the drive letters 'C' to 'Z' (/dev/sr0 to /dev/sr23)
+// through the kernel pass-through, unless told not to; a drive whose SCSI
+// address sysfs cannot tell is put at the end of the table with a host
+// adapter number of its own.  When it finds no drive (or is told not to
+// look), it loads the driver library and asks every adapter, target 0 to 7
+// and lun 0 to 6 for an optical drive.  Each row is named
+// "HA:TARGET:LUN,LETTER: VENDOR PRODUCT REVISION " from INQUIRY.
+#ifndef ORVEX_DRIVE_DEVICE_ENUMERATION_H_
+#define ORVEX_DRIVE_DEVICE_ENUMERATION_H_
+
+#include <string>
+
+#include "drive/scsi_device.h"
+
+namespace orvex {
+
+// Rebuilds the drive table.  The record is reset first, all but BurnProof,
+// FinalizeDisc and the notification target; `log_path`, when not empty,
+// opens the debug log (its first line "GetOrvexVersion").  `no_pass_through`
+// skips the letter scan; `library` names the driver library (empty: the
+// default, kDefaultDriverLibrary).  True when a transport is ready: drives
+// were found by the scan, or the library loaded (with or without drives).
+// `why` tells why no library could be used.
+bool EnumerateDevices(TSCSIDevice& device, bool no_pass_through, const std::string& library,
+                      const std::string& log_path, std::string* why = nullptr);
+
+// Selects row `index`: its address and letter, INQUIRY for the vendor and
+// product, and a refresh of the capabilities.  False when there is no such
+// row (no command can reach a drive then) or the INQUIRY fails.
+bool SelectDevice(TSCSIDevice& device, uint8_t index);
+
+// Selects every row with that letter in table order; the result is the
+// last selection's, False when none has it or the letter is 0.
+bool SelectDeviceByLetter(TSCSIDevice& device, char letter);
+
+// The row's display name; empty for an index beyond the table.
+std::string GetDeviceName(const TSCSIDevice& device, uint8_t index);
+
+// Closes the debug log and the device.
+void CloseDevice(TSCSIDevice& device);
+
+}  // namespace orvex
+
+#endif  // ORVEX_DRIVE_DEVICE_ENUMERATION_H_

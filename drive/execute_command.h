@@ -1,0 +1,43 @@
+// The one path every drive command takes: the request block is addressed to
+// the selected drive, sent through the transport, waited for when the
+// transport completes it later, written to the debug log, and its outcome
+// kept in the record (TargetBusy, LastSenseInfo, DeviceError).
+//
+// The debug log line of a command, in this order: "- NAL -> ADDRESS " when
+// the data buffer's address is not a multiple of 4; then
+// "MM:SS:mmm NAME (OP) {FLAGS:CDBLEN} - HA:TARGET:LUN <STATUS> [LENGTH] "
+// (UTC minute, second and millisecond; the numbers in hexadecimal), CDB
+// bytes 1 to 15, "| " and the first 100 bytes of data at most, the sense
+// code and qualifier as "AA:QQ", and with the pass-through ", " and
+// LastWinError.
+#ifndef ORVEX_DRIVE_EXECUTE_COMMAND_H_
+#define ORVEX_DRIVE_EXECUTE_COMMAND_H_
+
+#include <cstdint>
+#include <string>
+
+#include "drive/scsi_device.h"
+
+namespace orvex {
+
+// The sense bytes every command asks for.
+constexpr uint8_t kSenseBytes = 24;
+
+// Sends `request` (zeroed by the caller, then given its flags, data length
+// and pointer, CDB length and CDB) to the selected drive and returns its
+// status: kSrbStatusDone, kSrbStatusError, or kSrbStatusPending when the
+// transport gave up waiting.  Without a transport or a selected drive
+// (HaID or Target 255) the status is kSrbStatusError and nothing else
+// happens.  TargetBusy: the drive refused the command with BUSY.
+// LastSenseInfo: the sense area, also after success.  DeviceError: the
+// sense code x 256 + qualifier when the code is not 0 (success leaves it).
+// A transport that reports more data than was asked for is cut back to the
+// request's length.
+uint8_t ExecuteCommand(TSCSIDevice& device, TSRB_ExecSCSICmd& request);
+
+// The debug log line of a request that was sent, without CR LF.
+std::string CommandLogLine(const TSCSIDevice& device, const TSRB_ExecSCSICmd& request);
+
+}  // namespace orvex
+
+#endif  // ORVEX_DRIVE_EXECUTE_COMMAND_H_

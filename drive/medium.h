@@ -1,0 +1,25 @@
+// The kinds of medium a drive can hold, and the MMC profile that names each.
+#ifndef ORVEX_DRIVE_MEDIUM_H_
+#define ORVEX_DRIVE_MEDIUM_H_
+
+#include <cstdint>
+
+namespace orvex {
+
+enum class TMedium : uint8_t {
+  mtUNKNOWN = 0, mtCDROM = 1, mtCDR = 2, mtCDRW = 3, mtDVDROM = 4, mtDVDR = 5, mtDVDRAM = 6,
+  mtDVDRW = 7, mtDVDRWRO = 8, mtDVDRWSR = 9, mtDVDPLUSRW = 10, mtDVDPLUSR = 11, mtDVDPLUSRDL = 12,
+  mtBDROM = 13, mtBDRSR = 14, mtBDRRR = 15, mtBDRE = 16, mtHDDVDROM = 17, mtHDDVDR = 18,
+  mtHDDVDRAM = 19, mtDDCDROM = 20, mtDDCDR = 21, mtDDCDRW = 22,
+};
+
+// The medium a current profile stands for; mtUNKNOWN for no medium and for
+// every profile without a kind of its own (DVD-R DL, DVD+RW DL and others).
+TMedium MediumOfProfile(uint16_t profile);
+
+// The medium's name in words ("DVD+R", "BD-RE"), as front ends show it.
+const char* MediumName(TMedium medium);
+
+}  // namespace orvex
+
+#endif  // ORVEX_DRIVE_MEDIUM_H_

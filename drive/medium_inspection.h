@@ -1,0 +1,47 @@
+// What the medium in the selected drive is and holds: its kind, whether it
+// can be erased or written, its sessions, its free and total blocks, the
+// size of the volume on it, its formatted capacity, and the drive's buffer
+// fill.  Failed commands turn into the fallbacks each routine names, never
+// an error: LastSenseInfo and DeviceError carry the detail.  Every length a
+// drive reports is read only within what arrived.
+#ifndef ORVEX_DRIVE_MEDIUM_INSPECTION_H_
+#define ORVEX_DRIVE_MEDIUM_INSPECTION_H_
+
+#include <cstdint>
+
+#include "drive/scsi_device.h"
+
+namespace orvex {
+
+// The current profile of GET CONFIGURATION; without it (drives before
+// MMC-3) the ATIP (CD-R or CD-RW by its disc type bits, else CD-ROM), then
+// the erasable bit of the disc information, then TEST UNIT READY (CD-ROM);
+// mtUNKNOWN when nothing answers.
+TMedium DiscIs(TSCSIDevice& device);
+
+bool Erasable(TSCSIDevice& device);
+bool Writable(TSCSIDevice& device);
+
+// Complete sessions: the drive's count less an empty last session; without
+// disc information 1 for DVD-RAM, else 0.
+int32_t SessionsOnDisc(TSCSIDevice& device);
+
+uint32_t FreeBlocksOnDisc(TSCSIDevice& device);
+uint32_t TotalBlocksOnDisc(TSCSIDevice& device);
+
+// The block count of the first 2048-byte format among the first four
+// format descriptors, else of the current/maximum capacity; 0 when the
+// command fails.
+uint32_t ReadFormatCapacity(TSCSIDevice& device);
+
+// The volume space size of the first supplementary, else primary, volume
+// descriptor in sectors 16 to 31; 0 when there is none.
+uint32_t ExistingVolumeSize(TSCSIDevice& device);
+
+// READ BUFFER CAPACITY into DeviceBufferSize and DeviceBufferPosition (the
+// blank length); true when the command succeeded.
+bool ReadBufferCapacity(TSCSIDevice& device);
+
+}  // namespace orvex
+
+#endif  // ORVEX_DRIVE_MEDIUM_INSPECTION_H_

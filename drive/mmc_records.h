@@ -1,0 +1,192 @@
+// The MMC records the drive layer sends and reads, laid out byte for byte
+// as MMC defines them: fixed-format sense data, disc and track information,
+// the write parameters page (05h) and the capabilities page (2Ah), the
+// configuration header with its first feature, buffer capacity and format
+// capacities.  Multi-byte fields are big-endian on the wire; the records
+// that the drive layer keeps in host order say so.  Every offset is fixed
+// by a static_assert, so a record can be read straight from a response.
+#ifndef ORVEX_DRIVE_MMC_RECORDS_H_
+#define ORVEX_DRIVE_MMC_RECORDS_H_
+
+#include <cstddef>
+#include <cstdint>
+
+namespace orvex {
+
+// Fixed-format sense data (bytes 0 to 17), then the rest of the 32-byte area.
+struct TSENSE {
+  uint8_t ErrorCode;      // 70h current, 71h deferred
+  uint8_t SegmentNum;
+  uint8_t SenseKey;       // bits 3-0
+  uint8_t InfoByte0, InfoByte1, InfoByte2, InfoByte3;
+  uint8_t AddSenLen;
+  uint8_t ComSpecInf0, ComSpecInf1, ComSpecInf2, ComSpecInf3;
+  uint8_t AddSenseCode;   // 04h: not ready (a format or blank in progress)
+  uint8_t AddSenQual;
+  uint8_t FieldRepUCode;
+  uint8_t SenKeySpec15, SenKeySpec16, SenKeySpec17;
+  uint8_t AddSenseBytes[14];
+};
+static_assert(offsetof(TSENSE, SenseKey) == 2);
+static_assert(offsetof(TSENSE, AddSenseCode) == 12);
+static_assert(offsetof(TSENSE, AddSenQual) == 13);
+static_assert(sizeof(TSENSE) == 32);
+
+// READ DISC INFORMATION, kept as the drive sent it (big-endian).
+struct TDiscInformation {
+  uint8_t DataLen[2];
+  uint8_t info;                     // bits 1-0 disc status, 3-2 state of the last session, bit 4 erasable
+  uint8_t FirstTrack;
+  uint8_t Sessions;                 // low byte
+  uint8_t FirstTrackOfLastSession;  // low byte
+  uint8_t LastTrackOfLastSession;   // low byte
+  uint8_t info2;
+  uint8_t DiscType;
+  uint8_t Resvd1, Resvd2, Resvd3;   // high bytes of sessions and tracks
+  uint8_t DiscIdentification[4];
+  uint8_t Resvd4[48];
+};
+static_assert(offsetof(TDiscInformation, info) == 2);
+static_assert(offsetof(TDiscInformation, Sessions) == 4);
+static_assert(offsetof(TDiscInformation, LastTrackOfLastSession) == 6);
+static_assert(offsetof(TDiscInformation, DiscType) == 8);
+static_assert(offsetof(TDiscInformation, DiscIdentification) == 12);
+static_assert(sizeof(TDiscInformation) == 64);
+
+constexpr uint8_t kDiscStatusEmpty = 0, kDiscStatusIncomplete = 1, kDiscStatusComplete = 2;
+
+// READ TRACK INFORMATION (the 38 bytes MMC defines for this command); the
+// 16- and 32-bit fields are turned to host order once read.
+struct TTrackInformation {
+  uint16_t DataLength;
+  uint8_t TrackNumber;
+  uint8_t SessionNumber;
+  uint8_t Reserved1;
+  uint8_t info1;   // byte 5
+  uint8_t info2;   // byte 6: bit 4 fixed packet
+  uint8_t Reserved2;
+  uint32_t TrackStartAddress;
+  uint32_t NextWritableAddress;
+  uint32_t FreeBlocks;
+  uint32_t FixedPacketSize;
+  uint32_t TrackSize;
+  uint32_t LastRecordedAddress;
+  uint8_t TrackNumber2;
+  uint8_t SessionNumber2;
+  uint8_t Res3, Res4, Res5, Res6;
+};
+static_assert(offsetof(TTrackInformation, info2) == 6);
+static_assert(offsetof(TTrackInformation, TrackStartAddress) == 8);
+static_assert(offsetof(TTrackInformation, NextWritableAddress) == 12);
+static_assert(offsetof(TTrackInformation, FreeBlocks) == 16);
+static_assert(offsetof(TTrackInformation, TrackSize) == 24);
+static_assert(offsetof(TTrackInformation, LastRecordedAddress) == 28);
+static_assert(offsetof(TTrackInformation, Res6) == 37);
+constexpr size_t kTrackInformationBytes = 38;
+
+// The write parameters page (05h), big-endian as sent.
+struct TModePage05 {
+  uint8_t PageCode;
+  uint8_t PageLen;
+  uint8_t WriteType;      // bit 6 BUFE, bit 5 LS_V, bit 4 test write, bits 3-0 write type
+  uint8_t TrackMode;      // bits 7-6 multi-session, bit 5 FP, bits 3-0 track mode
+  uint8_t DBType;         // bits 3-0 data block type
+  uint8_t LinkSize;
+  uint8_t Res6;
+  uint8_t Init_App_Code;
+  uint8_t SessionFormat;
+  uint8_t Res9;
+  uint8_t PacketSize[4];
+  uint8_t PauseLength[2];
+  uint8_t MediaCatNo[16];
+  uint8_t ISRC[16];
+  uint8_t SubHeader[4];
+  uint8_t Vendors[20];
+};
+static_assert(offsetof(TModePage05, WriteType) == 2);
+static_assert(offsetof(TModePage05, LinkSize) == 5);
+static_assert(offsetof(TModePage05, SessionFormat) == 8);
+static_assert(offsetof(TModePage05, PacketSize) == 10);
+static_assert(offsetof(TModePage05, PauseLength) == 14);
+static_assert(offsetof(TModePage05, MediaCatNo) == 16);
+static_assert(offsetof(TModePage05, SubHeader) == 48);
+static_assert(sizeof(TModePage05) == 72);
+
+// The capabilities page (2Ah): its first 64 bytes as the drive sent them,
+// then this system's copies of the default speeds (host order).  After a
+// refresh the speed and buffer fields are in host order too.
+struct TModePage2A {
+  uint8_t PageCode;
+  uint8_t PageLen;
+  uint8_t ReadInfo;       // bit 0 CD-R, 1 CD-RW, 2 method 2, 3 DVD-ROM, 4 DVD-R, 5 DVD-RAM
+  uint8_t WriteInfo;      // bit 0 CD-R, 1 CD-RW, 2 test write, 4 DVD-R, 5 DVD-RAM
+  uint8_t OtherInfo;      // bit 7 buffer-underrun-free recording
+  uint8_t CDDASupported;
+  uint8_t Lock;
+  uint8_t SepChanVol;
+  uint16_t MaxReadSpeed;
+  uint16_t NumVolLevels;
+  uint16_t BufferSize;
+  uint16_t CurReadSpeed;
+  uint8_t Reserved16;
+  uint8_t BCK;
+  uint16_t MaxWriteSpeed;
+  uint16_t CurWriteSpeed;
+  uint8_t Others[50];
+  uint16_t DeviceMaxReadSpeed;
+  uint16_t DeviceMaxWriteSpeed;
+};
+static_assert(offsetof(TModePage2A, MaxReadSpeed) == 8);
+static_assert(offsetof(TModePage2A, BufferSize) == 12);
+static_assert(offsetof(TModePage2A, CurReadSpeed) == 14);
+static_assert(offsetof(TModePage2A, MaxWriteSpeed) == 18);
+static_assert(offsetof(TModePage2A, CurWriteSpeed) == 20);
+static_assert(offsetof(TModePage2A, Others) == 22);
+static_assert(offsetof(TModePage2A, DeviceMaxReadSpeed) == 72);
+static_assert(sizeof(TModePage2A) == 76);
+constexpr size_t kModePage2ABytes = 64;
+
+// The GET CONFIGURATION header and the first feature descriptor, raw.
+struct TConfigHeader {
+  uint8_t DataLength[4];
+  uint8_t Reseverd1[2];
+  uint8_t CurrentProfile[2];
+  uint8_t FeatureCode[2];
+  uint8_t Version;
+  uint8_t AdditionalLength;
+  uint8_t info;             // the feature's first dependent byte
+  uint8_t OtherData[101];
+};
+static_assert(offsetof(TConfigHeader, CurrentProfile) == 6);
+static_assert(offsetof(TConfigHeader, FeatureCode) == 8);
+static_assert(offsetof(TConfigHeader, info) == 12);
+static_assert(sizeof(TConfigHeader) == 114);
+
+// READ BUFFER CAPACITY.
+struct TBufferCapacity {
+  uint8_t DataLength[2];
+  uint8_t Reserved;
+  uint8_t Block;            // bit 0: lengths in blocks
+  uint8_t BufferLength[4];
+  uint8_t BlankLength[4];
+};
+static_assert(offsetof(TBufferCapacity, BufferLength) == 4);
+static_assert(offsetof(TBufferCapacity, BlankLength) == 8);
+static_assert(sizeof(TBufferCapacity) == 12);
+
+// READ FORMAT CAPACITIES: a header, then descriptors.
+struct TCapacityListHeader {
+  uint8_t Reserved[3];
+  uint8_t ListLength;       // bytes of descriptors that follow
+};
+struct TFormatCapacityDescriptor {
+  uint8_t Blocks[4];
+  uint8_t Type;             // format type (bits 7-2) or, first, the descriptor type
+  uint8_t Parameter[3];     // block length, or the type-dependent parameter
+};
+static_assert(sizeof(TCapacityListHeader) == 4);
+static_assert(sizeof(TFormatCapacityDescriptor) == 8);
+
+}  // namespace orvex
+
+#endif  // ORVEX_DRIVE_MMC_RECORDS_H_

@@ -1,0 +1,32 @@
+// How a request block reaches the selected drive: through the kernel's
+// pass-through (pass_through.h) or through a run-time driver library
+// (driver_library.h).  Both take the same request blocks (drive/srb.h).
+#ifndef ORVEX_DRIVE_TRANSPORT_H_
+#define ORVEX_DRIVE_TRANSPORT_H_
+
+#include <cstdint>
+
+#include "drive/srb.h"
+
+namespace orvex {
+
+struct TSCSIDevice;
+
+class TTransport {
+ public:
+  virtual ~TTransport() = default;
+
+  // Hands one execute request to the drive it addresses; returns its
+  // immediate status.  kSrbStatusPending means the completion comes later:
+  // WaitFor then returns once the request's status is final.
+  virtual uint8_t Send(TSCSIDevice& device, TSRB_ExecSCSICmd& request) = 0;
+  virtual void WaitFor(TSRB_ExecSCSICmd& request) = 0;
+};
+
+// How long a command may take before it is given up: long enough for a
+// full format or blank of the slowest medium.
+constexpr uint32_t kCommandTimeoutSeconds = 12000;
+
+}  // namespace orvex
+
+#endif  // ORVEX_DRIVE_TRANSPORT_H_

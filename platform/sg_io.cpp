@@ -1,0 +1,102 @@
+#include "platform/sg_io.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <scsi/sg.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+
+namespace orvex {
+namespace {
+
+// The block major number of SCSI CD-ROM drives.
+constexpr unsigned kScsiCdromMajor = 11;
+
+int DriveNumber(char letter) { return letter - kFirstDriveLetter; }
+
+}  // namespace
+
+std::string OpticalDrivePath(char letter) { return "/dev/sr" + std::to_string(DriveNumber(letter)); }
+
+bool IsOpticalDrive(char letter) {
+  if (letter < kFirstDriveLetter || letter > kLastDriveLetter) return false;
+  struct stat st;
+  return stat(OpticalDrivePath(letter).c_str(), &st) == 0 && S_ISBLK(st.st_mode) &&
+         major(st.st_rdev) == kScsiCdromMajor;
+}
+
+int OpenOpticalDrive(char letter, bool read_write, int* error) {
+  // O_NONBLOCK: an empty tray or a closing door must not hold the open.
+  const int fd = open(OpticalDrivePath(letter).c_str(), (read_write ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0 && error != nullptr) *error = errno;
+  return fd;
+}
+
+void CloseOpticalDrive(int fd) {
+  if (fd >= 0) close(fd);
+}
+
+std::optional<TScsiAddress> ParseScsiAddress(const std::string& text) {
+  TScsiAddress a;
+  char end = 0;
+  if (std::sscanf(text.c_str(), "%u:%u:%u:%u%c", &a.host, &a.channel, &a.target, &a.lun, &end) != 4) {
+    return std::nullopt;
+  }
+  return a;
+}
+
+std::optional<TScsiAddress> ReadScsiAddress(char letter, const std::string& sysfs) {
+  const std::string link = sysfs + "/class/block/sr" + std::to_string(DriveNumber(letter)) + "/device";
+  char target[PATH_MAX];
+  const ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+  if (n <= 0) return std::nullopt;
+  std::string path(target, static_cast<size_t>(n));
+  return ParseScsiAddress(path.substr(path.rfind('/') + 1));
+}
+
+TSgRequestFields DescribeRequest(const TPassThroughRequest& request) {
+  TSgRequestFields fields{};
+  fields.interface_id = 'S';
+  fields.dxfer_direction = request.direction == TDataDirection::kIn    ? SG_DXFER_FROM_DEV
+                           : request.direction == TDataDirection::kOut ? SG_DXFER_TO_DEV
+                                                                       : SG_DXFER_NONE;
+  fields.cmd_len = request.cdb_length;
+  fields.mx_sb_len = request.sense_length;
+  fields.dxfer_len = request.direction == TDataDirection::kNone ? 0 : request.length;
+  // The kernel counts in milliseconds; beyond its range the longest wait it takes.
+  const uint64_t ms = uint64_t{request.timeout_seconds} * 1000;
+  fields.timeout_ms = ms > UINT_MAX ? UINT_MAX : static_cast<uint32_t>(ms);
+  return fields;
+}
+
+TPassThroughResult PassThrough(int fd, const TPassThroughRequest& request) {
+  const TSgRequestFields fields = DescribeRequest(request);
+  sg_io_hdr_t header{};
+  header.interface_id = fields.interface_id;
+  header.dxfer_direction = fields.dxfer_direction;
+  header.cmd_len = fields.cmd_len;
+  header.mx_sb_len = fields.mx_sb_len;
+  header.dxfer_len = fields.dxfer_len;
+  header.dxferp = fields.dxfer_len == 0 ? nullptr : request.data;
+  header.cmdp = const_cast<unsigned char*>(request.cdb);
+  header.sbp = request.sense;
+  header.timeout = fields.timeout_ms;
+  TPassThroughResult result;
+  errno = 0;
+  result.sent = ioctl(fd, SG_IO, &header) == 0;
+  result.error = errno;
+  if (!result.sent) return result;
+  result.scsi_status = header.status;
+  result.host_status = header.host_status;
+  result.driver_status = header.driver_status;
+  result.residue = header.resid;
+  result.sense_written = header.sb_len_wr;
+  return result;
+}
+
+}  // namespace orvex

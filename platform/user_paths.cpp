@@ -1,0 +1,27 @@
+#include "platform/user_paths.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace orvex {
+
+std::string HomeDirectory() {
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
+  if (const passwd* user = getpwuid(getuid()); user != nullptr && user->pw_dir != nullptr) return user->pw_dir;
+  return "";
+}
+
+std::string UserStateDirectory() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  std::string base = state != nullptr && *state == '/' ? state : HomeDirectory() + "/.local/state";
+  if (base.empty() || base[0] != '/') return "";
+  const std::string directory = base + "/orvex";
+  std::error_code error;
+  std::filesystem::create_directories(directory, error);
+  return error ? "" : directory;
+}
+
+}  // namespace orvex

@@ -1,0 +1,72 @@
+// The drive layer's tests talk to the virtual burner as a program would:
+// its library loaded by the component's InitializeASPI, with the burner's
+// modelled time behind the platform clock (a sleep moves it, nothing waits
+// in real time) and the UTC time pinned for the debug log.  What was sent
+// is read back from the burner's command trace.
+#ifndef ORVEX_TESTS_DRIVE_DRIVE_FIXTURE_H_
+#define ORVEX_TESTS_DRIVE_DRIVE_FIXTURE_H_
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "component/orvex.h"
+#include "platform/clock.h"
+#include "vburner/vburner_support.h"
+
+namespace orvex::test {
+
+// Sleeps advance the burner's modelled time; ticks and the performance
+// counter follow it; UTC stands at 2026-12-09 10:11:12.345.
+class TModelledClock final : public TClock {
+ public:
+  void Sleep(uint32_t milliseconds) override { vbtest::Lib().vb_advance_time(uint64_t{milliseconds} * 1000); }
+  uint64_t TickCount() override { return vbtest::Lib().vb_now() / 1000; }
+  uint64_t PerformanceCounter() override { return vbtest::Lib().vb_now(); }
+  uint64_t PerformanceFrequency() override { return 1'000'000; }
+  SYSTEMTIME UtcNow() override { return SYSTEMTIME{2026, 12, 3, 9, 10, 11, 12, 345}; }
+};
+
+class DriveTest : public ::testing::Test {
+ protected:
+  DriveTest() { previous_ = SetClock(&clock_); }
+  ~DriveTest() override { SetClock(previous_); }
+
+  // Configures the burner with `drives` (its description syntax) and lets
+  // the component find them through the library only.
+  void Start(const std::string& drives, const std::string& log = "") {
+    vbtest::Configure(drives);
+    ASSERT_TRUE(disc.InitializeASPI(true, VBURNER_LIBRARY, log)) << disc.DriverLibraryProblem();
+  }
+
+  // Drive 0:0:0 of `options` holding a fresh medium of `profile`, selected.
+  void Load(const std::string& profile, const std::string& options = "class=bd-writer", bool formatted = false) {
+    const std::string medium =
+        vbtest::Create(scratch, std::to_string(++media_) + "-" + profile + ".vmed", profile, 0, formatted);
+    Start("0:0:0," + options + ",medium=" + medium);
+    ASSERT_TRUE(disc.SelectDevice(0));
+  }
+
+  // The commands the drive received while `action` ran.
+  template <class Action>
+  std::vector<vb_trace_entry> Traced(Action action, vb_address drive = {0, 0, 0}) {
+    vbtest::Lib().vb_trace(drive, 1);
+    action();
+    std::vector<vb_trace_entry> trace = vbtest::Trace(drive);
+    vbtest::Lib().vb_trace(drive, 0);
+    return trace;
+  }
+
+  vbtest::Scratch scratch;
+  TOrvex disc{nullptr};
+
+ private:
+  int media_ = 0;
+  TModelledClock clock_;
+  TClock* previous_ = nullptr;
+};
+
+}  // namespace orvex::test
+
+#endif  // ORVEX_TESTS_DRIVE_DRIVE_FIXTURE_H_

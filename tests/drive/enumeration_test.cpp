@@ -1,0 +1,86 @@
+// Finding the drives: through the driver library, and what happens when
+// there is none to use.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "drive_fixture.h"
+#include "platform/sg_io.h"
+
+namespace orvex {
+namespace {
+
+using test::DriveTest;
+
+TEST_F(DriveTest, TheLibrarysDrivesInAddressOrder) {
+  vbtest::Configure("1:2:0,class=cd-writer,letter=F;0:3:1,class=dvd-writer,vendor=ACME,product=SPEEDY,revision=0.9;"
+                    "0:0:0,class=bd-rom");
+  ASSERT_TRUE(disc.InitializeASPI(true, VBURNER_LIBRARY, ""));
+  ASSERT_EQ(disc.DeviceCount(), 3);
+  EXPECT_EQ(disc.GetDeviceName(0), "0:0:0,?: ORVEX    VIRTUAL BD-ROM   1.00 ");
+  EXPECT_EQ(disc.GetDeviceName(1), "0:3:1,?: ACME     SPEEDY           0.9  ");
+  EXPECT_EQ(disc.GetDeviceName(2), "1:2:0,F: ORVEX    VIRTUAL CD-RW    1.00 ");
+  EXPECT_EQ(disc.GetDeviceName(3), "");
+  ASSERT_TRUE(disc.SelectDevice(1));
+  EXPECT_EQ(disc.DeviceVendor(), "ACME    ");
+  EXPECT_EQ(disc.DeviceProduct(), "SPEEDY          ");
+  EXPECT_TRUE(disc.SelectDeviceByLetter('F'));
+  EXPECT_EQ(disc.Device.HaID, 1);
+  EXPECT_FALSE(disc.SelectDeviceByLetter('Q'));
+  EXPECT_FALSE(disc.SelectDeviceByLetter(0));
+}
+
+// Two rows of one letter are selected in turn; the second stays selected.
+TEST_F(DriveTest, ALetterTwoDrivesShare) {
+  vbtest::Configure("0:1:0,class=cd-writer,letter=G;0:2:0,class=dvd-writer,letter=G");
+  ASSERT_TRUE(disc.InitializeASPI(true, VBURNER_LIBRARY, ""));
+  const auto inquiries = Traced([&] { EXPECT_TRUE(disc.SelectDeviceByLetter('G')); }, {0, 1, 0});
+  EXPECT_FALSE(inquiries.empty());
+  EXPECT_EQ(disc.Device.Target, 2);
+}
+
+// A machine whose driver library cannot be used: no drive, and nothing
+// reaches one.
+TEST_F(DriveTest, NoUsableLibrary) {
+  const std::string not_a_library = scratch.Path("text.so");
+  std::ofstream(not_a_library) << "no code here";
+  vbtest::Configure("");  // the burner with no drive says it cannot be used
+  for (const std::string& library : {scratch.Path("missing.so"), not_a_library, std::string("libm.so.6"),
+                                     std::string(VBURNER_LIBRARY)}) {
+    EXPECT_FALSE(disc.InitializeASPI(true, library, "")) << library;
+    EXPECT_FALSE(disc.DriverLibraryProblem().empty()) << library;
+    EXPECT_EQ(disc.DeviceCount(), 0);
+    EXPECT_EQ(disc.GetDeviceName(0), "");
+    EXPECT_FALSE(disc.SelectDevice(0));
+    EXPECT_FALSE(disc.TestUnitReady());
+    EXPECT_EQ(disc.DiscIs(), TMedium::mtUNKNOWN);
+  }
+}
+
+// Without NoInternalASPI the letters are looked at first; this machine's
+// kernel drives (if any) come before the library's.
+TEST_F(DriveTest, TheLetterScanIsLoggedAndSkippedWhenAsked) {
+  const std::string log = scratch.Path("scan.log");
+  vbtest::Configure("0:0:0,class=dvd-writer");
+  disc.InitializeASPI(false, VBURNER_LIBRARY, log);
+  disc.DeviceCan(73);
+  std::ifstream in(log);
+  std::string first, second;
+  std::getline(in, first);
+  std::getline(in, second);
+  EXPECT_EQ(first, "GetOrvexVersion\r");
+  if (!IsOpticalDrive('C')) {
+    EXPECT_EQ(second, "C: ( 1)\r");
+  }
+
+  disc.InitializeASPI(true, VBURNER_LIBRARY, log);
+  disc.DeviceCan(73);
+  std::ifstream again(log);
+  std::getline(again, first);
+  std::getline(again, second);
+  EXPECT_EQ(second.find("C: ("), std::string::npos) << second;
+}
+
+}  // namespace
+}  // namespace orvex

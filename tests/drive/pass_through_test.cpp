@@ -1,0 +1,55 @@
+// The kernel pass-through without a drive: how a request is put to the
+// kernel, and where sysfs says a drive sits.
+#include <gtest/gtest.h>
+#include <scsi/sg.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/sg_io.h"
+#include "support/temp_dir.h"
+
+namespace orvex {
+namespace {
+
+TEST(PassThrough, RequestsAsTheKernelTakesThem) {
+  uint8_t cdb[10] = {0x28};
+  uint8_t data[4096], sense[24];
+  TPassThroughRequest request{cdb, 10, TDataDirection::kIn, data, 4096, sense, 24, 12000};
+  TSgRequestFields fields = DescribeRequest(request);
+  EXPECT_EQ(fields.interface_id, 'S');
+  EXPECT_EQ(fields.dxfer_direction, SG_DXFER_FROM_DEV);
+  EXPECT_EQ(fields.cmd_len, 10);
+  EXPECT_EQ(fields.mx_sb_len, 24);
+  EXPECT_EQ(fields.dxfer_len, 4096u);
+  EXPECT_EQ(fields.timeout_ms, 12'000'000u);
+  request.direction = TDataDirection::kOut;
+  EXPECT_EQ(DescribeRequest(request).dxfer_direction, SG_DXFER_TO_DEV);
+  request.direction = TDataDirection::kNone;
+  EXPECT_EQ(DescribeRequest(request).dxfer_direction, SG_DXFER_NONE);
+  EXPECT_EQ(DescribeRequest(request).dxfer_len, 0u);  // no data, whatever length was given
+  request.timeout_seconds = 5'000'000;
+  EXPECT_EQ(DescribeRequest(request).timeout_ms, 0xFFFFFFFFu);  // the longest wait the kernel takes
+}
+
+TEST(PassThrough, AddressesFromSysfs) {
+  EXPECT_EQ(ParseScsiAddress("1:0:0:0"), (TScsiAddress{1, 0, 0, 0}));
+  EXPECT_EQ(ParseScsiAddress("12:3:45:6"), (TScsiAddress{12, 3, 45, 6}));
+  for (const char* bad : {"", "1:0:0", "a:b:c:d", "1:0:0:0x", "target3:0:0"}) {
+    EXPECT_FALSE(ParseScsiAddress(bad)) << bad;
+  }
+  test::TempDir sysfs;
+  sysfs.Mkdir("class/block/sr0");
+  sysfs.Mkdir("class/block/sr2");
+  sysfs.Mkdir("devices/pci0000:00/host3/target3:0:1/3:0:1:0");
+  ASSERT_EQ(symlink("../../../devices/pci0000:00/host3/target3:0:1/3:0:1:0", (sysfs / "class/block/sr0/device").c_str()), 0);
+  EXPECT_EQ(ReadScsiAddress('C', sysfs.path()), (TScsiAddress{3, 0, 1, 0}));
+  EXPECT_FALSE(ReadScsiAddress('D', sysfs.path()));  // no sr1
+  EXPECT_FALSE(ReadScsiAddress('E', sysfs.path()));  // sr2 without a device link
+  EXPECT_EQ(OpticalDrivePath('C'), "/dev/sr0");
+  EXPECT_EQ(OpticalDrivePath('Z'), "/dev/sr23");
+  EXPECT_FALSE(IsOpticalDrive('B'));
+}
+
+}  // namespace
+}  // namespace orvex
