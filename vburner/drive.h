@@ -131,6 +131,8 @@ class Drive {
   bool RunControl(std::function<bool(std::string&)> task, std::string& error);
   bool HeldBack(Request& request);
   void Execute(Request& request);
+  // Runs a request on the calling thread, which holds `lock`.
+  void ExecuteHere(Request& request, std::unique_lock<std::mutex>& lock);
   void Dispatch(Command& c);
   void Deliver(TSRB_ExecSCSICmd& srb, Command& c);
   static const Handler* FindHandler(uint8_t opcode);
@@ -216,7 +218,8 @@ class Drive {
   std::mutex mutex_;
   std::condition_variable wake_;  // the worker: work queued, time moved, stop
   std::condition_variable done_;  // callers waiting for a synchronous request
-  std::unique_lock<std::mutex>* held_ = nullptr;  // the worker's lock while it executes
+  std::unique_lock<std::mutex>* held_ = nullptr;  // the lock of the thread that executes a command
+  bool executing_ = false;  // a command runs, on the worker or on its caller's thread
   bool stop_ = false;
   std::deque<std::shared_ptr<Request>> queue_;
   std::deque<std::function<void()>> controls_;
