@@ -405,6 +405,56 @@ TEST(Cli, ListingOfAnIncompleteImageFails) {
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 200'000);
 }
 
+// --- Drives -------------------------------------------------------------------------
+
+// Runs orvex with the virtual burner describing `drives`.
+TToolResult OrvexWithDrives(const std::string& drives, std::vector<std::string> args) {
+  args.insert(args.begin(), {"env", "ORVEX_VBURNER=" + drives + ";timescale=0", kOrvex});
+  return RunTool(args);
+}
+
+TEST(Cli, DevicesAndInfoOfTheVirtualBurner) {
+  TempDir dir;
+  const std::string medium = dir / "disc.vmed";
+  ASSERT_EQ(RunTool({VBURNER_TOOL, "new", "dvd+r", medium}).status, 0);
+  const std::string drives = "0:1:0,class=dvd-writer,medium=" + medium + ";0:2:0,class=cd-rom";
+  // The library is found beside the program without being named.
+  TToolResult r = OrvexWithDrives(drives, {"devices", "--no-pass-through"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "0: 0:1:0,?: ORVEX    VIRTUAL DVD-RW   1.00 \n1: 0:2:0,?: ORVEX    VIRTUAL CD-ROM   1.00 \n");
+
+  const std::string log = dir / "drive.log";
+  r = OrvexWithDrives(drives, {"info", "--no-pass-through", "--driver", VBURNER_LIBRARY, "--log", log});
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* line : {"medium:                DVD+R\n", "disc status:           empty\n",
+                           "free blocks:           2295104 (4482.6 MiB)\n", "write speed:           16x (22,160 KB/s)\n",
+                           "write DVD+R:           yes\n", "write BD-R:            no\n"}) {
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
+  }
+  EXPECT_NE(ReadFile(log).find("GET CONFIGURATION"), std::string::npos);
+
+  r = OrvexWithDrives(drives, {"info", "--no-pass-through", "-d", "1"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("medium:                no or unknown medium\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("burner:                no\n"), std::string::npos) << r.out;
+}
+
+TEST(Cli, DriveCommandsFailClearly) {
+  const std::string drives = "0:1:0,class=dvd-writer";
+  TToolResult r = OrvexWithDrives(drives, {"info", "--no-pass-through", "-d", "3"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "orvex: there is no drive 3 (1 found)\n");
+  r = OrvexWithDrives(drives, {"devices", "--no-pass-through", "--driver", "/nonexistent/library.so"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("orvex: no drive found: ", 0), 0u) << r.err;
+  r = OrvexWithDrives("", {"devices", "--no-pass-through"});
+  EXPECT_EQ(r.status, 1);
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"info", "-d", "x"}, {"info", "-d", "26"}, {"info", "extra"}, {"devices", "-d", "0"}, {"devices", "--nope"}}) {
+    EXPECT_EQ(Orvex(args).status, 2) << args[0] << " " << args[1];
+  }
+}
+
 TEST(Cli, ProgressLine) {
   EXPECT_EQ(cli::TProgressBar::Line("Writing", 50 << 20, 100 << 20, 125.0),
             "Writing [###############...............]  50%  50.0 of 100.0 MiB  0.4 MiB/s  2:05");
