@@ -21,6 +21,24 @@ const char* FileErrorText(uint32_t number) {
   }
 }
 
+// The texts of the burn's refusals, alike in both forms.
+const char* BurnErrorText(uint32_t number) {
+  switch (number) {
+    case kErrorNotAnImage:
+      return "Not an ISO 9660 image";
+    case kErrorNoRoom:
+      return "Not enough space on the disc";
+    case kErrorNotWritable:
+      return "Disc cannot be written";
+    case kErrorNotBlank:
+      return "Disc is not blank";
+    case kErrorDriveFailed:
+      return "Drive did not answer";
+    default:
+      return nullptr;
+  }
+}
+
 }  // namespace
 
 std::string ErrorText(uint32_t number, std::u16string_view file_name) {
@@ -34,6 +52,7 @@ std::string ErrorText(uint32_t number, std::u16string_view file_name) {
     default:
       break;
   }
+  if (const char* text = BurnErrorText(number)) return text;
   if (const char* text = FileErrorText(number)) {
     if (file_name.empty()) return text;
     return std::string(text) + " \\" + Utf16ToUtf8(file_name) + "\\";
@@ -52,6 +71,7 @@ std::u16string ErrorTextW(uint32_t number, std::u16string_view file_name) {
     default:
       break;
   }
+  if (const char* text = BurnErrorText(number)) return Utf8ToUtf16(text);
   if (const char* text = FileErrorText(number)) {
     const std::u16string wide = Utf8ToUtf16(text);
     // "Error opening file" names its file in quotes even when none is known.

@@ -209,6 +209,21 @@ class TOrvex : public TComponent {
   bool BuildISOImage(const std::string& FileName);
   bool BuildISOImageW(const std::u16string& FileName);
 
+  // Burns the prepared layout to the disc in the selected drive, as a new
+  // session after those on it (TestWrite, BurnProof, FinalizeDisc and the
+  // speeds apply).  False when nothing is written: no current Prepare
+  // (error 1), a job runs (no error), no disc that can be written (9), too
+  // little room on it (8), or the run stopped while the queue filled
+  // (OnWriteDone has then reported the failure).  The outcome arrives
+  // through OnWriteDone; the disc is closed however the burn ends.
+  bool Burn();
+  // Burns an existing ISO 9660 or UDF image file from block 0 of a blank or
+  // rewritable disc.  False as for Burn, and when the image cannot be
+  // opened (2), holds no volume (7), or the disc already holds a session
+  // that cannot be overwritten (10).
+  bool BurnISOImage(const std::string& FileName);
+  bool BurnISOImageW(const std::u16string& FileName);
+
   // Finds identical files so that their data is written once; ends with
   // OnGenerateSmartReferencesDone.  Run it after inserting and before
   // Prepare.  False (nothing started) only while another job runs.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "image/udf_file_stream.h"
 #include "pipeline/content_reader.h"
@@ -31,6 +32,24 @@ TCacheThread::TCacheThread(TCDFiles& CDFiles_) : CDFiles(CDFiles_), ring_(*CDFil
 void TCacheThread::Execute() {
   SetCurrentThreadPriority(CDFiles.vPriority);
   packet_ = ring_.Filling();
+  phase_ = CDFiles.BurnISOImage ? TPhase::kFiles : TPhase::kStructures;
+  bool ok = CDFiles.BurnISOImage ? StreamImage() : StreamLayout();
+  if (ok) ok = StreamEnd();
+  if (ok) {
+    // Everything is queued: the consumer may start, and the run ends once it
+    // has taken every packet.
+    CDFiles.CanStart = true;
+    CDFiles.Job.Notify();
+    ring_.WaitForRoom(1, [this] { return Stopped(); });
+  }
+  CDFiles.Finished = true;
+  ring_.Wake();
+  // The last touch of the ring: once this is set the consumer may free it.
+  CDFiles.CacheThreadTerminated = true;
+  CDFiles.Job.Notify();
+}
+
+bool TCacheThread::StreamLayout() {
   bool ok = StreamBytes(CDFiles.isom.data(), static_cast<uint64_t>(CDFiles.IsoHeaderSize));
   CDFiles.isom.clear();  // streamed: the header is not needed again
   CDFiles.isom.shrink_to_fit();
@@ -48,19 +67,13 @@ void TCacheThread::Execute() {
     entry->FileId = i;
     ok = StreamFile(*entry, i);
   }
-  if (ok) ok = StreamEnd();
-  if (ok) {
-    // Everything is queued: the consumer may start, and the run ends once it
-    // has taken every packet.
-    CDFiles.CanStart = true;
-    CDFiles.Job.Notify();
-    ring_.WaitForRoom(1, [this] { return Stopped(); });
-  }
-  CDFiles.Finished = true;
-  ring_.Wake();
-  // The last touch of the ring: once this is set the consumer may free it.
-  CDFiles.CacheThreadTerminated = true;
-  CDFiles.Job.Notify();
+  return ok;
+}
+
+bool TCacheThread::StreamImage() {
+  // Read once: the file closes when its last byte is queued.
+  const std::unique_ptr<TContentReader> image = std::move(CDFiles.ImageSource);
+  return StreamContent(*image, CDFiles.ImageBytes, 0);
 }
 
 bool TCacheThread::Advance(uint32_t bytes, int32_t file_id) {
@@ -154,8 +167,12 @@ bool TCacheThread::StreamContent(TContentReader& reader, uint64_t size, int32_t 
 // anchor fills the image's last sector, in a packet of its own when the data
 // ended on a packet boundary.
 bool TCacheThread::StreamEnd() {
-  const bool anchor = CDFiles.UDFBridge;
-  if (used_ != 0 || anchor) {
+  const bool anchor = CDFiles.UDFBridge && !CDFiles.BurnISOImage;
+  if (CDFiles.BurnISOImage) {
+    // An image ends with its last sector: a drive writes no more.
+    if (used_ != 0) ring_.Queue(used_, 0);
+    used_ = 0;
+  } else if (used_ != 0 || anchor) {
     std::memset(packet_ + used_, 0, kPacketSize - used_);
     if (anchor) PutClosingAnchor(CDFiles, packet_ + kPacketSize - kSectorSize);
     streamed_ += kPacketSize - used_;

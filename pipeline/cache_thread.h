@@ -3,7 +3,9 @@
 // image, the UDF file structures, the data of every file (read from disk or
 // asked of its data callback), each file's last sector filled up with zeros,
 // and, with the UDF bridge, the closing anchor in the image's last sector.
-// The stream is exactly TotalImageSize sectors.
+// When an existing image is burned (BurnISOImage) the stream is that file,
+// its last packet as long as the sectors it fills.  The stream is exactly
+// TotalImageSize sectors.
 //
 // It tells the job when the consumer may start (CanStart: the queue is full
 // or holds all the data), keeps one packet fewer queued while reading files
@@ -34,6 +36,10 @@ class TCacheThread : public TObject {
  private:
   enum class TPhase { kStructures, kFiles };
 
+  // The header, boot image, UDF structures and files of the layout.
+  bool StreamLayout();
+  // The existing image to burn, its last sector filled up with zeros.
+  bool StreamImage();
   bool StreamBytes(const uint8_t* data, uint64_t size);
   bool StreamFile(TFileEntry& entry, int32_t file_id);
   // `size` bytes of an opened source, then zeros to the end of its sector.

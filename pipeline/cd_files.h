@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "image/image_layout.h"
+#include "pipeline/content_reader.h"
 #include "pipeline/job_control.h"
 #include "pipeline/job_events.h"
 #include "pipeline/packet_ring.h"
@@ -71,6 +72,8 @@ class TCDFiles : public TImageLayout {
   bool SaveToISOImage = false;   // the packets go to an image file
   bool BurnISOImage = false;     // the source is an existing image file
   std::u16string ISOFileName;    // the image file's name
+  std::unique_ptr<TContentReader> ImageSource;  // the opened image to burn, until it is streamed
+  uint64_t ImageBytes = 0;       // its size
   std::unique_ptr<TPacketSink> Sink;  // where the running job's packets go
   TSharedIds ChangedFiles;       // sources the last image job found changed since they were added
   TWriteDoneEvent cbWriteDone;   // the done event of the running write job

@@ -40,6 +40,12 @@ class TContentReader {
   // between).  Memory files never change.
   bool Changed() const;
 
+  // The size of the regular file opened by path; none for anything else.
+  std::optional<uint64_t> OpenedFileSize() const {
+    if (!opened_ || !opened_->regular) return std::nullopt;
+    return opened_->size;
+  }
+
   uint64_t Position() const { return position_; }
   const TJobFailure& Failure() const { return failure_; }
 

@@ -17,6 +17,11 @@ enum TErrorNumber : uint32_t {
   kErrorAborted = 4,       // AbortOperation
   kErrorReading = 5,       // a source cannot be read, or reads short of its size
   kErrorWriting = 6,       // the image file cannot be written
+  kErrorNotAnImage = 7,    // the image to burn holds no ISO 9660 or UDF volume
+  kErrorNoRoom = 8,        // the image is larger than the space left on the disc
+  kErrorNotWritable = 9,   // no disc, or one that cannot be written (finalized, read-only)
+  kErrorNotBlank = 10,     // an image must start at block 0, and the disc holds a session
+  kErrorDriveFailed = 11,  // the drive refused a write without saying why, or did not answer
 };
 
 // How a job failed: the error number, the file it names (errors 2, 3, 5

@@ -1,7 +1,7 @@
-// Where the write thread puts the packets of a run: an image file today, a
-// drive's WRITE(10) commands tomorrow.  The write thread takes each packet
-// from the ring in image order, hands it to the sink, releases it and counts
-// it; the sink alone knows its medium.
+// Where the write thread puts the packets of a run: an image file or the
+// disc in a drive.  The write thread takes each packet from the ring in
+// image order, hands it to the sink, releases it and counts it; the sink
+// alone knows its medium.
 #ifndef ORVEX_PIPELINE_PACKET_SINK_H_
 #define ORVEX_PIPELINE_PACKET_SINK_H_
 
@@ -14,6 +14,9 @@ namespace orvex {
 class TPacketSink {
  public:
   virtual ~TPacketSink() = default;
+
+  // Readies the medium, on the write thread, before the first packet.
+  virtual void Begin() {}
 
   // Writes the next packet of the image: `size` bytes, whole sectors but
   // for the last packet of an existing image.  False fails the run;

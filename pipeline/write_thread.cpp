@@ -11,6 +11,7 @@ void TWriteThread::Execute() {
   CDFiles.BlocksWritten = 0;
   TPacketRing& ring = *CDFiles.Packets;
   TPacketSink& sink = *CDFiles.Sink;
+  sink.Begin();
   // The end of the data: every block taken, or the producer has ended
   // (done, failed or aborted).
   const auto end = [this] { return CDFiles.RemainingBlocks <= 0 || CDFiles.Finished; };

@@ -42,8 +42,7 @@ class DriveTest : public ::testing::Test {
 
   // Drive 0:0:0 of `options` holding a fresh medium of `profile`, selected.
   void Load(const std::string& profile, const std::string& options = "class=bd-writer", bool formatted = false) {
-    const std::string medium =
-        vbtest::Create(scratch, std::to_string(++media_) + "-" + profile + ".vmed", profile, 0, formatted);
+    medium = vbtest::Create(scratch, std::to_string(++media_) + "-" + profile + ".vmed", profile, 0, formatted);
     Start("0:0:0," + options + ",medium=" + medium);
     ASSERT_TRUE(disc.SelectDevice(0));
   }
@@ -59,6 +58,7 @@ class DriveTest : public ::testing::Test {
   }
 
   vbtest::Scratch scratch;
+  std::string medium;  // the file of the medium Load put in
   TOrvex disc{nullptr};
 
  private:

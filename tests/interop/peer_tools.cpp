@@ -21,6 +21,40 @@ std::string ReadRange(const std::string& image, uint64_t offset, uint64_t size) 
 
 }  // namespace
 
+std::string ToolComplaints(const TToolResult& r, const std::string& tool, bool eight_bit_primary) {
+  static const std::regex kComplaint(R"(WARNING|FAILURE|SORRY|ERROR|Error|Warning|error)");
+  static const std::regex kHiddenBoot(R"(libisofs: WARNING : Found hidden El-Torito image\. Its size could not be figured out, so image modify or boot image patching may lead to bad results\.\n)");
+  static const std::regex kCharset(R"(libisofs: WARNING : Cannot convert from charset ASCII to UTF-8\n(libisofs: NOTE :  > Caused by: Charset conversion error\n)?)");
+  std::string err = std::regex_replace(r.err, kHiddenBoot, "");
+  if (eight_bit_primary) err = std::regex_replace(err, kCharset, "");
+  if (r.status != 0 || std::regex_search(err, kComplaint) || std::regex_search(r.out, std::regex("Warnings:|Errors:"))) {
+    return tool + " complained (status " + std::to_string(r.status) + "):\n" + r.err + r.out.substr(0, 2000);
+  }
+  return "";
+}
+
+std::string JudgeImage(const std::string& image, const TTreeFacts& expected, const std::string& work) {
+  std::string verdict;
+  const auto judge = [&](const std::string& tool, const TTreeFacts& seen) {
+    if (seen != expected) verdict += tool + " sees another tree:\n" + DescribeDifferences(expected, seen);
+  };
+  std::string complaint;
+  judge("isoinfo -J", IsoinfoFacts(image, true, &complaint));
+  verdict += complaint;
+  for (const std::vector<std::string>& extract :
+       {std::vector<std::string>{"bsdtar", "-xf", image, "-C"},
+        std::vector<std::string>{"7z", "x", "-y", "-tiso", image, "-o"},
+        std::vector<std::string>{"xorriso", "-osirrox", "on", "-indev", image, "-extract", "/"}}) {
+    const std::string out = work + "/" + extract[0];
+    std::filesystem::create_directories(out);
+    std::vector<std::string> argv = extract;
+    if (argv.back() == "-o") argv.back() += out; else argv.push_back(out);
+    verdict += ToolComplaints(RunTool(argv), extract[0]);
+    judge(extract[0], DiskTreeFacts(out));
+  }
+  return verdict;
+}
+
 uint64_t Fingerprint(const std::string& bytes) {
   uint64_t h = 0xcbf29ce484222325ull;
   for (unsigned char c : bytes) h = (h ^ c) * 0x100000001b3ull;

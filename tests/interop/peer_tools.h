@@ -33,6 +33,17 @@ TTreeFacts DiskTreeFacts(const std::string& root);
 // 8859-1, other characters as "_".
 TTreeFacts IsoinfoFacts(const std::string& image, bool joliet, std::string* complaint);
 
+// What a tool's run says is wrong with an image: "" when it ended with
+// status 0 and printed no warning or error (the warnings that a primary
+// tree of 8-bit names and a hidden boot image earn are not counted).
+std::string ToolComplaints(const TToolResult& r, const std::string& tool, bool eight_bit_primary = false);
+
+// Judges an image of ASCII names against the tree it must hold: isoinfo's
+// Joliet listing and the trees that bsdtar, 7z and xorriso extract (into
+// folders under `work`).  Returns every complaint and difference, "" when
+// all four agree with `expected`.
+std::string JudgeImage(const std::string& image, const TTreeFacts& expected, const std::string& work);
+
 // A printable account of the differences between two views.
 std::string DescribeDifferences(const TTreeFacts& expected, const TTreeFacts& actual);
 

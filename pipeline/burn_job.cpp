@@ -1,0 +1,155 @@
+#include "pipeline/burn_job.h"
+
+#include <algorithm>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
+
+#include "drive/medium_inspection.h"
+#include "drive/mmc_commands.h"
+#include "drive/ready_polls.h"
+#include "drive/transfer_rate.h"
+#include "drive/write_parameters.h"
+#include "pipeline/drive_sink.h"
+#include "pipeline/write_job.h"
+#include "platform/text_conversion.h"
+
+namespace orvex {
+namespace {
+
+using enum TMedium;
+
+// Format parameter lists: a list header (FOV and Immed, DCRT for list A)
+// and one descriptor of blocks, format type and type-dependent value.
+constexpr uint8_t kQuickFormat[12] = {0x00, 0xA2, 0x00, 0x08, 0x00, 0x00, 0x03, 0xE8, 0x54, 0x00, 0x00, 0x10};
+constexpr uint8_t kQuickFormatAnySize[12] = {0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00, 0x54, 0x00, 0x00, 0x10};
+constexpr uint8_t kGrowSession[12] = {0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00, 0x4C, 0x00, 0x00, 0x10};
+
+// What some drives report as the next writable address of a blank disc.
+constexpr uint32_t kBlankDiscAddress = 1000;
+
+bool OneOf(TMedium m, std::initializer_list<TMedium> media) {
+  return std::find(media.begin(), media.end(), m) != media.end();
+}
+
+// Media written anywhere: a new session goes after the volume found on them.
+bool RandomlyWritable(TMedium m) { return OneOf(m, {mtDVDPLUSRW, mtDVDRAM, mtBDRE}); }
+
+bool Refuse(TCDFiles& CDFiles, uint32_t error, const std::u16string& name = {}) {
+  TPendingError{CDFiles.ErrorNumber, CDFiles.FileName, CDFiles.SystemError}.Set({error, name, 0});
+  return false;
+}
+
+uint8_t LastTrack(TSCSIDevice& device) {
+  ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.DiscInformation), sizeof device.DiscInformation);
+  return device.DiscInformation.LastTrackOfLastSession;
+}
+
+void FormatDvdRw(TSCSIDevice& device, TMedium medium) {
+  if (medium == mtDVDRWSR) {
+    if (!FormatUnit(device, 0x11, kQuickFormat, sizeof kQuickFormat)) {
+      FormatUnit(device, 0x11, kQuickFormatAnySize, sizeof kQuickFormatAnySize);
+    }
+  } else if (medium == mtDVDRWRO) {
+    FormatUnit(device, 0x11, kGrowSession, sizeof kGrowSession);
+  } else {
+    return;
+  }
+  PollWhileBecomingReady(device, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation);
+}
+
+// Readies the disc for a new session; the commands' results do not fail
+// the job.
+void ReadyDisc(TSCSIDevice& device) {
+  SetWriteParameters(device, device.TestWrite, device.BurnProof, device.Medium, false);
+  ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.DiscInformation), sizeof device.DiscInformation);
+  FormatDvdRw(device, device.Medium);
+}
+
+// The block the new session starts at.
+void FindFirstWritableSector(TCDFiles& CDFiles, TSCSIDevice& device) {
+  CDFiles.VDImageSize = 0;
+  if (RandomlyWritable(device.Medium)) {
+    CDFiles.FirstWritableSector = CDFiles.VDImageSize = ExistingVolumeSize(device);
+  } else if (ReadTrackInformation(device, LastTrack(device))) {
+    const uint32_t next = device.TrackInformation.NextWritableAddress;
+    CDFiles.FirstWritableSector = next == kBlankDiscAddress ? 0 : next;
+  } else if (ReadTrackInformation(device, 1)) {
+    CDFiles.FirstWritableSector = device.TrackInformation.TrackStartAddress;
+  }
+}
+
+// Why the disc cannot take `blocks` more, or 0.
+uint32_t RoomProblem(TSCSIDevice& device, uint32_t blocks) {
+  if (!Writable(device)) return kErrorNotWritable;
+  return FreeBlocksOnDisc(device) < blocks ? kErrorNoRoom : kErrorNone;
+}
+
+// Whether the file holds a volume: an ISO 9660 or UDF descriptor at sector 16.
+bool HoldsVolume(const std::string& path) {
+  TFile file = TFile::OpenRead(path);
+  uint8_t head[16 * 2048 + 6];
+  size_t got = 0;
+  while (file.IsOpen() && got < sizeof head) {
+    const int64_t n = file.Read(head + got, sizeof head - got);
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  if (got < sizeof head) return false;
+  const uint8_t* id = head + 16 * 2048 + 1;
+  return std::memcmp(id, "CD001", 5) == 0 || std::memcmp(id, "BEA01", 5) == 0;
+}
+
+bool StartBurn(TCDFiles& CDFiles, TSCSIDevice& device, TObject* Sender, TWriteDoneEvent OnDone) {
+  return StartWriteJob(CDFiles, std::make_unique<TDriveSink>(CDFiles, device), Sender, std::move(OnDone));
+}
+
+}  // namespace
+
+bool Burn(TCDFiles& CDFiles, TSCSIDevice& Device, TObject* Sender, TWriteDoneEvent OnDone) {
+  if (CDFiles.Job.Running()) return false;
+  if (!CDFiles.Prepared) return Refuse(CDFiles, kErrorNotPrepared);
+  CDFiles.ISOFileName.clear();
+  CDFiles.SaveToISOImage = false;
+  CDFiles.BurnISOImage = false;
+  Device.Medium = DiscIs(Device);
+  ResetSpeedSamples(Device);
+  ReadyDisc(Device);
+  if (const uint32_t problem = RoomProblem(Device, CDFiles.TotalImageSize)) return Refuse(CDFiles, problem);
+  FindFirstWritableSector(CDFiles, Device);
+  CDFiles.UDFBridgeInfo.SessionStarting_LSA = CDFiles.FirstWritableSector;
+  return StartBurn(CDFiles, Device, Sender, std::move(OnDone));
+}
+
+bool BurnISOImageW(TCDFiles& CDFiles, TSCSIDevice& Device, const std::u16string& FileName, TObject* Sender,
+                   TWriteDoneEvent OnDone) {
+  if (CDFiles.Job.Running()) return false;
+  auto image = std::make_unique<TContentReader>();
+  const std::string path = Utf16ToUtf8(FileName);
+  if (FileName.empty() || FileName.size() > kMaxImageFileNameUnits || !image->Open(path)) {
+    return Refuse(CDFiles, kErrorOpening, FileName);
+  }
+  const std::optional<uint64_t> bytes = image->OpenedFileSize();
+  if (!bytes || !HoldsVolume(path)) return Refuse(CDFiles, kErrorNotAnImage, FileName);
+
+  Device.Medium = DiscIs(Device);
+  ResetSpeedSamples(Device);
+  const uint32_t blocks = static_cast<uint32_t>(std::min<uint64_t>(Sectors(*bytes), UINT32_MAX));
+  if (const uint32_t problem = RoomProblem(Device, blocks)) return Refuse(CDFiles, problem);
+  LastTrack(Device);  // the disc information, read again
+  if (!RandomlyWritable(Device.Medium) && Device.Medium != mtDVDRWRO &&
+      (Device.DiscInformation.info & 0x03) != kDiscStatusEmpty) {
+    return Refuse(CDFiles, kErrorNotBlank);
+  }
+  // The layout's size is the image's now: a Burn needs a new Prepare.
+  CDFiles.Prepared = false;
+  CDFiles.ISOFileName = FileName;
+  CDFiles.SaveToISOImage = false;
+  CDFiles.BurnISOImage = true;
+  CDFiles.TotalImageSize = blocks;
+  CDFiles.ImageBytes = *bytes;
+  CDFiles.ImageSource = std::move(image);
+  return StartBurn(CDFiles, Device, Sender, std::move(OnDone));
+}
+
+}  // namespace orvex

@@ -1,0 +1,240 @@
+#include "pipeline/drive_sink.h"
+
+#include <algorithm>
+#include <initializer_list>
+
+#include "drive/capabilities.h"
+#include "drive/medium_inspection.h"
+#include "drive/mmc_commands.h"
+#include "drive/ready_polls.h"
+#include "drive/transfer_rate.h"
+#include "drive/write_parameters.h"
+#include "platform/clock.h"
+
+namespace orvex {
+namespace {
+
+using enum TMedium;
+
+constexpr uint32_t kWriteAttempts = 5000;       // refusals while busy or not ready
+constexpr uint32_t kResetAttempts = 100;        // refusals of a head copy with no reason or a reset
+constexpr uint32_t kWritePauseMs = 100;         // between attempts of a write
+constexpr uint32_t kHeadCopyPauseMs = 200;      // between attempts of the head copy
+constexpr uint32_t kResetPauseMs = 1000;        // more after a reset (sense 29h)
+constexpr uint8_t kNotReady = 0x04, kReset = 0x29, kCannotWrite = 0x30;
+constexpr uint8_t kBufferCapacityUnknown = 0x14;
+
+// Formats a DVD+RW in the background: format type 26h over 2,295,104 blocks, immediate.
+constexpr uint8_t kDvdPlusRwFormat[12] = {0x00, 0x82, 0x00, 0x08, 0x00, 0x23, 0x05, 0x40, 0x98, 0x00, 0x00, 0x00};
+
+bool OneOf(TMedium m, std::initializer_list<TMedium> media) {
+  return std::find(media.begin(), media.end(), m) != media.end();
+}
+
+// The media whose writes the drive is told a streaming performance for.
+bool Streams(TMedium m) {
+  return OneOf(m, {mtDVDR, mtDVDRWRO, mtDVDRWSR, mtDVDPLUSRW, mtDVDPLUSR, mtDVDPLUSRDL, mtBDRSR, mtBDRRR, mtBDRE,
+                   mtHDDVDR, mtHDDVDRAM});
+}
+
+// The media whose start is rewritten for each new session.
+bool TakesHeadCopy(TMedium m) { return OneOf(m, {mtDVDPLUSRW, mtDVDRWRO, mtDVDRWSR, mtDVDRAM}); }
+
+// The session stays open for another one: DVD+R and DVD-R are told so
+// before writing (a DVD-R session closed without it finalizes the disc);
+// CD is told at its closing.
+bool KeepsOpenWhileWriting(TMedium m) { return m == mtDVDPLUSR || m == mtDVDR; }
+
+}  // namespace
+
+void TDriveSink::Begin() {
+  TSCSIDevice& d = Device_;
+  started_ = Clock().UtcNow();
+  begun_ = true;
+  d.DeviceBufferPosition = 0;
+  d.DeviceBufferSize = 0;
+  medium_ = d.Medium;
+
+  SynchronizeCache(d, false);
+  RezeroUnit(d);
+  SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, false);
+  ReadDiscInformation(d, reinterpret_cast<uint8_t*>(&d.DiscInformation), sizeof d.DiscInformation);
+  if (ReadBufferCapacity(d) && d.LastSenseInfo.AddSenseCode == kBufferCapacityUnknown) no_poll_ = true;
+  next_ = CDFiles_.BurnISOImage ? 0 : CDFiles_.FirstWritableSector;
+  SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, KeepsOpenWhileWriting(medium_) && !d.FinalizeDisc);
+  SetCDSpeed(d, d.ReadSpeed, d.WriteSpeed);
+  if (Streams(medium_)) {
+    RefreshCapabilities(d);
+    const uint16_t read_speed = d.ModePage2A.CurReadSpeed, write_speed = d.ModePage2A.CurWriteSpeed;
+    if (!ReadTrackInformation(d, d.DiscInformation.LastTrackOfLastSession)) {
+      d.TrackInformation.TrackSize = CDFiles_.TotalImageSize + next_;
+    }
+    SetStreaming(d, d.TrackInformation.TrackSize, read_speed, 1000, write_speed, 1000);
+  }
+  sessions_ = SessionsOnDisc(d);
+  if (medium_ == mtDVDR) {
+    SendDVDTimestamp(d, started_);
+    ReserveTrack(d, CDFiles_.TotalImageSize);
+  }
+  d.CloseFH = false;  // the drive stays open for the whole burn
+  head_copy_ = !CDFiles_.BurnISOImage && TakesHeadCopy(medium_) && next_ != 0;
+}
+
+bool TDriveSink::Write(const uint8_t* data, uint32_t size) {
+  if (head_copy_ && head_.empty()) head_.assign(data, data + size);
+  if (!WritePacket(next_, data, size, false)) return false;
+  if (--poll_countdown_ < 0 && !no_poll_) {
+    ReadBufferCapacity(Device_);
+    poll_countdown_ = 5;
+  }
+  next_ += size / kSectorSize;
+  return true;
+}
+
+bool TDriveSink::Finish(bool complete) {
+  if (!begun_) return true;  // the run stopped before the drive was touched
+  bool kept = true;
+  if (complete && !head_.empty()) {
+    SynchronizeCache(Device_, false);
+    kept = WritePacket(0, head_.data(), static_cast<uint32_t>(head_.size()), true);
+    SynchronizeCache(Device_, false);
+  }
+  Close();
+  // What the closing commands refused is no error of a burn that succeeded.
+  if (complete && kept) Device_.DeviceError.exchange(0);
+  return kept;
+}
+
+bool TDriveSink::WritePacket(uint32_t lba, const uint8_t* data, uint32_t size, bool head_copy) {
+  bool formatted = false;
+  for (uint32_t attempt = 1;; ++attempt) {
+    if (WriteSectors(Device_, lba, static_cast<uint16_t>(size / kSectorSize), size, data)) return true;
+    if (!Retry(attempt, head_copy, formatted)) return WriteFailed();
+  }
+}
+
+bool TDriveSink::Retry(uint32_t attempt, bool head_copy, bool& formatted) {
+  const TSCSIDevice& d = Device_;
+  const uint8_t asc = d.LastSenseInfo.AddSenseCode, ascq = d.LastSenseInfo.AddSenQual;
+  // The user asked to stop: a refused write is not tried again.
+  if (CDFiles_.Aborted) return false;
+  // An unformatted DVD+RW is formatted once, then written.
+  if (medium_ == mtDVDPLUSRW && asc == kCannotWrite && ascq == 0x05 && !formatted) {
+    formatted = true;
+    if (FormatOnDemand()) return true;
+  }
+  uint32_t limit = 0;
+  if (d.TargetBusy || asc == kNotReady) {
+    limit = kWriteAttempts;
+  } else if (asc == 0 || (head_copy && asc == kReset)) {
+    limit = head_copy ? kResetAttempts : kWriteAttempts;
+  }
+  if (attempt >= limit) return false;
+  if (head_copy && asc == kReset) Clock().Sleep(kResetPauseMs);
+  Clock().Sleep(head_copy ? kHeadCopyPauseMs : kWritePauseMs);
+  return true;
+}
+
+bool TDriveSink::FormatOnDemand() {
+  if (!FormatUnit(Device_, 0x11, kDvdPlusRwFormat, sizeof kDvdPlusRwFormat)) return false;
+  PollWhileBecomingReady(Device_, TPollOrder::kSleepFirst, TPollCommand::kDiscInformation);
+  return true;
+}
+
+bool TDriveSink::WriteFailed() {
+  if (CDFiles_.Aborted) return Fail(kErrorAborted, {}, 0);
+  // The write's own sense is the job's error; without one the drive did
+  // not say why.  It is reported once, as the job's.
+  const uint32_t sense = Device_.LastSenseInfo.AddSenseCode << 8 | Device_.LastSenseInfo.AddSenQual;
+  Device_.DeviceError.exchange(0);
+  return Fail(sense != 0 ? sense : kErrorDriveFailed, {}, 0);
+}
+
+void TDriveSink::ZeroBuffer() {
+  Device_.DeviceBufferPosition = 0;
+  Device_.DeviceBufferSize = 0;
+}
+
+void TDriveSink::Close() {
+  TSCSIDevice& d = Device_;
+  d.CloseFH = true;
+  CloseTrackAndSession();
+  if (medium_ != mtDVDRAM) PollWhileBecomingReady(d, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation);
+  UnlockMedium(d);
+  LoadMedium(d, false);
+  RezeroUnit(d);
+  TestUnitReady(d);
+}
+
+// The closing commands of each medium; their results are not examined, as
+// drives differ in which of them they need.
+void TDriveSink::CloseTrackAndSession() {
+  TSCSIDevice& d = Device_;
+  const auto track = [this](int32_t n) { return static_cast<uint8_t>(sessions_ + n); };
+  const auto close = [&d](uint8_t function, uint8_t number, bool immediate = false) {
+    CloseTrackSession(d, immediate, function, 0, 0, number);
+  };
+  const bool finalize = d.FinalizeDisc;
+  switch (medium_) {
+    case mtDVDR:
+      SynchronizeCache(d, false);
+      ZeroBuffer();
+      close(1, track(1));
+      close(1, track(2));
+      close(2, track(3));
+      return;
+    case mtDVDPLUSR:
+    case mtDVDPLUSRDL:
+      SynchronizeCache(d, false);
+      ZeroBuffer();
+      close(1, track(1));
+      // Closing the session leaves a DVD+R open; finalizing is a function of its own.
+      if (finalize) {
+        close(6, 0);
+      } else {
+        close(2, medium_ == mtDVDPLUSR ? 0xFF : 0);
+      }
+      return;
+    case mtDVDPLUSRW:
+      SynchronizeCache(d, false);
+      ZeroBuffer();
+      close(3, 0xFF);
+      return;
+    case mtDVDRWRO:
+    case mtDVDRWSR:
+      SynchronizeCache(d, false);
+      ZeroBuffer();
+      close(1, 1);
+      close(2, 0, true);
+      PollWhileBecomingReady(d, TPollOrder::kSleepFirst, TPollCommand::kDiscInformation);
+      return;
+    case mtCDR:
+    case mtCDRW:
+      CommonCloseStart();
+      SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, !finalize);
+      if (!CloseTrackOrSession(d, true, false, 0)) CloseTrackOrSession(d, true, true, 0);
+      return;
+    default:
+      CommonCloseStart();
+      if (!CloseTrackOrSession(d, false, true, 0)) CloseTrackOrSession(d, true, true, 0);
+      SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, !finalize);
+      if (!CloseTrackOrSession(d, true, false, 0)) CloseTrackOrSession(d, false, false, 0);
+      // A BD-R session closes open; finalizing is a function of its own.
+      if (finalize && OneOf(medium_, {mtBDRSR, mtBDRRR})) {
+        PollWhileBecomingReady(d, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation);
+        close(6, 0);
+      }
+      return;
+  }
+}
+
+void TDriveSink::CommonCloseStart() {
+  SynchronizeCache(Device_, true);
+  if (medium_ != mtDVDRAM) {
+    PollWhileBecomingReady(Device_, TPollOrder::kPollFirst, TPollCommand::kDiscInformation);
+    PollWhileBecomingReady(Device_, TPollOrder::kPollFirst, TPollCommand::kTestUnitReady);
+  }
+  ZeroBuffer();
+}
+
+}  // namespace orvex

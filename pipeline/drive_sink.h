@@ -1,0 +1,70 @@
+// The packets of a burn go to the disc in the selected drive.
+//
+// Begin prepares the drive: cache flushed, write parameters and speed set,
+// the streaming performance asked for on DVD and BD media, and on DVD-R the
+// time stamp sent and the track reserved.  Each packet is then one
+// WRITE(10) at the next address; a write refused while the drive is busy
+// or not ready is tried again every 100 ms, 5000 times at most, and any
+// other refusal fails the run.  A DVD+RW that refuses a write as
+// unformatted is formatted once and the write tried again.
+//
+// On overwritable media (DVD+RW, DVD-RW, DVD-RAM) a session that does not
+// start at block 0 is followed by a copy of its first packet at block 0, so
+// that the volume descriptors at the start of the disc describe the newest
+// session.  The copy is written only once every block of the session is, so
+// a burn that fails leaves the earlier session readable.
+//
+// Finish closes the track and session as the medium needs, also after a
+// failure, and finalizes the disc when FinalizeDisc asks for it; the drive
+// buffer is read after the third packet and every sixth after.  Every wait
+// goes through the platform clock.
+#ifndef ORVEX_PIPELINE_DRIVE_SINK_H_
+#define ORVEX_PIPELINE_DRIVE_SINK_H_
+
+#include <vector>
+
+#include "drive/scsi_device.h"
+#include "pipeline/cd_files.h"
+#include "pipeline/packet_sink.h"
+
+namespace orvex {
+
+class TDriveSink final : public TPacketSink {
+ public:
+  TDriveSink(TCDFiles& CDFiles, TSCSIDevice& Device) : CDFiles_(CDFiles), Device_(Device) {}
+
+  void Begin() override;
+  bool Write(const uint8_t* data, uint32_t size) override;
+  // True unless the head copy of a complete run fails; the closing
+  // commands' results are the drive's to judge.
+  bool Finish(bool complete) override;
+
+ private:
+  // One WRITE(10) with the retries of the main loop, or of the head copy.
+  bool WritePacket(uint32_t lba, const uint8_t* data, uint32_t size, bool head_copy);
+  // Whether a refused write may be tried again, after sleeping as the
+  // refusal asks.  `attempt` counts the refusals of this write so far.
+  bool Retry(uint32_t attempt, bool head_copy, bool& formatted);
+  bool FormatOnDemand();
+  bool WriteFailed();
+  void Close();
+  void CloseTrackAndSession();
+  void CommonCloseStart();
+  void ZeroBuffer();
+
+  TCDFiles& CDFiles_;
+  TSCSIDevice& Device_;
+  TMedium medium_ = TMedium::mtUNKNOWN;
+  SYSTEMTIME started_{};  // UTC, for the DVD-R time stamp
+  uint32_t next_ = 0;     // the next packet's block
+  int32_t sessions_ = 0;  // complete sessions before this one
+  int32_t poll_countdown_ = 2;
+  bool no_poll_ = false;
+  bool begun_ = false;
+  bool head_copy_ = false;     // the session needs a copy of its start at block 0
+  std::vector<uint8_t> head_;  // the first packet, for the copy at block 0
+};
+
+}  // namespace orvex
+
+#endif  // ORVEX_PIPELINE_DRIVE_SINK_H_

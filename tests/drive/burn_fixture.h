@@ -1,0 +1,66 @@
+// Burning through the component against the virtual burner: a small source
+// tree, a job started and its one event waited for, the disc's recorded
+// area exported as an image for the peer tools to judge.
+#ifndef ORVEX_TESTS_DRIVE_BURN_FIXTURE_H_
+#define ORVEX_TESTS_DRIVE_BURN_FIXTURE_H_
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+
+#include "drive/drive_fixture.h"
+#include "interop/peer_tools.h"
+
+namespace orvex::test {
+
+class BurnTest : public DriveTest {
+ protected:
+  // How a job ended: whether the call started it, its events, the failure
+  // flag of the (first) event, and the error read afterwards.
+  struct TOutcome {
+    bool started = false;
+    int events = 0;
+    bool failed = false;
+    uint32_t error = 0;
+  };
+
+  BurnTest();
+
+  // A source folder under the scratch folder with a text file, a file in a
+  // subfolder, an empty file and a 300 KB file, the bytes depending on
+  // `seed`; returns its path.
+  std::string Source(const std::string& name, uint32_t seed = 1);
+
+  // Empties the tree and lays out `folder` as the root, with Joliet.
+  void Lay(const std::string& folder);
+
+  // Starts a job with `start` and waits (a bounded real time, a hang fails
+  // the test) for its event when it started.  `during`, when given, runs
+  // once the job runs.
+  TOutcome Run(const std::function<bool()>& start, const std::function<void()>& during = {});
+  TOutcome Burn(const std::function<void()>& during = {}) {
+    return Run([this] { return disc.Burn(); }, during);
+  }
+
+  // The medium's recorded area (session 0) or one session, as an image file.
+  std::string Export(uint32_t session = 0);
+
+  // Judges the image against the tree of `folder`.
+  std::string Judge(const std::string& image, const std::string& folder);
+
+  vb_address drive_{0, 0, 0};
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int events_ = 0;
+  bool failed_ = false;
+  int exports_ = 0;
+};
+
+}  // namespace orvex::test
+
+#endif  // ORVEX_TESTS_DRIVE_BURN_FIXTURE_H_
