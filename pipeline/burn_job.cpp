@@ -35,7 +35,12 @@ bool OneOf(TMedium m, std::initializer_list<TMedium> media) {
 // Media written anywhere: a new session goes after the volume found on them.
 bool RandomlyWritable(TMedium m) { return OneOf(m, {mtDVDPLUSRW, mtDVDRAM, mtBDRE}); }
 
-bool Refuse(TCDFiles& CDFiles, uint32_t error, const std::u16string& name = {}) {
+// The preparation's commands may have been refused on the way (drives
+// differ in what they accept): those are no errors of the job.
+void ForgetPreparationErrors(TSCSIDevice& device) { device.DeviceError.exchange(0); }
+
+bool Refuse(TCDFiles& CDFiles, TSCSIDevice& device, uint32_t error, const std::u16string& name = {}) {
+  ForgetPreparationErrors(device);
   TPendingError{CDFiles.ErrorNumber, CDFiles.FileName, CDFiles.SystemError}.Set({error, name, 0});
   return false;
 }
@@ -101,6 +106,7 @@ bool HoldsVolume(const std::string& path) {
 }
 
 bool StartBurn(TCDFiles& CDFiles, TSCSIDevice& device, TObject* Sender, TWriteDoneEvent OnDone) {
+  ForgetPreparationErrors(device);
   return StartWriteJob(CDFiles, std::make_unique<TDriveSink>(CDFiles, device), Sender, std::move(OnDone));
 }
 
@@ -108,14 +114,14 @@ bool StartBurn(TCDFiles& CDFiles, TSCSIDevice& device, TObject* Sender, TWriteDo
 
 bool Burn(TCDFiles& CDFiles, TSCSIDevice& Device, TObject* Sender, TWriteDoneEvent OnDone) {
   if (CDFiles.Job.Running()) return false;
-  if (!CDFiles.Prepared) return Refuse(CDFiles, kErrorNotPrepared);
+  if (!CDFiles.Prepared) return Refuse(CDFiles, Device, kErrorNotPrepared);
   CDFiles.ISOFileName.clear();
   CDFiles.SaveToISOImage = false;
   CDFiles.BurnISOImage = false;
   Device.Medium = DiscIs(Device);
   ResetSpeedSamples(Device);
   ReadyDisc(Device);
-  if (const uint32_t problem = RoomProblem(Device, CDFiles.TotalImageSize)) return Refuse(CDFiles, problem);
+  if (const uint32_t problem = RoomProblem(Device, CDFiles.TotalImageSize)) return Refuse(CDFiles, Device, problem);
   FindFirstWritableSector(CDFiles, Device);
   CDFiles.UDFBridgeInfo.SessionStarting_LSA = CDFiles.FirstWritableSector;
   return StartBurn(CDFiles, Device, Sender, std::move(OnDone));
@@ -127,19 +133,19 @@ bool BurnISOImageW(TCDFiles& CDFiles, TSCSIDevice& Device, const std::u16string&
   auto image = std::make_unique<TContentReader>();
   const std::string path = Utf16ToUtf8(FileName);
   if (FileName.empty() || FileName.size() > kMaxImageFileNameUnits || !image->Open(path)) {
-    return Refuse(CDFiles, kErrorOpening, FileName);
+    return Refuse(CDFiles, Device, kErrorOpening, FileName);
   }
   const std::optional<uint64_t> bytes = image->OpenedFileSize();
-  if (!bytes || !HoldsVolume(path)) return Refuse(CDFiles, kErrorNotAnImage, FileName);
+  if (!bytes || !HoldsVolume(path)) return Refuse(CDFiles, Device, kErrorNotAnImage, FileName);
 
   Device.Medium = DiscIs(Device);
   ResetSpeedSamples(Device);
   const uint32_t blocks = static_cast<uint32_t>(std::min<uint64_t>(Sectors(*bytes), UINT32_MAX));
-  if (const uint32_t problem = RoomProblem(Device, blocks)) return Refuse(CDFiles, problem);
+  if (const uint32_t problem = RoomProblem(Device, blocks)) return Refuse(CDFiles, Device, problem);
   LastTrack(Device);  // the disc information, read again
   if (!RandomlyWritable(Device.Medium) && Device.Medium != mtDVDRWRO &&
       (Device.DiscInformation.info & 0x03) != kDiscStatusEmpty) {
-    return Refuse(CDFiles, kErrorNotBlank);
+    return Refuse(CDFiles, Device, kErrorNotBlank);
   }
   // The layout's size is the image's now: a Burn needs a new Prepare.
   CDFiles.Prepared = false;

@@ -100,6 +100,8 @@ bool TDriveSink::Finish(bool complete) {
     SynchronizeCache(Device_, false);
   }
   Close();
+  // An abort while closing fails the burn too, though the disc is whole.
+  if (kept && complete && CDFiles_.Aborted) return Fail(kErrorAborted, {}, 0);
   // What the closing commands refused is no error of a burn that succeeded.
   if (complete && kept) Device_.DeviceError.exchange(0);
   return kept;

@@ -1,9 +1,11 @@
 #include "drive/burn_fixture.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
 #include "interop/source_tree.h"
+#include "tree/tree_fixture.h"
 
 namespace orvex::test {
 namespace {
@@ -39,6 +41,14 @@ void BurnTest::Lay(const std::string& folder) {
   ASSERT_GT(disc.Prepare(), 0u);
 }
 
+void BurnTest::AddHookedFile(uint64_t size, std::function<void(uint64_t position)> at) {
+  const auto deliver = [at = std::move(at)](TObject*, pFileEntry, uint64_t position, void* buffer, uint32_t& count) {
+    at(position);
+    std::fill_n(static_cast<uint8_t*>(buffer), count, static_cast<uint8_t>(position / 2048));
+  };
+  ASSERT_NE(disc.InsertMemoryFileW(u"\\", MemoryFile(u"stream.bin", size), deliver), nullptr);
+}
+
 BurnTest::TOutcome BurnTest::Run(const std::function<bool()>& start, const std::function<void()>& during) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -62,6 +72,52 @@ BurnTest::TOutcome BurnTest::Run(const std::function<bool()>& start, const std::
   lock.unlock();
   outcome.error = disc.ErrorNumber();
   return outcome;
+}
+
+namespace {
+
+std::string Compact(const std::vector<vb_trace_entry>& trace, size_t from) {
+  std::string text, last;
+  int repeats = 0;
+  const auto flush = [&] {
+    if (last.empty()) return;
+    text += (text.empty() ? "" : " ") + last + (repeats > 1 ? "*" + std::to_string(repeats) : "");
+  };
+  for (size_t i = from; i < trace.size(); ++i) {
+    const vb_trace_entry& e = trace[i];
+    char item[48];
+    if (e.cdb[0] == 0x2A) {
+      std::snprintf(item, sizeof item, "2a@%u", unsigned{e.cdb[2]} << 24 | e.cdb[3] << 16 | e.cdb[4] << 8 | e.cdb[5]);
+    } else if (e.cdb[0] == 0x5B) {
+      std::snprintf(item, sizeof item, "5b:%u/%u%s", e.cdb[2] & 7u, unsigned{e.cdb[5]}, (e.cdb[1] & 1) ? "i" : "");
+    } else {
+      std::snprintf(item, sizeof item, "%02x", e.cdb[0]);
+    }
+    std::string piece = std::string(item) + (e.status == kSrbStatusDone ? "" : "!");
+    if (piece == last && (e.cdb[0] == 0x51 || e.cdb[0] == 0x00)) {
+      ++repeats;
+      continue;
+    }
+    flush();
+    last = piece;
+    repeats = 1;
+  }
+  flush();
+  return text;
+}
+
+}  // namespace
+
+std::string BurnTest::Writing(const std::vector<vb_trace_entry>& trace) {
+  size_t first = 0;
+  while (first < trace.size() && trace[first].cdb[0] != 0x2A) ++first;
+  return Compact(trace, first);
+}
+
+std::string BurnTest::Closing(const std::vector<vb_trace_entry>& trace) {
+  size_t last = trace.size();
+  while (last > 0 && trace[last - 1].cdb[0] != 0x2A) --last;
+  return Compact(trace, last);
 }
 
 std::string BurnTest::Export(uint32_t session) {

@@ -37,6 +37,11 @@ class BurnTest : public DriveTest {
   // Empties the tree and lays out `folder` as the root, with Joliet.
   void Lay(const std::string& folder);
 
+  // Adds /stream.bin, `size` bytes of a memory file whose data callback
+  // runs `at(position)` before it delivers each piece: a hook into the
+  // moment the producer reaches that part of the image.  Call Prepare after.
+  void AddHookedFile(uint64_t size, std::function<void(uint64_t position)> at);
+
   // Starts a job with `start` and waits (a bounded real time, a hang fails
   // the test) for its event when it started.  `during`, when given, runs
   // once the job runs.
@@ -45,11 +50,24 @@ class BurnTest : public DriveTest {
     return Run([this] { return disc.Burn(); }, during);
   }
 
+  // The commands of a whole job, as Traced gives them.
+  std::vector<vb_trace_entry> TracedBurn(TOutcome& outcome) {
+    return Traced([&] { outcome = Burn(); });
+  }
+
   // The medium's recorded area (session 0) or one session, as an image file.
   std::string Export(uint32_t session = 0);
 
   // Judges the image against the tree of `folder`.
   std::string Judge(const std::string& image, const std::string& folder);
+
+  // The commands from the first WRITE(10) on, in a compact form: opcodes
+  // in hex, a WRITE as "2a@LBA", a CLOSE TRACK/SESSION as "5b:F/T" with an
+  // "i" when immediate, a run of the same poll as "51*N", a failed command
+  // with "!".
+  static std::string Writing(const std::vector<vb_trace_entry>& trace);
+  // The same from the command after the last WRITE(10) on.
+  static std::string Closing(const std::vector<vb_trace_entry>& trace);
 
   vb_address drive_{0, 0, 0};
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,14 +19,20 @@
 namespace orvex::test {
 
 // Sleeps advance the burner's modelled time; ticks and the performance
-// counter follow it; UTC stands at 2026-12-09 10:11:12.345.
+// counter follow it; UTC stands at 2026-12-09 10:11:12.345.  OnSleep, when
+// set (before a job starts), is told of every sleep first.
 class TModelledClock final : public TClock {
  public:
-  void Sleep(uint32_t milliseconds) override { vbtest::Lib().vb_advance_time(uint64_t{milliseconds} * 1000); }
+  void Sleep(uint32_t milliseconds) override {
+    if (OnSleep) OnSleep(milliseconds);
+    vbtest::Lib().vb_advance_time(uint64_t{milliseconds} * 1000);
+  }
   uint64_t TickCount() override { return vbtest::Lib().vb_now() / 1000; }
   uint64_t PerformanceCounter() override { return vbtest::Lib().vb_now(); }
   uint64_t PerformanceFrequency() override { return 1'000'000; }
   SYSTEMTIME UtcNow() override { return SYSTEMTIME{2026, 12, 3, 9, 10, 11, 12, 345}; }
+
+  std::function<void(uint32_t milliseconds)> OnSleep;
 };
 
 class DriveTest : public ::testing::Test {
@@ -56,6 +63,8 @@ class DriveTest : public ::testing::Test {
     vbtest::Lib().vb_trace(drive, 0);
     return trace;
   }
+
+  TModelledClock& clock() { return clock_; }
 
   vbtest::Scratch scratch;
   std::string medium;  // the file of the medium Load put in

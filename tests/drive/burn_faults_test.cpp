@@ -1,0 +1,186 @@
+// A burn meets a drive or a disc that misbehaves: every run ends with one
+// event carrying the right outcome, the disc closed and readable, no hang.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "drive/burn_fixture.h"
+
+namespace orvex::test {
+namespace {
+
+constexpr uint64_t kStreamBytes = 8 << 20;
+constexpr uint64_t kWritingBegun = 6 << 20;  // the ring holds 2 MiB: writes have begun
+
+// The trace entries of WRITE(10) that failed.
+size_t FailedWrites(const std::vector<vb_trace_entry>& trace) {
+  return std::count_if(trace.begin(), trace.end(),
+                       [](const vb_trace_entry& e) { return e.cdb[0] == 0x2A && e.status != kSrbStatusDone; });
+}
+
+class BurnFaults : public BurnTest {
+ protected:
+  // A DVD+R with a tree whose last file calls `hook` once the writes run.
+  void LoadWithHook(std::function<void()> hook, const std::string& profile = "dvd+r") {
+    Load(profile, "class=bd-writer");
+    disc.SetCacheSize(2);
+    disc.ClearAll();
+    AddHookedFile(kStreamBytes, [this, hook = std::move(hook)](uint64_t position) {
+      if (position < kWritingBegun || hooking_.exchange(true)) return;
+      hook();
+      hooked_ = true;
+    });
+    ASSERT_GT(disc.Prepare(), 0u);
+  }
+
+  // The disc still answers and holds a closed session.
+  void ExpectClosedSession() {
+    vbtest::Drive drive;
+    EXPECT_EQ(drive.DiscStatus(), 1) << "one closed session, appendable";
+  }
+
+  std::atomic<bool> hooking_{false};
+  std::atomic<bool> hooked_{false};  // the hook has run
+};
+
+TEST_F(BurnFaults, ADriveNotReadyForTenSecondsIsWaitedFor) {
+  Load("dvd+r");
+  Lay(Source("src"));
+  ASSERT_EQ(vbtest::Lib().vb_fault_fail(drive_, 0x2A, 100, 0x02, 0x04, 0x01), 0);
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
+  EXPECT_TRUE(outcome.started);
+  EXPECT_FALSE(outcome.failed);
+  EXPECT_EQ(FailedWrites(trace), 100u);
+  EXPECT_EQ(Judge(Export(), scratch.Path("src")), "");
+}
+
+TEST_F(BurnFaults, ABusyDriveIsWaitedFor) {
+  LoadWithHook([this] { vbtest::Lib().vb_fault_busy(drive_, 3); });
+  const TOutcome outcome = Burn();
+  EXPECT_EQ(outcome.events, 1);
+  EXPECT_FALSE(outcome.failed) << outcome.error;
+  EXPECT_TRUE(hooked_);
+}
+
+TEST_F(BurnFaults, AWriteErrorFailsTheBurnAndClosesTheDisc) {
+  Load("dvd+r");
+  Lay(Source("src"));
+  ASSERT_EQ(vbtest::Lib().vb_fault_write_error(drive_, 40, 0x03, 0x0C, 0x00), 0);
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
+  EXPECT_EQ(outcome.events, 1);
+  EXPECT_TRUE(outcome.failed);
+  EXPECT_EQ(outcome.error, 0x0C00u);
+  EXPECT_EQ(FailedWrites(trace), 1u) << "a write error is not tried again";
+  EXPECT_EQ(Closing(trace), "35 5b:1/1 5b:2/255 51 1e 1b 01 00");
+  EXPECT_EQ(disc.ErrorNumber(), 0u) << "the error is reported once";
+  ExpectClosedSession();
+}
+
+TEST_F(BurnFaults, TheMediumRemovedMidBurnFailsIt) {
+  Load("dvd+r");
+  Lay(Source("src"));
+  ASSERT_EQ(vbtest::Lib().vb_fault_remove_medium(drive_, 64), 0);
+  const TOutcome outcome = Burn();
+  EXPECT_EQ(outcome.events, 1);
+  EXPECT_TRUE(outcome.failed);
+  EXPECT_EQ(outcome.error >> 8, 0x3Au) << "medium not present";
+}
+
+TEST_F(BurnFaults, ADriveThatStopsAnsweringCanBeAborted) {
+  LoadWithHook([this] { vbtest::Lib().vb_fault_stall(drive_, 1); });
+  const TOutcome outcome = Burn([this] {
+    while (!hooked_) std::this_thread::yield();
+    disc.AbortOperation();
+    EXPECT_EQ(disc.ComponentStatus(), 7);
+    vbtest::Lib().vb_fault_clear(drive_);
+  });
+  EXPECT_EQ(outcome.events, 1);
+  EXPECT_TRUE(outcome.failed);
+  EXPECT_EQ(outcome.error, kErrorAborted);
+  ExpectClosedSession();
+}
+
+// An abort while the queue fills starts no writing; one while writing or
+// closing still closes the disc.  Every one ends in one failed event.
+TEST_F(BurnFaults, AbortWhileTheQueueFills) {
+  Load("dvd+r");
+  disc.ClearAll();
+  AddHookedFile(1 << 20, [this](uint64_t) { disc.AbortOperation(); });
+  ASSERT_GT(disc.Prepare(), 0u);
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
+  EXPECT_FALSE(outcome.started);
+  EXPECT_EQ(outcome.events, 1);
+  EXPECT_TRUE(outcome.failed);
+  EXPECT_EQ(Writing(trace), "") << "nothing written";
+}
+
+TEST_F(BurnFaults, AbortWhileWriting) {
+  LoadWithHook([this] { disc.AbortOperation(); });
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
+  EXPECT_EQ(outcome.events, 1);
+  EXPECT_TRUE(outcome.failed);
+  EXPECT_EQ(outcome.error, kErrorAborted);
+  EXPECT_THAT(Closing(trace), ::testing::EndsWith("35 5b:1/1 5b:2/255 51 1e 1b 01 00"));
+  ExpectClosedSession();
+}
+
+TEST_F(BurnFaults, AbortWhileClosing) {
+  Load("cd-r");
+  Lay(Source("src"));
+  clock().OnSleep = [this](uint32_t milliseconds) {
+    if (milliseconds == 5000 && !hooked_.exchange(true)) disc.AbortOperation();
+  };
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
+  clock().OnSleep = nullptr;
+  EXPECT_EQ(outcome.events, 1);
+  EXPECT_TRUE(outcome.failed);
+  EXPECT_EQ(Closing(trace), "35 51! 51 00 5a 55 5b:2/0i 51!*6 51 1e 1b 01 00") << "the closing runs to its end";
+  EXPECT_EQ(Judge(Export(), scratch.Path("src")), "");
+}
+
+// Refusals: nothing is written and no event comes.
+TEST_F(BurnFaults, AFinalizedDiscIsRefused) {
+  Load("dvd+r");
+  Lay(Source("src"));
+  disc.SetFinalizeDisc(true);
+  ASSERT_FALSE(Burn().failed);
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
+  EXPECT_FALSE(outcome.started);
+  EXPECT_EQ(outcome.events, 0);
+  EXPECT_EQ(outcome.error, kErrorNotWritable);
+  EXPECT_EQ(Writing(trace), "");
+}
+
+TEST_F(BurnFaults, AMediumTooSmallIsRefused) {
+  const std::string small = vbtest::Create(scratch, "small.vmed", "cd-r", 300);
+  Start("0:0:0,class=bd-writer,medium=" + small);
+  ASSERT_TRUE(disc.SelectDevice(0));
+  Lay(Source("src"));
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
+  EXPECT_FALSE(outcome.started);
+  EXPECT_EQ(outcome.events, 0);
+  EXPECT_EQ(outcome.error, kErrorNoRoom);
+  EXPECT_EQ(Writing(trace), "");
+  EXPECT_EQ(disc.ErrorString(), "Unknown/No Error!") << "read once";
+}
+
+TEST_F(BurnFaults, AnImageThatIsNotAnIsoImageIsRefused) {
+  Load("dvd+r");
+  vbtest::WriteFile(scratch.Path("not.iso"), vbtest::Bytes(40000, 0x41));
+  const TOutcome outcome = Run([this] { return disc.BurnISOImage(scratch.Path("not.iso")); });
+  EXPECT_FALSE(outcome.started);
+  EXPECT_EQ(outcome.events, 0);
+  EXPECT_EQ(outcome.error, kErrorNotAnImage);
+  EXPECT_EQ(Run([this] { return disc.BurnISOImage(scratch.Path("missing.iso")); }).error, kErrorOpening);
+}
+
+}  // namespace
+}  // namespace orvex::test
