@@ -13,10 +13,10 @@
 namespace orvex {
 namespace {
 
-constexpr uint32_t kReadBlocks = 32;                    // one READ(10) reads 64 KiB at most
-constexpr char kNoDigest = '-';  // the digest text "-": an empty file, or an extent not read
-constexpr int64_t kAllFilesParameter = 0xFFFFFFFF;      // wParam of the final message
-constexpr int64_t kFailedFileParameter = 0xFFFFFFFF;    // lParam of a failed file's message
+constexpr uint32_t kReadBlocks = 32;                  // one READ(10) reads 64 KiB at most
+constexpr char kNoDigest = '-';                       // the digest text of an empty file or an unread extent
+constexpr int64_t kAllFilesParameter = 0xFFFFFFFF;    // wParam of the final message
+constexpr int64_t kFailedFileParameter = 0xFFFFFFFF;  // lParam of a failed file's message
 
 bool ToVerify(const TFileEntry& e) { return !e.Path.empty() && !e.Imported && e.DirRecord == nullptr; }
 
