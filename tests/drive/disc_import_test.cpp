@@ -3,6 +3,7 @@
 // single-session discs of each kind of volume.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 
 #include "disc_fixture.h"

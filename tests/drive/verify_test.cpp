@@ -2,7 +2,6 @@
 // reads and how, what each kind of fault does to the events, and aborts.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
