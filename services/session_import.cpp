@@ -1,28 +1,11 @@
 #include "services/session_import.h"
 
-#include "image/component_status.h"
 #include "services/image_file_reader.h"
 #include "services/import_directory.h"
+#include "services/import_status.h"
 #include "services/volume_search.h"
 
 namespace orvex {
-namespace {
-
-// Holds ComponentStatus at "importing" for the life of the guard.
-class TImportStatus {
- public:
-  explicit TImportStatus(TImageLayout& layout) : layout_(layout) {
-    layout_.ComponentStatus = kStatusImporting;
-  }
-  ~TImportStatus() { layout_.ComponentStatus = kStatusIdle; }
-  TImportStatus(const TImportStatus&) = delete;
-  TImportStatus& operator=(const TImportStatus&) = delete;
-
- private:
-  TImageLayout& layout_;
-};
-
-}  // namespace
 
 TImportReport ImportVolume(TImageLayout& layout, TSectorReader& source, uint32_t session_start,
                            pDirEntry dest) {

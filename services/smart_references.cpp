@@ -6,13 +6,10 @@
 
 #include "image/component_status.h"
 #include "pipeline/job_errors.h"
-#include "pipeline/content_reader.h"
-#include "services/md5_stream.h"
+#include "services/content_digest.h"
 
 namespace orvex {
 namespace {
-
-constexpr uint32_t kReadSize = 65536;
 
 bool IsCandidate(const TFileEntry& e) {
   return (!e.Path.empty() || e.mfcbFunction) && e.FileSize != 0 && e.DirRecord == nullptr;
@@ -56,7 +53,7 @@ class TSmartReferenceThread : public TObject {
   void Aborting();
 
   TCDFiles& CDFiles;
-  std::unique_ptr<uint8_t[]> buffer_ = std::make_unique<uint8_t[]>(kReadSize);
+  std::unique_ptr<uint8_t[]> buffer_ = std::make_unique<uint8_t[]>(kDigestPieceBytes);
 };
 
 void TSmartReferenceThread::Execute() {
@@ -105,19 +102,10 @@ void TSmartReferenceThread::Aborting() {
 }
 
 void TSmartReferenceThread::HashCandidate(TFileEntry* entry) {
-  TMD5Stream md5;
-  TContentReader reader;
-  if (!reader.Open(*entry, this)) return;
-  const uint64_t size = static_cast<uint64_t>(entry->FileSize);
-  while (reader.Position() < size) {
-    const uint32_t want = static_cast<uint32_t>(std::min<uint64_t>(size - reader.Position(), kReadSize));
-    if (!reader.Read(buffer_.get(), want)) return;
-    md5.Write(buffer_.get(), static_cast<int32_t>(want));
-    CDFiles.SmartReferencesProgress += Blocks(want);
-    if (CDFiles.Aborted) return;
-  }
-  // Content that changed since it was added is not the content laid out.
-  if (!reader.Changed()) entry->Hash = md5.DigestString();
+  DigestContent(*entry, this, buffer_.get(), [this](uint32_t bytes) {
+    CDFiles.SmartReferencesProgress += Blocks(bytes);
+    return !CDFiles.Aborted;
+  });
 }
 
 }  // namespace

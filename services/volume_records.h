@@ -16,6 +16,8 @@ namespace orvex {
 // Volume descriptor fields (byte offsets in its sector).
 constexpr size_t kDescriptorType = 0;          // 1 primary, 2 supplementary, 255 terminator
 constexpr size_t kDescriptorStandardId = 1;    // "CD001", 5 bytes
+constexpr size_t kDescriptorVolumeId = 40;     // the volume identifier, 32 bytes
+constexpr size_t kVolumeIdentifierBytes = 32;
 constexpr size_t kDescriptorEscapes = 88;      // character set escape sequences, 32 bytes
 constexpr size_t kDescriptorRootRecord = 156;  // the root directory record, 34 bytes
 constexpr size_t kRootRecordBytes = 34;

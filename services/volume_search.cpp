@@ -1,5 +1,6 @@
 #include "services/volume_search.h"
 
+#include <algorithm>
 #include <array>
 
 #include "platform/byte_order.h"
@@ -17,7 +18,9 @@ std::optional<TVolumeTree> RootOf(std::span<const uint8_t> sector, TNameEncoding
   const auto root =
       ReadDirectoryRecord(sector.subspan(kDescriptorRootRecord, kRootRecordBytes));
   if (!root || !root->IsDirectory() || root->extent >= sector_count) return std::nullopt;
-  return TVolumeTree{root->extent, root->data_length, encoding};
+  TVolumeTree tree{root->extent, root->data_length, encoding};
+  std::copy_n(sector.begin() + kDescriptorVolumeId, kVolumeIdentifierBytes, tree.volume_identifier.begin());
+  return tree;
 }
 
 }  // namespace

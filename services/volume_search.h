@@ -2,6 +2,7 @@
 #ifndef ORVEX_SERVICES_VOLUME_SEARCH_H_
 #define ORVEX_SERVICES_VOLUME_SEARCH_H_
 
+#include <array>
 #include <cstdint>
 #include <optional>
 
@@ -20,6 +21,8 @@ struct TVolumeTree {
   uint32_t data_length = 0;  // its length in bytes
   TNameEncoding encoding = TNameEncoding::Ucs2;
   uint32_t volume_sectors = 0;  // the volume space size of the primary descriptor (0: none)
+  // The volume identifier of the tree's descriptor, as recorded (bytes 40 to 71).
+  std::array<uint8_t, kVolumeIdentifierBytes> volume_identifier{};
 };
 
 // The tree with the best names among the descriptors of the session that

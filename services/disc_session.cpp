@@ -1,0 +1,34 @@
+#include "services/disc_session.h"
+
+#include <algorithm>
+#include <limits>
+
+#include "drive/medium_inspection.h"
+#include "drive/mmc_commands.h"
+#include "drive/transfer_rate.h"
+#include "drive/write_parameters.h"
+
+namespace orvex {
+
+int32_t SessionNumberOf(TSCSIDevice& Device, uint8_t SessionNo) {
+  return SessionNo != 0 ? SessionNo : SessionsOnDisc(Device);
+}
+
+std::optional<TDiscSession> LocateSession(TSCSIDevice& Device, int32_t session) {
+  // Track 0 would be the lead-in, not a session: a blank disc has none.
+  if (session < 1 || session > std::numeric_limits<uint8_t>::max()) return std::nullopt;
+  SetWriteParameters(Device, Device.TestWrite, Device.BurnProof, DiscIs(Device), false);
+  if (!ReadTrackInformation(Device, static_cast<uint8_t>(session))) return std::nullopt;
+  const TTrackInformation& track = Device.TrackInformation;
+  // The drive's figures are untrusted: a size that runs past the last
+  // address ends there.
+  const uint32_t room = std::numeric_limits<uint32_t>::max() - track.TrackStartAddress;
+  return TDiscSession{track.TrackStartAddress,
+                      track.TrackStartAddress + std::min(track.TrackSize, room)};
+}
+
+bool TDiscSectorReader::ReadSector(uint32_t sector, uint8_t* out) {
+  return sector < count_ && ReadSectors(device_, sector, 1, out);
+}
+
+}  // namespace orvex

@@ -1,0 +1,50 @@
+// The sessions of the disc in the selected drive, as an import or the
+// label reader finds them, and the sectors of the disc as a source for the
+// untrusted-image reader.
+//
+// Sessions are found by the convention the burn job keeps: one track per
+// session, so session N starts where track N does.
+#ifndef ORVEX_SERVICES_DISC_SESSION_H_
+#define ORVEX_SERVICES_DISC_SESSION_H_
+
+#include <cstdint>
+#include <optional>
+
+#include "drive/scsi_device.h"
+#include "services/sector_reader.h"
+
+namespace orvex {
+
+struct TDiscSession {
+  uint32_t start = 0;  // the first block of its track
+  uint32_t end = 0;    // the block after its track: nothing it describes lies beyond
+};
+
+// The session an operation on `SessionNo` means: SessionNo itself, or for 0
+// the last complete session (SessionsOnDisc; 0 on a disc without one).
+int32_t SessionNumberOf(TSCSIDevice& Device, uint8_t SessionNo);
+
+// Where session `session` lies: the write parameters set for the medium
+// (test write and underrun protection as set, multi-session off), then the
+// track information of track `session`.  Empty, asking nothing, for a
+// session number outside 1 to 255; empty when the drive has no such track.
+std::optional<TDiscSession> LocateSession(TSCSIDevice& Device, int32_t session);
+
+// The disc's blocks below `sector_count`, one READ(10) of one block each.
+class TDiscSectorReader final : public TSectorReader {
+ public:
+  TDiscSectorReader(TSCSIDevice& device, uint32_t sector_count) : device_(device), count_(sector_count) {}
+
+  uint32_t SectorCount() const override { return count_; }
+  // False for a sector at or past SectorCount (nothing is sent) and for a
+  // failed read.
+  bool ReadSector(uint32_t sector, uint8_t* out) override;
+
+ private:
+  TSCSIDevice& device_;
+  uint32_t count_;
+};
+
+}  // namespace orvex
+
+#endif  // ORVEX_SERVICES_DISC_SESSION_H_
