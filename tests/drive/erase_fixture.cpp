@@ -25,14 +25,23 @@ EraseTest::~EraseTest() {
   SetClock(modelled_);
 }
 
-void EraseTest::LoadRecorded(const std::string& profile, const std::string& options) {
+std::string EraseTest::Recorded(const std::string& profile) {
   const std::string image = scratch.Path("volume.iso");
   vbtest::WriteFile(image, vbtest::MinimalIso("erase me"));
-  const std::string medium = scratch.Path(profile + "-recorded.vmed");
-  ASSERT_EQ(vbtest::Lib().vb_medium_from_image(medium.c_str(), profile.c_str(), image.c_str()), 0)
+  const std::string medium = scratch.Path(std::to_string(++media_) + "-" + profile + ".vmed");
+  EXPECT_EQ(vbtest::Lib().vb_medium_from_image(medium.c_str(), profile.c_str(), image.c_str()), 0)
       << vbtest::Lib().vb_last_error();
-  Start("0:0:0," + options + ",medium=" + medium);
+  return medium;
+}
+
+void EraseTest::LoadRecorded(const std::string& profile, const std::string& options) {
+  Start("0:0:0," + options + ",medium=" + Recorded(profile));
   ASSERT_TRUE(disc.SelectDevice(0));
+}
+
+void EraseTest::InsertRecorded(const std::string& profile) {
+  ASSERT_EQ(vbtest::Lib().vb_insert(vb_address{0, 0, 0}, Recorded(profile).c_str()), 0)
+      << vbtest::Lib().vb_last_error();
 }
 
 TEraseDoneEvent EraseTest::Noting() {

@@ -51,6 +51,8 @@ class EraseTest : public DriveTest {
   // ISO 9660 volume from block 0 (one closed session where the medium has
   // sessions), selected.
   void LoadRecorded(const std::string& profile, const std::string& options = "class=bd-writer");
+  // Puts such a disc into drive 0:0:0 instead of the one it holds.
+  void InsertRecorded(const std::string& profile);
 
   // A handler that notes each event in `outcome`.
   TEraseDoneEvent Noting();
@@ -68,7 +70,11 @@ class EraseTest : public DriveTest {
   TEraseOutcome outcome;
 
  private:
+  // A new medium file of `profile` holding the volume.
+  std::string Recorded(const std::string& profile);
+
   TClock* modelled_ = nullptr;
+  int media_ = 0;
 };
 
 // The opcodes of a trace, a failed command marked "!", each run of the same
