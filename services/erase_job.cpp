@@ -33,8 +33,8 @@ constexpr uint32_t kDvdRamHeadRuns = 128;  // blocks 0 to 4095
 constexpr uint32_t kDvdPlusRwRuns = 71000;  // blocks 0 to 2271999
 
 // Zeros of their own: the drive routines use tmpBuffer for their answers
-// (the first write reads the capabilities page into it), so zeros put there
-// would not stay zeros.
+// (a write reads the capabilities page into it while the transfer figures
+// are still empty), so zeros put there would not stay zeros.
 constexpr std::array<uint8_t, kRunBytes> kZeros{};
 
 constexpr uint32_t kPollMilliseconds = 5000;
@@ -59,14 +59,15 @@ class TEraseThread : public TObject {
   bool FormatDvdRam();
 
   bool Format(const TFormatList& list) { return FormatUnit(Device, kFormatUnitByte1, list.data(), list.size()); }
-  bool ReadDiscInformationInto(uint8_t* buffer) {
-    return ReadDiscInformation(Device, buffer, kPollDiscInformationBytes);
-  }
   // Asks the drive with `ask` every five seconds while it answers "not
   // ready"; true when its last answer was a success.  False, asking no
   // more, once the job is asked to stop.
   template <class Ask>
   bool WaitWhileNotReady(Ask ask);
+  // The wait that asks for the disc information, read into `into`.
+  bool WaitForDiscInformation(uint8_t* into) {
+    return WaitWhileNotReady([this, into] { return ReadDiscInformation(Device, into, kPollDiscInformationBytes); });
+  }
   // False, at once, when the job is asked to stop meanwhile.
   bool SleepUnlessStopped(uint32_t milliseconds);
   // Writes `runs` zero runs from block 0 on with the drive handle kept
@@ -113,13 +114,13 @@ bool TEraseThread::Erase(TMedium medium) {
 
 bool TEraseThread::Blank(bool quick) {
   if (!BlankDisc(Device, quick)) return false;
-  return WaitWhileNotReady([this] { return ReadDiscInformationInto(Device.tmpBuffer.data()); });
+  return WaitForDiscInformation(Device.tmpBuffer.data());
 }
 
 // The zero runs are written whatever the format did: they are what empties
 // the disc for a reader.
 bool TEraseThread::FormatAndZeroHead(const TFormatList& list) {
-  if (Format(list)) WaitWhileNotReady([this] { return ReadDiscInformationInto(Device.tmpBuffer.data()); });
+  if (Format(list)) WaitForDiscInformation(Device.tmpBuffer.data());
   const bool written = WriteZeroRuns(kHeadRuns);
   SynchronizeCache(Device, false);
   CloseTrackSession(Device, false, 3, 0, 0, 0);
@@ -131,9 +132,7 @@ bool TEraseThread::FormatAndZeroHead(const TFormatList& list) {
 // the disc.
 bool TEraseThread::FormatAndZeroDvdPlusRw() {
   if (!Format(kDvdPlusRwFormat)) return false;
-  if (!WaitWhileNotReady([this] { return ReadDiscInformationInto(reinterpret_cast<uint8_t*>(&Device.BGFDI)); })) {
-    return false;
-  }
+  if (!WaitForDiscInformation(reinterpret_cast<uint8_t*>(&Device.BGFDI))) return false;
   CDFiles.ComponentStatus = kStatusBackgroundFormat;
   const bool written = WriteZeroRuns(kDvdPlusRwRuns);
   SynchronizeCache(Device, false);

@@ -5,6 +5,7 @@
 
 #include "erase_fixture.h"
 #include "image/component_status.h"
+#include "pipeline/job_fixture.h"
 #include "platform/byte_order.h"
 
 namespace orvex {
@@ -14,11 +15,7 @@ using test::Compact;
 using test::Erasing;
 using test::EraseTest;
 using test::Only;
-
-class Owner : public TComponent {
- public:
-  Owner() : TComponent(nullptr) {}
-};
+using test::Owner;
 
 // A CD-RW erases; a CD-R refuses BLANK.
 struct TMediumOutcome {
