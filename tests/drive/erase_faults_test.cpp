@@ -163,7 +163,6 @@ TEST_F(EraseAbortTest, WhileWritingZeroRuns) {
     }
     ASSERT_EQ(disc.ComponentStatus(), kStatusBackgroundFormat);
     disc.AbortOperation();
-    EXPECT_EQ(disc.ComponentStatus(), kStatusAborting);
     // The held write may not have been sent yet: time moves until the job ends.
     while (disc.JobRunning() && std::chrono::steady_clock::now() < give_up) {
       vbtest::Lib().vb_advance_time(kHeld);
