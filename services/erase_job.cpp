@@ -1,0 +1,196 @@
+#include "services/erase_job.h"
+
+#include <array>
+#include <memory>
+#include <utility>
+
+#include "drive/medium_inspection.h"
+#include "drive/mmc_commands.h"
+#include "drive/transfer_rate.h"
+#include "drive/write_parameters.h"
+#include "image/component_status.h"
+#include "platform/clock.h"
+
+namespace orvex {
+namespace {
+
+// FORMAT UNIT parameter lists: the header (FOV and IMMED, so that the drive
+// formats in the background; descriptor length 8), then one format
+// descriptor (blocks; format type << 2 | sub-type; type-dependent parameter).
+using TFormatList = std::array<uint8_t, 12>;
+// 2236704 blocks, type 00h (full), 2048-byte blocks.
+constexpr TFormatList kDvdRamFullFormat = {0x00, 0x82, 0x00, 0x08, 0x00, 0x22, 0x21, 0x20, 0x00, 0x00, 0x08, 0x00};
+// 2295104 blocks, type 26h (basic format), parameter 0.
+constexpr TFormatList kDvdPlusRwFormat = {0x00, 0x82, 0x00, 0x08, 0x00, 0x23, 0x05, 0x40, 0x98, 0x00, 0x00, 0x00};
+// 640 blocks, type 30h sub-type 0 (quick reformat), parameter 001000h.
+constexpr TFormatList kBdReQuickFormat = {0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x02, 0x80, 0xC0, 0x00, 0x10, 0x00};
+constexpr uint8_t kFormatUnitByte1 = 0x11;  // FmtData, format code 1
+
+constexpr uint16_t kRunBlocks = 32;
+constexpr uint32_t kRunBytes = kRunBlocks * 2048;
+constexpr uint32_t kHeadRuns = 16;        // BD-RE and DVD+RW quick: blocks 0 to 511
+constexpr uint32_t kDvdRamHeadRuns = 128;  // blocks 0 to 4095
+constexpr uint32_t kDvdPlusRwRuns = 71000;  // blocks 0 to 2271999
+
+// Zeros of their own: the drive routines use tmpBuffer for their answers
+// (a write reads the capabilities page into it while the transfer figures
+// are still empty), so zeros put there would not stay zeros.
+constexpr std::array<uint8_t, kRunBytes> kZeros{};
+
+constexpr uint32_t kPollMilliseconds = 5000;
+// A poll's wait is slept in steps this long, so that an abort ends it soon.
+constexpr uint32_t kSleepStep = 100;
+constexpr uint16_t kPollDiscInformationBytes = 42;
+constexpr uint8_t kNotReady = 0x04;  // additional sense code: a blank or format in progress
+
+class TEraseThread : public TObject {
+ public:
+  TEraseThread(TCDFiles& CDFiles_, TSCSIDevice& Device_) : CDFiles(CDFiles_), Device(Device_) {}
+
+  void Execute();
+
+ private:
+  // Each says whether the medium was erased.
+  bool Erase(TMedium medium);
+  bool Blank(bool quick);
+  bool FormatAndZeroHead(const TFormatList& list);
+  bool FormatAndZeroDvdPlusRw();
+  bool ZeroDvdRamHead();
+  bool FormatDvdRam();
+
+  bool Format(const TFormatList& list) { return FormatUnit(Device, kFormatUnitByte1, list.data(), list.size()); }
+  // Asks the drive with `ask` every five seconds while it answers "not
+  // ready"; true when its last answer was a success.  False, asking no
+  // more, once the job is asked to stop.
+  template <class Ask>
+  bool WaitWhileNotReady(Ask ask);
+  // The wait that asks for the disc information, read into `into`.
+  bool WaitForDiscInformation(uint8_t* into) {
+    return WaitWhileNotReady([this, into] { return ReadDiscInformation(Device, into, kPollDiscInformationBytes); });
+  }
+  // False, at once, when the job is asked to stop meanwhile.
+  bool SleepUnlessStopped(uint32_t milliseconds);
+  // Writes `runs` zero runs from block 0 on with the drive handle kept
+  // open between them; stops at the first that fails or at a stop, the
+  // handle then closing after every command again.  True when all were
+  // written.
+  bool WriteZeroRuns(uint32_t runs);
+  bool Stopped() const { return CDFiles.Aborted; }
+
+  TCDFiles& CDFiles;
+  TSCSIDevice& Device;
+};
+
+void TEraseThread::Execute() {
+  bool erased = false;
+  const TJobControl::TEndGuard end(CDFiles.Job, [&] {
+    const TEraseDoneEvent done = Device.cbEraseDone;
+    // An erase that was stopped failed, whatever it had done by then.
+    const bool failed = !erased || CDFiles.Job.Failed();
+    ReportCompletion(Device.hWNDFE, done, kMessageEraseDone, 0, failed ? 1 : 0, [&] { done(this, 0, failed); });
+  });
+  const TMedium medium = DiscIs(Device);
+  SetCDSpeed(Device, Device.ReadSpeed, Device.WriteSpeed);
+  SetWriteParameters(Device, false, false, medium, false);
+  erased = Erase(medium);
+  CDFiles.ComponentStatus = kStatusIdle;
+}
+
+bool TEraseThread::Erase(TMedium medium) {
+  if (Stopped()) return false;  // stopped before anything was erased: nothing will be
+  const bool quick = Device.QuickErase;
+  switch (medium) {
+    case TMedium::mtBDRE:
+      return quick ? FormatAndZeroHead(kBdReQuickFormat) : true;  // a full erase has nothing to do
+    case TMedium::mtDVDPLUSRW:
+      return quick ? FormatAndZeroHead(kDvdPlusRwFormat) : FormatAndZeroDvdPlusRw();
+    case TMedium::mtDVDRAM:
+      return quick ? ZeroDvdRamHead() : FormatDvdRam();
+    default:
+      // A medium that cannot be blanked says so by refusing BLANK.
+      return Blank(quick);
+  }
+}
+
+bool TEraseThread::Blank(bool quick) {
+  if (!BlankDisc(Device, quick)) return false;
+  return WaitForDiscInformation(Device.tmpBuffer.data());
+}
+
+// The zero runs are written whatever the format did: they are what empties
+// the disc for a reader.
+bool TEraseThread::FormatAndZeroHead(const TFormatList& list) {
+  if (Format(list)) WaitForDiscInformation(Device.tmpBuffer.data());
+  const bool written = WriteZeroRuns(kHeadRuns);
+  SynchronizeCache(Device, false);
+  CloseTrackSession(Device, false, 3, 0, 0, 0);
+  Device.CloseFH = true;
+  return written;
+}
+
+// The basic format goes on in the background while the zero runs cover
+// the disc.
+bool TEraseThread::FormatAndZeroDvdPlusRw() {
+  if (!Format(kDvdPlusRwFormat)) return false;
+  if (!WaitForDiscInformation(reinterpret_cast<uint8_t*>(&Device.BGFDI))) return false;
+  CDFiles.ComponentStatus = kStatusBackgroundFormat;
+  const bool written = WriteZeroRuns(kDvdPlusRwRuns);
+  SynchronizeCache(Device, false);
+  Device.CloseFH = true;
+  return written;
+}
+
+bool TEraseThread::ZeroDvdRamHead() {
+  const bool written = WriteZeroRuns(kDvdRamHeadRuns);
+  Device.CloseFH = true;
+  SynchronizeCache(Device, false);
+  return written;
+}
+
+bool TEraseThread::FormatDvdRam() {
+  if (!Format(kDvdRamFullFormat)) return false;
+  return WaitWhileNotReady([this] { return TestUnitReady(Device); });
+}
+
+template <class Ask>
+bool TEraseThread::WaitWhileNotReady(Ask ask) {
+  while (SleepUnlessStopped(kPollMilliseconds)) {
+    if (ask()) return true;
+    // Any other answer ends the wait: the medium went away, or the drive
+    // stopped answering.
+    if (Device.LastSenseInfo.AddSenseCode != kNotReady) return false;
+  }
+  return false;
+}
+
+bool TEraseThread::SleepUnlessStopped(uint32_t milliseconds) {
+  for (uint32_t slept = 0; slept < milliseconds && !Stopped(); slept += kSleepStep) Clock().Sleep(kSleepStep);
+  return !Stopped();
+}
+
+bool TEraseThread::WriteZeroRuns(uint32_t runs) {
+  Device.CloseFH = false;
+  for (uint32_t run = 0; run < runs; ++run) {
+    if (Stopped() || !WriteSectors(Device, run * kRunBlocks, kRunBlocks, kRunBytes, kZeros.data())) {
+      Device.CloseFH = true;
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool StartEraseJob(TCDFiles& CDFiles, TSCSIDevice& Device, bool quick, TEraseDoneEvent OnDone) {
+  // Begun before the thread starts, so that an abort right after the start
+  // is not lost.
+  if (!CDFiles.Job.Begin()) return false;
+  CDFiles.ComponentStatus = kStatusErasing;
+  Device.cbEraseDone = std::move(OnDone);
+  Device.QuickErase = quick;
+  auto thread = std::make_shared<TEraseThread>(CDFiles, Device);
+  CDFiles.Job.Start([thread] { thread->Execute(); });
+  return true;
+}
+
+}  // namespace orvex
