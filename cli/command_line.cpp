@@ -63,4 +63,12 @@ std::string TCommandLine::Value(const std::string& name, const std::string& fall
   return it == values_.end() ? fallback : it->second;
 }
 
+bool ParseNumber(const std::string& text, uint64_t max, uint32_t& value) {
+  if (text.empty() || text.size() > 10 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  const uint64_t number = std::stoull(text);
+  if (number > max) return false;
+  value = static_cast<uint32_t>(number);
+  return true;
+}
+
 }  // namespace orvex::cli

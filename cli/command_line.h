@@ -36,6 +36,9 @@ class TCommandLine {
   std::string error_;
 };
 
+// A whole decimal number from 0 to `max` into `value`; false for anything else.
+bool ParseNumber(const std::string& text, uint64_t max, uint32_t& value);
+
 }  // namespace orvex::cli
 
 #endif  // ORVEX_CLI_COMMAND_LINE_H_

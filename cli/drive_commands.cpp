@@ -142,9 +142,8 @@ int RunInfo(int argc, char** argv) {
   if (args.Has("--help")) return Help(kUsage);
   if (!args.Operands().empty()) return Usage(kUsage, "info takes no operand");
   const std::string index_text = args.Value("--device", "0");
-  char* end = nullptr;
-  const unsigned long index = std::strtoul(index_text.c_str(), &end, 10);
-  if (index_text.empty() || *end != '\0' || index > 25) return Usage(kUsage, "-d takes a drive number from 0 to 25");
+  uint32_t index = 0;
+  if (!ParseNumber(index_text, 25, index)) return Usage(kUsage, "-d takes a drive number from 0 to 25");
 
   TOrvex disc(nullptr);
   if (!OpenDrives(disc, args)) return kExitFailed;

@@ -1,4 +1,5 @@
 // orvex ls IMAGE
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -11,7 +12,7 @@ namespace orvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: orvex ls IMAGE\n"
+    "usage: orvex ls [--sector N] IMAGE\n"
     "\n"
     "Lists the tree of the ISO 9660 image IMAGE, one line per entry: d or f,\n"
     "the size in bytes, the block address and the path in the image.  It shows\n"
@@ -21,6 +22,8 @@ constexpr const char* kUsage =
     "not be listed whole.\n"
     "\n"
     "options:\n"
+    "  --sector N  list the session whose volume starts at block N (an image of\n"
+    "              a whole multi-session disc holds every session at its address)\n"
     "  -h, --help  this help\n";
 
 const char* TreeName(TNameEncoding names) {
@@ -59,7 +62,7 @@ bool WarnOfGaps(const std::string& image, const TImportReport& report) {
 }  // namespace
 
 int RunLs(int argc, char** argv) {
-  const TCommandLine args(argc, argv, 2, {{{"-h", "--help"}, false}});
+  const TCommandLine args(argc, argv, 2, {{{"--sector"}, true}, {{"-h", "--help"}, false}});
   if (!args.Error().empty() || (!args.Has("--help") && args.Operands().size() != 1)) {
     std::fprintf(stderr, "orvex ls: %s\n%s", args.Error().empty() ? "give one IMAGE" : args.Error().c_str(), kUsage);
     return kExitUsage;
@@ -68,10 +71,15 @@ int RunLs(int argc, char** argv) {
     std::fputs(kUsage, stdout);
     return kExitOk;
   }
+  uint32_t sector = 0;
+  if (args.Has("--sector") && !ParseNumber(args.Value("--sector"), UINT32_MAX - 32, sector)) {
+    std::fprintf(stderr, "orvex ls: --sector takes a block number\n%s", kUsage);
+    return kExitUsage;
+  }
   const std::string image = args.Operands()[0];
   TOrvex disc(nullptr);
   disc.ClearAll();
-  if (!disc.MountISOImage(image)) {
+  if (!disc.MountISOImage(image, sector)) {
     Say("cannot read " + Printable(image) + " as an ISO 9660 image");
     return kExitFailed;
   }

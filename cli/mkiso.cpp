@@ -176,13 +176,9 @@ int RunMkiso(int argc, char** argv) {
   // reading and writing, and large files go through much faster.
   uint32_t cache = 8;
   if (args.Has("--cache")) {
-    const std::string text = args.Value("--cache");
-    char* end = nullptr;
-    const unsigned long value = std::strtoul(text.c_str(), &end, 10);
-    if (text.empty() || *end != '\0' || value < 2 || value > 600) {
+    if (!ParseNumber(args.Value("--cache"), 600, cache) || cache < 2) {
       return UsageError("--cache takes a whole number of MiB from 2 to 600");
     }
-    cache = static_cast<uint32_t>(value);
   }
 
   TSignalWatch signals;  // before the component: its threads inherit the blocked signals

@@ -4,8 +4,12 @@
 #include "pipeline/burn_job.h"
 #include "pipeline/write_job.h"
 #include "platform/text_conversion.h"
+#include "services/disc_import.h"
+#include "services/erase_job.h"
 #include "services/session_import.h"
 #include "services/smart_references.h"
+#include "services/verify_job.h"
+#include "services/volume_label.h"
 
 namespace orvex {
 
@@ -54,15 +58,40 @@ bool TOrvex::BurnISOImageW(const std::u16string& FileName) {
   return orvex::BurnISOImageW(CDFiles, Device, FileName, this, on_write_done_);
 }
 
+bool TOrvex::EraseDisc(bool Quick) {
+  if (!ReadyForJob()) return false;
+  return StartEraseJob(CDFiles, Device, Quick, on_erase_done_);
+}
+
+bool TOrvex::VerifyDisc(bool StopOnMismatch, bool FireVerifyEventOnAllFiles) {
+  if (!ReadyForJob()) return false;
+  return StartVerifyJob(CDFiles, Device, StopOnMismatch, FireVerifyEventOnAllFiles, on_verify_done_, this);
+}
+
+int32_t TOrvex::ImportSession(uint8_t SessionNo, const std::string& DestPath) {
+  return ImportSessionW(SessionNo, Utf8ToUtf16(DestPath));
+}
+
+int32_t TOrvex::ImportSessionW(uint8_t SessionNo, const std::u16string& DestPath) {
+  if (!ReadyForJob()) return 0;
+  last_import_ = TImportReport{};
+  return orvex::ImportSessionW(CDFiles, Device, SessionNo, DestPath, &last_import_);
+}
+
+std::u16string TOrvex::ReadVolumeLabelOfDisc(uint8_t SessionNo) {
+  if (!ReadyForJob()) return {};
+  return orvex::ReadVolumeLabelOfDisc(Device, SessionNo);
+}
+
 bool TOrvex::GenerateSmartReferences() {
   if (!ReadyForJob()) return false;
   CDFiles.cbGenSmRefEvent = on_smart_references_done_;
   return StartSmartReferenceJob(CDFiles);
 }
 
-bool TOrvex::MountISOImage(const std::string& ISOFileName) {
+bool TOrvex::MountISOImage(const std::string& ISOFileName, uint32_t SessionStart) {
   if (!ReadyForJob()) return false;
-  last_import_ = orvex::MountISOImage(CDFiles, ISOFileName);
+  last_import_ = orvex::MountISOImage(CDFiles, ISOFileName, SessionStart);
   return last_import_.found;
 }
 

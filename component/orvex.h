@@ -224,6 +224,33 @@ class TOrvex : public TComponent {
   bool BurnISOImage(const std::string& FileName);
   bool BurnISOImageW(const std::u16string& FileName);
 
+  // Erases the rewritable disc in the selected drive: Quick blanks the
+  // disc's start (CD-RW, DVD-RW) or formats quickly (DVD+RW, DVD-RAM,
+  // BD-RE), otherwise the whole disc is blanked or formatted and, where a
+  // format leaves the data, overwritten.  Ends with OnEraseDone; false
+  // (nothing started) only while another job runs.
+  bool EraseDisc(bool Quick);
+
+  // Reads every file of the last layout that came from a file on disk back
+  // from the disc and compares its MD5 digest with its source's.  OnVerifyDone
+  // comes for each file (FireVerifyEventOnAllFiles false: for failed files
+  // only), then once with FileId -1 and the run's outcome.  StopOnMismatch
+  // ends the run at the first failed file.  False (nothing started) only
+  // while another job runs.
+  bool VerifyDisc(bool StopOnMismatch, bool FireVerifyEventOnAllFiles);
+
+  // Adds the tree of a session of the disc in the selected drive (0: the
+  // last) under DestPath (the root when it does not exist), as imported
+  // entries that keep their addresses, so that a new session carries them.
+  // Returns the session number read, 0 when none could be.  LastImport
+  // then tells which tree was read and what was left out.
+  int32_t ImportSession(uint8_t SessionNo, const std::string& DestPath);
+  int32_t ImportSessionW(uint8_t SessionNo, const std::u16string& DestPath);
+
+  // The volume label of a session of the disc (0: the last); empty when
+  // there is none.
+  std::u16string ReadVolumeLabelOfDisc(uint8_t SessionNo);
+
   // Finds identical files so that their data is written once; ends with
   // OnGenerateSmartReferencesDone.  Run it after inserting and before
   // Prepare.  False (nothing started) only while another job runs.
@@ -232,7 +259,9 @@ class TOrvex : public TComponent {
   // Adds the tree of the image file to the root, as imported entries.  False
   // when the image cannot be read as an ISO 9660 volume, or a job runs.
   // LastImport then tells which tree was read and what was left out.
-  bool MountISOImage(const std::string& ISOFileName);
+  // SessionStart: the block a later session of a multi-session disc's image
+  // starts at (its volume descriptors follow it).
+  bool MountISOImage(const std::string& ISOFileName, uint32_t SessionStart = 0);
   const TImportReport& LastImport() const { return last_import_; }
 
   // The sources that the last image job found changed since they were added

@@ -71,14 +71,19 @@ uint32_t CurrentTransferRate(const TSCSIDevice& device) {
   return static_cast<uint32_t>(std::ceil(static_cast<double>(bytes) / milliseconds * 1000.0));
 }
 
+// The drive's speed stands in for an average not measured yet.  It is asked
+// for at the first transfer only: the average is recomputed after every
+// transfer (0 until a second has been timed), so a speed asked for later
+// would only show while its own transfer runs, at the price of a
+// capabilities read per packet.
 bool ReadSectors(TSCSIDevice& device, uint32_t lba, uint16_t count, uint8_t* buffer) {
-  const uint16_t speed = device.bmAvgReadSpeed == 0 ? CurrentSpeed(device, false) : 0;
+  const uint16_t speed = device.bmAvgReadSpeed == 0 && device.bmRTotal == 0 ? CurrentSpeed(device, false) : 0;
   return Timed(device, {device.bmRStart, device.bmRStop, device.bmRTotal, device.bmRSize, device.bmAvgReadSpeed},
                device.bmRCounter, speed, uint64_t{count} * 2048, [&] { return Read10(device, lba, count, buffer); });
 }
 
 bool WriteSectors(TSCSIDevice& device, uint32_t lba, uint16_t count, uint32_t length, const uint8_t* buffer) {
-  const uint16_t speed = device.bmAvgWriteSpeed == 0 ? CurrentSpeed(device, true) : 0;
+  const uint16_t speed = device.bmAvgWriteSpeed == 0 && device.bmWTotal == 0 ? CurrentSpeed(device, true) : 0;
   return Timed(device, {device.bmWStart, device.bmWStop, device.bmWTotal, device.bmWSize, device.bmAvgWriteSpeed},
                device.bmWCounter, speed, length, [&] { return Write10(device, lba, count, length, buffer); });
 }

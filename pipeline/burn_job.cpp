@@ -123,7 +123,6 @@ bool Burn(TCDFiles& CDFiles, TSCSIDevice& Device, TObject* Sender, TWriteDoneEve
   ReadyDisc(Device);
   if (const uint32_t problem = RoomProblem(Device, CDFiles.TotalImageSize)) return Refuse(CDFiles, Device, problem);
   FindFirstWritableSector(CDFiles, Device);
-  CDFiles.UDFBridgeInfo.SessionStarting_LSA = CDFiles.FirstWritableSector;
   return StartBurn(CDFiles, Device, Sender, std::move(OnDone));
 }
 

@@ -37,8 +37,9 @@ bool Streams(TMedium m) {
                    mtHDDVDR, mtHDDVDRAM});
 }
 
-// The media whose start is rewritten for each new session.
-bool TakesHeadCopy(TMedium m) { return OneOf(m, {mtDVDPLUSRW, mtDVDRWRO, mtDVDRWSR, mtDVDRAM}); }
+// The media whose start is rewritten for each new session: those written
+// in place, BD-RE among them (readers look for the volume at block 16).
+bool TakesHeadCopy(TMedium m) { return OneOf(m, {mtDVDPLUSRW, mtDVDRWRO, mtDVDRWSR, mtDVDRAM, mtBDRE}); }
 
 // The session stays open for another one: DVD+R and DVD-R are told so
 // before writing (a DVD-R session closed without it finalizes the disc);

@@ -28,16 +28,14 @@ bool BuildISOImageW(TCDFiles& CDFiles, const std::u16string& FileName, TObject* 
   }
   CDFiles.ISOFileName = FileName;
   CDFiles.SaveToISOImage = true;
-  // An image file starts at block 0, whatever disc was burned before.
-  CDFiles.FirstWritableSector = 0;
-  CDFiles.VDImageSize = 0;
-  CDFiles.UDFBridgeInfo.SessionStarting_LSA = 0;
   return StartWriteJob(CDFiles, std::move(sink), Sender, std::move(OnDone));
 }
 
 bool StartWriteJob(TCDFiles& CDFiles, std::unique_ptr<TPacketSink> sink, TObject* Sender,
                    TWriteDoneEvent OnDone) {
   if (CDFiles.Job.Running()) return false;
+  // The UDF structures count from the block the ISO 9660 ones do.
+  CDFiles.UDFBridgeInfo.SessionStarting_LSA = CDFiles.FirstWritableSector;
   if (!CDFiles.BurnISOImage && !CDFiles.GenerateHeader()) {
     sink->Finish(false);
     CDFiles.ErrorNumber = kErrorNotPrepared;

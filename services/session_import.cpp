@@ -22,12 +22,12 @@ TImportReport ImportVolume(TImageLayout& layout, TSectorReader& source, uint32_t
   return report;
 }
 
-TImportReport MountISOImage(TImageLayout& layout, const std::string& ISOFileName) {
+TImportReport MountISOImage(TImageLayout& layout, const std::string& ISOFileName, uint32_t session_start) {
   const pDirEntry root = layout.FindDir(u"\\");
   if (root == nullptr) return {};
   TImageFileReader image;
   if (!image.Open(ISOFileName)) return {};
-  return ImportVolume(layout, image, 0, root);
+  return ImportVolume(layout, image, session_start, root);
 }
 
 }  // namespace orvex

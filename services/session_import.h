@@ -28,10 +28,11 @@ TImportReport ImportVolume(TImageLayout& layout, TSectorReader& source, uint32_t
                            pDirEntry dest);
 
 // Imports the tree of the image file ISOFileName into the root, merging
-// with what the tree holds.  `found` false when the image cannot be opened,
+// with what the tree holds: the volume whose descriptors follow block
+// `session_start` (a later session of an image of a multi-session disc).  `found` false when the image cannot be opened,
 // holds no ISO 9660 volume, or the tree has no root (before the first
 // ClearAll).  The image is closed when the call returns.
-TImportReport MountISOImage(TImageLayout& layout, const std::string& ISOFileName);
+TImportReport MountISOImage(TImageLayout& layout, const std::string& ISOFileName, uint32_t session_start = 0);
 
 }  // namespace orvex
 

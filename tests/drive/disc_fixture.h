@@ -73,7 +73,7 @@ class DiscTest : public DriveTest {
 
   // Drive 0:0:0 holding `image` as one closed session of a `profile` disc.
   void LoadImage(const std::string& image, const std::string& profile = "dvd+r") {
-    const std::string medium = scratch.Path("from-image-" + std::to_string(++images_) + ".vmed");
+    medium = scratch.Path("from-image-" + std::to_string(++images_) + ".vmed");
     ASSERT_EQ(vbtest::Lib().vb_medium_from_image(medium.c_str(), profile.c_str(), image.c_str()), 0)
         << vbtest::Lib().vb_last_error();
     Start("0:0:0,class=bd-writer,medium=" + medium);

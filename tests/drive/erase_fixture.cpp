@@ -28,10 +28,10 @@ EraseTest::~EraseTest() {
 std::string EraseTest::Recorded(const std::string& profile) {
   const std::string image = scratch.Path("volume.iso");
   vbtest::WriteFile(image, vbtest::MinimalIso("erase me"));
-  const std::string medium = scratch.Path(std::to_string(++media_) + "-" + profile + ".vmed");
-  EXPECT_EQ(vbtest::Lib().vb_medium_from_image(medium.c_str(), profile.c_str(), image.c_str()), 0)
+  const std::string path = scratch.Path(std::to_string(++media_) + "-" + profile + ".vmed");
+  EXPECT_EQ(vbtest::Lib().vb_medium_from_image(path.c_str(), profile.c_str(), image.c_str()), 0)
       << vbtest::Lib().vb_last_error();
-  return medium;
+  return path;
 }
 
 void EraseTest::LoadRecorded(const std::string& profile, const std::string& options) {

@@ -55,6 +55,14 @@ std::string JudgeImage(const std::string& image, const TTreeFacts& expected, con
   return verdict;
 }
 
+TTreeFacts XorrisoSessionFacts(const std::string& image, uint32_t sector, const std::string& out,
+                               std::string* complaint) {
+  const TToolResult r = RunTool({"xorriso", "-load", "sbsector", std::to_string(sector), "-indev", image, "-osirrox",
+                                 "on", "-extract", "/", out});
+  *complaint += ToolComplaints(r, "xorriso -load sbsector " + std::to_string(sector));
+  return DiskTreeFacts(out);
+}
+
 uint64_t Fingerprint(const std::string& bytes) {
   uint64_t h = 0xcbf29ce484222325ull;
   for (unsigned char c : bytes) h = (h ^ c) * 0x100000001b3ull;

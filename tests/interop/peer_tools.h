@@ -44,6 +44,12 @@ std::string ToolComplaints(const TToolResult& r, const std::string& tool, bool e
 // all four agree with `expected`.
 std::string JudgeImage(const std::string& image, const TTreeFacts& expected, const std::string& work);
 
+// The tree xorriso extracts (into `out`) from the session of a whole-disc
+// image whose volume starts at block `sector`; its complaints go to
+// `complaint`.
+TTreeFacts XorrisoSessionFacts(const std::string& image, uint32_t sector, const std::string& out,
+                               std::string* complaint);
+
 // A printable account of the differences between two views.
 std::string DescribeDifferences(const TTreeFacts& expected, const TTreeFacts& actual);
 
