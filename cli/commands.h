@@ -21,6 +21,13 @@ int RunDevices(int argc, char** argv);
 // orvex info: shows what a drive and its medium can do.
 int RunInfo(int argc, char** argv);
 
+// orvex burn, burn-image, erase, verify, label: the jobs on a drive's disc.
+int RunBurn(int argc, char** argv);
+int RunBurnImage(int argc, char** argv);
+int RunErase(int argc, char** argv);
+int RunVerifyCommand(int argc, char** argv);
+int RunLabel(int argc, char** argv);
+
 }  // namespace orvex::cli
 
 #endif  // ORVEX_CLI_COMMANDS_H_

@@ -10,77 +10,24 @@
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/drive_access.h"
 #include "cli/messages.h"
 #include "component/orvex.h"
 
 namespace orvex::cli {
 namespace {
 
-constexpr const char* kDriveOptionsHelp =
-    "  --driver PATH       the driver library to ask when the kernel shows no optical\n"
-    "                      drive (default: the virtual burner's, on the library search\n"
-    "                      path or beside this program)\n"
-    "  --no-pass-through   ask the driver library only, not the kernel's drives\n"
-    "  --log FILE          write every command sent to FILE\n"
-    "  -h, --help          this help\n";
-
-const std::vector<TOptionSpec> kDriveOptions = {
-    {{"--driver"}, true}, {{"--no-pass-through"}, false}, {{"--log"}, true},
-    {{"-d", "--device"}, true}, {{"-h", "--help"}, false},
-};
-
-constexpr const char* kVirtualBurnerLibrary = "liborvex-vburner.so";
-
-std::string ExecutableDirectory() {
-  char path[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "";
-  const std::string exe(path, static_cast<size_t>(n));
-  return exe.substr(0, exe.rfind('/'));
-}
-
-// Finds the drives: the named driver library, else the default one on the
-// search path, else the virtual burner's library beside this program.
-bool OpenDrives(TOrvex& disc, const TCommandLine& args) {
-  const bool no_pass_through = args.Has("--no-pass-through");
-  const std::string log = args.Value("--log");
-  bool ok = false;
-  if (args.Has("--driver")) {
-    ok = disc.InitializeASPI(no_pass_through, args.Value("--driver"), log);
-  } else {
-    ok = disc.InitializeASPI(no_pass_through, "", log);
-    const std::string beside = ExecutableDirectory() + "/" + kVirtualBurnerLibrary;
-    if (!ok && access(beside.c_str(), R_OK) == 0) ok = disc.InitializeASPI(no_pass_through, beside, log);
-  }
-  if (!ok || disc.DeviceCount() == 0) {
-    const std::string why = disc.DriverLibraryProblem();
-    Say("no drive found" + (why.empty() ? std::string() : ": " + why));
-    return false;
-  }
-  return true;
-}
-
-int Help(const char* usage) {
-  std::printf("%s%s", usage, kDriveOptionsHelp);
-  return kExitOk;
-}
-
-int Usage(const char* usage, const std::string& error) {
-  std::fprintf(stderr, "orvex: %s\n%s%s", error.c_str(), usage, kDriveOptionsHelp);
-  return kExitUsage;
-}
-
-// KB/s per "x" for the medium's family: DVD, BD and HD DVD, else CD.
-double SpeedUnit(TMedium medium) {
-  const int m = static_cast<int>(medium);
-  return m >= 4 && m <= 12 ? 1385.0 : m >= 13 && m <= 19 ? 4495.5 : 176.46;
-}
-
 // "16x (22,160 KB/s)", as the desktop program lists speeds.
 std::string Speed(uint16_t kilobytes, double unit) {
-  std::string digits = std::to_string(kilobytes);
-  for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3) digits.insert(static_cast<size_t>(i), ",");
-  return std::to_string(std::lround(kilobytes / unit)) + "x (" + digits + " KB/s)";
+  const std::string plain = std::to_string(kilobytes);
+  std::string digits;
+  for (size_t i = 0; i < plain.size(); ++i) {
+    if (i > 0 && (plain.size() - i) % 3 == 0) digits += ',';
+    digits += plain[i];
+  }
+  char text[48];
+  std::snprintf(text, sizeof text, "%ldx (%s KB/s)", std::lround(kilobytes / unit), digits.c_str());
+  return text;
 }
 
 std::string Blocks(uint32_t blocks) {
@@ -120,7 +67,7 @@ const char* YesNo(bool value) { return value ? "yes" : "no"; }
 
 int RunDevices(int argc, char** argv) {
   static const char* kUsage = "usage: orvex devices [options]\n\nLists the optical drives, one row per drive: its index and its name.\n\noptions:\n";
-  const TCommandLine args(argc, argv, 2, kDriveOptions);
+  const TCommandLine args(argc, argv, 2, WithDriveOptions({}));
   if (!args.Error().empty()) return Usage(kUsage, args.Error());
   if (args.Has("--help")) return Help(kUsage);
   if (!args.Operands().empty() || args.Has("--device")) return Usage(kUsage, "devices takes no drive and no operand");
@@ -136,28 +83,17 @@ int RunInfo(int argc, char** argv) {
   static const char* kUsage =
       "usage: orvex info [-d N] [options]\n\nShows what drive N (default 0, as orvex devices numbers them) and its\n"
       "medium can do: the medium, its state and room, the drive's buffer and speeds,\nand its capabilities.\n\n"
-      "options:\n  -d, --device N      the drive\n";
-  const TCommandLine args(argc, argv, 2, kDriveOptions);
+      "options:\n";
+  const TCommandLine args(argc, argv, 2, WithDriveOptions({}));
   if (!args.Error().empty()) return Usage(kUsage, args.Error());
   if (args.Has("--help")) return Help(kUsage);
   if (!args.Operands().empty()) return Usage(kUsage, "info takes no operand");
-  const std::string index_text = args.Value("--device", "0");
-  uint32_t index = 0;
-  if (!ParseNumber(index_text, 25, index)) return Usage(kUsage, "-d takes a drive number from 0 to 25");
-
   TOrvex disc(nullptr);
-  if (!OpenDrives(disc, args)) return kExitFailed;
-  if (index >= disc.DeviceCount()) {
-    Say("there is no drive " + index_text + " (" + std::to_string(disc.DeviceCount()) + " found)");
-    return kExitFailed;
-  }
-  if (!disc.SelectDevice(static_cast<uint8_t>(index))) {
-    Say("drive " + index_text + " does not answer: " + disc.ErrorString());
-    return kExitFailed;
-  }
+  uint8_t index = 0;
+  if (const int failed = SelectDrive(disc, args, kUsage, &index); failed >= 0) return failed;
   const TMedium medium = disc.DiscIs();
   const double unit = SpeedUnit(medium);
-  Field("drive", Printable(disc.GetDeviceName(static_cast<uint8_t>(index))));
+  Field("drive", Printable(disc.GetDeviceName(index)));
   Field("vendor", Printable(disc.DeviceVendor()));
   Field("product", Printable(disc.DeviceProduct()));
   Field("medium", MediumName(medium));

@@ -2,6 +2,11 @@
 
 #include <poll.h>
 
+#include <string>
+
+#include "cli/messages.h"
+#include "cli/progress_bar.h"
+
 namespace orvex::cli {
 
 void WaitForEvents(TOrvex& disc, TSignalWatch& signals, const std::function<bool()>& done,
@@ -17,6 +22,31 @@ void WaitForEvents(TOrvex& disc, TSignalWatch& signals, const std::function<bool
     disc.ProcessMessages();
     tick();
   }
+}
+
+bool RunWriteJob(TOrvex& disc, TSignalWatch& signals, const std::function<bool()>& start, const char* label,
+                 bool show, bool drive) {
+  bool done = false, failed = false;
+  disc.SetOnWriteDone([&](TObject*, uint8_t, bool f) { done = true, failed = f; });
+  const bool started = start();
+  // A refused job ends at once; one that stopped while the queue filled
+  // has reported its end, which waits in the queue.
+  const TOrvex::TErrorInfo refusal = started ? TOrvex::TErrorInfo{} : disc.TakeError();
+  {
+    TProgressBar bar(label, show && started);
+    WaitForEvents(disc, signals, [&] { return done || (!started && !disc.JobRunning()); }, [&] {
+      const uint64_t total = disc.ImageSize(), written = disc.BlocksWritten();
+      std::string extra = "blocks " + std::to_string(written) + "/" + std::to_string(total);
+      if (drive && disc.DeviceBufferSize() > 0) {
+        extra += "  buffer " + std::to_string(uint64_t{disc.DeviceBufferPosition()} * 100 / disc.DeviceBufferSize()) + "%";
+      }
+      bar.Update(written * 2048, total * 2048, extra);
+    });
+  }
+  disc.SetOnWriteDone(nullptr);
+  if (started && !failed) return true;
+  Say(FailureMessage(started ? disc.TakeError() : refusal));
+  return false;
 }
 
 }  // namespace orvex::cli

@@ -16,6 +16,13 @@ namespace orvex::cli {
 void WaitForEvents(TOrvex& disc, TSignalWatch& signals, const std::function<bool()>& done,
                    const std::function<void()>& tick);
 
+// Starts a write job (an image file or a burn) with `start` and waits for
+// its end, the progress shown as `label` when `show`: blocks and MiB
+// written, and with `drive` the drive's buffer fill.  True when the job
+// succeeded; otherwise its failure has been said.
+bool RunWriteJob(TOrvex& disc, TSignalWatch& signals, const std::function<bool()>& start, const char* label,
+                 bool show, bool drive);
+
 }  // namespace orvex::cli
 
 #endif  // ORVEX_CLI_JOB_WAIT_H_

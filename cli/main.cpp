@@ -18,13 +18,18 @@ constexpr TCommand kCommands[] = {
     {"ls", "list the tree of an image", orvex::cli::RunLs},
     {"devices", "list the optical drives", orvex::cli::RunDevices},
     {"info", "show what a drive and its medium can do", orvex::cli::RunInfo},
+    {"burn", "burn files and directories to a disc", orvex::cli::RunBurn},
+    {"burn-image", "burn an image file to a disc", orvex::cli::RunBurnImage},
+    {"erase", "erase a rewritable disc", orvex::cli::RunErase},
+    {"verify", "compare a burned disc with its sources", orvex::cli::RunVerifyCommand},
+    {"label", "show the volume label of a disc's session", orvex::cli::RunLabel},
 };
 
 std::string Usage() {
   std::string usage = "usage: orvex COMMAND [options] [arguments]\n\ncommands:\n";
   for (const TCommand& command : kCommands) {
     char line[128];
-    std::snprintf(line, sizeof line, "  %-7s %s\n", command.name, command.summary);
+    std::snprintf(line, sizeof line, "  %-10s %s\n", command.name, command.summary);
     usage += line;
   }
   return usage + "\norvex COMMAND --help shows a command's options.\n";

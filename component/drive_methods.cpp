@@ -78,8 +78,8 @@ uint16_t TOrvex::MaxWriteSpeed() {
 
 // A blank length above the buffer's (a drive's garbage) leaves nothing waiting.
 uint32_t TOrvex::DeviceBufferPosition() const {
-  return Device.DeviceBufferSize > Device.DeviceBufferPosition ? Device.DeviceBufferSize - Device.DeviceBufferPosition
-                                                               : 0;
+  const uint32_t size = Device.DeviceBufferSize, blank = Device.DeviceBufferPosition;
+  return size > blank ? size - blank : 0;
 }
 
 uint32_t TOrvex::FreeBlocksOnDisc() { return ReadyForJob() ? orvex::FreeBlocksOnDisc(Device) : 0; }

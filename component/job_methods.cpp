@@ -4,7 +4,9 @@
 #include "pipeline/burn_job.h"
 #include "pipeline/write_job.h"
 #include "platform/text_conversion.h"
+#include "drive/medium_inspection.h"
 #include "services/disc_import.h"
+#include "services/disc_session.h"
 #include "services/erase_job.h"
 #include "services/session_import.h"
 #include "services/smart_references.h"
@@ -76,6 +78,20 @@ int32_t TOrvex::ImportSessionW(uint8_t SessionNo, const std::u16string& DestPath
   if (!ReadyForJob()) return 0;
   last_import_ = TImportReport{};
   return orvex::ImportSessionW(CDFiles, Device, SessionNo, DestPath, &last_import_);
+}
+
+bool TOrvex::LocateLastImage() {
+  if (!ReadyForJob()) return false;
+  if (WrittenInPlace(orvex::DiscIs(Device))) {
+    const uint32_t end = orvex::ExistingVolumeSize(Device);
+    if (end < CDFiles.TotalImageSize) return false;
+    CDFiles.FirstWritableSector = end - CDFiles.TotalImageSize;
+    return true;
+  }
+  const std::optional<TDiscSession> session = LocateSession(Device, SessionNumberOf(Device, 0));
+  if (!session || session->end - session->start < CDFiles.TotalImageSize) return false;
+  CDFiles.FirstWritableSector = session->start;
+  return true;
 }
 
 std::u16string TOrvex::ReadVolumeLabelOfDisc(uint8_t SessionNo) {

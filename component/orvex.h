@@ -247,6 +247,14 @@ class TOrvex : public TComponent {
   int32_t ImportSession(uint8_t SessionNo, const std::string& DestPath);
   int32_t ImportSessionW(uint8_t SessionNo, const std::u16string& DestPath);
 
+  // Finds where the prepared layout lies on the disc in the selected drive,
+  // for verifying a disc burned earlier: the last session's track on
+  // sequential media; on media written in place (DVD+RW, DVD-RW, DVD-RAM,
+  // BD-RE) the layout's size back from the end of the volume at the disc's
+  // start.  Sets FirstWritableSector; false when no session or volume could
+  // hold the layout there.
+  bool LocateLastImage();
+
   // The volume label of a session of the disc (0: the last); empty when
   // there is none.
   std::u16string ReadVolumeLabelOfDisc(uint8_t SessionNo);
@@ -282,6 +290,7 @@ class TOrvex : public TComponent {
 
   bool InitializeASPI(bool NoInternalASPI, const std::string& ASPIDLLPath, const std::string& Reserved1);
   uint16_t DeviceCount() const { return Device.NoOfDevices; }
+  uint8_t SelectedDevice() const { return Device.SelectedDevice; }
   // The INQUIRY identification of the selected drive.
   std::string DeviceVendor() const { return Device.Vendor; }
   std::string DeviceProduct() const { return Device.ProductID; }

@@ -53,4 +53,17 @@ const char* MediumName(TMedium medium) {
   return index < std::size(kProfiles) ? kProfiles[index].name : kProfiles[0].name;
 }
 
+bool WrittenInPlace(TMedium medium) {
+  switch (medium) {
+    case TMedium::mtDVDPLUSRW:
+    case TMedium::mtDVDRWRO:
+    case TMedium::mtDVDRWSR:
+    case TMedium::mtDVDRAM:
+    case TMedium::mtBDRE:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace orvex

@@ -52,26 +52,29 @@ struct TDC {
       Write_HDDVDRAM, TestWrite, UnderRunProtection;
 };
 
-// A word a worker sets and the component's thread takes.  Copying takes
-// its value, so the record can be reset by assigning a fresh one.
-class TSharedWord {
+// A value a worker sets and the component's thread reads or takes.
+// Copying takes its value, so the record can be reset by assigning a fresh
+// one.
+template <class T>
+class TSharedValue {
  public:
-  TSharedWord() = default;
-  TSharedWord(const TSharedWord& other) : value_(other.value_.load()) {}
-  TSharedWord& operator=(const TSharedWord& other) {
+  TSharedValue() = default;
+  TSharedValue(const TSharedValue& other) : value_(other.value_.load()) {}
+  TSharedValue& operator=(const TSharedValue& other) {
     value_ = other.value_.load();
     return *this;
   }
-  TSharedWord& operator=(uint16_t value) {
+  TSharedValue& operator=(T value) {
     value_ = value;
     return *this;
   }
-  operator uint16_t() const { return value_; }
-  uint16_t exchange(uint16_t value) { return value_.exchange(value); }
+  operator T() const { return value_; }
+  T exchange(T value) { return value_.exchange(value); }
 
  private:
-  std::atomic<uint16_t> value_{0};
+  std::atomic<T> value_{0};
 };
+using TSharedWord = TSharedValue<uint16_t>;
 
 // The ring of transfer samples behind the current transfer rate.
 constexpr size_t kSpeedSamples = 64;
@@ -119,7 +122,8 @@ struct TSCSIDevice {
   TConfigHeader ConfigHeader{};
   TModePage2A ModePage2A{};
   TDC dc{};
-  uint32_t DeviceBufferSize = 0, DeviceBufferPosition = 0;
+  // Written by a burn's thread while the owner polls them.
+  TSharedValue<uint32_t> DeviceBufferSize, DeviceBufferPosition;
   uint16_t MaxReadSpeed = 0, CurReadSpeed = 0, MaxWriteSpeed = 0, CurWriteSpeed = 0;
 
   // --- Transfer timing (transfer_rate.h) ---------------------------------------

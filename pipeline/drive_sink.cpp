@@ -37,10 +37,6 @@ bool Streams(TMedium m) {
                    mtHDDVDR, mtHDDVDRAM});
 }
 
-// The media whose start is rewritten for each new session: those written
-// in place, BD-RE among them (readers look for the volume at block 16).
-bool TakesHeadCopy(TMedium m) { return OneOf(m, {mtDVDPLUSRW, mtDVDRWRO, mtDVDRWSR, mtDVDRAM, mtBDRE}); }
-
 // The session stays open for another one: DVD+R and DVD-R are told so
 // before writing (a DVD-R session closed without it finalizes the disc);
 // CD is told at its closing.
@@ -78,7 +74,7 @@ void TDriveSink::Begin() {
     ReserveTrack(d, CDFiles_.TotalImageSize);
   }
   d.CloseFH = false;  // the drive stays open for the whole burn
-  head_copy_ = !CDFiles_.BurnISOImage && TakesHeadCopy(medium_) && next_ != 0;
+  head_copy_ = !CDFiles_.BurnISOImage && WrittenInPlace(medium_) && next_ != 0;
 }
 
 bool TDriveSink::Write(const uint8_t* data, uint32_t size) {

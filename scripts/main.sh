@@ -1,13 +1,39 @@
 #!/usr/bin/env bash
 # The main job: builds Orvex, makes an image of the sample disc content
-# with Joliet and the UDF bridge, and lists it.
+# with Joliet and the UDF bridge and lists it, then burns the sample to the
+# virtual burner's default drive (a DVD writer with a blank DVD+R kept in
+# the user's state directory), verifies it, burns a second session with one
+# more file, and lists both sessions from an image of the whole disc.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 ensure_packages $ORVEX_BUILD_PACKAGES
 build_tree "$ORVEX_ROOT/build/release" RelWithDebInfo
 
-orvex="$ORVEX_ROOT/build/release/bin/orvex"
+bin="$ORVEX_ROOT/build/release/bin"
+orvex="$bin/orvex"
 image="$ORVEX_ROOT/build/sample-disc.iso"
 "$orvex" mkiso -o "$image" --udf -V "ORVEX SAMPLE" "$ORVEX_ROOT/examples/sample-disc"
 "$orvex" ls "$image"
+
+# The default drive's disc, blank for every run.
+unset ORVEX_VBURNER
+medium="${XDG_STATE_HOME:-$HOME/.local/state}/orvex/vburner/dvd+r.vmed"
+rm -f "$medium" "$medium.blocks"
+
+echo "== burning the sample to the virtual DVD+R, and verifying it"
+"$orvex" burn --verify -V "ORVEX SAMPLE" "$ORVEX_ROOT/examples/sample-disc"
+echo "== a second session: the first one's files and one more"
+extra="$ORVEX_ROOT/build/second-session.txt"
+echo "Written in the second session on $(date -u +%Y-%m-%d)." > "$extra"
+"$orvex" burn --import-session 0 --verify -V "ORVEX SAMPLE 2" "$extra"
+
+echo "== the disc: $("$orvex" label --session 1) and $("$orvex" label)"
+whole="$ORVEX_ROOT/build/sample-disc-burned.iso"
+"$bin/orvex-vburner" show "$medium"
+"$bin/orvex-vburner" export "$medium" "$whole"
+second=$("$bin/orvex-vburner" show "$medium" | awk '$1 == "track" && $4 == 2 { print $6 }')
+echo "== session 1"
+"$orvex" ls "$whole"
+echo "== session 2, from block $second"
+"$orvex" ls --sector "$second" "$whole"

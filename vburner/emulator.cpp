@@ -3,8 +3,39 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "vburner/medium.h"
+#include "vburner/profiles.h"
 
 namespace orvex::vburner {
+namespace {
+
+// Without ORVEX_VBURNER: one DVD writer at 0:0:0 holding the medium
+// orvex/vburner/dvd+r.vmed of the user's state directory, a blank DVD+R
+// made there when there is none, and time running 20 times as fast.
+std::string DefaultDescription(std::string& error) {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  const char* home = std::getenv("HOME");
+  std::filesystem::path dir;
+  if (state != nullptr && *state == '/') {
+    dir = state;
+  } else if (home != nullptr && *home != '\0') {
+    dir = std::filesystem::path(home) / ".local" / "state";
+  } else {
+    error = "neither XDG_STATE_HOME nor HOME is set";
+    return "";
+  }
+  dir /= "orvex/vburner";
+  std::error_code failed;
+  std::filesystem::create_directories(dir, failed);
+  const std::string medium = (dir / "dvd+r.vmed").string();
+  if (!std::filesystem::exists(medium) && !Medium::Create(medium, *FindProfile("dvd+r"), 0, false, error)) return "";
+  return "0:0:0,class=dvd-writer,medium=" + medium + ";timescale=20";
+}
+
+}  // namespace
 
 Emulator& Emulator::Instance() {
   static Emulator emulator;
@@ -28,10 +59,16 @@ void Emulator::EnsureConfigured() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (configured_) return;
   configured_ = true;
-  const char* description = std::getenv("ORVEX_VBURNER");
-  if (description == nullptr) return;
+  const char* given = std::getenv("ORVEX_VBURNER");
   std::string error;
-  if (!ConfigureLocked(description, error)) std::fprintf(stderr, "orvex-vburner: ORVEX_VBURNER: %s\n", error.c_str());
+  const std::string description = given != nullptr ? given : DefaultDescription(error);
+  if (description.empty()) {
+    if (given == nullptr) std::fprintf(stderr, "orvex-vburner: no default drive: %s\n", error.c_str());
+    return;
+  }
+  if (!ConfigureLocked(description, error)) {
+    std::fprintf(stderr, "orvex-vburner: %s: %s\n", given != nullptr ? "ORVEX_VBURNER" : "default drive", error.c_str());
+  }
 }
 
 bool Emulator::Configure(const std::string& description, std::string& error) {

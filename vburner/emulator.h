@@ -19,9 +19,10 @@ class Emulator {
   static Emulator& Instance();
   ~Emulator();
 
-  // Reads ORVEX_VBURNER the first time, unless Configure came first.
-  // Problems with it are reported on stderr; the library then has no
-  // drives, or drives with empty trays.
+  // Reads ORVEX_VBURNER the first time, unless Configure came first;
+  // without it the default drive (a DVD writer with a DVD+R kept in the
+  // user's state directory) is set up.  Problems are reported on stderr;
+  // the library then has no drives, or drives with empty trays.
   void EnsureConfigured();
 
   // Replaces all drives.  False with `error` when the description is

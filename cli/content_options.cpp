@@ -1,0 +1,187 @@
+#include "cli/content_options.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "cli/commands.h"
+#include "cli/messages.h"
+#include "cli/progress_bar.h"
+#include "cli/job_wait.h"
+#include "cli/source_check.h"
+
+namespace orvex::cli {
+namespace {
+
+int Failed(const std::string& message) {
+  Say(message);
+  return kExitFailed;
+}
+
+// The components of an image path written with "/" or "\".
+std::vector<std::string> PathComponents(const std::string& path) {
+  std::vector<std::string> parts;
+  std::string part;
+  for (char c : path + "/") {
+    if (c == '/' || c == '\\') {
+      if (!part.empty()) parts.push_back(part);
+      part.clear();
+    } else {
+      part += c;
+    }
+  }
+  return parts;
+}
+
+// The image directory `components` below `base`, created as needed.
+std::string MakeImageDirectory(TOrvex& disc, std::string base, const std::vector<std::string>& components) {
+  for (const std::string& part : components) {
+    if (part == "." || part == "..") continue;
+    if (disc.CreateDir(base, part) == nullptr) return "";
+    base += (base == "\\" ? "" : "\\") + part;
+  }
+  return base;
+}
+
+// Adds one SOURCE operand below `dest`; what cannot be taken is told to `check`.
+void AddSource(TOrvex& disc, TSourceCheck& check, const std::string& source, const std::string& dest,
+               bool save_path) {
+  struct stat st;
+  if (stat(source.c_str(), &st) != 0) {
+    check.Report({TInsertIssueKind::kUnreadableEntry, Utf8ToUtf16(source), errno});
+    return;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    disc.InsertDir(dest, source, "*", true, save_path);  // full tables are told as issues
+    return;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    check.Report({TInsertIssueKind::kSpecialFile, Utf8ToUtf16(source), 0});
+    return;
+  }
+  std::string file_dest = dest;
+  if (save_path) {
+    std::vector<std::string> parents = PathComponents(source);
+    parents.pop_back();
+    file_dest = MakeImageDirectory(disc, dest, parents);
+    if (file_dest.empty()) {
+      check.Report({TInsertIssueKind::kNameTooLong, Utf8ToUtf16(source), 0});
+      return;
+    }
+  }
+  disc.InsertFile(file_dest, source);  // a refusal is told as an issue
+}
+
+// Runs the smart-reference search; false when it failed (the message is out).
+bool FindSmartReferences(TOrvex& disc, TSignalWatch& signals, bool show, int64_t& saved) {
+  bool done = false, failed = false;
+  disc.SetOnGenerateSmartReferencesDone([&](TObject*, bool f, int32_t bytes) {
+    done = true, failed = f, saved = static_cast<uint32_t>(bytes);
+  });
+  disc.GenerateSmartReferences();
+  TProgressBar bar("Comparing", show);
+  WaitForEvents(disc, signals, [&] { return done; }, [&] {
+    bar.Update(uint64_t{disc.SmartReferencesProgress()} * 2048, uint64_t{disc.SmartReferencesSize()} * 2048);
+  });
+  bar.Finish();
+  if (failed) Say(FailureMessage(disc.TakeError()));
+  return !failed;
+}
+
+}  // namespace
+
+const char* const kContentOptionsHelp =
+    "  -V, --volume LABEL    the volume label (at most 31 characters)\n"
+    "  --no-joliet           no Joliet tree (long UTF-16 names) beside ISO 9660\n"
+    "  --udf                 add a UDF 1.50 bridge\n"
+    "  --iso1999             ISO 9660:1999 long names in the primary tree\n"
+    "  --boot FILE           make the image bootable (El Torito) with FILE: a\n"
+    "                        2048-byte boot sector or a 1.2, 1.44 or 2.88 MB diskette\n"
+    "  --smart-refs          store identical files once\n"
+    "  --save-path           keep each source's own path below the destination\n"
+    "  --dest IMAGEDIR       where the sources go in the image (default: the root)\n"
+    "  --ignore-unreadable   go on without the entries that cannot be taken\n"
+    "  --cache MB            the packet cache in MiB\n"
+    "  -q, --quiet           no progress bar\n";
+
+std::vector<TOptionSpec> WithContentOptions(std::vector<TOptionSpec> own) {
+  for (const TOptionSpec& spec : std::vector<TOptionSpec>{
+           {{"-V", "--volume"}, true}, {{"--no-joliet"}, false},  {{"--udf"}, false},
+           {{"--iso1999"}, false},     {{"--boot"}, true},        {{"--smart-refs"}, false},
+           {{"--save-path"}, false},   {{"--dest"}, true},        {{"--cache"}, true},
+           {{"--ignore-unreadable"}, false}, {{"-q", "--quiet"}, false}}) {
+    own.push_back(spec);
+  }
+  return own;
+}
+
+bool ParseCache(const TCommandLine& args, uint32_t& cache) {
+  return !args.Has("--cache") || (ParseNumber(args.Value("--cache"), 600, cache) && cache >= 2);
+}
+
+int FillTree(TOrvex& disc, TSignalWatch& signals, const TCommandLine& args, const std::string& output,
+             uint32_t cache, bool show, TContentSummary& summary) {
+  disc.SetJolietFileSystem(!args.Has("--no-joliet"));
+  disc.SetUDFBridge(args.Has("--udf"));
+  disc.SetISO9660v1999FS(args.Has("--iso1999"));
+  disc.SetCacheSize(cache);
+  disc.SetVolumeID(args.Value("--volume"));
+  if (args.Has("--boot")) {
+    const std::string boot = args.Value("--boot");
+    disc.SetBootImage(boot);
+    if (disc.BootImage() != boot) {
+      return Failed("cannot use " + Printable(boot) +
+                    " as a boot image: it must be a readable file of 2048, 1228800, 1474560 or 2949120 bytes");
+    }
+  }
+  struct stat out;
+  if (stat(output.c_str(), &out) == 0 && S_ISDIR(out.st_mode)) {
+    return Failed("cannot write " + Printable(output) + ": it is a directory");
+  }
+
+  TSourceCheck check(disc, signals, output);
+  const std::string dest = MakeImageDirectory(disc, "\\", PathComponents(args.Value("--dest")));
+  if (dest.empty()) return Failed("cannot create " + Printable(args.Value("--dest")) + " in the image");
+  for (const std::string& source : args.Operands()) {
+    if (check.IsOutput(source)) {
+      return Failed(Printable(source) + " is the image being written; give another output");
+    }
+    AddSource(disc, check, source, dest, args.Has("--save-path"));
+  }
+  if (check.Interrupted() || signals.Poll()) return Failed("Aborted by user");
+  if (check.OutputIsSource()) return kExitFailed;
+  const bool ignore = args.Has("--ignore-unreadable");
+  if (check.Errors() > 0 && !ignore) {
+    return Failed(std::to_string(check.Errors()) + (check.Errors() == 1 ? " entry" : " entries") +
+                  " could not be taken; nothing was written (--ignore-unreadable writes the image without them)");
+  }
+
+  summary.errors = check.Errors();
+  summary.warnings = check.Warnings();
+  if (args.Has("--smart-refs") && !FindSmartReferences(disc, signals, show, summary.saved)) return kExitFailed;
+  return -1;
+}
+
+// Sources that changed while they were read are in the image as they were read.
+void WarnOfChangedSources(TOrvex& disc) {
+  for (int32_t id : disc.ChangedFiles()) {
+    Warn(Printable(disc.SourcePath(id)) + " changed while it was read; the image holds what was read");
+  }
+}
+
+std::string TreeSummary(TOrvex& disc, const TCommandLine& args, const TContentSummary& summary) {
+  const uint32_t dirs = disc.DirsCount() - 1;
+  const uint32_t files = disc.FilesCount() - dirs;
+  const uint64_t blocks = disc.ImageSize();
+  char text[160];
+  std::snprintf(text, sizeof text, "%u files, %u directories, %llu blocks (%.1f MiB)", files, dirs,
+                static_cast<unsigned long long>(blocks), static_cast<double>(blocks) * 2048 / (1024.0 * 1024.0));
+  std::string line = text;
+  if (args.Has("--smart-refs")) line += ", " + std::to_string(summary.saved) + " bytes saved by smart references";
+  const int left_out = summary.errors + summary.warnings;
+  if (left_out > 0) line += ", " + std::to_string(left_out) + (left_out == 1 ? " entry" : " entries") + " left out";
+  return line;
+}
+
+}  // namespace orvex::cli
