@@ -460,6 +460,110 @@ TEST(Cli, ProgressLine) {
             "Writing [###############...............]  50%  50.0 of 100.0 MiB  0.4 MiB/s  2:05");
   EXPECT_EQ(cli::TProgressBar::Line("Comparing", 0, 0, 0.0),
             "Comparing [##############################] 100%  0.0 of 0.0 MiB  0.0 MiB/s  0:00");
+  EXPECT_EQ(cli::TProgressBar::Line("Burning", 1 << 20, 4 << 20, 2.0, "blocks 512/2048  buffer 97%"),
+            "Burning [#######.......................]  25%  1.0 of 4.0 MiB  0.5 MiB/s  0:02  blocks 512/2048  buffer 97%");
+  EXPECT_EQ(cli::TProgressBar::BusyLine("Erasing", 61.3), "Erasing /  1:01");
+}
+
+// --- Burning --------------------------------------------------------------------------
+
+// A drive 0:0:0 holding a fresh `profile` medium in `dir`.
+std::string DriveWith(const TempDir& dir, const std::string& profile, const std::string& name = "disc.vmed") {
+  const std::string medium = dir / name;
+  EXPECT_EQ(RunTool({VBURNER_TOOL, "new", profile, medium}).status, 0);
+  return "0:0:0,class=dvd-writer,medium=" + medium;
+}
+
+TEST(Cli, BurnsVerifiesAndAddsASession) {
+  TempDir dir;
+  dir.Write("src/a.txt", "first session\n");
+  dir.Write("src/docs/b.txt", std::string(70000, 'b'));
+  const std::string extra = dir.Write("extra.txt", "second session\n");
+  const std::string drives = DriveWith(dir, "dvd+r");
+  TToolResult r = OrvexWithDrives(drives, {"burn", "--verify", "-V", "FIRST", dir / "src"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "DVD+R in drive 0 (ORVEX VIRTUAL DVD-RW): burned 2 files, 1 directories, 192 blocks (0.4 MiB)\n"
+            "DVD+R in drive 0 (ORVEX VIRTUAL DVD-RW): every file reads back as its source\n");
+  r = OrvexWithDrives(drives, {"burn", "--import-session", "0", "-V", "SECOND", extra});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "orvex: importing session 1\n");
+  EXPECT_EQ(OrvexWithDrives(drives, {"label"}).out, "SECOND\n");
+  EXPECT_EQ(OrvexWithDrives(drives, {"label", "--session", "1"}).out, "FIRST\n");
+  // Verified as burned: the earlier session's files carried along.
+  r = OrvexWithDrives(drives, {"verify", "--import-session", "1", extra});
+  EXPECT_EQ(r.status, 0) << r.err;
+  dir.Write("extra.txt", "changed since!\n");
+  r = OrvexWithDrives(drives, {"verify", "--import-session", "1", extra});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find(extra + " does not read back as its source"), std::string::npos) << r.err;
+  // A finalized disc takes no more.
+  r = OrvexWithDrives(drives, {"burn", "--finalize", extra});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = OrvexWithDrives(drives, {"burn", extra});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "orvex: Disc cannot be written\n");
+}
+
+TEST(Cli, BurnsAnImageAndErases) {
+  TempDir dir;
+  dir.Write("src/a.txt", "in an image\n");
+  ASSERT_EQ(Orvex({"mkiso", "-q", "-o", dir / "a.iso", dir / "src"}).status, 0);
+  const std::string drives = DriveWith(dir, "dvd+r");
+  TToolResult r = OrvexWithDrives(drives, {"burn-image", dir / "a.iso"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("burned " + dir / "a.iso"), std::string::npos) << r.out;
+  r = OrvexWithDrives(drives, {"burn-image", dir / "a.iso"});
+  EXPECT_EQ(r.err, "orvex: Disc is not blank\n");
+  dir.Write("not.iso", std::string(40000, 'x'));
+  r = OrvexWithDrives(DriveWith(dir, "dvd+r", "other.vmed"), {"burn-image", dir / "not.iso"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "orvex: Not an ISO 9660 image\n");
+  // The erase polls every five seconds of real time: the drive's time runs fast.
+  const std::string medium = dir / "rw.vmed";
+  ASSERT_EQ(RunTool({VBURNER_TOOL, "new", "dvd+rw", medium, "--formatted"}).status, 0);
+  r = RunTool({"env", "ORVEX_VBURNER=0:0:0,class=dvd-writer,medium=" + medium + ";timescale=1000000", kOrvex, "erase",
+               "--quick"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "DVD+RW in drive 0 (ORVEX VIRTUAL DVD-RW): erased\n");
+  r = OrvexWithDrives(DriveWith(dir, "dvd+r", "once.vmed"), {"erase", "--full"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "orvex: the disc in the drive cannot be erased (DVD+R)\n");
+}
+
+TEST(Cli, CtrlCEndsABurnAndClosesTheDisc) {
+  TempDir dir;
+  dir.Write("src/big.bin", std::string(40 << 20, 'z'));
+  const std::string medium = dir / "disc.vmed";
+  ASSERT_EQ(RunTool({VBURNER_TOOL, "new", "dvd+r", medium}).status, 0);
+  // 1x of DVD at ten times real time: 40 MiB take three seconds.
+  TRunningTool burn({"env", "ORVEX_VBURNER=0:0:0,class=dvd-writer,medium=" + medium + ";timescale=10", kOrvex, "burn",
+                     "--speed", "1", dir / "src"});
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  burn.Signal(SIGINT);
+  const TToolResult r = burn.Finish();
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "orvex: Aborted by user\n");
+  const TToolResult show = RunTool({VBURNER_TOOL, "show", medium});
+  EXPECT_NE(show.out.find("track 1 session 1 start 0"), std::string::npos) << show.out;
+  EXPECT_NE(show.out.find(" closed\n"), std::string::npos) << show.out;
+}
+
+TEST(Cli, DiscCommandUsageErrors) {
+  const std::string drives = "0:0:0,class=dvd-writer";
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"burn"}, {"burn", "--speed", "fast", "x"}, {"burn", "--import-session", "x", "y"},
+           {"burn", "--cache", "1", "x"}, {"burn-image"}, {"burn-image", "a", "b"}, {"erase"},
+           {"erase", "--quick", "--full"}, {"verify"}, {"label", "x"}, {"label", "--session", "300"}}) {
+    const TToolResult r = OrvexWithDrives(drives, args);
+    EXPECT_EQ(r.status, 2) << args[0] << " " << (args.size() > 1 ? args[1] : "") << ": " << r.err;
+    EXPECT_NE(r.err.find("usage: orvex " + args[0]), std::string::npos) << r.err;
+  }
+  for (const char* command : {"burn", "burn-image", "erase", "verify", "label"}) {
+    const TToolResult r = Orvex({command, "--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind(std::string("usage: orvex ") + command, 0), 0u) << r.out;
+  }
 }
 
 }  // namespace
