@@ -1,0 +1,234 @@
+// The kernel's sr driver end to end, where this machine has no optical
+// drive: a QEMU guest (Debian's kernel, an initramfs of our own, no
+// network) whose emulated ATAPI CD-ROM drive holds an image that
+// `orvex mkiso` made. The guest boots once and runs every command of
+// kGuestCommands; each command is a test case of its own here.
+//
+// What the guest's drive turned out to be (Debian 12's kernel 6.1 on
+// QEMU 7.2's default i440FX machine, where -cdrom is the master of the
+// second IDE channel and ata_piix is the first driver to load):
+// /dev/sr0 at the SCSI address 1:0:0:0 (host 1, channel 0, target 0, lun 0),
+// INQUIRY vendor "QEMU", product "QEMU DVD-ROM", revision "2.5+".
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <ostream>
+#include <sstream>
+
+#include "qemu/guest_boot.h"
+#include "support/run_tool.h"
+#include "support/temp_dir.h"
+
+namespace orvex::test {
+namespace {
+
+const std::string kOrvex = ORVEX_CLI_PATH;
+
+// The sysfs address of /dev/sr0 in the guest (host:channel:target:lun).
+constexpr const char* kGuestDriveAddress = "1:0:0:0";
+constexpr const char* kVolumeLabel = "ORVEX_GUEST";
+constexpr size_t kSectorSize = 2048;
+
+// Programs the guest commands run; make_initramfs.sh brings their libraries.
+const std::vector<std::string> kGuestPrograms = {kOrvex};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Without the spaces, NULs and newline that pad a field.
+std::string TrimRight(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\0' || text.back() == '\n')) text.pop_back();
+  return text;
+}
+
+// Shows the start of `bytes` for a failure message: printable ASCII as it
+// is, the rest escaped.
+std::string Shown(const std::string& bytes) {
+  constexpr size_t kShown = 512;
+  std::string shown;
+  for (const unsigned char c : bytes.substr(0, kShown)) {
+    if (c == '\n' || (c >= ' ' && c <= '~')) {
+      shown.push_back(static_cast<char>(c));
+    } else {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02x", c);
+      shown += escape;
+    }
+  }
+  if (bytes.size() > kShown) shown += "... (" + std::to_string(bytes.size()) + " bytes)";
+  return shown;
+}
+
+// The image the drive holds and what the host knows of it, and the guest's
+// one run of every command: made on first use, for all cases.
+struct TGuestSuite {
+  TempDir dir;
+  std::string image_path;
+  std::string image;         // its bytes
+  std::string host_listing;  // `orvex ls` of it, run here
+  std::string setup_error;   // why there is no image
+  TGuestRun run;
+};
+
+const TGuestSuite& Suite();
+
+using TCheck = void (*)(const TGuestSuite& suite, const TGuestCommandResult& result);
+
+struct TGuestCommand {
+  const char* name;     // the case's name and the guest's marker name
+  const char* command;  // for the guest's busybox sh
+  TCheck check;
+};
+
+// How a failing case names its command.
+void PrintTo(const TGuestCommand& command, std::ostream* out) { *out << command.name; }
+
+// Sector 16 read through the drive is the image's primary volume descriptor.
+void CheckVolumeDescriptor(const TGuestSuite& suite, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  ASSERT_EQ(result.out.size(), kSectorSize);
+  EXPECT_EQ(result.out.substr(0, 6), "\x01" + std::string("CD001")) << Shown(result.out.substr(0, 6));
+  EXPECT_EQ(TrimRight(result.out.substr(40, 32)), kVolumeLabel);
+  EXPECT_TRUE(result.out == suite.image.substr(16 * kSectorSize, kSectorSize))
+      << "sector 16 from the drive differs from the image's";
+}
+
+// What the kernel's INQUIRY at the scan found: vendor, product, revision.
+void CheckInquiry(const TGuestSuite&, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::vector<std::string> lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 3u) << Shown(result.out);
+  EXPECT_EQ(TrimRight(lines[0]), "QEMU");
+  EXPECT_EQ(TrimRight(lines[1]), "QEMU DVD-ROM");
+  EXPECT_FALSE(TrimRight(lines[2]).empty());
+}
+
+// The drive's SCSI address, and a capacity that is the image's.
+void CheckAddress(const TGuestSuite& suite, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::vector<std::string> lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 2u) << Shown(result.out);
+  EXPECT_EQ(lines[0], kGuestDriveAddress);
+  // sysfs counts 512-byte units.
+  EXPECT_EQ(lines[1], std::to_string(suite.image.size() / 512));
+}
+
+// Our own program in the guest reads the tree through the drive as it reads the file here.
+void CheckListing(const TGuestSuite& suite, const TGuestCommandResult& result) {
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(suite.host_listing.find("data/numbers.txt"), std::string::npos) << suite.host_listing;
+  EXPECT_EQ(result.out, suite.host_listing);
+}
+
+// Once the drive layer and the pass-through are in, this table also holds
+//   "Devices", "orvex devices": one row, index 0, named
+//       "1:0:0,C: QEMU QEMU DVD-ROM 2.5+ " (H:T:L of sr0, then the letter of
+//       its first drive), with whatever padding GetDeviceName gives;
+//   "Info", "orvex info -d 0": vendor QEMU, product QEMU DVD-ROM, a
+//       finalized disc holding the image's blocks;
+//   "ReadVolumeDescriptor", a probe program that selects drive 0 and reads
+//       sector 16 with ReadSectors through SG_IO: CheckVolumeDescriptor.
+// Their programs go into kGuestPrograms.
+const TGuestCommand kGuestCommands[] = {
+    {"VolumeDescriptor", "dd if=/dev/sr0 bs=2048 skip=16 count=1", CheckVolumeDescriptor},
+    {"Inquiry", "cd /sys/class/block/sr0/device && cat vendor model rev", CheckInquiry},
+    {"Address", "basename \"$(readlink -f /sys/class/block/sr0/device)\" && cat /sys/class/block/sr0/size",
+     CheckAddress},
+    {"ListThroughTheDrive", "orvex ls /dev/sr0", CheckListing},
+};
+
+std::unique_ptr<TGuestSuite> MakeSuite() {
+  auto suite = std::make_unique<TGuestSuite>();
+  const TempDir& dir = suite->dir;
+  dir.Write("disc/readme.txt", "Read through the kernel's sr driver.\n");
+  std::string numbers;
+  for (int i = 0; i < 20000; ++i) numbers += std::to_string(i) + "\n";
+  dir.Write("disc/data/numbers.txt", numbers);
+  dir.Write("disc/data/empty", "");
+  suite->image_path = dir / "guest.iso";
+  const TToolResult made = RunTool({kOrvex, "mkiso", "-q", "-V", kVolumeLabel, "-o", suite->image_path, dir / "disc"});
+  if (made.status != 0) {
+    suite->setup_error = "orvex mkiso failed: " + made.err;
+    return suite;
+  }
+  suite->image = ReadFile(suite->image_path);
+  const TToolResult listed = RunTool({kOrvex, "ls", suite->image_path});
+  if (listed.status != 0) {
+    suite->setup_error = "orvex ls of the image failed: " + listed.err;
+    return suite;
+  }
+  suite->host_listing = listed.out;
+
+  TGuestSpec spec;
+  spec.image = suite->image_path;
+  for (const TGuestCommand& command : kGuestCommands) spec.commands.emplace_back(command.name, command.command);
+  spec.programs = kGuestPrograms;
+  suite->run = RunInGuest(spec, dir.path());
+  return suite;
+}
+
+const TGuestSuite& Suite() {
+  static const std::unique_ptr<TGuestSuite> suite = MakeSuite();
+  return *suite;
+}
+
+// The last lines of the console, for a failure message.
+std::string ConsoleTail(const TGuestSuite& suite) {
+  const std::vector<std::string> lines = Lines(suite.run.console_text);
+  std::string tail;
+  for (size_t i = lines.size() > 40 ? lines.size() - 40 : 0; i < lines.size(); ++i) tail += lines[i] + "\n";
+  return tail;
+}
+
+TEST(Guest, BootsRunsEveryCommandAndPowersOff) {
+  const TGuestSuite& suite = Suite();
+  ASSERT_EQ(suite.setup_error, "");
+  if (suite.run.outcome == TGuestOutcome::CannotRun) GTEST_SKIP() << suite.run.message;
+  ASSERT_EQ(suite.run.outcome, TGuestOutcome::Ran) << suite.run.message << "\nconsole:\n" << ConsoleTail(suite);
+  const TGuestConsole& console = suite.run.console;
+  EXPECT_TRUE(console.ready);
+  for (const std::string& failure : console.failures) ADD_FAILURE() << "the guest: " << failure;
+  for (const TGuestCommand& command : kGuestCommands) {
+    const TGuestCommandResult* result = console.Find(command.name);
+    ASSERT_NE(result, nullptr) << command.name << " never ran";
+    EXPECT_NE(result->status, -1) << command.name << " never ended";
+  }
+  EXPECT_GT(console.done_uptime, 0);
+  std::printf("%s\nguest: drive ready at %.2f s, powered off at %.2f s of its uptime\n", suite.run.message.c_str(),
+              console.ready_uptime, console.done_uptime);
+}
+
+class GuestCommand : public ::testing::TestWithParam<TGuestCommand> {
+ protected:
+  void SetUp() override {
+    const TGuestSuite& suite = Suite();
+    ASSERT_EQ(suite.setup_error, "");
+    if (suite.run.outcome == TGuestOutcome::CannotRun) GTEST_SKIP() << suite.run.message;
+    result_ = suite.run.console.Find(GetParam().name);
+    ASSERT_NE(result_, nullptr) << GetParam().name << " never ran: " << suite.run.message;
+  }
+  const TGuestCommandResult* result_ = nullptr;
+};
+
+TEST_P(GuestCommand, GivesWhatTheDriveHolds) {
+  SCOPED_TRACE(std::string(GetParam().command) + "\nout: " + Shown(result_->out) + "\nerr: " + Shown(result_->err));
+  GetParam().check(Suite(), *result_);
+}
+
+INSTANTIATE_TEST_SUITE_P(Drive, GuestCommand, ::testing::ValuesIn(kGuestCommands),
+                         [](const ::testing::TestParamInfo<TGuestCommand>& param) { return param.param.name; });
+
+}  // namespace
+}  // namespace orvex::test
