@@ -69,7 +69,9 @@ void TDriveSink::Begin() {
     SetStreaming(d, d.TrackInformation.TrackSize, read_speed, 1000, write_speed, 1000);
   }
   sessions_ = SessionsOnDisc(d);
-  if (medium_ == mtDVDR) {
+  // A reservation is recorded on the disc: a test write, which must leave
+  // the disc as it was, makes none.
+  if (medium_ == mtDVDR && !d.TestWrite) {
     SendDVDTimestamp(d, started_);
     ReserveTrack(d, CDFiles_.TotalImageSize);
   }

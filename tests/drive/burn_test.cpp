@@ -2,6 +2,9 @@
 // virtual burner models, each disc judged by the peer tools.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "drive/burn_fixture.h"
 
 namespace orvex::test {
@@ -39,6 +42,52 @@ INSTANTIATE_TEST_SUITE_P(Media, BurnEveryMedium,
                            for (char& c : name) c = c == '+' ? 'p' : std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
                            return name + (param.param.formatted ? "_formatted" : "");
                          });
+
+}  // namespace
+}  // namespace orvex::test
+
+namespace orvex::test {
+namespace {
+
+// An image made by another tool, of a size that is no whole number of
+// sectors: written from block 0, its last sector filled up with zeros.
+TEST_F(BurnTest, BurnsAnImageMadeByGenisoimage) {
+  Load("dvd+r");
+  const std::string source = Source("src");
+  const std::string image = scratch.Path("peer.iso");
+  const TToolResult made = RunTool({"genisoimage", "-quiet", "-J", "-o", image, source});
+  ASSERT_EQ(made.status, 0) << made.err;
+  {
+    std::ofstream(image, std::ios::binary | std::ios::app) << std::string(1000, '\x7f');
+  }
+  const uint64_t bytes = std::filesystem::file_size(image);
+  TOutcome outcome;
+  const auto trace = Traced([&] { outcome = Run([&] { return disc.BurnISOImage(image); }); });
+  ASSERT_TRUE(outcome.started) << outcome.error;
+  EXPECT_FALSE(outcome.failed);
+  EXPECT_EQ(disc.ImageSize(), (bytes + 2047) / 2048);
+  EXPECT_EQ(Writing(trace).rfind("2a@0 ", 0), 0u);
+  std::ifstream exported(Export(), std::ios::binary);
+  const std::string burned((std::istreambuf_iterator<char>(exported)), std::istreambuf_iterator<char>());
+  std::ifstream original(image, std::ios::binary);
+  const std::string wanted((std::istreambuf_iterator<char>(original)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(burned.size(), disc.ImageSize() * 2048ull);
+  EXPECT_TRUE(burned.compare(0, wanted.size(), wanted) == 0) << "the image's bytes differ";
+  EXPECT_EQ(burned.find_first_not_of('\0', wanted.size()), std::string::npos) << "the filler is not zeros";
+}
+
+// A test write goes through every step of a burn; the disc stays blank.
+TEST_F(BurnTest, ATestWriteRecordsNothing) {
+  for (const char* profile : {"cd-r", "dvd-r"}) {
+    Load(profile);
+    Lay(Source("src"));
+    disc.SetTestWrite(true);
+    const TOutcome outcome = Burn();
+    EXPECT_FALSE(outcome.failed) << profile;
+    EXPECT_EQ(disc.BlocksWritten(), disc.ImageSize()) << profile;
+    EXPECT_EQ(vbtest::Drive().DiscStatus(), 0) << profile << ": the disc is still empty";
+  }
+}
 
 }  // namespace
 }  // namespace orvex::test
