@@ -141,7 +141,7 @@ int RunBurn(int argc, char** argv) {
       "session, then closes it; with --import-session the new session also shows\nthe files of an earlier one.\n\n"
       "options:\n";
   const std::string help = std::string(kWriteOptionsHelp) +
-                           "  --no-underrun-protection  write without the drive's buffer-underrun protection\n"
+                           "  --no-underrun-protection\n                        write without the drive's buffer-underrun protection\n"
                            "  --import-session N    carry the files of session N (0: the last) into the new one\n"
                            "  --verify              read every file back afterwards and compare it\n" +
                            kContentOptionsHelp;
@@ -202,7 +202,7 @@ int RunErase(int argc, char** argv) {
       "it quickly, --full blanks or formats all of it (this can take an hour).\n\noptions:\n";
   const TCommandLine args(argc, argv, 2, WithDriveOptions({{{"--quick"}, false}, {{"--full"}, false}, {{"-q", "--quiet"}, false}}));
   TSession s;
-  if (const int stop = Open(s, args, kUsage, "  --quick, --full      how much to erase\n"); stop >= 0) return stop;
+  if (const int stop = Open(s, args, kUsage, "  --quick, --full       how much to erase\n"); stop >= 0) return stop;
   if (args.Has("--quick") == args.Has("--full")) return Usage(kUsage, "give --quick or --full");
   if (!args.Operands().empty()) return Usage(kUsage, "erase takes no operand");
   if (!s.disc.Erasable()) {
@@ -264,7 +264,7 @@ int RunLabel(int argc, char** argv) {
       "drive N.\n\noptions:\n";
   const TCommandLine args(argc, argv, 2, WithDriveOptions({{{"--session"}, true}}));
   TSession s;
-  if (const int stop = Open(s, args, kUsage, "  --session N          the session\n"); stop >= 0) return stop;
+  if (const int stop = Open(s, args, kUsage, "  --session N           the session\n"); stop >= 0) return stop;
   if (!args.Operands().empty()) return Usage(kUsage, "label takes no operand");
   uint32_t session = 0;
   if (!ParseNumber(args.Value("--session", "0"), 255, session)) return Usage(kUsage, "--session takes a number");

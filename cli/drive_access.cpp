@@ -24,13 +24,13 @@ std::string ExecutableDirectory() {
 }  // namespace
 
 const char* const kDriveOptionsHelp =
-    "  -d, --device N      the drive, as orvex devices numbers them (default 0)\n"
-    "  --driver PATH       the driver library to ask when the kernel shows no optical\n"
-    "                      drive (default: the virtual burner's, on the library search\n"
-    "                      path or beside this program)\n"
-    "  --no-pass-through   ask the driver library only, not the kernel's drives\n"
-    "  --log FILE          write every command sent to FILE\n"
-    "  -h, --help          this help\n";
+    "  -d, --device N        the drive, as orvex devices numbers them (default 0)\n"
+    "  --driver PATH         the driver library to ask when the kernel shows no\n"
+    "                        optical drive (default: the virtual burner's, on the\n"
+    "                        library search path or beside this program)\n"
+    "  --no-pass-through     ask the driver library only, not the kernel's drives\n"
+    "  --log FILE            write every command sent to FILE\n"
+    "  -h, --help            this help\n";
 
 std::vector<TOptionSpec> WithDriveOptions(std::vector<TOptionSpec> own) {
   for (const TOptionSpec& spec : std::vector<TOptionSpec>{{{"--driver"}, true},

@@ -1,5 +1,7 @@
 #include "pipeline/packet_ring.h"
 
+#include <algorithm>
+
 namespace orvex {
 
 TPacketRing::TPacketRing(std::atomic<int32_t>& packet_count, std::atomic<int64_t>& bytes_available)
@@ -32,7 +34,12 @@ void TPacketRing::Queue(uint32_t size, int32_t file_id) {
 
 bool TPacketRing::WaitForRoom(int32_t limit, const std::function<bool()>& stop) {
   std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait(lock, [&] { return static_cast<int32_t>(queued_.size()) < limit || stop(); });
+  const size_t wanted = static_cast<size_t>(std::max(1, limit - limit / 4));
+  if (static_cast<int32_t>(queued_.size()) >= limit) {
+    room_wanted_ = wanted;
+    changed_.wait(lock, [&] { return queued_.size() < wanted || stop(); });
+    room_wanted_ = 0;
+  }
   return static_cast<int32_t>(queued_.size()) < limit;
 }
 
@@ -44,8 +51,9 @@ bool TPacketRing::Take(TPacket& packet, const std::function<bool()>& stop) {
   queued_.pop_front();
   packet_count_ = static_cast<int32_t>(queued_.size());
   bytes_available_ -= packet.Size;
+  const bool room = room_wanted_ != 0 && queued_.size() < room_wanted_;
   lock.unlock();
-  changed_.notify_all();
+  if (room) changed_.notify_all();
   return true;
 }
 

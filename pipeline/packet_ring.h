@@ -44,7 +44,9 @@ class TPacketRing {
   // Queues the packet being filled with `size` valid bytes.
   void Queue(uint32_t size, int32_t file_id);
   // Waits until fewer than `limit` packets are queued; false when `stop`
-  // becomes true first.
+  // becomes true first.  A producer that found the ring full sleeps until
+  // the consumer has taken a quarter of `limit`, so that the two threads
+  // do not wake each other for every packet.
   bool WaitForRoom(int32_t limit, const std::function<bool()>& stop);
 
   // --- Consumer ---
@@ -63,6 +65,7 @@ class TPacketRing {
   std::deque<TPacket> queued_;
   std::vector<std::unique_ptr<uint8_t[]>> owned_;  // every buffer, for the ring's life
   std::vector<uint8_t*> spare_;                    // buffers neither filling, queued nor taken
+  size_t room_wanted_ = 0;  // while the producer waits: the queue length that wakes it
   uint8_t* filling_ = nullptr;  // the producer's alone
   std::atomic<int32_t>& packet_count_;
   std::atomic<int64_t>& bytes_available_;

@@ -132,21 +132,51 @@ void CheckListing(const TGuestSuite& suite, const TGuestCommandResult& result) {
   EXPECT_EQ(result.out, suite.host_listing);
 }
 
-// Once the drive layer and the pass-through are in, this table also holds
-//   "Devices", "orvex devices": one row, index 0, named
-//       "1:0:0,C: QEMU QEMU DVD-ROM 2.5+ " (H:T:L of sr0, then the letter of
-//       its first drive), with whatever padding GetDeviceName gives;
-//   "Info", "orvex info -d 0": vendor QEMU, product QEMU DVD-ROM, a
-//       finalized disc holding the image's blocks;
-//   "ReadVolumeDescriptor", a probe program that selects drive 0 and reads
-//       sector 16 with ReadSectors through SG_IO: CheckVolumeDescriptor.
-// Their programs go into kGuestPrograms.
+// The value of `orvex info`'s line "NAME:", without its padding; empty
+// when there is no such line.
+std::string InfoValue(const std::string& info, const std::string& name) {
+  for (const std::string& line : Lines(info)) {
+    if (line.rfind(name + ":", 0) != 0) continue;
+    const size_t value = line.find_first_not_of(' ', name.size() + 1);
+    return value == std::string::npos ? "" : TrimRight(line.substr(value));
+  }
+  return "";
+}
+
+// Our enumeration over SG_IO finds the one drive at sr0's address, named
+// from its INQUIRY (the guest has no driver library).
+void CheckDevices(const TGuestSuite&, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::vector<std::string> lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 1u) << Shown(result.out);
+  EXPECT_EQ(lines[0].rfind("0: 1:0:0,", 0), 0u) << lines[0];
+  EXPECT_NE(lines[0].find("QEMU     QEMU DVD-ROM     2.5+"), std::string::npos) << lines[0];
+}
+
+// The drive and medium inspection through a real kernel: a read-only drive
+// holding a finalized disc of one session.  (QEMU's drive refuses READ
+// TRACK INFORMATION, which MMC asks only of writers, and gives no capacity
+// in READ FORMAT CAPACITIES, so the disc's size in blocks and its volume
+// label, both found through the track information, come out as 0 and
+// empty there.)
+void CheckInfo(const TGuestSuite&, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(InfoValue(result.out, "vendor"), "QEMU") << result.out;
+  EXPECT_EQ(InfoValue(result.out, "product"), "QEMU DVD-ROM");
+  EXPECT_EQ(InfoValue(result.out, "burner"), "no");
+  EXPECT_EQ(InfoValue(result.out, "disc status"), "complete");
+  EXPECT_EQ(InfoValue(result.out, "sessions"), "1");
+  EXPECT_EQ(InfoValue(result.out, "writable"), "no");
+}
+
 const TGuestCommand kGuestCommands[] = {
     {"VolumeDescriptor", "dd if=/dev/sr0 bs=2048 skip=16 count=1", CheckVolumeDescriptor},
     {"Inquiry", "cd /sys/class/block/sr0/device && cat vendor model rev", CheckInquiry},
     {"Address", "basename \"$(readlink -f /sys/class/block/sr0/device)\" && cat /sys/class/block/sr0/size",
      CheckAddress},
     {"ListThroughTheDrive", "orvex ls /dev/sr0", CheckListing},
+    {"Devices", "orvex devices", CheckDevices},
+    {"Info", "orvex info -d 0", CheckInfo},
 };
 
 std::unique_ptr<TGuestSuite> MakeSuite() {

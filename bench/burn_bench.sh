@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Burning against the virtual burner, beside `orvex mkiso` of the same data:
+#   (1) 2 GiB in four files (the mkiso benchmark's large-file set) burned to
+#       a BD-R whose medium lies in RAM (/dev/shm), the drive's time running
+#       so fast that it never holds the host back: MiB/s (without closing's
+#       fixed 10 s of ready polls), CPU seconds per GiB and peak RSS of
+#       `orvex burn` (the burner runs in the same process, so its work
+#       counts too) and of `orvex mkiso` to a file in /dev/shm, RUNS times
+#       each (default 3), medians;
+#   (2) the same data to a DVD+R at 16x in real time: the drive's buffer
+#       fill as READ BUFFER CAPACITY reported it (every sixth packet), and
+#       its lowest value once the buffer had first filled.
+# Usage: bench/burn_bench.sh [BUILD_DIR] (default build/release).  WORK
+# (default /tmp) holds the data; /dev/shm needs 4.5 GiB free.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=../scripts/common.sh
+. "$root/scripts/common.sh"
+build=${1:-$root/build/release}
+runs=${RUNS:-3}
+orvex=$build/bin/orvex
+vburner=$build/bin/orvex-vburner
+gen=$build/bench/gen_tree
+for tool in "$orvex" "$vburner" "$gen"; do
+  [ -x "$tool" ] || { echo "burn_bench: build $tool first" >&2; exit 1; }
+done
+ensure_packages time
+
+work=$(mktemp -d "${WORK:-/tmp}/orvex-burn-bench-XXXXXX")
+shm=$(mktemp -d /dev/shm/orvex-burn-bench-XXXXXX)
+trap 'rm -rf "$work" "$shm"' EXIT
+src=$work/large
+"$gen" "$src" 4 0 536870912 536870912
+find "$src" -type f -print0 | xargs -0 cat >/dev/null  # warm the page cache
+gib=$(du -s --apparent-size -B1 "$src" | awk '{ print $1 / 1073741824 }')
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# run NAME COMMAND...: one timed run; appends "wall user sys peak-KiB" to $work/NAME.times.
+run() {
+  local name=$1
+  shift
+  sync
+  /usr/bin/time -f '%e %U %S %M' -o "$work/$name.time" "$@" >/dev/null 2>"$work/$name.err" ||
+    { echo "burn_bench: $name failed:" >&2; cat "$work/$name.err" >&2; exit 1; }
+  cat "$work/$name.time" >>"$work/$name.times"
+}
+
+# burn NAME SYNC: one burn to a fresh RAM-backed BD-R; SYNC=1 lets the
+# burner answer each command before SendASPI32Command returns, SYNC=0 hands
+# each to the burner's own thread and back through the post event.
+burn() {
+  rm -f "$shm"/*
+  "$vburner" new bd-r "$shm/bd-r.vmed" >/dev/null
+  ORVEX_VBURNER="0:0:0,class=bd-writer,sync=$2,medium=$shm/bd-r.vmed;timescale=1000000000" \
+    run "$1" "$orvex" burn -q --no-pass-through "$src"
+}
+
+for _ in $(seq "$runs"); do
+  burn burn-at-once 1
+  burn burn-posted 0
+  rm -f "$shm"/*
+  run mkiso "$orvex" mkiso -q -o "$shm/out.iso" "$src"
+done
+rm -f "$shm"/*
+
+echo "orvex burn benchmark, $(nproc) cores, $(date -u +%Y-%m-%d): $gib GiB in four files, $runs runs, medians"
+echo "(a burn's closing sleeps 5 s after each of its two ready polls, as closing"
+echo " always does: \"pipeline s\" is the wall time without those 10 s)"
+echo
+echo "| job | wall s | pipeline s | MiB/s | CPU s per GiB | peak RSS MiB |"
+echo "|---|---|---|---|---|---|"
+for name in burn-at-once burn-posted mkiso; do
+  wall=$(awk '{ print $1 }' "$work/$name.times" | median)
+  writing=$([ "$name" = mkiso ] && echo "$wall" || echo "$wall" | awk '{ print $1 - 10 }')
+  cpu=$(awk '{ print $2 + $3 }' "$work/$name.times" | median)
+  rss=$(awk '{ print $4 }' "$work/$name.times" | median)
+  case $name in
+    burn-at-once) label="orvex burn, RAM-backed BD-R, unthrottled, burner answers at once" ;;
+    burn-posted) label="orvex burn, the same, burner answers through its post event" ;;
+    mkiso) label="orvex mkiso to a file in /dev/shm" ;;
+  esac
+  awk -v l="$label" -v w="$wall" -v x="$writing" -v c="$cpu" -v r="$rss" -v g="$gib" 'BEGIN {
+    printf "| %s | %.2f | %.2f | %.0f | %.2f | %.1f |\n", l, w, x, g * 1024 / x, c / g, r / 1024 }'
+done
+
+# (2) 16x DVD in real time: the buffer fill from the command log.
+"$vburner" new dvd+r "$shm/dvd+r.vmed" >/dev/null
+log=$work/burn16x.log
+ORVEX_VBURNER="0:0:0,class=dvd-writer,dvdspeed=16,medium=$shm/dvd+r.vmed;timescale=1" \
+  /usr/bin/time -f '%e' -o "$work/16x.time" "$orvex" burn -q --no-pass-through --speed 16 --log "$log" "$src" >/dev/null
+# A READ BUFFER CAPACITY line carries the answer after "| ": bytes 4-7 the
+# buffer's length, 8-11 its blank length.
+polls=0 lowest="" full=0
+while read -r -a b; do
+  size=$((16#${b[4]}${b[5]}${b[6]}${b[7]})) blank=$((16#${b[8]}${b[9]}${b[10]}${b[11]}))
+  [ "$size" -gt 0 ] || continue
+  fill=$(((size - blank) * 1000 / size))
+  polls=$((polls + 1))
+  [ "$fill" -ge 990 ] && full=1
+  if [ "$full" = 1 ] && { [ -z "$lowest" ] || [ "$fill" -lt "$lowest" ]; }; then lowest=$fill; fi
+done < <(grep 'READ BUFFER CAPACITY' "$log" | sed 's/.*| //')
+echo
+echo "16x DVD+R in real time: $(cat "$work/16x.time") s, $polls buffer polls;" \
+  "lowest fill once the buffer had filled: ${lowest:+$((lowest / 10)).$((lowest % 10))%}"
+"$vburner" show "$shm/dvd+r.vmed" | head -3
