@@ -6,7 +6,7 @@
 #       fixed 10 s of ready polls), CPU seconds per GiB and peak RSS of
 #       `orvex burn` (the burner runs in the same process, so its work
 #       counts too) and of `orvex mkiso` to a file in /dev/shm, RUNS times
-#       each (default 3), medians;
+#       each (default 5), medians;
 #   (2) the same data to a DVD+R at 16x in real time: the drive's buffer
 #       fill as READ BUFFER CAPACITY reported it (every sixth packet), and
 #       its lowest value once the buffer had first filled.
@@ -17,7 +17,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=../scripts/common.sh
 . "$root/scripts/common.sh"
 build=${1:-$root/build/release}
-runs=${RUNS:-3}
+runs=${RUNS:-5}
 orvex=$build/bin/orvex
 vburner=$build/bin/orvex-vburner
 gen=$build/bench/gen_tree
@@ -55,6 +55,12 @@ burn() {
   ORVEX_VBURNER="0:0:0,class=bd-writer,sync=$2,medium=$shm/bd-r.vmed;timescale=1000000000" \
     run "$1" "$orvex" burn -q --no-pass-through "$src"
 }
+
+# The first runs after the data was written are slow while the kernel
+# settles its memory (seen here: twice the system time); one of each, untimed.
+burn warm-up 1
+rm -f "$shm"/*
+run warm-up "$orvex" mkiso -q -o "$shm/out.iso" "$src"
 
 for _ in $(seq "$runs"); do
   burn burn-at-once 1

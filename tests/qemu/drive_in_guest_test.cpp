@@ -26,6 +26,7 @@ namespace orvex::test {
 namespace {
 
 const std::string kOrvex = ORVEX_CLI_PATH;
+const std::string kReadProbe = ORVEX_READ_PROBE_PATH;
 
 // The sysfs address of /dev/sr0 in the guest (host:channel:target:lun).
 constexpr const char* kGuestDriveAddress = "1:0:0:0";
@@ -33,7 +34,7 @@ constexpr const char* kVolumeLabel = "ORVEX_GUEST";
 constexpr size_t kSectorSize = 2048;
 
 // Programs the guest commands run; make_initramfs.sh brings their libraries.
-const std::vector<std::string> kGuestPrograms = {kOrvex};
+const std::vector<std::string> kGuestPrograms = {kOrvex, kReadProbe};
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -95,7 +96,8 @@ struct TGuestCommand {
 // How a failing case names its command.
 void PrintTo(const TGuestCommand& command, std::ostream* out) { *out << command.name; }
 
-// Sector 16 read through the drive is the image's primary volume descriptor.
+// Sector 16 read through the drive (the block device, or READ(10) over
+// SG_IO) is the image's primary volume descriptor.
 void CheckVolumeDescriptor(const TGuestSuite& suite, const TGuestCommandResult& result) {
   ASSERT_EQ(result.status, 0) << result.err;
   ASSERT_EQ(result.out.size(), kSectorSize);
@@ -177,6 +179,7 @@ const TGuestCommand kGuestCommands[] = {
     {"ListThroughTheDrive", "orvex ls /dev/sr0", CheckListing},
     {"Devices", "orvex devices", CheckDevices},
     {"Info", "orvex info -d 0", CheckInfo},
+    {"ReadSectorsThroughSgIo", "read_sector_probe 16", CheckVolumeDescriptor},
 };
 
 std::unique_ptr<TGuestSuite> MakeSuite() {
