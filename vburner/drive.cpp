@@ -108,11 +108,15 @@ uint8_t Drive::Submit(TSRB_ExecSCSICmd* srb) {
 void Drive::ExecuteHere(Request& request, std::unique_lock<std::mutex>& lock) {
   std::unique_lock<std::mutex>* const worker = held_;
   held_ = &lock;
+  const std::optional<uint64_t> deadline = NextDeadline();
   executing_ = true;
   Execute(request);
   executing_ = false;
   held_ = worker;
-  wake_.notify_all();  // the worker waits while a command runs here
+  // The worker has something to do only when it was parked meanwhile, work
+  // arrived, or the command moved the time it waits for; waking it for
+  // every command would cost a thread switch each.
+  if (worker_parked_ || !queue_.empty() || !controls_.empty() || NextDeadline() != deadline) wake_.notify_all();
 }
 
 void Drive::Work() {
@@ -122,7 +126,9 @@ void Drive::Work() {
     if (executing_) {
       // A caller's thread runs a command (and may have let go of the lock
       // to spend time): nothing else happens to the drive meanwhile.
+      worker_parked_ = true;
       wake_.wait(lock);
+      worker_parked_ = false;
       continue;
     }
     if (!controls_.empty()) {

@@ -220,6 +220,7 @@ class Drive {
   std::condition_variable done_;  // callers waiting for a synchronous request
   std::unique_lock<std::mutex>* held_ = nullptr;  // the lock of the thread that executes a command
   bool executing_ = false;  // a command runs, on the worker or on its caller's thread
+  bool worker_parked_ = false;  // the worker waits for a command on a caller's thread to end
   bool stop_ = false;
   std::deque<std::shared_ptr<Request>> queue_;
   std::deque<std::function<void()>> controls_;
