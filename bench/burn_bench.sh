@@ -62,7 +62,8 @@ burn() {
 }
 
 # The first runs after the data was written are slow while the kernel
-# settles its memory (seen here: twice the system time); one of each, untimed.
+# settles its memory (seen here: up to five times the system time); one of
+# each, untimed.
 burn warm-up 1
 rm -f "$shm"/*
 run warm-up "$orvex" mkiso -q -o "$shm/out.iso" "$src"
