@@ -2,6 +2,7 @@
 #include "component/orvex.h"
 
 #include "drive/device_enumeration.h"
+#include "drive/execute_command.h"
 #include "image/boot_image.h"
 #include "platform/text_conversion.h"
 
@@ -114,6 +115,7 @@ void TOrvex::ClearAll() {
 void TOrvex::AbortOperation() {
   CDFiles.ComponentStatus = kStatusAborting;
   CDFiles.Job.RequestStop(kErrorAborted);
+  InterruptCommands(Device);  // a drive that stopped answering must not hold the job
 }
 
 size_t TOrvex::ProcessMessages() {

@@ -202,6 +202,7 @@ bool SelectDevice(TSCSIDevice& device, uint8_t index) {
   device.HaID = device.Target = device.Lun = device.DeviceType = kNoAddress;
   device.DriveLetter = '?';
   device.bmWTotal = device.bmWSize = device.bmRTotal = device.bmRSize = 0;
+  ResumeCommands(device);
   if (index >= device.NoOfDevices) return false;
   const TDeviceEntry& row = device.Devices[index];
   device.SelectedDevice = index;

@@ -4,11 +4,14 @@
 // through the post event, an eventfd it signals.
 //
 // The library is outside the system and may misbehave: a command it never
-// completes is given up after the command time limit (status 4), and
-// whatever it answers is read only within the buffer handed to it.
+// completes is given up after the command time limit (status aborted), and
+// whatever it answers is read only within the buffer handed to it.  After
+// Interrupt, a command that stays overdue is given up sooner, with the
+// library's abort request.
 #ifndef ORVEX_DRIVE_DRIVER_LIBRARY_H_
 #define ORVEX_DRIVE_DRIVER_LIBRARY_H_
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -30,6 +33,8 @@ class TDriverLibrary final : public TTransport {
 
   uint8_t Send(TSCSIDevice& device, TSRB_ExecSCSICmd& request) override;
   void WaitFor(TSRB_ExecSCSICmd& request) override;
+  void Interrupt() override;
+  void Resume() override;
 
   // Any other request block (host adapter inquiry, get disk info), sent as it is.
   uint8_t SendRequest(void* block) { return static_cast<uint8_t>(send_(block)); }
@@ -43,8 +48,19 @@ class TDriverLibrary final : public TTransport {
 
   TSharedLibrary library_;
   SendASPI32CommandFn send_;
+  enum class TWait : uint8_t { kPosted, kTimedOut, kInterrupted };
+  // Waits for the post event, at most kCommandTimeoutSeconds, unless the
+  // abort arrives first.
+  TWait WaitUnlessInterrupted();
+  // After the abort: waits for the post event in steps through the
+  // platform clock, at most kOverdueMilliseconds; false when it ran out.
+  bool WaitOverdue();
+
   uint8_t adapters_;
   TPostEvent event_;
+  TPostEvent interrupt_;                  // signalled by Interrupt, for a wait in progress
+  std::atomic<bool> interrupted_{false};
+  std::atomic<bool> not_answering_{false};  // a command was given up since the last Resume
 };
 
 }  // namespace orvex

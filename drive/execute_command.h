@@ -17,6 +17,7 @@
 #include <string>
 
 #include "drive/scsi_device.h"
+#include "drive/transport.h"
 
 namespace orvex {
 
@@ -34,6 +35,19 @@ constexpr uint8_t kSenseBytes = 24;
 // A transport that reports more data than was asked for is cut back to the
 // request's length.
 uint8_t ExecuteCommand(TSCSIDevice& device, TSRB_ExecSCSICmd& request);
+
+// The job using the drive was aborted: a command that still does not
+// answer a while later is given up, and the drive counts as not answering
+// from then on (TTransport::Interrupt).  Any thread may call it.
+inline void InterruptCommands(TSCSIDevice& device) {
+  if (device.Transport) device.Transport->Interrupt();
+}
+
+// A job starts, or a drive is selected: commands are waited for as long as
+// they take again.
+inline void ResumeCommands(TSCSIDevice& device) {
+  if (device.Transport) device.Transport->Resume();
+}
 
 // The debug log line of a request that was sent, without CR LF.
 std::string CommandLogLine(const TSCSIDevice& device, const TSRB_ExecSCSICmd& request);

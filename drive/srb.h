@@ -22,12 +22,14 @@ namespace orvex {
 // Request codes (SRB_Cmd).
 constexpr uint8_t kSrbHostAdapterInquiry = 0x00;
 constexpr uint8_t kSrbExecSCSICmd = 0x02;
+constexpr uint8_t kSrbAbortSRB = 0x03;
 constexpr uint8_t kSrbGetDiskInfo = 0x06;
 
 // Request status (SRB_Status and the value SendASPI32Command returns).
 constexpr uint8_t kSrbStatusPending = 0x00;     // completion comes through the post event
 constexpr uint8_t kSrbStatusDone = 0x01;        // completed without error
-constexpr uint8_t kSrbStatusAborted = 0x02;     // the driver shut down before the drive answered
+constexpr uint8_t kSrbStatusAborted = 0x02;     // given up: the driver shut down, or the caller aborted it
+constexpr uint8_t kSrbStatusAbortFailed = 0x03; // the request to abort was not pending
 constexpr uint8_t kSrbStatusError = 0x04;       // see target status, host adapter status and sense
 constexpr uint8_t kSrbStatusInvalidCmd = 0x80;  // unknown request code
 constexpr uint8_t kSrbStatusInvalidHa = 0x81;   // no such host adapter
@@ -120,6 +122,22 @@ static_assert(offsetof(TSRB_HAInquiry, HA_ManagerId) == 10);
 static_assert(offsetof(TSRB_HAInquiry, HA_Identifier) == 26);
 static_assert(offsetof(TSRB_HAInquiry, HA_Unique) == 42);
 static_assert(sizeof(TSRB_HAInquiry) == 60);
+
+// Abort a pending execute request (request code 3).  A request the driver
+// still holds completes with kSrbStatusAborted, through its post event
+// when it asked for one; the abort itself completes at once.
+struct TSRB_Abort {
+  uint8_t SRB_Cmd;  // kSrbAbortSRB
+  uint8_t SRB_Status;
+  uint8_t SRB_HaId;
+  uint8_t SRB_Flags;
+  uint32_t SRB_Hdr_Rsvd;
+  TSRB_ExecSCSICmd* SRB_ToAbort;
+};
+
+static_assert(offsetof(TSRB_Abort, SRB_HaId) == 2);
+static_assert(offsetof(TSRB_Abort, SRB_ToAbort) == 8);
+static_assert(sizeof(TSRB_Abort) == 16);
 
 // Get disk info (request code 6): which drive letter stands for the device.
 struct TSRB_GetDiskInfo {

@@ -21,7 +21,20 @@ class TTransport {
   // WaitFor then returns once the request's status is final.
   virtual uint8_t Send(TSCSIDevice& device, TSRB_ExecSCSICmd& request) = 0;
   virtual void WaitFor(TSRB_ExecSCSICmd& request) = 0;
+
+  // The job using the drive was aborted (from any thread): a command that
+  // is pending now or later and still does not answer after
+  // kOverdueMilliseconds is given up, and the drive counts as not answering
+  // (every later command fails at once) until Resume.  A transport whose
+  // commands cannot be given up (the kernel's, bounded by its own time-out)
+  // ignores both.
+  virtual void Interrupt() {}
+  virtual void Resume() {}
 };
+
+// How long a command may still take after an abort before it is given up:
+// more than a cache flush of a full drive buffer at the slowest speed.
+constexpr uint32_t kOverdueMilliseconds = 60'000;
 
 // How long a command may take before it is given up: long enough for a
 // full format or blank of the slowest medium.

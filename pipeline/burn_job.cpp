@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <memory>
 
+#include "drive/execute_command.h"
 #include "drive/medium_inspection.h"
 #include "drive/mmc_commands.h"
 #include "drive/ready_polls.h"
@@ -114,6 +115,7 @@ bool StartBurn(TCDFiles& CDFiles, TSCSIDevice& device, TObject* Sender, TWriteDo
 
 bool Burn(TCDFiles& CDFiles, TSCSIDevice& Device, TObject* Sender, TWriteDoneEvent OnDone) {
   if (CDFiles.Job.Running()) return false;
+  ResumeCommands(Device);
   if (!CDFiles.Prepared) return Refuse(CDFiles, Device, kErrorNotPrepared);
   CDFiles.ISOFileName.clear();
   CDFiles.SaveToISOImage = false;
@@ -129,6 +131,7 @@ bool Burn(TCDFiles& CDFiles, TSCSIDevice& Device, TObject* Sender, TWriteDoneEve
 bool BurnISOImageW(TCDFiles& CDFiles, TSCSIDevice& Device, const std::u16string& FileName, TObject* Sender,
                    TWriteDoneEvent OnDone) {
   if (CDFiles.Job.Running()) return false;
+  ResumeCommands(Device);
   auto image = std::make_unique<TContentReader>();
   const std::string path = Utf16ToUtf8(FileName);
   if (FileName.empty() || FileName.size() > kMaxImageFileNameUnits || !image->Open(path)) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <utility>
 
+#include "drive/execute_command.h"
 #include "drive/medium_inspection.h"
 #include "drive/mmc_commands.h"
 #include "drive/transfer_rate.h"
@@ -185,6 +186,7 @@ bool StartEraseJob(TCDFiles& CDFiles, TSCSIDevice& Device, bool quick, TEraseDon
   // Begun before the thread starts, so that an abort right after the start
   // is not lost.
   if (!CDFiles.Job.Begin()) return false;
+  ResumeCommands(Device);
   CDFiles.ComponentStatus = kStatusErasing;
   Device.cbEraseDone = std::move(OnDone);
   Device.QuickErase = quick;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "drive/execute_command.h"
 #include "drive/transfer_rate.h"
 #include "image/component_status.h"
 #include "services/content_digest.h"
@@ -131,6 +132,7 @@ bool StartVerifyJob(TCDFiles& CDFiles, TSCSIDevice& Device, bool StopOnMismatch,
   // Begun before the thread starts, so that an abort right after the start
   // is not lost.
   if (!CDFiles.Job.Begin()) return false;
+  ResumeCommands(Device);
   CDFiles.ComponentStatus = kStatusVerifying;
   ResetSpeedSamples(Device);
   // The total is what this run reads, whether or not a burn ran before.

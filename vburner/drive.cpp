@@ -153,20 +153,34 @@ void Drive::Work() {
     else
       wake_.wait(lock);
   }
-  for (const std::shared_ptr<Request>& request : queue_) {
-    TSRB_ExecSCSICmd& srb = *request->srb;
-    srb.SRB_HaStat = kHaStatOk;
-    srb.SRB_TargStat = kTargetStatusGood;
-    std::atomic_ref<uint8_t>(srb.SRB_Status).store(kSrbStatusAborted, std::memory_order_release);
-    if (request->post) {
-      const uint64_t one = 1;
-      [[maybe_unused]] const ssize_t n = write(static_cast<int>(srb.SRB_PostProc), &one, sizeof one);
-    }
-    request->done = true;
-  }
+  for (const std::shared_ptr<Request>& request : queue_) GiveUp(*request);
   queue_.clear();
   done_.notify_all();
   held_ = nullptr;
+}
+
+void Drive::GiveUp(Request& request) {
+  TSRB_ExecSCSICmd& srb = *request.srb;
+  srb.SRB_HaStat = kHaStatOk;
+  srb.SRB_TargStat = kTargetStatusGood;
+  std::atomic_ref<uint8_t>(srb.SRB_Status).store(kSrbStatusAborted, std::memory_order_release);
+  if (request.post) {
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = write(static_cast<int>(srb.SRB_PostProc), &one, sizeof one);
+  }
+  request.done = true;
+}
+
+bool Drive::Abort(const TSRB_ExecSCSICmd* srb) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const auto it = std::find_if(queue_.begin(), queue_.end(),
+                               [&](const std::shared_ptr<Request>& request) { return request->srb == srb; });
+  if (it == queue_.end()) return false;
+  const std::shared_ptr<Request> request = *it;
+  queue_.erase(it);
+  GiveUp(*request);
+  done_.notify_all();
+  return true;
 }
 
 bool Drive::RunControl(std::function<bool(std::string&)> task, std::string& error) {

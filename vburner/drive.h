@@ -86,6 +86,9 @@ class Drive {
   void WriteErrorAt(uint32_t lba, Sense sense);
   void RemoveMediumAt(uint32_t lba);
   void Stall(bool stalled);
+  // Gives up a request that is still queued (a stalled drive holds every
+  // one): it completes as aborted.  False when it is not queued here.
+  bool Abort(const TSRB_ExecSCSICmd* srb);
   // Bad answers to the next command with `opcode` (vburner.h explains each).
   void ShortTransfer(uint8_t opcode, uint32_t bytes);
   bool MisstateLength(uint8_t opcode, uint32_t length);  // false: its answer has no length field
@@ -131,6 +134,8 @@ class Drive {
   bool RunControl(std::function<bool(std::string&)> task, std::string& error);
   bool HeldBack(Request& request);
   void Execute(Request& request);
+  // Completes a request that will not run as aborted (lock held).
+  void GiveUp(Request& request);
   // Runs a request on the calling thread, which holds `lock`.
   void ExecuteHere(Request& request, std::unique_lock<std::mutex>& lock);
   void Dispatch(Command& c);

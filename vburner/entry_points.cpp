@@ -60,6 +60,20 @@ uint8_t ExecSCSICmd(TSRB_ExecSCSICmd& srb) {
   return drive->Submit(&srb);
 }
 
+// Any drive on the adapter may hold the request.
+uint8_t AbortSRB(TSRB_Abort& srb) {
+  Emulator& emulator = Emulator::Instance();
+  if (srb.SRB_HaId >= emulator.AdapterCount()) return srb.SRB_Status = kSrbStatusInvalidHa;
+  if (srb.SRB_ToAbort == nullptr) return srb.SRB_Status = kSrbStatusInvalidSrb;
+  for (uint8_t target = 0; target < 8; ++target) {
+    for (uint8_t lun = 0; lun < 8; ++lun) {
+      const auto drive = emulator.Find(srb.SRB_HaId, target, lun);
+      if (drive && drive->Abort(srb.SRB_ToAbort)) return srb.SRB_Status = kSrbStatusDone;
+    }
+  }
+  return srb.SRB_Status = kSrbStatusAbortFailed;
+}
+
 }  // namespace
 
 extern "C" uint32_t GetASPI32SupportInfo(void) {
@@ -80,6 +94,7 @@ extern "C" uint32_t SendASPI32Command(void* request) {
       case kSrbHostAdapterInquiry: return HostAdapterInquiry(*static_cast<TSRB_HAInquiry*>(request));
       case kSrbGetDiskInfo: return GetDiskInfo(*static_cast<TSRB_GetDiskInfo*>(request));
       case kSrbExecSCSICmd: return ExecSCSICmd(*static_cast<TSRB_ExecSCSICmd*>(request));
+      case kSrbAbortSRB: return AbortSRB(*static_cast<TSRB_Abort*>(request));
       default: return static_cast<uint8_t*>(request)[1] = kSrbStatusInvalidCmd;
     }
   } catch (...) {

@@ -1,6 +1,7 @@
 // The driver library boundary: loading, the request codes, malformed
 // request blocks, completion (through the post event, synchronously, or
-// not at all while the drive stalls), and the fault and trace controls.
+// not at all while the drive stalls, given up by an abort request), and the
+// fault and trace controls.
 #include <dlfcn.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -177,6 +178,45 @@ TEST(VburnerLibrary, ShuttingDownAbortsCommandsStillWaiting) {
   Configure("");
   ASSERT_TRUE(Signalled(event, 5000));
   EXPECT_EQ(srb.SRB_Status, kSrbStatusAborted);
+  close(event);
+}
+
+// The abort request (code 3) gives up a command the drive still holds; one
+// that already ended, or an address with no adapter, is refused.
+TEST(VburnerLibrary, AnAbortRequestGivesUpAPendingCommandOnly) {
+  Scratch scratch;
+  Configure("0:0:0;0:1:0");
+  ASSERT_EQ(Lib().vb_fault_stall({0, 1, 0}, 1), 0);
+  TSRB_ExecSCSICmd held = RequestBlock(0x00), other = RequestBlock(0x00);
+  held.SRB_Target = 1;
+  const int event = eventfd(0, EFD_CLOEXEC);
+  held.SRB_Flags = other.SRB_Flags = kSrbPostEvent;
+  held.SRB_PostProc = other.SRB_PostProc = event;
+  ASSERT_EQ(Lib().send(&held), kSrbStatusPending);
+
+  TSRB_Abort abort{};
+  abort.SRB_Cmd = kSrbAbortSRB;
+  abort.SRB_ToAbort = &other;  // never sent
+  EXPECT_EQ(Lib().send(&abort), kSrbStatusAbortFailed);
+  abort.SRB_HaId = 1;
+  abort.SRB_ToAbort = &held;
+  EXPECT_EQ(Lib().send(&abort), kSrbStatusInvalidHa);
+  abort.SRB_HaId = 0;
+  abort.SRB_ToAbort = nullptr;
+  EXPECT_EQ(Lib().send(&abort), kSrbStatusInvalidSrb);
+  EXPECT_FALSE(Signalled(event, 0));
+
+  abort.SRB_ToAbort = &held;
+  EXPECT_EQ(Lib().send(&abort), kSrbStatusDone);
+  ASSERT_TRUE(Signalled(event, 5000));
+  EXPECT_EQ(held.SRB_Status, kSrbStatusAborted);
+  EXPECT_EQ(Lib().send(&abort), kSrbStatusAbortFailed) << "given up already";
+
+  // The drive still answers the next command once it answers at all.
+  ASSERT_EQ(Lib().vb_fault_stall({0, 1, 0}, 0), 0);
+  TSRB_ExecSCSICmd next = RequestBlock(0x00);
+  next.SRB_Target = 1;
+  EXPECT_EQ(Lib().send(&next), kSrbStatusError);  // no medium
   close(event);
 }
 
