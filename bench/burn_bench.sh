@@ -62,9 +62,10 @@ burn() {
 }
 
 # The first runs after the data was written are slow while the kernel
-# settles its memory (seen here: up to five times the system time); one of
-# each, untimed.
+# settles its memory (seen here: up to five times the system time); two
+# burns and an image, untimed.
 burn warm-up 1
+burn warm-up 0
 rm -f "$shm"/*
 run warm-up "$orvex" mkiso -q -o "$shm/out.iso" "$src"
 
