@@ -55,26 +55,15 @@ void TOrvex::SetDeviceSpeed(uint16_t ReadSpeed, uint16_t WriteSpeed) {
 }
 
 // Each speed reads the capabilities afresh.
-uint16_t TOrvex::DeviceMaxReadSpeed() {
+const TModePage2A& TOrvex::FreshCapabilities() {
   if (ReadyForJob()) RefreshCapabilities(Device);
-  return Device.ModePage2A.DeviceMaxReadSpeed;
+  return Device.ModePage2A;
 }
-uint16_t TOrvex::DeviceMaxWriteSpeed() {
-  if (ReadyForJob()) RefreshCapabilities(Device);
-  return Device.ModePage2A.DeviceMaxWriteSpeed;
-}
-uint16_t TOrvex::ReadSpeed() {
-  if (ReadyForJob()) RefreshCapabilities(Device);
-  return Device.ModePage2A.CurReadSpeed;
-}
-uint16_t TOrvex::WriteSpeed() {
-  if (ReadyForJob()) RefreshCapabilities(Device);
-  return Device.ModePage2A.CurWriteSpeed;
-}
-uint16_t TOrvex::MaxWriteSpeed() {
-  if (ReadyForJob()) RefreshCapabilities(Device);
-  return Device.ModePage2A.MaxWriteSpeed;
-}
+uint16_t TOrvex::DeviceMaxReadSpeed() { return FreshCapabilities().DeviceMaxReadSpeed; }
+uint16_t TOrvex::DeviceMaxWriteSpeed() { return FreshCapabilities().DeviceMaxWriteSpeed; }
+uint16_t TOrvex::ReadSpeed() { return FreshCapabilities().CurReadSpeed; }
+uint16_t TOrvex::WriteSpeed() { return FreshCapabilities().CurWriteSpeed; }
+uint16_t TOrvex::MaxWriteSpeed() { return FreshCapabilities().MaxWriteSpeed; }
 
 // A blank length above the buffer's (a drive's garbage) leaves nothing waiting.
 uint32_t TOrvex::DeviceBufferPosition() const {

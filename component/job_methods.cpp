@@ -1,6 +1,8 @@
 // The job methods of the component.
 #include "component/orvex.h"
 
+#include <optional>
+
 #include "pipeline/burn_job.h"
 #include "pipeline/write_job.h"
 #include "platform/text_conversion.h"
@@ -22,16 +24,24 @@ uint32_t TOrvex::Prepare() {
   return CDFiles.Prepare();
 }
 
+namespace {
+
+// The UTF-16 form of an 8-bit image file name; a name too long for any
+// image file sets `error` pending, naming the file, and gives nothing.
+std::optional<std::u16string> ImageFileName(TCDFiles& CDFiles, const std::string& FileName, uint32_t error) {
+  std::u16string name;
+  if (Utf8ToUtf16Bounded(FileName, kMaxImageFileNameUnits + 1, name)) return name;
+  TPendingError{CDFiles.ErrorNumber, CDFiles.FileName, CDFiles.SystemError}.Set({error, Utf8ToUtf16(FileName), 0});
+  return std::nullopt;
+}
+
+}  // namespace
+
 // A refused call changes nothing, not even the pending error of a running job.
 bool TOrvex::BuildISOImage(const std::string& FileName) {
   if (!ReadyForJob()) return false;
-  std::u16string name;
-  if (!Utf8ToUtf16Bounded(FileName, kMaxImageFileNameUnits + 1, name)) {
-    TPendingError{CDFiles.ErrorNumber, CDFiles.FileName, CDFiles.SystemError}.Set(
-        {kErrorCreating, Utf8ToUtf16(FileName), 0});
-    return false;
-  }
-  return BuildISOImageW(name);
+  const std::optional<std::u16string> name = ImageFileName(CDFiles, FileName, kErrorCreating);
+  return name && BuildISOImageW(*name);
 }
 
 bool TOrvex::BuildISOImageW(const std::u16string& FileName) {
@@ -46,13 +56,8 @@ bool TOrvex::Burn() {
 
 bool TOrvex::BurnISOImage(const std::string& FileName) {
   if (!ReadyForJob()) return false;
-  std::u16string name;
-  if (!Utf8ToUtf16Bounded(FileName, kMaxImageFileNameUnits + 1, name)) {
-    TPendingError{CDFiles.ErrorNumber, CDFiles.FileName, CDFiles.SystemError}.Set(
-        {kErrorOpening, Utf8ToUtf16(FileName), 0});
-    return false;
-  }
-  return BurnISOImageW(name);
+  const std::optional<std::u16string> name = ImageFileName(CDFiles, FileName, kErrorOpening);
+  return name && BurnISOImageW(*name);
 }
 
 bool TOrvex::BurnISOImageW(const std::u16string& FileName) {

@@ -387,6 +387,8 @@ class TOrvex : public TComponent {
   uint32_t TakePendingError(bool* from_job = nullptr);
   // Joins the threads of the job that ran last; false when one still runs.
   bool ReadyForJob();
+  // The capabilities page, read afresh unless a job runs.
+  const TModePage2A& FreshCapabilities();
   // Copies the handlers an insertion consults; false while a job runs.
   bool ReadyToInsert();
   void SetTreeOption(bool& option, bool value);

@@ -1,16 +1,16 @@
 #include "drive/driver_library.h"
 
-#include <poll.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <chrono>
 
 #include "drive/scsi_device.h"
 #include "platform/clock.h"
 
 namespace orvex {
+namespace {
+
+constexpr std::chrono::seconds kCommandTimeout{kCommandTimeoutSeconds};
+
+}  // namespace
 
 std::unique_ptr<TDriverLibrary> TDriverLibrary::Load(const std::string& path, std::string* why) {
   TSharedLibrary library;
@@ -44,40 +44,27 @@ uint8_t TDriverLibrary::Send(TSCSIDevice&, TSRB_ExecSCSICmd& request) {
 
 void TDriverLibrary::WaitFor(TSRB_ExecSCSICmd& request) {
   // The read of the event orders the library's writes to the block before ours.
-  const TWait wait = WaitUnlessInterrupted();
-  if (wait == TWait::kPosted) return;
-  if (wait == TWait::kTimedOut) {
-    if (request.SRB_Status == kSrbStatusPending) request.SRB_Status = kSrbStatusAborted;
-    return;
+  const TPostEvent::TWait wait = WaitUnlessInterrupted();
+  if (wait == TPostEvent::TWait::kSignalled) return;
+  if (wait == TPostEvent::TWait::kOther && WaitOverdue()) return;
+  if (wait == TPostEvent::TWait::kOther) {
+    TSRB_Abort abort{};
+    abort.SRB_Cmd = kSrbAbortSRB;
+    abort.SRB_HaId = request.SRB_HaId;
+    abort.SRB_ToAbort = &request;
+    send_(&abort);
+    not_answering_ = true;
+    // Given up or not, the library holds the block until it posts.
+    if (event_.Wait(kCommandTimeout) == TPostEvent::TWait::kSignalled) return;
   }
-  if (WaitOverdue()) return;
-  TSRB_Abort abort{};
-  abort.SRB_Cmd = kSrbAbortSRB;
-  abort.SRB_HaId = request.SRB_HaId;
-  abort.SRB_ToAbort = &request;
-  send_(&abort);
-  not_answering_ = true;
-  // Given up or not, the library holds the block until it posts.
-  if (!event_.Wait(kCommandTimeoutSeconds) && request.SRB_Status == kSrbStatusPending) {
-    request.SRB_Status = kSrbStatusAborted;
-  }
+  if (request.SRB_Status == kSrbStatusPending) request.SRB_Status = kSrbStatusAborted;
 }
 
-TDriverLibrary::TWait TDriverLibrary::WaitUnlessInterrupted() {
-  if (interrupted_) return TWait::kInterrupted;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kCommandTimeoutSeconds);
+TPostEvent::TWait TDriverLibrary::WaitUnlessInterrupted() {
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return TWait::kTimedOut;
-    pollfd waits[2] = {{event_.Fd(), POLLIN, 0}, {interrupt_.Fd(), POLLIN, 0}};
-    const int ready = poll(waits, 2, static_cast<int>(std::min<int64_t>(left.count(), 60'000)));
-    if (ready < 0 && errno != EINTR) return TWait::kTimedOut;
-    if (ready <= 0) continue;
-    if ((waits[0].revents & POLLIN) != 0) {
-      event_.Reset();
-      return TWait::kPosted;
-    }
-    if (interrupted_) return TWait::kInterrupted;
+    if (interrupted_) return TPostEvent::TWait::kOther;
+    const TPostEvent::TWait wait = event_.Wait(kCommandTimeout, &interrupt_);
+    if (wait != TPostEvent::TWait::kOther || interrupted_) return wait;
     interrupt_.Reset();  // a signal from before the last Resume
   }
 }
@@ -87,11 +74,7 @@ bool TDriverLibrary::WaitOverdue() {
   for (uint32_t waited = 0; waited < kOverdueMilliseconds; waited += kStepMilliseconds) {
     // A short look at the event in real time, then the step through the
     // clock, which a test advances without waiting.
-    pollfd wait{event_.Fd(), POLLIN, 0};
-    if (poll(&wait, 1, 1) > 0) {
-      event_.Reset();
-      return true;
-    }
+    if (event_.Wait(std::chrono::milliseconds(1)) == TPostEvent::TWait::kSignalled) return true;
     Clock().Sleep(kStepMilliseconds);
   }
   return false;
@@ -99,8 +82,7 @@ bool TDriverLibrary::WaitOverdue() {
 
 void TDriverLibrary::Interrupt() {
   interrupted_ = true;
-  const uint64_t one = 1;
-  [[maybe_unused]] const ssize_t n = write(interrupt_.Fd(), &one, sizeof one);
+  interrupt_.Signal();
 }
 
 void TDriverLibrary::Resume() {

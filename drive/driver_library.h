@@ -48,10 +48,9 @@ class TDriverLibrary final : public TTransport {
 
   TSharedLibrary library_;
   SendASPI32CommandFn send_;
-  enum class TWait : uint8_t { kPosted, kTimedOut, kInterrupted };
   // Waits for the post event, at most kCommandTimeoutSeconds, unless the
-  // abort arrives first.
-  TWait WaitUnlessInterrupted();
+  // abort arrives first (kOther).
+  TPostEvent::TWait WaitUnlessInterrupted();
   // After the abort: waits for the post event in steps through the
   // platform clock, at most kOverdueMilliseconds; false when it ran out.
   bool WaitOverdue();

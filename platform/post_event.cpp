@@ -4,8 +4,8 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <chrono>
 
 namespace orvex {
 
@@ -15,20 +15,26 @@ TPostEvent::~TPostEvent() {
   if (fd_ >= 0) close(fd_);
 }
 
-bool TPostEvent::Wait(uint32_t seconds) {
-  if (fd_ < 0) return false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+TPostEvent::TWait TPostEvent::Wait(std::chrono::milliseconds limit, const TPostEvent* other) {
+  if (fd_ < 0) return TWait::kTimedOut;
+  const auto deadline = std::chrono::steady_clock::now() + limit;
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    pollfd p{fd_, POLLIN, 0};
-    const int ready = poll(&p, 1, static_cast<int>(std::min<int64_t>(left.count(), 60'000)));
-    if (ready > 0) {
+    // Rounded up: a wait of 1 ms polls for 1 ms, not for none.
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd waits[2] = {{fd_, POLLIN, 0}, {other != nullptr ? other->fd_ : -1, POLLIN, 0}};
+    const int ready = poll(waits, 2, static_cast<int>(std::clamp<int64_t>(left.count(), 0, 60'000)));
+    if (ready > 0 && (waits[0].revents & POLLIN) != 0) {
       Reset();
-      return true;
+      return TWait::kSignalled;
     }
-    if (ready < 0 && errno != EINTR) return false;
+    if (ready > 0 && (waits[1].revents & POLLIN) != 0) return TWait::kOther;
+    if ((ready < 0 && errno != EINTR) || left.count() <= 0) return TWait::kTimedOut;
   }
+}
+
+void TPostEvent::Signal() {
+  const uint64_t one = 1;
+  [[maybe_unused]] const ssize_t n = write(fd_, &one, sizeof one);
 }
 
 void TPostEvent::Reset() {

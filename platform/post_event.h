@@ -3,6 +3,7 @@
 #ifndef ORVEX_PLATFORM_POST_EVENT_H_
 #define ORVEX_PLATFORM_POST_EVENT_H_
 
+#include <chrono>
 #include <cstdint>
 
 namespace orvex {
@@ -17,10 +18,16 @@ class TPostEvent {
   // The descriptor handed to the library; -1 when none could be made.
   int Fd() const { return fd_; }
 
-  // Waits until the event is signalled, at most `seconds`, and resets it;
-  // false when the time ran out first.
-  bool Wait(uint32_t seconds);
+  enum class TWait : uint8_t {
+    kSignalled,  // this event: it is reset
+    kOther,      // the other event given: it is left as it is
+    kTimedOut,   // neither within the time (or no descriptor to wait on)
+  };
+  // Waits until the event, or `other` when given, is signalled, at most `limit`.
+  TWait Wait(std::chrono::milliseconds limit, const TPostEvent* other = nullptr);
 
+  // Signals the event (any thread).
+  void Signal();
   // Takes a signal that came without a wait.
   void Reset();
 

@@ -40,6 +40,13 @@ class BurnFaults : public BurnTest {
     EXPECT_EQ(drive.DiscStatus(), 1) << "one closed session, appendable";
   }
 
+  // A refusal: the job never started and sent no event, with `error` pending.
+  static void ExpectRefused(const TOutcome& outcome, uint32_t error) {
+    EXPECT_FALSE(outcome.started);
+    EXPECT_EQ(outcome.events, 0);
+    EXPECT_EQ(outcome.error, error);
+  }
+
   std::atomic<bool> hooking_{false};
   std::atomic<bool> hooked_{false};  // the hook has run
 };
@@ -163,9 +170,7 @@ TEST_F(BurnFaults, AFinalizedDiscIsRefused) {
   ASSERT_FALSE(Burn().failed);
   TOutcome outcome;
   const auto trace = TracedBurn(outcome);
-  EXPECT_FALSE(outcome.started);
-  EXPECT_EQ(outcome.events, 0);
-  EXPECT_EQ(outcome.error, kErrorNotWritable);
+  ExpectRefused(outcome, kErrorNotWritable);
   EXPECT_EQ(Writing(trace), "");
 }
 
@@ -176,9 +181,7 @@ TEST_F(BurnFaults, AMediumTooSmallIsRefused) {
   Lay(Source("src"));
   TOutcome outcome;
   const auto trace = TracedBurn(outcome);
-  EXPECT_FALSE(outcome.started);
-  EXPECT_EQ(outcome.events, 0);
-  EXPECT_EQ(outcome.error, kErrorNoRoom);
+  ExpectRefused(outcome, kErrorNoRoom);
   EXPECT_EQ(Writing(trace), "");
   EXPECT_EQ(disc.ErrorString(), "Unknown/No Error!") << "read once";
 }
@@ -187,9 +190,7 @@ TEST_F(BurnFaults, AnImageThatIsNotAnIsoImageIsRefused) {
   Load("dvd+r");
   vbtest::WriteFile(scratch.Path("not.iso"), vbtest::Bytes(40000, 0x41));
   const TOutcome outcome = Run([this] { return disc.BurnISOImage(scratch.Path("not.iso")); });
-  EXPECT_FALSE(outcome.started);
-  EXPECT_EQ(outcome.events, 0);
-  EXPECT_EQ(outcome.error, kErrorNotAnImage);
+  ExpectRefused(outcome, kErrorNotAnImage);
   EXPECT_EQ(Run([this] { return disc.BurnISOImage(scratch.Path("missing.iso")); }).error, kErrorOpening);
 }
 
