@@ -1,27 +1,11 @@
 #include "cli/drive_access.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <cstdio>
 
 #include "cli/commands.h"
 #include "cli/messages.h"
 
 namespace orvex::cli {
-namespace {
-
-constexpr const char* kVirtualBurnerLibrary = "liborvex-vburner.so";
-
-std::string ExecutableDirectory() {
-  char path[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "";
-  const std::string exe(path, static_cast<size_t>(n));
-  return exe.substr(0, exe.rfind('/'));
-}
-
-}  // namespace
 
 const char* const kDriveOptionsHelp =
     "  -d, --device N        the drive, as orvex devices numbers them (default 0)\n"
@@ -44,16 +28,7 @@ std::vector<TOptionSpec> WithDriveOptions(std::vector<TOptionSpec> own) {
 }
 
 bool OpenDrives(TOrvex& disc, const TCommandLine& args) {
-  const bool no_pass_through = args.Has("--no-pass-through");
-  const std::string log = args.Value("--log");
-  bool ok = false;
-  if (args.Has("--driver")) {
-    ok = disc.InitializeASPI(no_pass_through, args.Value("--driver"), log);
-  } else {
-    ok = disc.InitializeASPI(no_pass_through, "", log);
-    const std::string beside = ExecutableDirectory() + "/" + kVirtualBurnerLibrary;
-    if (!ok && access(beside.c_str(), R_OK) == 0) ok = disc.InitializeASPI(no_pass_through, beside, log);
-  }
+  const bool ok = disc.InitializeASPI(args.Has("--no-pass-through"), args.Value("--driver"), args.Value("--log"));
   if (!ok || disc.DeviceCount() == 0) {
     const std::string why = disc.DriverLibraryProblem();
     Say("no drive found" + (why.empty() ? std::string() : ": " + why));

@@ -26,8 +26,9 @@
 // Front ends (the command line, the desktop program) use this header alone:
 // besides the methods of the component it offers what they need to show a
 // tree and its errors (WalkTree, TakeError, OnInsertIssue, LastImport,
-// ChangedFiles) and the text conversions of platform/text_conversion.h
-// (Utf8ToUtf16, Utf16ToUtf8), which are part of its interface.
+// ChangedFiles), the text conversions of platform/text_conversion.h
+// (Utf8ToUtf16, Utf16ToUtf8) and the user's folders of platform/user_paths.h
+// (UserStateDirectory, HomeDirectory), which are part of its interface.
 #ifndef ORVEX_COMPONENT_ORVEX_H_
 #define ORVEX_COMPONENT_ORVEX_H_
 
@@ -39,6 +40,7 @@
 #include <vector>
 
 #include "component/error_text.h"
+#include "drive/device_enumeration.h"
 #include "drive/medium.h"
 #include "drive/scsi_device.h"
 #include "pipeline/cd_files.h"
@@ -47,6 +49,7 @@
 #include "platform/find_data.h"
 #include "platform/object.h"
 #include "platform/text_conversion.h"
+#include "platform/user_paths.h"
 #include "services/import_report.h"
 #include "tree/entries.h"
 #include "tree/insert_issues.h"
@@ -283,7 +286,8 @@ class TOrvex : public TComponent {
   // The drives are found by InitializeASPI: the optical drives of the kernel
   // (/dev/sr0 to /dev/sr23 as the letters C to Z) unless NoInternalASPI, and
   // when there are none, those of the driver library ASPIDLLPath (empty: the
-  // default, the virtual burner's library on the library search path).  A
+  // default, the virtual burner's library on the library search path or
+  // beside the program; kNoDriverLibrary: the kernel's drives only).  A
   // non-empty Reserved1 names a debug log file.  Every method that asks the
   // drive something does nothing (false, 0) while a job runs: the job's
   // threads use the drive then.

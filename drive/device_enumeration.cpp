@@ -11,6 +11,7 @@
 #include "drive/mmc_commands.h"
 #include "drive/pass_through.h"
 #include "platform/sg_io.h"
+#include "platform/user_paths.h"
 
 namespace orvex {
 namespace {
@@ -174,6 +175,18 @@ void ScanLibrary(TSCSIDevice& device, TDriverLibrary& library) {
   }
 }
 
+// The named library; the default one on the library search path, else
+// beside the program (where the build and a package put it).
+std::unique_ptr<TDriverLibrary> LoadLibrary(const std::string& library, std::string* why) {
+  if (!library.empty()) return TDriverLibrary::Load(library, why);
+  std::unique_ptr<TDriverLibrary> loaded = TDriverLibrary::Load(kDefaultDriverLibrary, why);
+  const std::string folder = ExecutableDirectory();
+  std::string beside_why;  // the search path's failure is the one to tell
+  if (!loaded && !folder.empty()) loaded = TDriverLibrary::Load(folder + "/" + kDefaultDriverLibrary, &beside_why);
+  if (loaded && why != nullptr) why->clear();
+  return loaded;
+}
+
 }  // namespace
 
 bool EnumerateDevices(TSCSIDevice& device, bool no_pass_through, const std::string& library,
@@ -189,8 +202,11 @@ bool EnumerateDevices(TSCSIDevice& device, bool no_pass_through, const std::stri
     return true;
   }
   device.NoOfDevices = 0;
-  std::unique_ptr<TDriverLibrary> loaded =
-      TDriverLibrary::Load(library.empty() ? kDefaultDriverLibrary : library, why);
+  if (library == kNoDriverLibrary) {
+    if (why != nullptr) *why = "no driver library was asked for";
+    return false;
+  }
+  std::unique_ptr<TDriverLibrary> loaded = LoadLibrary(library, why);
   if (!loaded) return false;
   device.ASPIInitialized = true;
   ScanLibrary(device, *loaded);

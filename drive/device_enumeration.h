@@ -16,11 +16,16 @@
 
 namespace orvex {
 
+// The library name that asks for no driver library: only the kernel's
+// drives are looked for.
+constexpr const char* kNoDriverLibrary = "none";
+
 // Rebuilds the drive table.  The record is reset first, all but BurnProof,
 // FinalizeDisc and the notification target; `log_path`, when not empty,
 // opens the debug log (its first line "GetOrvexVersion").  `no_pass_through`
 // skips the letter scan; `library` names the driver library (empty: the
-// default, kDefaultDriverLibrary).  True when a transport is ready: drives
+// default, kDefaultDriverLibrary on the library search path, else beside
+// the program; kNoDriverLibrary: none).  True when a transport is ready: drives
 // were found by the scan, or the library loaded (with or without drives).
 // `why` tells why no library could be used.
 bool EnumerateDevices(TSCSIDevice& device, bool no_pass_through, const std::string& library,

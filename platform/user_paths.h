@@ -1,6 +1,7 @@
 // Where files go that a Windows program would put at a fixed place of the
 // system drive: the user's state directory for logs, the home directory for
-// a default image.
+// a default image; and the folder of the running program, where a library
+// that comes with it may lie.
 #ifndef ORVEX_PLATFORM_USER_PATHS_H_
 #define ORVEX_PLATFORM_USER_PATHS_H_
 
@@ -14,6 +15,10 @@ std::string UserStateDirectory();
 
 // The user's home directory ($HOME, else the password database's).
 std::string HomeDirectory();
+
+// The folder of the running program's executable; empty when the system
+// does not tell.
+std::string ExecutableDirectory();
 
 }  // namespace orvex
 

@@ -13,27 +13,10 @@
 #include <vector>
 
 #include "component/orvex.h"
-#include "platform/clock.h"
+#include "vburner/modelled_clock.h"
 #include "vburner/vburner_support.h"
 
 namespace orvex::test {
-
-// Sleeps advance the burner's modelled time; ticks and the performance
-// counter follow it; UTC stands at 2026-12-09 10:11:12.345.  OnSleep, when
-// set (before a job starts), is told of every sleep first.
-class TModelledClock final : public TClock {
- public:
-  void Sleep(uint32_t milliseconds) override {
-    if (OnSleep) OnSleep(milliseconds);
-    vbtest::Lib().vb_advance_time(uint64_t{milliseconds} * 1000);
-  }
-  uint64_t TickCount() override { return vbtest::Lib().vb_now() / 1000; }
-  uint64_t PerformanceCounter() override { return vbtest::Lib().vb_now(); }
-  uint64_t PerformanceFrequency() override { return 1'000'000; }
-  SYSTEMTIME UtcNow() override { return SYSTEMTIME{2026, 12, 3, 9, 10, 11, 12, 345}; }
-
-  std::function<void(uint32_t milliseconds)> OnSleep;
-};
 
 class DriveTest : public ::testing::Test {
  protected:

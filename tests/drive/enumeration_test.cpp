@@ -40,14 +40,16 @@ TEST_F(DriveTest, ALetterTwoDrivesShare) {
   EXPECT_EQ(disc.Device.Target, 2);
 }
 
-// A machine whose driver library cannot be used: no drive, and nothing
-// reaches one.
+// A machine whose driver library cannot be used, or a library asked not to
+// be used: no drive, and nothing reaches one.
 TEST_F(DriveTest, NoUsableLibrary) {
   const std::string not_a_library = scratch.Path("text.so");
   std::ofstream(not_a_library) << "no code here";
-  vbtest::Configure("");  // the burner with no drive says it cannot be used
   for (const std::string& library : {scratch.Path("missing.so"), not_a_library, std::string("libm.so.6"),
-                                     std::string(VBURNER_LIBRARY)}) {
+                                     std::string(VBURNER_LIBRARY), std::string(kNoDriverLibrary)}) {
+    // The burner with no drive says it cannot be used; with one, it is
+    // still not asked when no library is wanted.
+    vbtest::Configure(library == kNoDriverLibrary ? "0:0:0,class=dvd-writer" : "");
     EXPECT_FALSE(disc.InitializeASPI(true, library, "")) << library;
     EXPECT_FALSE(disc.DriverLibraryProblem().empty()) << library;
     EXPECT_EQ(disc.DeviceCount(), 0);
