@@ -64,9 +64,4 @@ int Usage(const char* usage, const std::string& error) {
   return kExitUsage;
 }
 
-double SpeedUnit(TMedium medium) {
-  const int m = static_cast<int>(medium);
-  return m >= 4 && m <= 12 ? 1385.0 : m >= 13 && m <= 19 ? 4495.5 : 176.46;
-}
-
 }  // namespace orvex::cli

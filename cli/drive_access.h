@@ -32,9 +32,6 @@ int SelectDrive(TOrvex& disc, const TCommandLine& args, const char* usage, uint8
 int Help(const char* usage);
 int Usage(const char* usage, const std::string& error);
 
-// KB/s per "x" for the medium's family: DVD, BD and HD DVD, else CD.
-double SpeedUnit(TMedium medium);
-
 }  // namespace orvex::cli
 
 #endif  // ORVEX_CLI_DRIVE_ACCESS_H_

@@ -25,6 +25,14 @@ bool WrittenInPlace(TMedium medium);
 // The medium's name in words ("DVD+R", "BD-RE"), as front ends show it.
 const char* MediumName(TMedium medium);
 
+// The enumerator's name ("mtDVDPLUSRW"), as the desktop program logs it.
+const char* MediumIdentifier(TMedium medium);
+
+// The KB/s (1000 bytes) of speed 1x for the medium's family: 1385.0 for
+// DVD, 4495.5 for Blu-ray and HD DVD, 176.46 for CD, double-density CD and
+// no medium recognised.
+double SpeedUnit(TMedium medium);
+
 }  // namespace orvex
 
 #endif  // ORVEX_DRIVE_MEDIUM_H_

@@ -1,0 +1,29 @@
+// orvex-demo: the desktop program.  See demo/startup_options.h for its
+// command line.
+#include <QApplication>
+
+#include <cstdio>
+#include <string>
+
+#include "demo/dialogs.h"
+#include "demo/main_window.h"
+#include "demo/options_dialog.h"
+#include "demo/startup_options.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  QApplication::setApplicationName("orvex-demo");
+  std::string error;
+  const std::optional<orvex::demo::TStartupOptions> startup =
+      orvex::demo::ParseStartupOptions(QApplication::arguments(), error);
+  if (!startup) {
+    if (error == "help") return std::fputs(orvex::demo::kStartupUsage, stdout), 0;
+    std::fprintf(stderr, "orvex-demo: %s\n%s", error.c_str(), orvex::demo::kStartupUsage);
+    return 2;
+  }
+  orvex::demo::TDialogs dialogs;
+  orvex::demo::TfrmOptions options(dialogs);
+  orvex::demo::TfrmMain window(*startup, options, dialogs);
+  window.show();
+  return QApplication::exec();
+}

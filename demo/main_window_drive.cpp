@@ -1,0 +1,120 @@
+// The main window's drive side: the drive list, the speed list and the
+// drive actions.
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include <cmath>
+
+#include "demo/captions.h"
+#include "demo/main_window.h"
+#include "demo/number_format.h"
+#include "demo/path_list.h"
+#include "demo/widgets.h"
+
+namespace orvex::demo {
+namespace {
+
+constexpr const char* kImageFileEntry = "ISOFile: Don't Burn, Save as ISO Image ...";
+
+uint16_t RoundedSpeed(double kilobytes) { return static_cast<uint16_t>(std::lround(kilobytes)); }
+
+}  // namespace
+
+// The drive list: every drive, then the image-file entry, which is chosen;
+// the component is left with no drive selected.
+void TfrmMain::FormCreate(const TStartupOptions& startup) {
+  cbSpeed->addItem("Max");
+  cbSpeed->setCurrentIndex(0);
+  orvex.InitializeASPI(startup.NoPassThrough, startup.Driver, startup.DebugLog);
+  for (uint16_t index = 0; index < orvex.DeviceCount(); ++index) {
+    cbDrives->addItem(QString::fromStdString(orvex.GetDeviceName(static_cast<uint8_t>(index))));
+  }
+  cbDrives->addItem(kImageFileEntry);
+  cbDrives->setCurrentIndex(0);
+  orvex.SelectDevice(static_cast<uint8_t>(cbDrives->count() - 1));
+  cbDrives->setCurrentIndex(cbDrives->count() - 1);
+  orvex.UnlockDrive();
+  setWindowTitle(QString::fromStdString("Orvex Demo - Version " + orvex.Version()));
+  files->AddPaths(startup.Paths);
+  cbDrives->setFocus();
+  if (orvex.DeviceCount() == 0 && !orvex.DriverLibraryProblem().empty()) {
+    Log(QString::fromStdString(">>> NO DRIVE FOUND: " + orvex.DriverLibraryProblem()));
+  }
+  starting_ = false;
+}
+
+bool TfrmMain::ImageFileChosen() const { return cbDrives->currentIndex() == cbDrives->count() - 1; }
+
+double TfrmMain::MediumSpeedUnit() { return SpeedUnit(orvex.DiscIs()); }
+
+void TfrmMain::cbDrivesChange(int index) {
+  if (starting_ || index < 0) return;
+  if (ImageFileChosen()) {
+    btnBurn->setEnabled(true);
+    return;
+  }
+  orvex.SelectDevice(static_cast<uint8_t>(index));
+  btnBurn->setEnabled(orvex.DeviceIsBurner());
+}
+
+// Rebuilt each time the list opens: "Max", then every multiple of the
+// medium's 1x the drive takes, as the drive reports it back, each once.
+void TfrmMain::cbSpeedDropDown() {
+  const int selected = cbSpeed->currentIndex();
+  cbSpeed->clear();
+  cbSpeed->addItem("Max");
+  const double unit = MediumSpeedUnit();
+  const long top = std::lround(orvex.MaxWriteSpeed() / unit);
+  for (long k = top; k >= 1; --k) {
+    orvex.SetDeviceSpeed(0, RoundedSpeed(static_cast<double>(k) * unit));
+    const uint16_t w = orvex.WriteSpeed();
+    const QString entry = QString::fromStdString(FormatNumber(std::round(w / unit), 0, false) + "x (" +
+                                                 FormatNumber(w, 0, true) + " KB/s)");
+    if (cbSpeed->findText(entry) < 0) cbSpeed->addItem(entry);
+  }
+  cbSpeed->setCurrentIndex(selected < 0 || selected >= cbSpeed->count() ? 0 : selected);
+}
+
+// "Max" asks for the drive's maximum (0); "16x (...)" for 16 times the
+// medium's 1x.
+void TfrmMain::ApplySelectedSpeed() {
+  const QString text = cbSpeed->currentText();
+  const int k = text == "Max" ? 0 : text.left(text.indexOf('x')).toInt();
+  const uint16_t speed = RoundedSpeed(k * MediumSpeedUnit());
+  orvex.SetDeviceSpeed(speed, speed);
+}
+
+void TfrmMain::btnLoadClick() { orvex.LoadMedium(true); }
+
+void TfrmMain::btnEjectClick() {
+  orvex.FlushCache();
+  orvex.EjectMedium(true);
+}
+
+void TfrmMain::btnQuickInfoClick() {
+  const auto line = [this](const char* prefix, const std::string& answer) { Log(QString(prefix) + answer.c_str()); };
+  const auto megabytes = [](uint32_t blocks) { return FormatNumber(blocks / 512.0, 2, true) + " MB"; };
+  const auto speed = [](uint16_t kilobytes) { return " " + FormatNumber(kilobytes, 0, true) + " KB/s"; };
+  line(">>> IS TestUnitReady? ", BoolWord(orvex.TestUnitReady()));
+  Log("");
+  line(">>> DISC IN DRIVE IS ", MediumIdentifier(orvex.DiscIs()));
+  line(">>> IS DISC Erasable? ", BoolWord(orvex.Erasable()));
+  line(">>> IS DISC Writable? ", BoolWord(orvex.Writable()));
+  line(">>> SessionsOnDisc: ", std::to_string(orvex.SessionsOnDisc()));
+  line(">>> GetTotalBlocksOnDisc: ", megabytes(orvex.TotalBlocksOnDisc()));
+  line(">>> GetFreeBlocksOnDisc: ", megabytes(orvex.FreeBlocksOnDisc()));
+  line(">>> GetMaxWriteSpeed: ", speed(orvex.MaxWriteSpeed()));
+  line(">>> GetReadSpeed: ", speed(orvex.ReadSpeed()));
+  line(">>> GetWriteSpeed: ", speed(orvex.WriteSpeed()));
+  Log("");
+  line(">>> GetDeviceMaxReadSpeed: ", speed(orvex.DeviceMaxReadSpeed()));
+  line(">>> GetDeviceMaxWriteSpeed: ", speed(orvex.DeviceMaxWriteSpeed()));
+  for (const TCapability& capability : QuickInfoCapabilities()) {
+    Log(QString(">>> DEVICE CAPABLE OF ") + capability.name + "? " + BoolWord(orvex.DeviceCan(capability.id)));
+  }
+}
+
+void TfrmMain::Panel5Click() { Log(QString::fromStdU16String(orvex.ReadVolumeLabelOfDisc(0))); }
+
+}  // namespace orvex::demo

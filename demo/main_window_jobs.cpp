@@ -1,0 +1,173 @@
+// The main window's jobs: burning, building and burning images, erasing,
+// verifying and finding identical files, and their end events.
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include "demo/dialogs.h"
+#include "demo/main_window.h"
+#include "demo/number_format.h"
+#include "demo/options_dialog.h"
+#include "demo/path_list.h"
+
+namespace orvex::demo {
+namespace {
+
+constexpr const char* kImageFilter = "ISO9660 Image Files (*.iso *.ISO);;All Files (*)";
+
+QString DefaultImageName() { return QString::fromStdString(HomeDirectory() + "/orvex.iso"); }
+
+}  // namespace
+
+// Every line of the path list into the root of the tree: a folder with
+// everything below it, a file as it is.
+void TfrmMain::InsertLayout() {
+  for (const QString& line : files->Paths()) {
+    const QFileInfo info(line);
+    const std::string path = line.toStdString();
+    if (info.isDir()) {
+      if (orvex.InsertDir("\\", path, "*.*", true, chkSavePath->isChecked()) == nullptr) {
+        Log("Failed or Skipped at ... " + line);
+      }
+    } else if (info.isFile()) {
+      orvex.InsertFile("\\", path);
+    }
+  }
+}
+
+// The start of a write job: progress polled, controls off, Abort shown.
+void TfrmMain::JobStarted(const char* message) {
+  tmrWrite->start();
+  UpdateControls(false);
+  LogStamped(message);
+  btnAbortBurn->show();
+}
+
+void TfrmMain::btnBurnClick() {
+  orvex.ClearAll();
+  InsertLayout();
+  if (bGSR->isChecked()) {
+    tmrWrite->start();
+    btnAbortBurn->show();
+    orvex.GenerateSmartReferences();
+    return;
+  }
+  Burn(btnBurn);
+}
+
+void TfrmMain::Burn(QObject*) {
+  if (ImageFileChosen()) {
+    const std::optional<QString> name =
+        dialogs_.AskText(this, "Build ISO", "Enter ISO File Name to be built", DefaultImageName());
+    if (!name) return;
+    orvex.Prepare();
+    if (orvex.BuildISOImage(name->toStdString())) {
+      JobStarted(" >>> BUILDING ISO FILE ...");
+    } else {
+      Log(QString::fromStdString(">>> BUILDING ISO FAILED. Error: " + orvex.ErrorString()));
+    }
+    return;
+  }
+  if (options_.ImportSessionChecked()) {
+    const std::optional<uint8_t> session = options_.ImportSessionNumber();
+    if (!session) {
+      Log(">>> WRITE FAILED. Error: the session to import is no number from 0 to 255");
+      return;
+    }
+    orvex.ImportSession(*session, "\\");
+  }
+  ApplySelectedSpeed();
+  if (options_.BootImageChecked()) orvex.SetBootImage(options_.BootImagePath().toStdString());
+  const uint16_t speed = orvex.WriteSpeed();
+  lMaxSpeed->setText(QString::fromStdString(FormatNumber(speed, 0, false) + " kB/s"));
+  pbWriteSpeed->setMaximum(speed);
+  orvex.Prepare();
+  if (orvex.Burn()) {
+    JobStarted(" >>> WRITING DISC ... ");
+  } else {
+    Log(QString::fromStdString(">>> WRITE FAILED. Error: " + orvex.ErrorString()));
+  }
+}
+
+void TfrmMain::btnBurnISOClick() {
+  const std::optional<QString> name = dialogs_.AskOpenFile(this, kImageFilter, DefaultImageName());
+  if (!name) return;
+  if (orvex.BurnISOImage(name->toStdString())) {
+    JobStarted(" >>> WRITING ISO IMAGE TO DISC ... ");
+  } else {
+    Log(QString::fromStdString(">>> WRITE ISO IMAGE START FAILED. Error: " + orvex.ErrorString()));
+  }
+}
+
+void TfrmMain::StartErase(bool Quick) {
+  if (!orvex.TestUnitReady()) return Log(">>> DRIVE NOT READY.");
+  if (!orvex.Erasable()) return Log(">>> DISC IS NOT ERASABLE.");
+  UpdateControls(false);
+  ApplySelectedSpeed();
+  pb->setMaximum(100);
+  Log(">>> ERASING DISC ...");
+  orvex.EraseDisc(Quick);
+  erase_step_ = 2;
+  tmrErase->start();
+}
+
+void TfrmMain::btnVerifyClick() {
+  const uint16_t speed = orvex.ReadSpeed();
+  pbWriteSpeed->setMaximum(speed);
+  lMaxSpeed->setText(QString::fromStdString(FormatNumber(speed, 0, false) + " kB/s"));
+  tmrWrite->start();
+  orvex.VerifyDisc(true, true);
+  btnAbortBurn->show();
+}
+
+void TfrmMain::btnAbortBurnClick() { orvex.AbortOperation(); }
+
+void TfrmMain::btnOtherOptionsClick() { options_.Edit(orvex); }
+
+void TfrmMain::orvexGenerateSmartReferencesDone(bool Failed, int32_t CanSaveBytes) {
+  if (Failed) {
+    Log(" >>> SMART REFERENCE GENERATION FAILED, ABORTING");
+    tmrWrite->stop();
+    btnAbortBurn->hide();
+    return;
+  }
+  tmrWriteTimer();
+  LogStamped(" >>> SMART REFERENCE GENERATION DONE, SAVES " + QString::number(CanSaveBytes / 1048576) + " MB");
+  tmrWrite->stop();
+  Burn(this);
+}
+
+void TfrmMain::orvexWriteDone(bool WriteFailed) {
+  pb->setValue(0);
+  btnAbortBurn->hide();
+  if (WriteFailed) {
+    LogStamped(QString::fromStdString(" >>> WRITE DONE WITH ERROR (" + orvex.ErrorString() + ")."));
+  } else {
+    LogStamped(" >>> WRITE DONE.");
+  }
+  UpdateControls(true);
+  tmrWriteTimer();
+  tmrWrite->stop();
+}
+
+void TfrmMain::orvexEraseDone(bool EraseFailed) {
+  tmrErase->stop();
+  pb->setValue(0);
+  Log(EraseFailed ? ">>> ERASE DONE WITH ERROR." : ">>> ERASE DONE.");
+  UpdateControls(true);
+}
+
+void TfrmMain::orvexVerifyDone(int32_t FileId, bool Failed) {
+  if (FileId == -1) {
+    Log(Failed ? "VERIFYING DONE, AT LEAST ONE FILE FAILED" : "VERIFYING DONE, ALL FILES OKAY");
+    btnAbortBurn->hide();
+    tmrWrite->stop();
+    return;
+  }
+  Log(QString(Failed ? "VERIFY FAILED FOR " : "VERIFYING DONE FOR ") + QString::fromStdU16String(orvex.FileName(FileId)));
+}
+
+}  // namespace orvex::demo

@@ -1,0 +1,426 @@
+// The desktop program against the virtual burner: start-up, building an
+// image, burning, Quick Info, the speed list, erasing, verifying, smart
+// references, aborting, the options dialog and dropping paths.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "demo/captions.h"
+#include "demo/startup_options.h"
+#include "demo/window_fixture.h"
+
+namespace orvex::test {
+namespace {
+
+constexpr const char* kImageFileEntry = "ISOFile: Don't Burn, Save as ISO Image ...";
+
+// The index of the first line from `from` on that starts with `prefix`
+// (after the log's time stamp when `stamped`); -1 when none does.
+int LineIndex(const QStringList& lines, const QString& text, int from = 0) {
+  for (int i = from; i < lines.size(); ++i) {
+    if (lines[i].contains(text)) return i;
+  }
+  return -1;
+}
+
+// Burns the path list to the drive in the fixture and waits for the end.
+void BurnToDrive(TWindowFixture& f) {
+  f.ChooseTarget(0);
+  f.Click("btnBurn");
+  QVERIFY2(f.WaitForLog(" >>> WRITE DONE"), qPrintable(f.LogLines().join('\n')));
+}
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void StartUpListsTheDrivesAndChoosesTheImageFile();
+  void BurnWithTheImageFileEntryBuildsAnImage();
+  void BurnToADvdPlusRWritesTheFiles();
+  void QuickInfoReportsTheDriveAndDisc();
+  void SpeedListFollowsTheMedium_data();
+  void SpeedListFollowsTheMedium();
+  void EraseShowsTheBusyIndicator_data();
+  void EraseShowsTheBusyIndicator();
+  void VerifyFindsAFileChangedAfterBurning_data();
+  void VerifyFindsAFileChangedAfterBurning();
+  void SmartReferencesThenBurn();
+  void AbortStopsABurn();
+  void OptionsAreCopiedInAndBack();
+  void DroppedFoldersAndFilesAreListed();
+  void StartupOptions_data();
+  void StartupOptions();
+};
+
+void WindowTest::StartUpListsTheDrivesAndChoosesTheImageFile() {
+  TWindowFixture f("dvd+r");
+  QComboBox* drives = f.Find<QComboBox>("cbDrives");
+  QCOMPARE(drives->count(), 2);
+  QVERIFY2(drives->itemText(0).startsWith("0:0:0,"), qPrintable(drives->itemText(0)));
+  QCOMPARE(drives->itemText(1), QString(kImageFileEntry));
+  QCOMPARE(drives->currentIndex(), 1);
+  QCOMPARE(f.Find<QComboBox>("cbSpeed")->currentText(), QString("Max"));
+  QVERIFY(f.Window().windowTitle().startsWith("Orvex Demo - Version Orvex "));
+  QVERIFY(f.Find<QPushButton>("btnBurn")->isEnabled());
+  QVERIFY(!f.Find<QPushButton>("btnAbortBurn")->isVisible());
+  QCOMPARE(f.Find<QLabel>("lblStatus")->text(), QString(" CD : "));
+  QCOMPARE(f.Find<QLabel>("lMaxSpeed")->text(), QString("5125 KB/s"));
+}
+
+void WindowTest::BurnWithTheImageFileEntryBuildsAnImage() {
+  TWindowFixture f("dvd+r");
+  const std::string source = f.Source("photos");
+  f.DropPaths({QString::fromStdString(source)});
+  const QString image = QString::fromStdString(f.Scratch().Path("built.iso"));
+  f.Dialogs().Answers.push_back(image);
+  f.Click("btnBurn");
+  QCOMPARE(f.Dialogs().Asked.value(0),
+           "Build ISO|Enter ISO File Name to be built|" + QString::fromStdString(HomeDirectory() + "/orvex.iso"));
+  QVERIFY(f.WaitForLog(" >>> WRITE DONE"));
+  const QStringList lines = f.LogLines();
+  const int started = LineIndex(lines, " >>> BUILDING ISO FILE ...");
+  QVERIFY2(started >= 0 && LineIndex(lines, " >>> WRITE DONE.", started) > started, qPrintable(lines.join('\n')));
+  QVERIFY(QRegularExpression("^\\d\\d:\\d\\d:\\d\\d\\d >>> BUILDING ISO FILE ...$").match(lines[started]).hasMatch());
+  const std::string listed = f.List(image.toStdString());
+  QVERIFY2(listed.find("/readme.txt") != std::string::npos && listed.find("/docs/notes.txt") != std::string::npos,
+           listed.c_str());
+  QVERIFY(f.Find<QPushButton>("btnBurn")->isEnabled());
+  QVERIFY(!f.Find<QPushButton>("btnAbortBurn")->isVisible());
+}
+
+void WindowTest::BurnToADvdPlusRWritesTheFiles() {
+  TWindowFixture f("dvd+r");
+  f.DropPaths({QString::fromStdString(f.Source("photos"))});
+  BurnToDrive(f);
+  const QStringList lines = f.LogLines();
+  const int started = LineIndex(lines, " >>> WRITING DISC ... ");
+  QVERIFY2(started >= 0 && LineIndex(lines, " >>> WRITE DONE.", started) > started, qPrintable(lines.join('\n')));
+  QCOMPARE(f.Find<QLabel>("lMaxSpeed")->text().endsWith(" kB/s"), true);
+  QCOMPARE(f.Find<QProgressBar>("pb")->value(), 0);
+  const std::string listed = f.List(f.Export());
+  QVERIFY2(listed.find("/photos") == std::string::npos && listed.find("/big.bin") != std::string::npos &&
+               listed.find("/docs/notes.txt") != std::string::npos,
+           listed.c_str());
+  QVERIFY(f.Find<QComboBox>("cbDrives")->isEnabled());
+}
+
+void WindowTest::QuickInfoReportsTheDriveAndDisc() {
+  TWindowFixture f("dvd+r");
+  f.ChooseTarget(0);
+  f.Click("btnQuickInfo");
+  const QStringList lines = f.LogLines();
+  QStringList expected{">>> IS TestUnitReady? True",
+                       "",
+                       ">>> DISC IN DRIVE IS mtDVDPLUSR",
+                       ">>> IS DISC Erasable? False",
+                       ">>> IS DISC Writable? True",
+                       ">>> SessionsOnDisc: 0"};
+  for (int i = 0; i < expected.size(); ++i) QCOMPARE(lines.value(i), expected[i]);
+  const QRegularExpression megabytes("^[\\d,]+\\.\\d\\d MB$"), speed("^ [\\d,]+ KB/s$");
+  const QStringList figures{">>> GetTotalBlocksOnDisc: ", ">>> GetFreeBlocksOnDisc: ", ">>> GetMaxWriteSpeed: ",
+                            ">>> GetReadSpeed: ", ">>> GetWriteSpeed: ", "", ">>> GetDeviceMaxReadSpeed: ",
+                            ">>> GetDeviceMaxWriteSpeed: "};
+  for (int i = 0; i < figures.size(); ++i) {
+    const QString& line = lines.value(6 + i);
+    if (figures[i].isEmpty()) {
+      QCOMPARE(line, QString());
+      continue;
+    }
+    QVERIFY2(line.startsWith(figures[i]), qPrintable(line));
+    const QString answer = line.mid(figures[i].size());
+    QVERIFY2((i < 2 ? megabytes : speed).match(answer).hasMatch(), qPrintable(line));
+  }
+  int row = 6 + static_cast<int>(figures.size());
+  for (const demo::TCapability& capability : demo::QuickInfoCapabilities()) {
+    const QString prefix = QString(">>> DEVICE CAPABLE OF ") + capability.name + "? ";
+    QVERIFY2(lines.value(row).startsWith(prefix), qPrintable(lines.value(row)));
+    QVERIFY(lines.value(row).endsWith("True") || lines.value(row).endsWith("False"));
+    ++row;
+  }
+  QCOMPARE(LineIndex(lines, ">>> DEVICE CAPABLE OF WRITE_DVDPLUSR? True"), LineIndex(lines, "WRITE_DVDPLUSR?"));
+  QVERIFY(LineIndex(lines, ">>> DEVICE CAPABLE OF WRITE_BDR? False") > 0);
+  QCOMPARE(lines.size(), row);
+}
+
+void WindowTest::SpeedListFollowsTheMedium_data() {
+  QTest::addColumn<QString>("profile");
+  QTest::addColumn<QString>("writer");
+  QTest::addColumn<double>("unit");
+  QTest::addColumn<QStringList>("fastest");  // the first two speed lines
+  QTest::newRow("DVD+R") << "dvd+r" << "dvd-writer" << 1385.0 << QStringList{"16x (22,160 KB/s)", "8x (11,080 KB/s)"};
+  QTest::newRow("BD-R") << "bd-r" << "bd-writer" << 4495.5 << QStringList{"12x (53,940 KB/s)", "6x (26,970 KB/s)"};
+  QTest::newRow("CD-R") << "cd-r" << "cd-writer" << 176.46 << QStringList{"48x (8,448 KB/s)", "24x (4,224 KB/s)"};
+}
+
+// "Max", then one line per speed the drive takes, fastest first, each the
+// drive's answer in multiples of the medium's 1x and in KB/s, none twice.
+void WindowTest::SpeedListFollowsTheMedium() {
+  QFETCH(QString, profile);
+  QFETCH(QString, writer);
+  QFETCH(double, unit);
+  QFETCH(QStringList, fastest);
+  TWindowFixture f(profile.toStdString(), writer.toStdString());
+  f.ChooseTarget(0);
+  QComboBox* speeds = f.Find<QComboBox>("cbSpeed");
+  speeds->showPopup();
+  speeds->hidePopup();
+  QVERIFY2(speeds->count() >= 3, qPrintable(QString::number(speeds->count())));
+  QCOMPARE(speeds->itemText(0), QString("Max"));
+  QCOMPARE(speeds->currentIndex(), 0);
+  QCOMPARE(speeds->itemText(1), fastest[0]);
+  QCOMPARE(speeds->itemText(2), fastest[1]);
+  const QRegularExpression form("^(\\d+)x \\(([\\d,]+) KB/s\\)$");
+  QStringList seen;
+  int previous = INT_MAX;
+  for (int i = 1; i < speeds->count(); ++i) {
+    const QString text = speeds->itemText(i);
+    const QRegularExpressionMatch match = form.match(text);
+    QVERIFY2(match.hasMatch(), qPrintable(text));
+    QVERIFY2(!seen.contains(text), qPrintable(text));
+    seen << text;
+    const int times = match.captured(1).toInt();
+    const int kilobytes = match.captured(2).remove(',').toInt();
+    QCOMPARE(times, static_cast<int>(std::lround(kilobytes / unit)));
+    QVERIFY(kilobytes < previous);
+    previous = kilobytes;
+  }
+  // The last choice stays chosen when the list opens again.
+  speeds->setCurrentIndex(1);
+  speeds->showPopup();
+  speeds->hidePopup();
+  QCOMPARE(speeds->currentIndex(), 1);
+  QCOMPARE(speeds->itemText(1), seen[0]);
+}
+
+void WindowTest::EraseShowsTheBusyIndicator_data() {
+  QTest::addColumn<QString>("button");
+  QTest::newRow("quick") << "btnQuickErase";
+  QTest::newRow("full") << "btnFullErase";
+}
+
+// The erase's waits for the drive are held until the window has shown
+// the busy indicator running and the status " ERASING ".
+void WindowTest::EraseShowsTheBusyIndicator() {
+  QFETCH(QString, button);
+  TWindowFixture f("cd-rw", "cd-writer");
+  f.ChooseTarget(0);
+  std::atomic<bool> seen{false};
+  f.Clock().OnSleep = [&](uint32_t) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!seen && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  };
+  f.Click(button.toLatin1().constData());
+  QVERIFY(!f.Find<QPushButton>("btnBurn")->isEnabled());
+  QProgressBar* bar = f.Find<QProgressBar>("pb");
+  QLabel* status = f.Find<QLabel>("lblStatus");
+  QVERIFY(QTest::qWaitFor([&] { return bar->value() >= 4 && status->text() == " ERASING "; }, 10000));
+  QCOMPARE(bar->maximum(), 100);
+  seen = true;
+  QVERIFY2(f.WaitForLog(">>> ERASE DONE"), qPrintable(f.LogLines().join('\n')));
+  f.Clock().OnSleep = nullptr;
+  const QStringList lines = f.LogLines();
+  QVERIFY(LineIndex(lines, ">>> ERASING DISC ...") >= 0);
+  QVERIFY2(LineIndex(lines, ">>> ERASE DONE.") > LineIndex(lines, ">>> ERASING DISC ..."), qPrintable(lines.join('\n')));
+  QCOMPARE(bar->value(), 0);
+  QVERIFY(f.Find<QPushButton>("btnBurn")->isEnabled());
+  // A disc that cannot be erased is refused with a line.
+  TWindowFixture r("dvd+r");
+  r.ChooseTarget(0);
+  r.Click(button.toLatin1().constData());
+  QVERIFY(r.LogLines().contains(">>> DISC IS NOT ERASABLE."));
+}
+
+void WindowTest::VerifyFindsAFileChangedAfterBurning_data() {
+  QTest::addColumn<bool>("changed");
+  QTest::newRow("unchanged") << false;
+  QTest::newRow("changed") << true;
+}
+
+void WindowTest::VerifyFindsAFileChangedAfterBurning() {
+  QFETCH(bool, changed);
+  TWindowFixture f("dvd+r");
+  const std::string source = f.Source("photos");
+  f.DropPaths({QString::fromStdString(source)});
+  BurnToDrive(f);
+  if (changed) std::ofstream(source + "/readme.txt") << "Changed after burning.\n";
+  f.Find<QWidget>("Memo1")->setFocus();
+  QTest::keyClick(&f.Window(), Qt::Key_F8);  // Clear All
+  QCOMPARE(f.LogLines(), QStringList{""});
+  f.Click("btnVerify");
+  QVERIFY(f.Find<QPushButton>("btnAbortBurn")->isVisible());
+  QVERIFY(f.WaitForLog("VERIFYING DONE, "));
+  const QStringList lines = f.LogLines();
+  if (changed) {
+    QVERIFY2(lines.contains("VERIFY FAILED FOR readme.txt"), qPrintable(lines.join('\n')));
+    QCOMPARE(lines.last(), QString("VERIFYING DONE, AT LEAST ONE FILE FAILED"));
+  } else {
+    QVERIFY2(lines.contains("VERIFYING DONE FOR readme.txt"), qPrintable(lines.join('\n')));
+    QCOMPARE(lines.last(), QString("VERIFYING DONE, ALL FILES OKAY"));
+  }
+  QVERIFY(!f.Find<QPushButton>("btnAbortBurn")->isVisible());
+}
+
+void WindowTest::SmartReferencesThenBurn() {
+  TWindowFixture f("dvd+r");
+  const std::string source = f.Source("photos");
+  std::filesystem::copy_file(source + "/big.bin", source + "/docs/copy.bin");
+  f.DropPaths({QString::fromStdString(source)});
+  f.Find<QCheckBox>("bGSR")->setChecked(true);
+  BurnToDrive(f);
+  const QStringList lines = f.LogLines();
+  const int found = LineIndex(lines, " >>> SMART REFERENCE GENERATION DONE, SAVES 0 MB");
+  QVERIFY2(found >= 0, qPrintable(lines.join('\n')));
+  QVERIFY(LineIndex(lines, " >>> WRITING DISC ... ", found) > found);
+  QVERIFY(LineIndex(lines, " >>> WRITE DONE.", found) > found);
+  // Both names are on the disc; the copy lies where the original does.
+  const std::string listed = f.List(f.Export());
+  QVERIFY2(listed.find("/docs/copy.bin") != std::string::npos && listed.find("/big.bin") != std::string::npos,
+           listed.c_str());
+}
+
+// Abort pressed while the burn waits for the drive: the burn ends failed,
+// the controls come back.
+void WindowTest::AbortStopsABurn() {
+  TWindowFixture f("dvd+r");
+  const std::string source = f.Source("photos");
+  f.DropPaths({QString::fromStdString(source)});
+  // Every WRITE(10) finds the drive becoming ready, so the burn waits and
+  // tries again until it is stopped.
+  QCOMPARE(vbtest::Lib().vb_fault_fail({0, 0, 0}, 0x2A, 100000, 0x02, 0x04, 0x01), 0);
+  std::atomic<bool> aborted{false}, waiting{false};
+  f.Clock().OnSleep = [&](uint32_t) {
+    waiting = true;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!aborted && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  };
+  f.ChooseTarget(0);
+  f.Click("btnBurn");
+  QVERIFY(QTest::qWaitFor([&] { return waiting.load(); }, 20000));
+  f.Click("btnAbortBurn");
+  aborted = true;
+  QVERIFY(f.WaitForLog(" >>> WRITE DONE"));
+  f.Clock().OnSleep = nullptr;
+  const QStringList lines = f.LogLines();
+  QVERIFY2(LineIndex(lines, " >>> WRITE DONE WITH ERROR (") >= 0, qPrintable(lines.join('\n')));
+  QVERIFY(LineIndex(lines, " >>> WRITE DONE.") < 0);
+  QVERIFY(!f.Find<QPushButton>("btnAbortBurn")->isVisible());
+  QVERIFY(f.Find<QPushButton>("btnBurn")->isEnabled());
+}
+
+void WindowTest::OptionsAreCopiedInAndBack() {
+  TWindowFixture f("dvd+r");
+  TOrvex& disc = f.Window().Component();
+  const std::string boot = f.Scratch().Path("boot.img");
+  std::ofstream(boot, std::ios::binary).seekp(2047).put('\0');
+  disc.SetBootImage(boot);
+  disc.SetTestWrite(true);
+  QStringList shown;
+  // The dialog runs modally; it is read and edited from inside its loop.
+  QTimer::singleShot(0, [&] {
+    for (const char* name : {"chkTestWrite", "chkUDFBridge", "chkFinalizeDisc", "chkJolietFS",
+                             "chkUnderrunProtection", "chkBootImage"}) {
+      shown << QString(name) + "=" + (f.Find<QCheckBox>(name)->isChecked() ? "1" : "0");
+    }
+    shown << f.Find<QLineEdit>("edtVolumeID")->text() << f.Find<QLineEdit>("edtCacheSize")->text()
+          << f.Find<QLineEdit>("edtBootImage")->text();
+    f.Find<QLineEdit>("edtCacheSize")->setText("abc");
+    f.Find<QLineEdit>("edtVolumeID")->setText(QString::fromUtf8("Ferien 2026 ü"));
+    f.Find<QCheckBox>("chkJolietFS")->setChecked(false);
+    f.Find<QCheckBox>("chkTestWrite")->setChecked(false);
+    f.Options().reject();  // Cancel copies back too
+  });
+  f.Click("btnOtherOptions");
+  const QStringList expected{"chkTestWrite=1",
+                             "chkUDFBridge=0",
+                             "chkFinalizeDisc=" + QString(disc.FinalizeDisc() ? "1" : "0"),
+                             "chkJolietFS=1",
+                             "chkUnderrunProtection=" + QString(disc.BurnProof() ? "1" : "0"),
+                             "chkBootImage=1",
+                             "Velmont",
+                             "64",
+                             QString::fromStdString(boot)};
+  QCOMPARE(shown, expected);
+  QCOMPARE(disc.CacheSize(), 2u);
+  QCOMPARE(disc.VolumeIDW(), std::u16string(u"Ferien 2026 ü"));
+  QVERIFY(!disc.JolietFileSystem());
+  QVERIFY(!disc.TestWrite());
+  QCOMPARE(disc.BootImage(), boot);  // the boot image is not copied back
+}
+
+// Folders and files dropped from the window's browsers or another
+// program; anything else is refused.
+void WindowTest::DroppedFoldersAndFilesAreListed() {
+  TWindowFixture f("dvd+r");
+  const std::string source = f.Source("photos");
+  QListWidget* list = f.Find<QListWidget>("files");
+  f.DropPaths({QString::fromStdString(source), QString::fromStdString(source + "/readme.txt")});
+  QCOMPARE(list->count(), 2);
+  QCOMPARE(list->item(0)->text(), QString::fromStdString(source));
+  QCOMPARE(list->item(1)->text(), QString::fromStdString(source + "/readme.txt"));
+
+  // What the folder browser gives a drag is such a drop.
+  QTreeView* folders = f.Find<QTreeView>("lbDir");
+  auto* model = qobject_cast<QFileSystemModel*>(folders->model());
+  QVERIFY(model != nullptr);
+  const QModelIndex docs = model->index(QString::fromStdString(source + "/docs"));
+  std::unique_ptr<QMimeData> dragged(model->mimeData({docs}));
+  QVERIFY(dragged->hasUrls());
+  f.DropPaths(QStringList{dragged->urls().value(0).toLocalFile()});
+  QCOMPARE(list->item(2)->text(), QString::fromStdString(source + "/docs"));
+
+  // A double click removes the chosen line; Clear empties the list.
+  list->setCurrentRow(1);
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(list->item(1)).center());
+  QCOMPARE(list->count(), 2);
+  QCOMPARE(list->item(1)->text(), QString::fromStdString(source + "/docs"));
+  f.Click("btnClearLayout");
+  QCOMPARE(list->count(), 0);
+}
+
+void WindowTest::StartupOptions_data() {
+  QTest::addColumn<QStringList>("arguments");
+  QTest::addColumn<QString>("outcome");  // driver|no pass-through|paths, or the error
+  QTest::newRow("none") << QStringList{} << "|0|";
+  QTest::newRow("driver") << QStringList{"--driver", "/x/lib.so", "a", "b"} << "/x/lib.so|0|a,b";
+  QTest::newRow("no virtual") << QStringList{"--no-virtual"} << QString(kNoDriverLibrary) + "|0|";
+  QTest::newRow("no pass-through") << QStringList{"--no-pass-through"} << "|1|";
+  QTest::newRow("driver without path") << QStringList{"--driver"} << "--driver takes a library's path";
+  QTest::newRow("both") << QStringList{"--no-virtual", "--driver", "l.so"} << "--no-virtual and --driver exclude each other";
+  QTest::newRow("unknown") << QStringList{"--fast"} << "unknown option --fast";
+  QTest::newRow("help") << QStringList{"-h"} << "help";
+}
+
+void WindowTest::StartupOptions() {
+  QFETCH(QStringList, arguments);
+  QFETCH(QString, outcome);
+  std::string error;
+  const std::optional<demo::TStartupOptions> options =
+      demo::ParseStartupOptions(QStringList{"orvex-demo"} + arguments, error);
+  const QString got = options ? QString::fromStdString(options->Driver) + "|" + (options->NoPassThrough ? "1" : "0") +
+                                    "|" + options->Paths.join(',')
+                              : QString::fromStdString(error);
+  QCOMPARE(got, outcome);
+  if (options) QVERIFY(QString::fromStdString(options->DebugLog).endsWith("/orvex/orvexp.log"));
+}
+
+}  // namespace orvex::test
+
+QTEST_MAIN(orvex::test::WindowTest)
+#include "window_test.moc"
