@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
-#include "cli/signal_watch.h"
+#include "component/orvex.h"
 #include "component/orvex.h"
 
 namespace orvex::cli {

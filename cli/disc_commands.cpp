@@ -15,7 +15,7 @@
 #include "cli/job_wait.h"
 #include "cli/messages.h"
 #include "cli/progress_bar.h"
-#include "cli/signal_watch.h"
+#include "component/orvex.h"
 #include "component/orvex.h"
 
 namespace orvex::cli {

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "cli/signal_watch.h"
+#include "component/orvex.h"
 #include "component/orvex.h"
 
 namespace orvex::cli {

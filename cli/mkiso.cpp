@@ -10,7 +10,7 @@
 #include "cli/content_options.h"
 #include "cli/job_wait.h"
 #include "cli/messages.h"
-#include "cli/signal_watch.h"
+#include "component/orvex.h"
 #include "component/orvex.h"
 
 namespace orvex::cli {

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "cli/signal_watch.h"
+#include "component/orvex.h"
 #include "component/orvex.h"
 
 namespace orvex::cli {

@@ -28,7 +28,9 @@
 // tree and its errors (WalkTree, TakeError, OnInsertIssue, LastImport,
 // ChangedFiles), the text conversions of platform/text_conversion.h
 // (Utf8ToUtf16, Utf16ToUtf8) and the user's folders of platform/user_paths.h
-// (UserStateDirectory, HomeDirectory), which are part of its interface.
+// (UserStateDirectory, HomeDirectory), and the signal watch of
+// platform/signal_watch.h (TSignalWatch: Ctrl-C, SIGTERM, SIGHUP read
+// instead of handled), which are part of its interface.
 #ifndef ORVEX_COMPONENT_ORVEX_H_
 #define ORVEX_COMPONENT_ORVEX_H_
 
@@ -48,6 +50,7 @@
 #include "platform/completion_queue.h"
 #include "platform/find_data.h"
 #include "platform/object.h"
+#include "platform/signal_watch.h"
 #include "platform/text_conversion.h"
 #include "platform/user_paths.h"
 #include "services/import_report.h"

@@ -1,16 +1,22 @@
 // orvex-demo: the desktop program.  See demo/startup_options.h for its
 // command line.
 #include <QApplication>
+#include <QSocketNotifier>
 
 #include <cstdio>
 #include <string>
 
+#include "component/orvex.h"
 #include "demo/dialogs.h"
 #include "demo/main_window.h"
 #include "demo/options_dialog.h"
 #include "demo/startup_options.h"
 
 int main(int argc, char** argv) {
+  // Before any thread starts: SIGTERM, SIGINT and SIGHUP close the window
+  // as a click on its close button would, so a running job is stopped and
+  // the drive left as it should be.
+  orvex::TSignalWatch stop_signals;
   QApplication application(argc, argv);
   QApplication::setApplicationName("orvex-demo");
   std::string error;
@@ -24,6 +30,10 @@ int main(int argc, char** argv) {
   orvex::demo::TDialogs dialogs;
   orvex::demo::TfrmOptions options(dialogs);
   orvex::demo::TfrmMain window(*startup, options, dialogs);
+  QSocketNotifier watch(stop_signals.Fd(), QSocketNotifier::Read);
+  QObject::connect(&watch, &QSocketNotifier::activated, &window, [&] {
+    if (stop_signals.Poll()) window.close();
+  });
   window.show();
   return QApplication::exec();
 }

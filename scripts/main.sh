@@ -4,8 +4,18 @@
 # virtual burner's default drive (a DVD writer with a blank DVD+R kept in
 # the user's state directory), verifies it, burns a second session with one
 # more file, and lists both sessions from an image of the whole disc.
+#
+# scripts/main.sh --gui builds the desktop program instead and opens its
+# window, with the sample folder listed and the virtual burner's default
+# drive when there is no real one.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
+
+if [ "${1:-}" = "--gui" ]; then
+  ensure_packages $ORVEX_BUILD_PACKAGES $ORVEX_GUI_PACKAGES
+  build_tree "$ORVEX_ROOT/build/release" RelWithDebInfo
+  exec "$ORVEX_ROOT/build/release/bin/orvex-demo" "$ORVEX_ROOT/examples/sample-disc"
+fi
 
 ensure_packages $ORVEX_BUILD_PACKAGES
 build_tree "$ORVEX_ROOT/build/release" RelWithDebInfo

@@ -1,12 +1,12 @@
-// The signals that stop a job from the terminal: Ctrl-C (SIGINT), SIGTERM
+// The signals that stop a program and its job: Ctrl-C (SIGINT), SIGTERM
 // and a closed terminal (SIGHUP).  They are blocked in every thread and read
 // through a signal descriptor that the wait loops poll, so no handler runs
 // at all: the main loop sees the signal and asks the job to stop, and the
 // job cleans up (a partial image is removed) like any failed run.
-#ifndef ORVEX_CLI_SIGNAL_WATCH_H_
-#define ORVEX_CLI_SIGNAL_WATCH_H_
+#ifndef ORVEX_PLATFORM_SIGNAL_WATCH_H_
+#define ORVEX_PLATFORM_SIGNAL_WATCH_H_
 
-namespace orvex::cli {
+namespace orvex {
 
 class TSignalWatch {
  public:
@@ -30,6 +30,6 @@ class TSignalWatch {
   int arrived_ = 0;
 };
 
-}  // namespace orvex::cli
+}  // namespace orvex
 
-#endif  // ORVEX_CLI_SIGNAL_WATCH_H_
+#endif  // ORVEX_PLATFORM_SIGNAL_WATCH_H_

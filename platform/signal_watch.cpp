@@ -1,10 +1,10 @@
-#include "cli/signal_watch.h"
+#include "platform/signal_watch.h"
 
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-namespace orvex::cli {
+namespace orvex {
 namespace {
 
 sigset_t StopSignals() {
@@ -38,4 +38,4 @@ bool TSignalWatch::Poll() {
   return Arrived();
 }
 
-}  // namespace orvex::cli
+}  // namespace orvex
