@@ -10,7 +10,6 @@
 
 #include "cli/command_line.h"
 #include "component/orvex.h"
-#include "component/orvex.h"
 
 namespace orvex::cli {
 

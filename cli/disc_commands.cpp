@@ -16,7 +16,6 @@
 #include "cli/messages.h"
 #include "cli/progress_bar.h"
 #include "component/orvex.h"
-#include "component/orvex.h"
 
 namespace orvex::cli {
 namespace {

@@ -1,13 +1,12 @@
 // Waiting for a component's job on the command line: completion events are
 // dispatched from the component's queue, progress is redrawn, and a stop
-// signal (see signal_watch.h) asks the job to stop; the job then ends,
+// signal (see platform/signal_watch.h) asks the job to stop; the job then ends,
 // reporting the abort, like any other.
 #ifndef ORVEX_CLI_JOB_WAIT_H_
 #define ORVEX_CLI_JOB_WAIT_H_
 
 #include <functional>
 
-#include "component/orvex.h"
 #include "component/orvex.h"
 
 namespace orvex::cli {

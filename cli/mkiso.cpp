@@ -11,7 +11,6 @@
 #include "cli/job_wait.h"
 #include "cli/messages.h"
 #include "component/orvex.h"
-#include "component/orvex.h"
 
 namespace orvex::cli {
 namespace {

@@ -11,7 +11,6 @@
 #include <string>
 
 #include "component/orvex.h"
-#include "component/orvex.h"
 
 namespace orvex::cli {
 
