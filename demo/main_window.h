@@ -89,6 +89,7 @@ class TfrmMain final : public QMainWindow, public TComponent {
   // Jobs (main_window_jobs.cpp).
   void InsertLayout();
   void StartErase(bool Quick);
+  void ShowSpeedScale(uint16_t kilobytes);
   void JobStarted(const char* message);
   void btnBurnClick();
   void btnBurnISOClick();

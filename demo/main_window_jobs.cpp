@@ -38,6 +38,12 @@ void TfrmMain::InsertLayout() {
   }
 }
 
+// The speed gauge's top, the drive's speed for the job that starts.
+void TfrmMain::ShowSpeedScale(uint16_t kilobytes) {
+  lMaxSpeed->setText(QString::fromStdString(FormatNumber(kilobytes, 0, false) + " kB/s"));
+  pbWriteSpeed->setMaximum(kilobytes);
+}
+
 // The start of a write job: progress polled, controls off, Abort shown.
 void TfrmMain::JobStarted(const char* message) {
   tmrWrite->start();
@@ -81,9 +87,7 @@ void TfrmMain::Burn(QObject*) {
   }
   ApplySelectedSpeed();
   if (options_.BootImageChecked()) orvex.SetBootImage(options_.BootImagePath().toStdString());
-  const uint16_t speed = orvex.WriteSpeed();
-  lMaxSpeed->setText(QString::fromStdString(FormatNumber(speed, 0, false) + " kB/s"));
-  pbWriteSpeed->setMaximum(speed);
+  ShowSpeedScale(orvex.WriteSpeed());
   orvex.Prepare();
   if (orvex.Burn()) {
     JobStarted(" >>> WRITING DISC ... ");
@@ -115,9 +119,7 @@ void TfrmMain::StartErase(bool Quick) {
 }
 
 void TfrmMain::btnVerifyClick() {
-  const uint16_t speed = orvex.ReadSpeed();
-  pbWriteSpeed->setMaximum(speed);
-  lMaxSpeed->setText(QString::fromStdString(FormatNumber(speed, 0, false) + " kB/s"));
+  ShowSpeedScale(orvex.ReadSpeed());
   tmrWrite->start();
   orvex.VerifyDisc(true, true);
   btnAbortBurn->show();

@@ -30,8 +30,8 @@ namespace {
 
 constexpr const char* kImageFileEntry = "ISOFile: Don't Burn, Save as ISO Image ...";
 
-// The index of the first line from `from` on that starts with `prefix`
-// (after the log's time stamp when `stamped`); -1 when none does.
+// The index of the first line from `from` on that holds `text`; -1 when
+// none does.
 int LineIndex(const QStringList& lines, const QString& text, int from = 0) {
   for (int i = from; i < lines.size(); ++i) {
     if (lines[i].contains(text)) return i;
