@@ -3,8 +3,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -31,6 +33,13 @@
 
 namespace orvex::demo {
 namespace {
+
+// The README of the installation the program belongs to, else the one of
+// the source tree it was built from.
+QString ReadmePath() {
+  const QString installed = QCoreApplication::applicationDirPath() + "/" ORVEX_README_FROM_BIN;
+  return QFileInfo::exists(installed) ? installed : ORVEX_README;
+}
 
 QPushButton* Button(const char* name, const char* caption) { return Named<QPushButton>(name, caption); }
 
@@ -238,7 +247,7 @@ QWidget* TfrmMain::ActionPanel() {
   Label2 = Named<QLabel>("Label2", "<a href=\"readme\">About Orvex</a>");
   Label2->setToolTip("Opens Orvex's README");
   connect(Label2, &QLabel::linkActivated, this,
-          [] { QDesktopServices::openUrl(QUrl::fromLocalFile(ORVEX_README)); });
+          [] { QDesktopServices::openUrl(QUrl::fromLocalFile(ReadmePath())); });
 
   Panel5 = Named<TClickPanel>("Panel5");
   Panel5->setFrameShape(QFrame::StyledPanel);

@@ -176,13 +176,17 @@ void ScanLibrary(TSCSIDevice& device, TDriverLibrary& library) {
 }
 
 // The named library; the default one on the library search path, else
-// beside the program (where the build and a package put it).
+// beside the program (where the build puts it), else in the driver folder
+// of the installation the program belongs to.
 std::unique_ptr<TDriverLibrary> LoadLibrary(const std::string& library, std::string* why) {
   if (!library.empty()) return TDriverLibrary::Load(library, why);
   std::unique_ptr<TDriverLibrary> loaded = TDriverLibrary::Load(kDefaultDriverLibrary, why);
   const std::string folder = ExecutableDirectory();
-  std::string beside_why;  // the search path's failure is the one to tell
-  if (!loaded && !folder.empty()) loaded = TDriverLibrary::Load(folder + "/" + kDefaultDriverLibrary, &beside_why);
+  std::string other_why;  // the search path's failure is the one to tell
+  for (const std::string& place : {folder, folder + "/" + ORVEX_DRIVER_FROM_BIN}) {
+    if (loaded || folder.empty()) break;
+    loaded = TDriverLibrary::Load(place + "/" + kDefaultDriverLibrary, &other_why);
+  }
   if (loaded && why != nullptr) why->clear();
   return loaded;
 }

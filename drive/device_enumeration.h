@@ -25,7 +25,8 @@ constexpr const char* kNoDriverLibrary = "none";
 // opens the debug log (its first line "GetOrvexVersion").  `no_pass_through`
 // skips the letter scan; `library` names the driver library (empty: the
 // default, kDefaultDriverLibrary on the library search path, else beside
-// the program; kNoDriverLibrary: none).  True when a transport is ready: drives
+// the program, else in the driver folder of the program's installation,
+// lib/orvex; kNoDriverLibrary: none).  True when a transport is ready: drives
 // were found by the scan, or the library loaded (with or without drives).
 // `why` tells why no library could be used.
 bool EnumerateDevices(TSCSIDevice& device, bool no_pass_through, const std::string& library,

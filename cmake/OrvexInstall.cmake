@@ -1,0 +1,60 @@
+# What `cmake --install` puts where, in the GNU directories, by package:
+#   lib      the shared library
+#   dev      the headers, the static library, the CMake package, orvex.pc
+#   tools    orvex, orvex-vburner and the burner's driver library
+#   desktop  orvex-demo, its desktop entry and icon
+# The man pages, completions and JSON schemas are installed beside the
+# rules that generate them.
+include(CMakePackageConfigHelpers)
+
+set(ORVEX_INCLUDE_DIR ${CMAKE_INSTALL_INCLUDEDIR}/orvex)
+set(ORVEX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Orvex)
+
+# component/orvex.h and every header it includes, each in its folder, so
+# that applications include "component/orvex.h" as the project does.
+set(ORVEX_PUBLIC_HEADERS
+  component/error_text.h component/orvex.h
+  drive/debug_log.h drive/device_enumeration.h drive/medium.h drive/mmc_records.h drive/scsi_device.h
+  drive/srb.h drive/transport.h
+  image/component_status.h image/disc_identifiers.h image/image_layout.h image/sectors.h
+  image/udf_bridge_info.h image/udf_primitives.h
+  pipeline/cd_files.h pipeline/content_reader.h pipeline/job_control.h pipeline/job_errors.h
+  pipeline/job_events.h pipeline/job_threads.h pipeline/packet_ring.h pipeline/packet_sink.h
+  platform/completion_queue.h platform/file.h platform/file_time.h platform/find_data.h platform/object.h
+  platform/signal_watch.h platform/text_conversion.h platform/thread_priority.h platform/user_paths.h
+  services/import_report.h services/volume_records.h
+  tree/content_tree.h tree/entries.h tree/entry_table.h tree/insert_issues.h tree/name_index.h)
+foreach(header IN LISTS ORVEX_PUBLIC_HEADERS)
+  get_filename_component(folder ${header} DIRECTORY)
+  install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${ORVEX_INCLUDE_DIR}/${folder} COMPONENT dev)
+endforeach()
+
+target_include_directories(orvex_api INTERFACE $<INSTALL_INTERFACE:${ORVEX_INCLUDE_DIR}>)
+set_target_properties(orvex_api PROPERTIES EXPORT_NAME headers)
+install(TARGETS orvex_api EXPORT OrvexTargets)
+install(TARGETS orvex_shared EXPORT OrvexTargets
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT lib NAMELINK_COMPONENT dev)
+install(TARGETS orvex_static EXPORT OrvexTargets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
+install(EXPORT OrvexTargets NAMESPACE Orvex:: DESTINATION ${ORVEX_CMAKE_DIR} COMPONENT dev)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/OrvexConfig.cmake.in
+  ${PROJECT_BINARY_DIR}/OrvexConfig.cmake INSTALL_DESTINATION ${ORVEX_CMAKE_DIR})
+# 0.x releases keep their interface within a minor version.
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/OrvexConfigVersion.cmake COMPATIBILITY SameMinorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/OrvexConfig.cmake ${PROJECT_BINARY_DIR}/OrvexConfigVersion.cmake
+  DESTINATION ${ORVEX_CMAKE_DIR} COMPONENT dev)
+# orvex.pc finds the prefix from its own folder, so an installation can move.
+file(RELATIVE_PATH ORVEX_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/orvex.pc.in ${PROJECT_BINARY_DIR}/orvex.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/orvex.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
+
+install(TARGETS orvex_tool orvex-vburner RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+install(TARGETS orvex_vburner LIBRARY DESTINATION ${ORVEX_DRIVER_DIR} COMPONENT tools)
+
+if(TARGET orvex-demo)
+  install(TARGETS orvex-demo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT desktop)
+  install(FILES ${PROJECT_SOURCE_DIR}/demo/orvex-demo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
+          COMPONENT desktop)
+  install(FILES ${PROJECT_SOURCE_DIR}/demo/orvex-demo.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT desktop)
+  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${ORVEX_DEMO_DOC_DIR} COMPONENT desktop)
+endif()
