@@ -13,10 +13,13 @@ ORVEX_GUI_PACKAGES="qt6-base-dev fonts-dejavu-core"
 # images, the fuzz target's compiler and runtime, openssl for bench/md5_bench.sh,
 # and the QEMU guest that tests the kernel's CD-ROM driver (the emulator, a
 # kernel with its modules, a static busybox and cpio for its initramfs),
-# and the desktop program with an X server to run it in and xdotool to type.
+# the desktop program with an X server to run it in and xdotool to type,
+# and what the installation and package checks use: dpkg-dev and file for
+# cpack's Debian packages, pkg-config, desktop-file-validate.
 ORVEX_TEST_PACKAGES="genisoimage xorriso libarchive-tools p7zip-full udftools clang libclang-rt-14-dev openssl
   qemu-system-x86 linux-image-amd64 busybox-static cpio
-  $ORVEX_GUI_PACKAGES xvfb xauth xdotool"
+  $ORVEX_GUI_PACKAGES xvfb xauth xdotool
+  dpkg-dev file pkgconf desktop-file-utils"
 
 # ensure_packages PKG...: installs what is missing when run as root,
 # otherwise names what is missing and stops.
@@ -42,10 +45,13 @@ ensure_packages() {
 }
 
 # build_tree DIR BUILD_TYPE [CMAKE_ARGS...]: configures (once) and builds DIR.
+# The trees are laid out for /usr, where the Debian packages install (the
+# library in the machine's multiarch folder); `cmake --install --prefix`
+# puts an installation anywhere else.
 build_tree() {
   local dir=$1 type=$2
   shift 2
-  cmake -S "$ORVEX_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DORVEX_WERROR=ON "$@" >/dev/null ||
+  cmake -S "$ORVEX_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DORVEX_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr "$@" >/dev/null ||
     { echo "orvex: configuring $dir failed" >&2; exit 1; }
   cmake --build "$dir" -j "$ORVEX_JOBS" || { echo "orvex: building $dir failed" >&2; exit 1; }
 }

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# package_check.sh BUILD SOURCE WORK: cpack makes the four Debian packages
+# with their dependencies on each other; unpacked into a scratch root, the
+# programs run and applications build from there.
+source "$(dirname "$0")/packaging_lib.sh"
+build=$1 source=$2 work=$3
+rm -rf "$work" && mkdir -p "$work/root"
+
+cpack --config "$build/CPackConfig.cmake" -B "$work/debs" >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log" >&2; fail "cpack"; }
+version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
+
+# package NAME FIELD: a field of the package's control file.
+field() { dpkg-deb -f "$work/debs/$1_${version}_amd64.deb" "$2"; }
+packages="liborvex0 liborvex-dev orvex"
+[ -e "$build/bin/orvex-demo" ] && packages="$packages orvex-demo"
+for package in $packages; do
+  [ -e "$work/debs/${package}_${version}_amd64.deb" ] || fail "no package $package"
+  dpkg -x "$work/debs/${package}_${version}_amd64.deb" "$work/root"
+done
+field liborvex0 Depends | grep -q 'libstdc++6' || fail "liborvex0 does not depend on libstdc++6"
+dpkg-deb -I "$work/debs/liborvex0_${version}_amd64.deb" shlibs | grep -q "^liborvex 0 liborvex0" ||
+  fail "liborvex0 has no shlibs entry"
+for package in liborvex-dev orvex; do
+  field $package Depends | grep -qF "liborvex0 (= $version)" || fail "$package does not depend on liborvex0 (= $version)"
+done
+if [[ $packages == *orvex-demo* ]]; then
+  field orvex-demo Depends | grep -q 'libqt6widgets6' || fail "orvex-demo does not depend on Qt 6 Widgets"
+  field orvex-demo Recommends | grep -qF "orvex (= $version)" || fail "orvex-demo does not recommend orvex"
+fi
+
+root=$work/root/usr
+expect_files "$root" "${INSTALLED_LIB[@]}" "${INSTALLED_DEV[@]}" "${INSTALLED_TOOLS[@]}"
+[[ $packages != *orvex-demo* ]] || expect_files "$root" "${INSTALLED_DESKTOP[@]}"
+# Every file lies in exactly one package.
+total=$(find "$work/root" -type f -o -type l | wc -l)
+listed=$(for package in $packages; do dpkg-deb -c "$work/debs/${package}_${version}_amd64.deb"; done | grep -vc '/$')
+[ "$total" -eq "$listed" ] || fail "$listed packaged entries unpack to $total files"
+
+check_programs "$root" "$work"
+check_consumers "$root" "$source" "$work"
+echo "package_check: passed"
