@@ -27,7 +27,8 @@ constexpr const char* kNoDriverLibrary = "none";
 // default, kDefaultDriverLibrary on the library search path, else beside
 // the program; kNoDriverLibrary: none).  True when a transport is ready: drives
 // were found by the scan, or the library loaded (with or without drives).
-// `why` tells why no library could be used.
+// `why` tells why no library could be used.  The drives the scan could not
+// open for want of permission are listed in device.AccessProblems.
 bool EnumerateDevices(TSCSIDevice& device, bool no_pass_through, const std::string& library,
                       const std::string& log_path, std::string* why = nullptr);
 
