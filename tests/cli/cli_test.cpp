@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "cli/drive_access.h"
+#include "cli/json.h"
 #include "cli/progress_bar.h"
 #include "platform/text_conversion.h"
 #include "services/test_volume.h"
@@ -585,6 +586,28 @@ void ExpectLeaves(const std::string& leaves, const std::vector<std::string>& exp
   for (const std::string& leaf : expected) EXPECT_NE(("\n" + leaves).find("\n" + leaf + "\n"), std::string::npos) << leaf << "\n" << leaves;
 }
 
+TEST(Cli, JsonStrings) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain /a b.txt", "\"plain /a b.txt\""},
+      {"q\"b\\n\nt\tr\r", "\"q\\\"b\\\\n\\nt\\tr\\r\""},
+      {std::string("\x00\x01\x1f\x7f", 4), "\"\\u0000\\u0001\\u001f\\u007f\""},
+      {"c1 \xC2\x85 \xC2\x9F kept \xC2\xA0", "\"c1 \\u0085 \\u009f kept \xC2\xA0\""},
+      {"caf\xC3\xA9 \xF0\x9F\x98\x80", "\"caf\xC3\xA9 \xF0\x9F\x98\x80\""},
+      // Latin-1, an overlong "/", an encoded surrogate, a cut sequence: U+FFFD per byte.
+      {"caf\xE9", "\"caf\xEF\xBF\xBD\""},
+      {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
+      {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
+      {"end \xE2\x82", "\"end \xEF\xBF\xBD\xEF\xBF\xBD\""},
+  };
+  for (const auto& [text, json] : cases) EXPECT_EQ(cli::JsonString(text), json) << text;
+  EXPECT_EQ(cli::JsonString(std::u16string(u"lone \xD800 pair \xD83D\xDE00")), "\"lone \xEF\xBF\xBD pair \xF0\x9F\x98\x80\"");
+  cli::TJson object = cli::TJson::Object();
+  object.Text("a", "x").Number("n", uint64_t{1} << 40).Number("m", -3).Flag("f", false);
+  object.Nested("list", cli::TJson::Array().AppendText("y").Append(cli::TJson::Object()));
+  EXPECT_EQ(object.Merge(cli::TJson::Object()).Merge(cli::TJson::Object().Flag("g", true)).Written(),
+            R"({"a":"x","n":1099511627776,"m":-3,"f":false,"list":["y",{}],"g":true})");
+}
+
 class CliJson : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -634,11 +657,13 @@ TEST_F(CliJson, ImageBuilds) {
   EXPECT_NE(r.err.find("cannot read " + (dir / "missing")), std::string::npos) << r.err;
   ExpectLeaves(CheckedJson(r, "mkiso"), {"outcome=\"failed\"", "error.number=0", "error.file=\"\""});
   // Failed while writing: the component's error, its file and the system's reason.
-  r = Orvex({"mkiso", "--json", "-o", dir / "no/dir/c.iso", dir / "src"});
+  // Failed while writing: the component's error, its file (not UTF-8 here)
+  // and the system's reason.
+  r = Orvex({"mkiso", "--json", "-o", dir / "no/caf\xE9.iso", dir / "src"});
   EXPECT_EQ(r.status, 1);
   ExpectLeaves(CheckedJson(r, "mkiso"),
-               {"error.text=\"cannot create " + (dir / "no/dir/c.iso") + ": No such file or directory\"",
-                "error.system_error=2"});
+               {"error.text=\"cannot create " + (dir / "no/caf\\\\xe9.iso") + ": No such file or directory\"",
+                "error.file=\"" + (dir / "no/caf\uFFFD.iso") + "\"", "error.system_error=2"});
   EXPECT_EQ(CheckedJson(r, "mkiso").find("error.number=0\n"), std::string::npos);
   // A usage error prints no object.
   for (const auto& args : std::vector<std::vector<std::string>>{
