@@ -24,7 +24,7 @@ std::vector<TOptionSpec> WithDriveOptions(std::vector<TOptionSpec> own) {
                                                           {{"--no-pass-through"}, false},
                                                           {{"--log"}, true},
                                                           {{"-d", "--device"}, true},
-                                                          kJsonOption,
+                                                          JsonOption(),
                                                           {{"-h", "--help"}, false}}) {
     own.push_back(spec);
   }

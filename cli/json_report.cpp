@@ -6,7 +6,7 @@
 
 namespace orvex::cli {
 
-const TOptionSpec kJsonOption = {{"--json"}, false};
+TOptionSpec JsonOption() { return {{"--json"}, false}; }
 const char* const kJsonHelp = "  --json                print the result as one JSON object\n";
 
 TReport& TReport::Current() {

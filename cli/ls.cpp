@@ -95,7 +95,7 @@ bool WarnOfGaps(const std::string& image, const TImportReport& report) {
 }  // namespace
 
 int RunLs(int argc, char** argv) {
-  const TCommandLine args(argc, argv, 2, {{{"--sector"}, true}, {{"-h", "--help"}, false}, kJsonOption});
+  const TCommandLine args(argc, argv, 2, {{{"--sector"}, true}, {{"-h", "--help"}, false}, JsonOption()});
   if (!args.Error().empty() || (!args.Has("--help") && args.Operands().size() != 1)) {
     std::fprintf(stderr, "orvex ls: %s\n%s", args.Error().empty() ? "give one IMAGE" : args.Error().c_str(), kUsage);
     return kExitUsage;

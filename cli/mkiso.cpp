@@ -32,7 +32,7 @@ constexpr const char* kOwnHelp =
     "  -h, --help            this help\n";
 
 const std::vector<TOptionSpec> kOptions =
-    WithContentOptions({{{"-o", "--output"}, true}, {{"-h", "--help"}, false}, kJsonOption});
+    WithContentOptions({{{"-o", "--output"}, true}, {{"-h", "--help"}, false}, JsonOption()});
 
 int UsageError(const std::string& message) {
   std::fprintf(stderr, "orvex mkiso: %s\n%s%s%s%s", message.c_str(), kUsage, kContentOptionsHelp, kJsonHelp, kOwnHelp);
