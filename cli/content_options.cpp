@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "cli/json_report.h"
 #include "cli/messages.h"
 #include "cli/progress_bar.h"
 #include "cli/job_wait.h"
@@ -85,8 +86,20 @@ bool FindSmartReferences(TOrvex& disc, TSignalWatch& signals, bool show, int64_t
     bar.Update(uint64_t{disc.SmartReferencesProgress()} * 2048, uint64_t{disc.SmartReferencesSize()} * 2048);
   });
   bar.Finish();
-  if (failed) Say(FailureMessage(disc.TakeError()));
+  if (failed) SayFailure(disc.TakeError());
   return !failed;
+}
+
+// What the summaries tell of the tree (the root is no directory of its own).
+struct TTreeCounts {
+  uint32_t files, directories;
+  uint64_t blocks;
+  int left_out;
+};
+
+TTreeCounts Count(TOrvex& disc, const TContentSummary& summary) {
+  const uint32_t dirs = disc.DirsCount() - 1;
+  return {disc.FilesCount() - dirs, dirs, disc.ImageSize(), summary.errors + summary.warnings};
 }
 
 }  // namespace
@@ -165,23 +178,38 @@ int FillTree(TOrvex& disc, TSignalWatch& signals, const TCommandLine& args, cons
 
 // Sources that changed while they were read are in the image as they were read.
 void WarnOfChangedSources(TOrvex& disc) {
+  TJson changed = TJson::Array();
   for (int32_t id : disc.ChangedFiles()) {
     Warn(Printable(disc.SourcePath(id)) + " changed while it was read; the image holds what was read");
+    changed.AppendText(disc.SourcePath(id));
   }
+  TReport::Current().Fields().Nested("changed_sources", changed);
 }
 
 std::string TreeSummary(TOrvex& disc, const TCommandLine& args, const TContentSummary& summary) {
-  const uint32_t dirs = disc.DirsCount() - 1;
-  const uint32_t files = disc.FilesCount() - dirs;
-  const uint64_t blocks = disc.ImageSize();
+  const TTreeCounts counts = Count(disc, summary);
   char text[160];
-  std::snprintf(text, sizeof text, "%u files, %u directories, %llu blocks (%.1f MiB)", files, dirs,
-                static_cast<unsigned long long>(blocks), static_cast<double>(blocks) * 2048 / (1024.0 * 1024.0));
+  std::snprintf(text, sizeof text, "%u files, %u directories, %llu blocks (%.1f MiB)", counts.files,
+                counts.directories, static_cast<unsigned long long>(counts.blocks),
+                static_cast<double>(counts.blocks) * 2048 / (1024.0 * 1024.0));
   std::string line = text;
   if (args.Has("--smart-refs")) line += ", " + std::to_string(summary.saved) + " bytes saved by smart references";
-  const int left_out = summary.errors + summary.warnings;
-  if (left_out > 0) line += ", " + std::to_string(left_out) + (left_out == 1 ? " entry" : " entries") + " left out";
+  if (counts.left_out > 0) {
+    line += ", " + std::to_string(counts.left_out) + (counts.left_out == 1 ? " entry" : " entries") + " left out";
+  }
   return line;
+}
+
+TJson TreeFields(TOrvex& disc, const TCommandLine& args, const TContentSummary& summary) {
+  const TTreeCounts counts = Count(disc, summary);
+  TJson tree = TJson::Object();
+  tree.Number("files", counts.files)
+      .Number("directories", counts.directories)
+      .Number("blocks", counts.blocks)
+      .Number("bytes", counts.blocks * 2048)
+      .Number("left_out", counts.left_out);
+  if (args.Has("--smart-refs")) tree.Number("smart_references_saved", summary.saved);
+  return tree;
 }
 
 }  // namespace orvex::cli

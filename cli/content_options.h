@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/command_line.h"
+#include "cli/json.h"
 #include "component/orvex.h"
 
 namespace orvex::cli {
@@ -39,11 +40,14 @@ constexpr const char* kCacheError = "--cache takes a whole number of MiB from 2 
 int FillTree(TOrvex& disc, TSignalWatch& signals, const TCommandLine& args, const std::string& output,
              uint32_t cache, bool show, TContentSummary& summary);
 
-// Names the sources that changed while the last image job read them.
+// Names the sources that changed while the last image job read them (and
+// lists them as the report's "changed_sources").
 void WarnOfChangedSources(TOrvex& disc);
 
 // "N files, M directories, B blocks (X MiB)" with what was saved and left out.
 std::string TreeSummary(TOrvex& disc, const TCommandLine& args, const TContentSummary& summary);
+// The same as the JSON object "tree" (docs/json.md).
+TJson TreeFields(TOrvex& disc, const TCommandLine& args, const TContentSummary& summary);
 
 }  // namespace orvex::cli
 

@@ -13,6 +13,7 @@
 #include "cli/content_options.h"
 #include "cli/drive_access.h"
 #include "cli/job_wait.h"
+#include "cli/json_report.h"
 #include "cli/messages.h"
 #include "cli/progress_bar.h"
 #include "component/orvex.h"
@@ -40,7 +41,9 @@ struct TSession {
   TOrvex disc{&owner};
 };
 
-bool ShowProgress(const TCommandLine& args) { return !args.Has("--quiet") && isatty(STDERR_FILENO); }
+bool ShowProgress(const TCommandLine& args) { return !args.Has("--quiet") && !JsonOutput() && isatty(STDERR_FILENO); }
+
+TJson& Fields() { return TReport::Current().Fields(); }
 
 // Parses the command line and opens the drive; -1 to go on, else the exit status.
 int Open(TSession& session, const TCommandLine& args, const char* usage, const std::string& help_tail) {
@@ -49,6 +52,7 @@ int Open(TSession& session, const TCommandLine& args, const char* usage, const s
     std::printf("%s%s", usage, help_tail.c_str());
     return Help("");
   }
+  TReport::Current().Enable(args);
   return SelectDrive(session.disc, args, usage);
 }
 
@@ -72,23 +76,15 @@ int SetWriting(TOrvex& disc, const TCommandLine& args, const char* usage, bool p
   return -1;
 }
 
-// Words of fixed-width INQUIRY fields, single-spaced.
-std::string Words(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != ' ' || (!out.empty() && out.back() != ' ')) out += text[i];
-  }
-  while (!out.empty() && out.back() == ' ') out.pop_back();
-  return out;
-}
-
-// "DVD+R in drive 0 (ORVEX VIRTUAL DVD-RW)"
+// "DVD+R in drive 0 (ORVEX VIRTUAL DVD-RW)"; the report's "medium" tells it.
 std::string MediumLine(TOrvex& disc) {
+  Fields().Nested("medium", TJson::Object().Text("type", MediumName(disc.DiscIs())));
   return std::string(MediumName(disc.DiscIs())) + " in drive " + std::to_string(disc.SelectedDevice()) + " (" +
-         Printable(Words(disc.DeviceVendor() + " " + disc.DeviceProduct())) + ")";
+         Printable(InquiryWords(disc.DeviceVendor() + " " + disc.DeviceProduct())) + ")";
 }
 
 // Verifies the disc against the prepared tree; true when every file agrees.
+// The report's "verify" tells the files that differ.
 bool RunVerify(TOrvex& disc, TSignalWatch& signals, bool stop_on_mismatch, bool show) {
   bool done = false, failed = false;
   int bad = 0;
@@ -108,8 +104,10 @@ bool RunVerify(TOrvex& disc, TSignalWatch& signals, bool stop_on_mismatch, bool 
     });
   }
   disc.SetOnVerifyDone(nullptr);
+  Fields().Nested("verify", TJson::Object().Number("differing", bad));
   if (!failed) return true;
   const TOrvex::TErrorInfo error = disc.TakeError();
+  TReport::Current().Failed(error);
   if (error.Number == kErrorAborted) Say(error.Text);
   Say(bad == 0 ? "the verification did not end" : std::to_string(bad) + (bad == 1 ? " file differs" : " files differ"));
   return false;
@@ -166,11 +164,14 @@ int RunBurn(int argc, char** argv) {
   const std::string medium = MediumLine(s.disc);
   if (!RunWriteJob(s.disc, s.signals, [&] { return s.disc.Burn(); }, "Burning", show, true)) return kExitFailed;
   WarnOfChangedSources(s.disc);
-  std::printf("%s: burned %s%s\n", medium.c_str(), TreeSummary(s.disc, args, summary).c_str(),
-              s.disc.TestWrite() ? " (test write: nothing recorded)" : "");
+  Fields().Nested("tree", TreeFields(s.disc, args, summary)).Flag("test_write", s.disc.TestWrite());
+  if (!JsonOutput()) {
+    std::printf("%s: burned %s%s\n", medium.c_str(), TreeSummary(s.disc, args, summary).c_str(),
+                s.disc.TestWrite() ? " (test write: nothing recorded)" : "");
+  }
   if (args.Has("--verify") && !s.disc.TestWrite()) {
     if (!RunVerify(s.disc, s.signals, false, show)) return kExitFailed;
-    std::printf("%s: every file reads back as its source\n", medium.c_str());
+    if (!JsonOutput()) std::printf("%s: every file reads back as its source\n", medium.c_str());
   }
   return kExitOk;
 }
@@ -185,13 +186,17 @@ int RunBurnImage(int argc, char** argv) {
   if (args.Operands().size() != 1) return Usage(kUsage, "give one IMAGE");
   if (const int stop = SetWriting(s.disc, args, kUsage, true); stop >= 0) return stop;
   const std::string image = args.Operands()[0];
+  Fields().Text("image", image);
   const std::string medium = MediumLine(s.disc);
   const bool show = ShowProgress(args);
   if (!RunWriteJob(s.disc, s.signals, [&] { return s.disc.BurnISOImage(image); }, "Burning", show, true)) {
     return kExitFailed;
   }
-  std::printf("%s: burned %s, %u blocks%s\n", medium.c_str(), Printable(image).c_str(), s.disc.ImageSize(),
-              s.disc.TestWrite() ? " (test write: nothing recorded)" : "");
+  Fields().Number("blocks", s.disc.ImageSize()).Flag("test_write", s.disc.TestWrite());
+  if (!JsonOutput()) {
+    std::printf("%s: burned %s, %u blocks%s\n", medium.c_str(), Printable(image).c_str(), s.disc.ImageSize(),
+                s.disc.TestWrite() ? " (test write: nothing recorded)" : "");
+  }
   return kExitOk;
 }
 
@@ -204,6 +209,7 @@ int RunErase(int argc, char** argv) {
   if (const int stop = Open(s, args, kUsage, "  --quick, --full       how much to erase\n"); stop >= 0) return stop;
   if (args.Has("--quick") == args.Has("--full")) return Usage(kUsage, "give --quick or --full");
   if (!args.Operands().empty()) return Usage(kUsage, "erase takes no operand");
+  Fields().Text("mode", args.Has("--quick") ? "quick" : "full");
   if (!s.disc.Erasable()) {
     Say("the disc in the drive cannot be erased (" + std::string(MediumName(s.disc.DiscIs())) + ")");
     return kExitFailed;
@@ -218,10 +224,11 @@ int RunErase(int argc, char** argv) {
   }
   if (failed) {
     const TOrvex::TErrorInfo error = s.disc.TakeError();
+    TReport::Current().Failed(error);
     Say("erasing failed" + (error.Number != 0 ? ": " + error.Text : std::string()));
     return kExitFailed;
   }
-  std::printf("%s: erased\n", medium.c_str());
+  if (!JsonOutput()) std::printf("%s: erased\n", medium.c_str());
   return kExitOk;
 }
 
@@ -252,8 +259,9 @@ int RunVerifyCommand(int argc, char** argv) {
     return kExitFailed;
   }
   const std::string medium = MediumLine(s.disc);
+  Fields().Nested("tree", TreeFields(s.disc, args, summary));
   if (!RunVerify(s.disc, s.signals, args.Has("--stop-on-mismatch"), show)) return kExitFailed;
-  std::printf("%s: every file reads back as its source\n", medium.c_str());
+  if (!JsonOutput()) std::printf("%s: every file reads back as its source\n", medium.c_str());
   return kExitOk;
 }
 
@@ -268,11 +276,13 @@ int RunLabel(int argc, char** argv) {
   uint32_t session = 0;
   if (!ParseNumber(args.Value("--session", "0"), 255, session)) return Usage(kUsage, "--session takes a number");
   const std::u16string label = s.disc.ReadVolumeLabelOfDisc(static_cast<uint8_t>(session));
+  Fields().Number("session", session);
   if (label.empty()) {
     Say("the disc holds no volume label" + (session == 0 ? std::string() : " in session " + std::to_string(session)));
     return kExitFailed;
   }
-  std::printf("%s\n", Printable(label).c_str());
+  Fields().Text("label", label);
+  if (!JsonOutput()) std::printf("%s\n", Printable(label).c_str());
   return kExitOk;
 }
 

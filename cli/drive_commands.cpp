@@ -11,6 +11,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/drive_access.h"
+#include "cli/json_report.h"
 #include "cli/messages.h"
 #include "component/orvex.h"
 
@@ -58,7 +59,57 @@ constexpr TCapability kCapabilities[] = {
 };
 
 void Field(const char* name, const std::string& value) {
-  std::printf("%-22s %s\n", (std::string(name) + ":").c_str(), value.c_str());
+  if (!JsonOutput()) std::printf("%-22s %s\n", (std::string(name) + ":").c_str(), value.c_str());
+}
+
+TJson SpeedFields(uint16_t kilobytes, double unit) {
+  TJson speed = TJson::Object();
+  speed.Number("kilobytes_per_second", kilobytes).Number("times", std::lround(kilobytes / unit));
+  return speed;
+}
+
+// The capabilities as {"read": {"CD-R": true, ...}, "write": {...},
+// "test_write": true, "underrun_protection": true}, from the table's names.
+TJson CapabilityFields(TOrvex& disc) {
+  TJson read = TJson::Object(), write = TJson::Object(), all = TJson::Object();
+  for (const TCapability& c : kCapabilities) {
+    const std::string name = c.name;
+    const bool can = disc.DeviceCan(c.id);
+    if (name.rfind("read ", 0) == 0) {
+      read.Flag(name.substr(5), can);
+    } else if (name.rfind("write ", 0) == 0) {
+      write.Flag(name.substr(6), can);
+    } else {
+      all.Flag(name == "test write" ? "test_write" : "underrun_protection", can);
+    }
+  }
+  return TJson::Object().Nested("read", read).Nested("write", write).Merge(all);
+}
+
+// What info shows, as the report's fields (beside "drive").
+TJson InfoFields(TOrvex& disc) {
+  const TMedium medium = disc.DiscIs();
+  const double unit = SpeedUnit(medium);
+  TJson media = TJson::Object();
+  media.Text("type", MediumName(medium))
+      .Text("status", DiscStatusName(disc.DiscStatus()))
+      .Number("sessions", disc.SessionsOnDisc())
+      .Flag("writable", disc.Writable())
+      .Flag("erasable", disc.Erasable())
+      .Number("free_blocks", disc.FreeBlocksOnDisc())
+      .Number("total_blocks", disc.TotalBlocksOnDisc());
+  TJson buffer = TJson::Object();
+  buffer.Number("size", disc.DeviceBufferSize()).Number("fill", disc.DeviceBufferPosition());
+  TJson speeds = TJson::Object();
+  speeds.Nested("read", SpeedFields(disc.ReadSpeed(), unit))
+      .Nested("write", SpeedFields(disc.WriteSpeed(), unit))
+      .Nested("max_write", SpeedFields(disc.MaxWriteSpeed(), unit))
+      .Nested("drive_max_read", SpeedFields(disc.DeviceMaxReadSpeed(), unit))
+      .Nested("drive_max_write", SpeedFields(disc.DeviceMaxWriteSpeed(), unit));
+  TJson fields = TJson::Object();
+  fields.Nested("medium", media).Nested("buffer", buffer).Nested("speeds", speeds);
+  fields.Flag("burner", disc.DeviceIsBurner()).Nested("capabilities", CapabilityFields(disc));
+  return fields;
 }
 
 const char* YesNo(bool value) { return value ? "yes" : "no"; }
@@ -71,11 +122,17 @@ int RunDevices(int argc, char** argv) {
   if (!args.Error().empty()) return Usage(kUsage, args.Error());
   if (args.Has("--help")) return Help(kUsage);
   if (!args.Operands().empty() || args.Has("--device")) return Usage(kUsage, "devices takes no drive and no operand");
+  TReport::Current().Enable(args);
   TOrvex disc(nullptr);
   if (!OpenDrives(disc, args)) return kExitFailed;
+  SayAccessProblems(disc);
+  TJson drives = TJson::Array();
   for (uint16_t i = 0; i < disc.DeviceCount(); ++i) {
-    std::printf("%u: %s\n", i, Printable(disc.GetDeviceName(static_cast<uint8_t>(i))).c_str());
+    const std::string name = disc.GetDeviceName(static_cast<uint8_t>(i));
+    if (!JsonOutput()) std::printf("%u: %s\n", i, Printable(name).c_str());
+    drives.Append(TJson::Object().Number("index", i).Text("name", name));
   }
+  TReport::Current().Fields().Nested("drives", drives);
   return kExitOk;
 }
 
@@ -88,6 +145,7 @@ int RunInfo(int argc, char** argv) {
   if (!args.Error().empty()) return Usage(kUsage, args.Error());
   if (args.Has("--help")) return Help(kUsage);
   if (!args.Operands().empty()) return Usage(kUsage, "info takes no operand");
+  TReport::Current().Enable(args);
   TOrvex disc(nullptr);
   uint8_t index = 0;
   if (const int failed = SelectDrive(disc, args, kUsage, &index); failed >= 0) return failed;
@@ -113,6 +171,7 @@ int RunInfo(int argc, char** argv) {
   Field("drive max write speed", Speed(disc.DeviceMaxWriteSpeed(), unit));
   Field("burner", YesNo(disc.DeviceIsBurner()));
   for (const TCapability& c : kCapabilities) Field(c.name, YesNo(disc.DeviceCan(c.id)));
+  TReport::Current().Fields().Merge(InfoFields(disc));
   return kExitOk;
 }
 

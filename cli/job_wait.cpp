@@ -45,7 +45,7 @@ bool RunWriteJob(TOrvex& disc, TSignalWatch& signals, const std::function<bool()
   }
   disc.SetOnWriteDone(nullptr);
   if (started && !failed) return true;
-  Say(FailureMessage(started ? disc.TakeError() : refusal));
+  SayFailure(started ? disc.TakeError() : refusal);
   return false;
 }
 

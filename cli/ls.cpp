@@ -5,6 +5,7 @@
 
 #include "cli/command_line.h"
 #include "cli/commands.h"
+#include "cli/json_report.h"
 #include "cli/messages.h"
 #include "component/orvex.h"
 
@@ -24,18 +25,50 @@ constexpr const char* kUsage =
     "options:\n"
     "  --sector N  list the session whose volume starts at block N (an image of\n"
     "              a whole multi-session disc holds every session at its address)\n"
+    "  --json      print the result as one JSON object\n"
     "  -h, --help  this help\n";
 
-const char* TreeName(TNameEncoding names) {
+struct TTreeNames {
+  const char* said;  // on standard error
+  const char* key;   // in the JSON report
+};
+
+TTreeNames TreeNames(TNameEncoding names) {
   switch (names) {
     case TNameEncoding::Ucs2:
-      return "its Joliet tree";
+      return {"its Joliet tree", "joliet"};
     case TNameEncoding::EightBit:
-      return "its ISO 9660:1999 tree";
+      return {"its ISO 9660:1999 tree", "iso9660:1999"};
     case TNameEncoding::Primary:
       break;
   }
-  return "its ISO 9660 tree (8.3 names)";
+  return {"its ISO 9660 tree (8.3 names)", "iso9660"};
+}
+
+// The report's fields: the tree listed, its entries, and what it lacks.
+TJson ListingFields(const TOrvex& disc, const std::string& image, uint32_t sector) {
+  const TImportReport& report = disc.LastImport();
+  TJson entries = TJson::Array();
+  disc.WalkTree([&](const TOrvex::TTreeItem& item) {
+    TJson entry = TJson::Object();
+    entry.Text("type", item.IsDirectory ? "directory" : "file")
+        .Number("size", item.Size)
+        .Number("address", item.Address)
+        .Text("path", item.Path);
+    entries.Append(entry);
+  });
+  TJson gaps = TJson::Object();
+  gaps.Flag("truncated", report.Truncated())
+      .Number("volume_blocks", report.volume_sectors)
+      .Number("image_blocks", report.source_sectors)
+      .Number("damaged", report.damaged)
+      .Number("bad_names", report.bad_names)
+      .Number("not_added", report.not_added)
+      .Flag("tables_full", report.tables_full);
+  TJson fields = TJson::Object();
+  fields.Text("image", image).Number("sector", sector).Text("tree", TreeNames(report.names).key);
+  fields.Flag("complete", report.Complete()).Nested("gaps", gaps).Nested("entries", entries);
+  return fields;
 }
 
 // Warns of everything the listing lacks; true when it lacks nothing.
@@ -62,7 +95,7 @@ bool WarnOfGaps(const std::string& image, const TImportReport& report) {
 }  // namespace
 
 int RunLs(int argc, char** argv) {
-  const TCommandLine args(argc, argv, 2, {{{"--sector"}, true}, {{"-h", "--help"}, false}});
+  const TCommandLine args(argc, argv, 2, {{{"--sector"}, true}, {{"-h", "--help"}, false}, JsonOption()});
   if (!args.Error().empty() || (!args.Has("--help") && args.Operands().size() != 1)) {
     std::fprintf(stderr, "orvex ls: %s\n%s", args.Error().empty() ? "give one IMAGE" : args.Error().c_str(), kUsage);
     return kExitUsage;
@@ -76,19 +109,27 @@ int RunLs(int argc, char** argv) {
     std::fprintf(stderr, "orvex ls: --sector takes a block number\n%s", kUsage);
     return kExitUsage;
   }
+  TReport::Current().Enable(args);
   const std::string image = args.Operands()[0];
+  TReport::Current().Fields().Text("image", image);
   TOrvex disc(nullptr);
   disc.ClearAll();
   if (!disc.MountISOImage(image, sector)) {
     Say("cannot read " + Printable(image) + " as an ISO 9660 image");
     return kExitFailed;
   }
-  Say(Printable(image) + ": listing " + TreeName(disc.LastImport().names));
-  disc.WalkTree([](const TOrvex::TTreeItem& item) {
-    std::printf("%c %lld %u %s\n", item.IsDirectory ? 'd' : 'f', static_cast<long long>(item.Size), item.Address,
-                Printable(item.Path).c_str());
-  });
-  return WarnOfGaps(Printable(image), disc.LastImport()) ? kExitOk : kExitFailed;
+  Say(Printable(image) + ": listing " + TreeNames(disc.LastImport().names).said);
+  if (JsonOutput()) {
+    TReport::Current().Fields() = ListingFields(disc, image, sector);
+  } else {
+    disc.WalkTree([](const TOrvex::TTreeItem& item) {
+      std::printf("%c %lld %u %s\n", item.IsDirectory ? 'd' : 'f', static_cast<long long>(item.Size), item.Address,
+                  Printable(item.Path).c_str());
+    });
+  }
+  if (WarnOfGaps(Printable(image), disc.LastImport())) return kExitOk;
+  TReport::Current().Said("the image could not be listed whole");
+  return kExitFailed;
 }
 
 }  // namespace orvex::cli

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/json_report.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ int main(int argc, char** argv) {
     return orvex::cli::kExitOk;
   }
   for (const TCommand& command : kCommands) {
-    if (name == command.name) return command.run(argc, argv);
+    if (name == command.name) return orvex::cli::TReport::Current().Finish(name, command.run(argc, argv));
   }
   std::fprintf(stderr, "orvex: unknown command %s\n%s", name.c_str(), Usage().c_str());
   return orvex::cli::kExitUsage;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/json_report.h"
+
 namespace orvex::cli {
 namespace {
 
@@ -72,6 +74,11 @@ std::string FailureMessage(const TOrvex::TErrorInfo& error) {
   }
 }
 
+void SayFailure(const TOrvex::TErrorInfo& error) {
+  Say(FailureMessage(error));
+  TReport::Current().Failed(error);
+}
+
 bool IsWarning(TInsertIssueKind kind) {
   return kind == TInsertIssueKind::kSpecialFile || kind == TInsertIssueKind::kDanglingLink ||
          kind == TInsertIssueKind::kLoop;
@@ -105,8 +112,14 @@ std::string IssueMessage(const TInsertIssue& issue) {
   return "cannot add " + path;
 }
 
-void Say(const std::string& message) { std::fprintf(stderr, "orvex: %s\n", message.c_str()); }
+void Say(const std::string& message) {
+  std::fprintf(stderr, "orvex: %s\n", message.c_str());
+  TReport::Current().Said(message);
+}
 
-void Warn(const std::string& message) { std::fprintf(stderr, "orvex: warning: %s\n", message.c_str()); }
+void Warn(const std::string& message) {
+  std::fprintf(stderr, "orvex: warning: %s\n", message.c_str());
+  TReport::Current().Warned(message);
+}
 
 }  // namespace orvex::cli

@@ -21,6 +21,9 @@ std::string Printable(std::u16string_view text);
 // The message for a failed job's error.
 std::string FailureMessage(const TOrvex::TErrorInfo& error);
 
+// Says the failure's message, and keeps the error for the JSON report.
+void SayFailure(const TOrvex::TErrorInfo& error);
+
 // Whether an entry left out for this reason is worth a warning only (it
 // could not be on a disc anyway, or it is there already).
 bool IsWarning(TInsertIssueKind kind);
@@ -28,7 +31,8 @@ bool IsWarning(TInsertIssueKind kind);
 // The message for an entry left out.
 std::string IssueMessage(const TInsertIssue& issue);
 
-// Prints "orvex: MESSAGE" (or "orvex: warning: MESSAGE") on standard error.
+// Prints "orvex: MESSAGE" (or "orvex: warning: MESSAGE") on standard error,
+// and keeps it for the JSON report (json_report.h).
 void Say(const std::string& message);
 void Warn(const std::string& message);
 

@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/content_options.h"
 #include "cli/job_wait.h"
+#include "cli/json_report.h"
 #include "cli/messages.h"
 #include "component/orvex.h"
 
@@ -31,10 +32,10 @@ constexpr const char* kOwnHelp =
     "  -h, --help            this help\n";
 
 const std::vector<TOptionSpec> kOptions =
-    WithContentOptions({{{"-o", "--output"}, true}, {{"-h", "--help"}, false}});
+    WithContentOptions({{{"-o", "--output"}, true}, {{"-h", "--help"}, false}, JsonOption()});
 
 int UsageError(const std::string& message) {
-  std::fprintf(stderr, "orvex mkiso: %s\n%s%s%s", message.c_str(), kUsage, kContentOptionsHelp, kOwnHelp);
+  std::fprintf(stderr, "orvex mkiso: %s\n%s%s%s%s", message.c_str(), kUsage, kContentOptionsHelp, kJsonHelp, kOwnHelp);
   return kExitUsage;
 }
 
@@ -44,9 +45,10 @@ int RunMkiso(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, kOptions);
   if (!args.Error().empty()) return UsageError(args.Error());
   if (args.Has("--help")) {
-    std::printf("%s%s%s", kUsage, kContentOptionsHelp, kOwnHelp);
+    std::printf("%s%s%s%s", kUsage, kContentOptionsHelp, kJsonHelp, kOwnHelp);
     return kExitOk;
   }
+  TReport::Current().Enable(args);
   const std::string output = args.Value("--output");
   if (output.empty()) return UsageError("no output image given (-o OUT)");
   if (args.Operands().empty()) return UsageError("no SOURCE given");
@@ -59,7 +61,8 @@ int RunMkiso(int argc, char** argv) {
   TComponent owner(nullptr);
   TOrvex disc(&owner);
   disc.ClearAll();
-  const bool show = !args.Has("--quiet") && isatty(STDERR_FILENO);
+  const bool show = !args.Has("--quiet") && !JsonOutput() && isatty(STDERR_FILENO);
+  TReport::Current().Fields().Text("output", output);
   TContentSummary summary;
   if (const int stop = FillTree(disc, signals, args, output, cache, show, summary); stop >= 0) return stop;
   disc.Prepare();
@@ -67,8 +70,8 @@ int RunMkiso(int argc, char** argv) {
     return kExitFailed;
   }
   WarnOfChangedSources(disc);
-
-  std::printf("%s: %s\n", Printable(output).c_str(), TreeSummary(disc, args, summary).c_str());
+  TReport::Current().Fields().Nested("tree", TreeFields(disc, args, summary));
+  if (!JsonOutput()) std::printf("%s: %s\n", Printable(output).c_str(), TreeSummary(disc, args, summary).c_str());
   return kExitOk;
 }
 

@@ -352,6 +352,9 @@ class TOrvex : public TComponent {
 
   // Why the last InitializeASPI found no driver library (empty when it did).
   const std::string& DriverLibraryProblem() const { return driver_problem_; }
+  // The kernel's drives (/dev/srN) the last InitializeASPI found but could
+  // not open for want of permission, each with the group that owns it.
+  const std::vector<TDeviceAccessProblem>& DriveAccessProblems() const { return Device.AccessProblems; }
 
   // --- Queries (ids out of range give the empty value) ------------------------
 

@@ -88,6 +88,7 @@ size_t ScanLetters(TSCSIDevice& device) {
     }
     if (fd < 0) {
       Log(device, "System Error Code: " + std::to_string(error));
+      if (auto problem = AccessProblem(OpticalDrivePath(letter), error)) device.AccessProblems.push_back(*problem);
       continue;
     }
     const std::optional<TScsiAddress> address = ReadScsiAddress(letter);

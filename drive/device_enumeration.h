@@ -28,7 +28,8 @@ constexpr const char* kNoDriverLibrary = "none";
 // the program, else in the driver folder of the program's installation,
 // lib/orvex; kNoDriverLibrary: none).  True when a transport is ready: drives
 // were found by the scan, or the library loaded (with or without drives).
-// `why` tells why no library could be used.
+// `why` tells why no library could be used.  The drives the scan could not
+// open for want of permission are listed in device.AccessProblems.
 bool EnumerateDevices(TSCSIDevice& device, bool no_pass_through, const std::string& library,
                       const std::string& log_path, std::string* why = nullptr);
 

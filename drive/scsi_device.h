@@ -16,12 +16,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "drive/debug_log.h"
 #include "drive/medium.h"
 #include "drive/mmc_records.h"
 #include "drive/transport.h"
 #include "platform/completion_queue.h"
+#include "platform/sg_io.h"
 
 namespace orvex {
 
@@ -86,6 +88,8 @@ struct TSCSIDevice {
   std::array<uint8_t, 65536> tmpBuffer{};  // scratch buffer of most commands
   std::array<TDeviceEntry, kMaxDevices> Devices{};
   uint8_t NoOfDevices = 0;
+  // The kernel's drives the scan found but could not open for want of permission.
+  std::vector<TDeviceAccessProblem> AccessProblems;
   char DriveLetter = '?';              // letter of the selected drive
   uint8_t DeviceType = 255;            // type byte of the selected row; 255 when none
   uint32_t LastWinError = 0;           // errno after the last pass-through call

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <scsi/sg.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -39,6 +40,17 @@ int OpenOpticalDrive(char letter, bool read_write, int* error) {
 
 void CloseOpticalDrive(int fd) {
   if (fd >= 0) close(fd);
+}
+
+std::optional<TDeviceAccessProblem> AccessProblem(const std::string& path, int error) {
+  if (error != EACCES && error != EPERM) return std::nullopt;
+  TDeviceAccessProblem problem{path, error, ""};
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) {
+    const struct group* owner = getgrgid(st.st_gid);
+    problem.group = owner != nullptr ? owner->gr_name : std::to_string(st.st_gid);
+  }
+  return problem;
 }
 
 std::optional<TScsiAddress> ParseScsiAddress(const std::string& text) {

@@ -28,6 +28,18 @@ bool IsOpticalDrive(char letter);
 int OpenOpticalDrive(char letter, bool read_write, int* error);
 void CloseOpticalDrive(int fd);
 
+// A device node that exists but may not be opened by this user, and the
+// group that owns it (whose members may open it).
+struct TDeviceAccessProblem {
+  std::string path;
+  int error = 0;      // EACCES or EPERM
+  std::string group;  // the group's name, else its number; empty when the node cannot be examined
+};
+
+// The problem an open of `path` that failed with `error` shows; empty for
+// any error other than EACCES and EPERM (no such node, a busy drive...).
+std::optional<TDeviceAccessProblem> AccessProblem(const std::string& path, int error);
+
 // host:channel:target:lun of a SCSI device.
 struct TScsiAddress {
   uint32_t host = 0, channel = 0, target = 0, lun = 0;

@@ -9,14 +9,15 @@ ORVEX_BUILD_PACKAGES="cmake ninja-build g++ libgtest-dev libgmock-dev"
 # Debian packages of the desktop program (orvex-demo is built when they are
 # there): Qt 6 Widgets and a font.
 ORVEX_GUI_PACKAGES="qt6-base-dev fonts-dejavu-core"
-# Debian packages the tests add: the image makers and readers that judge our
-# images, the fuzz target's compiler and runtime, openssl for bench/md5_bench.sh,
+# Debian packages the tests add: the JSON Schema validator that judges what
+# orvex --json prints, the image makers and readers that judge our images,
+# the fuzz target's compiler and runtime, openssl for bench/md5_bench.sh,
 # and the QEMU guest that tests the kernel's CD-ROM driver (the emulator, a
 # kernel with its modules, a static busybox and cpio for its initramfs),
 # the desktop program with an X server to run it in and xdotool to type,
 # and what the installation and package checks use: dpkg-dev and file for
 # cpack's Debian packages, pkg-config, desktop-file-validate.
-ORVEX_TEST_PACKAGES="genisoimage xorriso libarchive-tools p7zip-full udftools clang libclang-rt-14-dev openssl
+ORVEX_TEST_PACKAGES="python3-jsonschema genisoimage xorriso libarchive-tools p7zip-full udftools clang libclang-rt-14-dev openssl
   qemu-system-x86 linux-image-amd64 busybox-static cpio
   $ORVEX_GUI_PACKAGES xvfb xauth xdotool
   dpkg-dev file pkgconf desktop-file-utils"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <grp.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -12,6 +13,8 @@
 #include <sstream>
 #include <thread>
 
+#include "cli/drive_access.h"
+#include "cli/json.h"
 #include "cli/progress_bar.h"
 #include "platform/text_conversion.h"
 #include "services/test_volume.h"
@@ -564,6 +567,228 @@ TEST(Cli, DiscCommandUsageErrors) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind(std::string("usage: orvex ") + command, 0), 0u) << r.out;
   }
+}
+
+// --- --json ---------------------------------------------------------------------------
+
+// What `orvex ... --json` printed, judged by tests/cli/json_check.py against
+// docs/json/orvex.schema.json (one object on one line and nothing else, of
+// `command`, no field the schema lacks): its leaves as "PATH=VALUE" lines.
+std::string CheckedJson(const TToolResult& r, const std::string& command) {
+  TempDir dir;
+  const TToolResult check = RunTool({"python3", JSON_CHECK, JSON_SCHEMA, command, dir.Write("out.json", r.out)});
+  EXPECT_EQ(check.status, 0) << check.err << "\n" << r.out << r.err;
+  return check.out;
+}
+
+// Leaves that must be among CheckedJson's lines.
+void ExpectLeaves(const std::string& leaves, const std::vector<std::string>& expected) {
+  for (const std::string& leaf : expected) EXPECT_NE(("\n" + leaves).find("\n" + leaf + "\n"), std::string::npos) << leaf << "\n" << leaves;
+}
+
+TEST(Cli, JsonStrings) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain /a b.txt", "\"plain /a b.txt\""},
+      {"q\"b\\n\nt\tr\r", "\"q\\\"b\\\\n\\nt\\tr\\r\""},
+      {std::string("\x00\x01\x1f\x7f", 4), "\"\\u0000\\u0001\\u001f\\u007f\""},
+      {"c1 \xC2\x85 \xC2\x9F kept \xC2\xA0", "\"c1 \\u0085 \\u009f kept \xC2\xA0\""},
+      {"caf\xC3\xA9 \xF0\x9F\x98\x80", "\"caf\xC3\xA9 \xF0\x9F\x98\x80\""},
+      // Latin-1, an overlong "/", an encoded surrogate, a cut sequence: U+FFFD per byte.
+      {"caf\xE9", "\"caf\xEF\xBF\xBD\""},
+      {"\xC0\xAF", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
+      {"\xED\xA0\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\""},
+      {"end \xE2\x82", "\"end \xEF\xBF\xBD\xEF\xBF\xBD\""},
+  };
+  for (const auto& [text, json] : cases) EXPECT_EQ(cli::JsonString(text), json) << text;
+  EXPECT_EQ(cli::JsonString(std::u16string(u"lone \xD800 pair \xD83D\xDE00")), "\"lone \xEF\xBF\xBD pair \xF0\x9F\x98\x80\"");
+  cli::TJson object = cli::TJson::Object();
+  object.Text("a", "x").Number("n", uint64_t{1} << 40).Number("m", -3).Flag("f", false);
+  object.Nested("list", cli::TJson::Array().AppendText("y").Append(cli::TJson::Object()));
+  EXPECT_EQ(object.Merge(cli::TJson::Object()).Merge(cli::TJson::Object().Flag("g", true)).Written(),
+            R"({"a":"x","n":1099511627776,"m":-3,"f":false,"list":["y",{}],"g":true})");
+}
+
+class CliJson : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (RunTool({"python3", "-c", "import jsonschema"}).status != 0) GTEST_SKIP() << "needs python3-jsonschema";
+  }
+};
+
+// Names no terminal should see and no JSON reader can take as they are: a
+// newline, an escape sequence, a C1 control, a quote, a byte that is not
+// UTF-8 (a lone surrogate in Joliet) and one name that names no path.
+TEST_F(CliJson, ListingOfAwkwardNames) {
+  TempDir dir;
+  const std::string image = dir / "awkward.iso";
+  std::ofstream(image, std::ios::binary)
+      << JolietVolume({u"evil\nf 0 0 forged", u"\x1b[31mred", u"c1\x85next", u"quo\"te", u"caf\xDCE9", u"a/b"});
+  const TToolResult r = Orvex({"ls", "--json", image});
+  EXPECT_EQ(r.status, 1);  // the name holding "/" is left out
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(r.out.find("\xC2\x85"), std::string::npos);
+  EXPECT_NE(r.out.find(R"("path":"/\u001b[31mred")"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("listing its Joliet tree"), std::string::npos) << r.err;  // messages stay on standard error
+  ExpectLeaves(CheckedJson(r, "ls"),
+               {"outcome=\"failed\"", "error.text=\"the image could not be listed whole\"", "tree=\"joliet\"",
+                "complete=false", "gaps.bad_names=1", "entries.0.path=\"/evil\\nf 0 0 forged\"",
+                "entries.0.size=1", "entries.0.address=40", "entries.2.path=\"/c1\u0085next\"",
+                "entries.3.path=\"/quo\\\"te\"", "entries.4.path=\"/caf\uFFFD\"",
+                "warnings.0=\"1 entries are left out: their names (\\\".\\\", \\\"..\\\", empty, or holding \\\"/\\\", "
+                "\\\"\\\\\\\" or NUL) name no path\""});
+  const TToolResult missing = Orvex({"ls", "--json", dir / "none.iso"});
+  EXPECT_EQ(missing.status, 1);
+  ExpectLeaves(CheckedJson(missing, "ls"), {"error.text=\"cannot read " + (dir / "none.iso") + " as an ISO 9660 image\""});
+}
+
+TEST_F(CliJson, ImageBuilds) {
+  TempDir dir;
+  dir.Write("src/a.txt", "alpha");
+  dir.Write("src/sub/b.txt", "beta");
+  TToolResult r = Orvex({"mkiso", "--json", "-o", dir / "a.iso", "--smart-refs", dir / "src"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  ExpectLeaves(CheckedJson(r, "mkiso"), {"outcome=\"succeeded\"", "output=\"" + (dir / "a.iso") + "\"", "tree.files=2",
+                                         "tree.directories=1", "tree.bytes=" + std::to_string(fs::file_size(dir / "a.iso")),
+                                         "tree.smart_references_saved=0", "tree.left_out=0", "changed_sources=[]"});
+  // Refused before writing: the last message is the error.
+  r = Orvex({"mkiso", "--json", "-o", dir / "b.iso", dir / "src", dir / "missing"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("cannot read " + (dir / "missing")), std::string::npos) << r.err;
+  ExpectLeaves(CheckedJson(r, "mkiso"), {"outcome=\"failed\"", "error.number=0", "error.file=\"\""});
+  // Failed while writing: the component's error, its file and the system's reason.
+  // Failed while writing: the component's error, its file (not UTF-8 here)
+  // and the system's reason.
+  r = Orvex({"mkiso", "--json", "-o", dir / "no/caf\xE9.iso", dir / "src"});
+  EXPECT_EQ(r.status, 1);
+  ExpectLeaves(CheckedJson(r, "mkiso"),
+               {"error.text=\"cannot create " + (dir / "no/caf\\\\xe9.iso") + ": No such file or directory\"",
+                "error.file=\"" + (dir / "no/caf\uFFFD.iso") + "\"", "error.system_error=2"});
+  EXPECT_EQ(CheckedJson(r, "mkiso").find("error.number=0\n"), std::string::npos);
+  // A usage error prints no object.
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"mkiso", "--json", dir / "src"}, {"ls", "--json"}, {"devices", "--json", "extra"}, {"burn", "--json"}}) {
+    r = Orvex(args);
+    EXPECT_EQ(r.status, 2) << args[0];
+    EXPECT_EQ(r.out, "") << args[0];
+  }
+}
+
+struct TJsonStep {
+  std::vector<std::string> args;  // SRC stands for the source directory, IMAGE for an image of it
+  int status;
+  std::vector<std::string> leaves;
+};
+
+// One disc's life, each step's object judged: what the drive shows blank and
+// written, each job's summary, and the refusals of a finalized disc.
+TEST_F(CliJson, DriveCommandsOfOneDisc) {
+  TempDir dir;
+  dir.Write("src/a.txt", "first session\n");
+  ASSERT_EQ(Orvex({"mkiso", "-q", "-o", dir / "a.iso", dir / "src"}).status, 0);
+  const std::string drives = DriveWith(dir, "dvd+r");
+  const std::vector<TJsonStep> steps = {
+      {{"devices"}, 0, {"drives.0.index=0", "drives.0.name=\"0:0:0,?: ORVEX    VIRTUAL DVD-RW   1.00 \"", "inaccessible=[]"}},
+      {{"info"}, 0, {"drive.vendor=\"ORVEX\"", "drive.product=\"VIRTUAL DVD-RW\"", "medium.type=\"DVD+R\"",
+                     "medium.status=\"empty\"", "medium.sessions=0", "medium.free_blocks=2295104", "medium.writable=true",
+                     "buffer.fill=0", "speeds.write.kilobytes_per_second=22160", "speeds.write.times=16", "burner=true",
+                     "capabilities.write.DVD+R=true", "capabilities.read.BD-ROM=false", "capabilities.test_write=true"}},
+      {{"label"}, 1, {"outcome=\"failed\"", "error.text=\"the disc holds no volume label\""}},
+      {{"burn", "--verify", "-V", "FIRST", "SRC"}, 0,
+       {"medium.type=\"DVD+R\"", "drive.index=0", "tree.files=1", "tree.blocks=160", "test_write=false", "verify.differing=0"}},
+      {{"info"}, 0, {"medium.status=\"appendable\"", "medium.sessions=1"}},
+      {{"label"}, 0, {"label=\"FIRST\"", "session=0"}},
+      {{"verify", "SRC"}, 0, {"verify.differing=0", "tree.files=1"}},
+      {{"burn", "--test-write", "SRC"}, 0, {"test_write=true"}},
+      {{"burn", "--finalize", "SRC"}, 0, {"outcome=\"succeeded\""}},
+      {{"info"}, 0, {"medium.status=\"complete\"", "medium.writable=false"}},
+      {{"burn", "SRC"}, 1, {"error.text=\"Disc cannot be written\"", "medium.type=\"DVD+R\""}},
+      {{"burn-image", "IMAGE"}, 1, {"error.text=\"Disc cannot be written\"", "image=\"" + (dir / "a.iso") + "\""}},
+      {{"erase", "--quick"}, 1, {"error.text=\"the disc in the drive cannot be erased (DVD+R)\"", "mode=\"quick\""}},
+      {{"info", "-d", "3"}, 1, {"error.text=\"there is no drive 3 (1 found)\"", "inaccessible=[]"}},
+  };
+  for (const TJsonStep& step : steps) {
+    std::vector<std::string> args = step.args;
+    for (std::string& arg : args) arg = arg == "SRC" ? dir / "src" : arg == "IMAGE" ? dir / "a.iso" : arg;
+    args.insert(args.begin() + 1, "--json");
+    const TToolResult r = OrvexWithDrives(drives, args);
+    SCOPED_TRACE(::testing::PrintToString(step.args));
+    EXPECT_EQ(r.status, step.status) << r.err;
+    ExpectLeaves(CheckedJson(r, step.args[0]), step.leaves);
+  }
+  // A change since the burn: verify fails, and tells how many files differ.
+  dir.Write("src/a.txt", "changed since!\n");
+  const TToolResult r = OrvexWithDrives(drives, {"verify", "--json", dir / "src"});
+  EXPECT_EQ(r.status, 1);
+  ExpectLeaves(CheckedJson(r, "verify"), {"verify.differing=1", "error.text=\"1 file differs\""});
+}
+
+TEST_F(CliJson, ImageBurnAndErase) {
+  TempDir dir;
+  dir.Write("src/a.txt", "in an image\n");
+  ASSERT_EQ(Orvex({"mkiso", "-q", "-o", dir / "a.iso", dir / "src"}).status, 0);
+  TToolResult r = OrvexWithDrives(DriveWith(dir, "dvd+r"), {"burn-image", "--json", dir / "a.iso"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  ExpectLeaves(CheckedJson(r, "burn-image"), {"blocks=" + std::to_string(fs::file_size(dir / "a.iso") / 2048),
+                                              "test_write=false", "medium.type=\"DVD+R\""});
+  const std::string medium = dir / "rw.vmed";
+  ASSERT_EQ(RunTool({VBURNER_TOOL, "new", "dvd+rw", medium, "--formatted"}).status, 0);
+  r = RunTool({"env", "ORVEX_VBURNER=0:0:0,class=dvd-writer,medium=" + medium + ";timescale=1000000", kOrvex, "erase",
+               "--json", "--quick"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  ExpectLeaves(CheckedJson(r, "erase"), {"mode=\"quick\"", "medium.type=\"DVD+RW\"", "outcome=\"succeeded\""});
+}
+
+// --- Drives the user may not open -----------------------------------------------------
+
+// The group the tests give a device node: cdrom where there is one.
+std::pair<gid_t, std::string> DeviceGroup() {
+  if (const struct group* g = getgrnam("cdrom")) return {g->gr_gid, g->gr_name};
+  return {0, getgrgid(0)->gr_name};
+}
+
+TEST(Cli, AccessNote) {
+  EXPECT_EQ(cli::AccessNote({"/dev/sr1", EACCES, "cdrom"}),
+            "/dev/sr1 exists but cannot be opened (Permission denied): add yourself to the group cdrom "
+            "(sudo usermod -aG cdrom $USER) and log in again");
+  EXPECT_EQ(cli::AccessNote({"/dev/sr0", EPERM, ""}),
+            "/dev/sr0 exists but cannot be opened (Operation not permitted): ask for access to it");
+}
+
+// In a mount namespace of its own, /dev holds a CD-ROM node (block major 11)
+// of mode 0660 owned by the group; `orvex` runs as nobody, without groups.
+TToolResult OrvexAsNobodyBesideADrive(const std::string& drives, const std::vector<std::string>& args) {
+  std::string command = "mount -t tmpfs orvex-test /dev && mknod -m 0660 /dev/sr0 b 11 0 && chgrp " +
+                        std::to_string(DeviceGroup().first) +
+                        " /dev/sr0 && exec setpriv --reuid=65534 --regid=65534 --clear-groups env ORVEX_VBURNER='" +
+                        drives + "' \"$0\"";
+  for (size_t i = 0; i < args.size(); ++i) command += " '" + args[i] + "'";
+  return RunTool({"unshare", "--mount", "sh", "-c", command, kOrvex});
+}
+
+TEST(Cli, DevicesNameTheGroupOfADriveTheUserMayNotOpen) {
+  if (geteuid() != 0 ||
+      RunTool({"unshare", "--mount", "sh", "-c", "mount -t tmpfs probe /dev && mknod /dev/sr0 b 11 0"}).status != 0) {
+    GTEST_SKIP() << "needs root, and a mount namespace where a device node can be made";
+  }
+  const std::string note = "orvex: /dev/sr0 exists but cannot be opened (Permission denied): add yourself to the group " +
+                           DeviceGroup().second + " (sudo usermod -aG " + DeviceGroup().second + " $USER) and log in again\n";
+  // No driver library to fall back on: the note, then no drive.
+  TToolResult r = OrvexAsNobodyBesideADrive("", {"devices", "--driver", "none"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, note + "orvex: no drive found: no driver library was asked for\n");
+  r = OrvexAsNobodyBesideADrive("", {"info", "--driver", "none"});
+  EXPECT_EQ(r.err, note + "orvex: no drive found: no driver library was asked for\n");
+  // The virtual burner's drive is listed, and the kernel's drive still told.
+  r = OrvexAsNobodyBesideADrive("0:0:0,class=dvd-writer", {"devices"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, note);
+  EXPECT_EQ(r.out, "0: 0:0:0,?: ORVEX    VIRTUAL DVD-RW   1.00 \n");
+  if (RunTool({"python3", "-c", "import jsonschema"}).status != 0) return;
+  r = OrvexAsNobodyBesideADrive("0:0:0,class=dvd-writer", {"devices", "--json"});
+  ExpectLeaves(CheckedJson(r, "devices"),
+               {"inaccessible.0.path=\"/dev/sr0\"", "inaccessible.0.group=\"" + DeviceGroup().second + "\"",
+                "inaccessible.0.system_error=13", "inaccessible.0.error=\"Permission denied\"", "drives.0.index=0"});
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The kernel pass-through without a drive: how a request is put to the
 // kernel, and where sysfs says a drive sits.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <grp.h>
 #include <scsi/sg.h>
 #include <unistd.h>
 
@@ -49,6 +51,30 @@ TEST(PassThrough, AddressesFromSysfs) {
   EXPECT_EQ(OpticalDrivePath('C'), "/dev/sr0");
   EXPECT_EQ(OpticalDrivePath('Z'), "/dev/sr23");
   EXPECT_FALSE(IsOpticalDrive('B'));
+}
+
+// A node the user may not open names the group that may; other failures
+// of an open are no matter of permission.
+TEST(PassThrough, AccessProblemNamesTheOwningGroup) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to give the node away";
+  test::TempDir dir;
+  const std::string node = dir.Write("sr0");
+  const struct group* cdrom = getgrnam("cdrom");
+  const gid_t gid = cdrom != nullptr ? cdrom->gr_gid : 0;
+  const std::string name = getgrgid(gid)->gr_name;
+  ASSERT_EQ(chown(node.c_str(), 0, gid), 0);
+  ASSERT_EQ(chmod(node.c_str(), 0660), 0);
+  EXPECT_TRUE(test::RunUnprivileged([&] {
+    if (open(node.c_str(), O_RDONLY | O_NONBLOCK) >= 0) return false;
+    const std::optional<TDeviceAccessProblem> problem = AccessProblem(node, errno);
+    return problem && problem->path == node && problem->error == EACCES && problem->group == name;
+  }));
+  constexpr gid_t kNamelessGroup = 54321;
+  ASSERT_EQ(getgrgid(kNamelessGroup), nullptr);
+  ASSERT_EQ(chown(node.c_str(), 0, kNamelessGroup), 0);
+  EXPECT_EQ(AccessProblem(node, EPERM)->group, "54321");
+  EXPECT_EQ(AccessProblem(dir / "gone", EACCES)->group, "");
+  for (int error : {ENOENT, EBUSY, ENOMEDIUM, ENXIO}) EXPECT_FALSE(AccessProblem(node, error)) << error;
 }
 
 }  // namespace

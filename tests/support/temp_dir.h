@@ -3,6 +3,7 @@
 #ifndef ORVEX_TESTS_SUPPORT_TEMP_DIR_H_
 #define ORVEX_TESTS_SUPPORT_TEMP_DIR_H_
 
+#include <grp.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -56,12 +57,13 @@ class TempDir {
   std::string path_;
 };
 
-// Runs `check` in a child process that has given up root (as nobody), so
+// Runs `check` in a child process that has given up root (as nobody, in no
+// group of root's), so
 // that permission checks apply; returns whether it returned true.
 inline bool RunUnprivileged(const std::function<bool()>& check) {
   const pid_t child = fork();
   if (child == 0) {
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) _exit(2);
     _exit(check() ? 0 : 1);
   }
   int status = 0;
