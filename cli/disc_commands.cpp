@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "cli/command_docs.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/content_options.h"
@@ -22,15 +23,6 @@ namespace {
 
 constexpr uint32_t kBurnCache = 32;  // MiB: enough to ride out a slow source
 
-constexpr const char* kWriteOptionsHelp =
-    "  --speed X             the write speed in multiples of the medium's 1x (16, 2.4)\n"
-    "                        or max (the default)\n"
-    "  --test-write          simulate the burn: the drive records nothing\n"
-    "  --finalize            close the disc: no session can be added later\n";
-
-const std::vector<TOptionSpec> kWriteOptions = {
-    {{"--speed"}, true}, {{"--test-write"}, false}, {{"--finalize"}, false}, {{"-q", "--quiet"}, false}};
-
 // What a drive command runs on: the signals watched before the component
 // starts threads (they inherit the blocked signals), the component with
 // its event queue, the drive chosen.
@@ -42,18 +34,15 @@ struct TSession {
 
 bool ShowProgress(const TCommandLine& args) { return !args.Has("--quiet") && isatty(STDERR_FILENO); }
 
-// Parses the command line and opens the drive; -1 to go on, else the exit status.
-int Open(TSession& session, const TCommandLine& args, const char* usage, const std::string& help_tail) {
-  if (!args.Error().empty()) return Usage(usage, args.Error());
-  if (args.Has("--help")) {
-    std::printf("%s%s", usage, help_tail.c_str());
-    return Help("");
-  }
-  return SelectDrive(session.disc, args, usage);
+// Answers --help and usage errors, else opens the drive; -1 to go on, else
+// the exit status.
+int Open(TSession& session, const TCommandLine& args) {
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
+  return SelectDrive(session.disc, args);
 }
 
 // --speed, --test-write, --finalize and underrun protection.
-int SetWriting(TOrvex& disc, const TCommandLine& args, const char* usage, bool protect) {
+int SetWriting(TOrvex& disc, const TCommandLine& args, bool protect) {
   disc.SetTestWrite(args.Has("--test-write"));
   disc.SetFinalizeDisc(args.Has("--finalize"));
   disc.SetBurnProof(protect);
@@ -65,7 +54,7 @@ int SetWriting(TOrvex& disc, const TCommandLine& args, const char* usage, bool p
   char* end = nullptr;
   const double times = std::strtod(speed.c_str(), &end);
   if (speed.empty() || *end != '\0' || !(times > 0) || times > 100) {
-    return Usage(usage, "--speed takes a multiple of 1x (such as 16 or 2.4) or max");
+    return Usage(args, "--speed takes a multiple of 1x (such as 16 or 2.4) or max");
   }
   const double kilobytes = std::round(times * SpeedUnit(disc.DiscIs()));
   disc.SetDeviceSpeed(0, static_cast<uint16_t>(std::min(kilobytes, 65534.0)));
@@ -116,10 +105,10 @@ bool RunVerify(TOrvex& disc, TSignalWatch& signals, bool stop_on_mismatch, bool 
 }
 
 // The session --import-session N names (0: the last), imported into the root.
-int ImportFromDisc(TOrvex& disc, const TCommandLine& args, const char* usage) {
+int ImportFromDisc(TOrvex& disc, const TCommandLine& args) {
   uint32_t session = 0;
   if (!ParseNumber(args.Value("--import-session"), 255, session)) {
-    return Usage(usage, "--import-session takes a session number (0: the last)");
+    return Usage(args, "--import-session takes a session number (0: the last)");
   }
   const int32_t used = disc.ImportSession(static_cast<uint8_t>(session), "\\");
   if (!disc.LastImport().found) {
@@ -135,29 +124,16 @@ int ImportFromDisc(TOrvex& disc, const TCommandLine& args, const char* usage) {
 }  // namespace
 
 int RunBurn(int argc, char** argv) {
-  static const char* kUsage =
-      "usage: orvex burn [options] SOURCE...\n\nBurns the files and directories SOURCE to the disc in drive N as a new\n"
-      "session, then closes it; with --import-session the new session also shows\nthe files of an earlier one.\n\n"
-      "options:\n";
-  const std::string help = std::string(kWriteOptionsHelp) +
-                           "  --no-underrun-protection\n                        write without the drive's buffer-underrun protection\n"
-                           "  --import-session N    carry the files of session N (0: the last) into the new one\n"
-                           "  --verify              read every file back afterwards and compare it\n" +
-                           kContentOptionsHelp;
-  std::vector<TOptionSpec> own = kWriteOptions;
-  own.push_back({{"--no-underrun-protection"}, false});
-  own.push_back({{"--import-session"}, true});
-  own.push_back({{"--verify"}, false});
-  const TCommandLine args(argc, argv, 2, WithDriveOptions(WithContentOptions(own)));
+  const TCommandLine args(argc, argv, 2, CommandDoc("burn"));
   TSession s;
-  if (const int stop = Open(s, args, kUsage, help); stop >= 0) return stop;
-  if (args.Operands().empty()) return Usage(kUsage, "no SOURCE given");
+  if (const int stop = Open(s, args); stop >= 0) return stop;
+  if (args.Operands().empty()) return Usage(args, "no SOURCE given");
   uint32_t cache = kBurnCache;
-  if (!ParseCache(args, cache)) return Usage(kUsage, kCacheError);
-  if (const int stop = SetWriting(s.disc, args, kUsage, !args.Has("--no-underrun-protection")); stop >= 0) return stop;
+  if (!ParseCache(args, cache)) return Usage(args, kCacheError);
+  if (const int stop = SetWriting(s.disc, args, !args.Has("--no-underrun-protection")); stop >= 0) return stop;
   s.disc.ClearAll();
   if (args.Has("--import-session")) {
-    if (const int stop = ImportFromDisc(s.disc, args, kUsage); stop >= 0) return stop;
+    if (const int stop = ImportFromDisc(s.disc, args); stop >= 0) return stop;
   }
   const bool show = ShowProgress(args);
   TContentSummary summary;
@@ -176,14 +152,11 @@ int RunBurn(int argc, char** argv) {
 }
 
 int RunBurnImage(int argc, char** argv) {
-  static const char* kUsage =
-      "usage: orvex burn-image [options] IMAGE\n\nBurns the ISO 9660 or UDF image file IMAGE from the start of the blank or\n"
-      "rewritable disc in drive N.\n\noptions:\n";
-  const TCommandLine args(argc, argv, 2, WithDriveOptions(kWriteOptions));
+  const TCommandLine args(argc, argv, 2, CommandDoc("burn-image"));
   TSession s;
-  if (const int stop = Open(s, args, kUsage, kWriteOptionsHelp); stop >= 0) return stop;
-  if (args.Operands().size() != 1) return Usage(kUsage, "give one IMAGE");
-  if (const int stop = SetWriting(s.disc, args, kUsage, true); stop >= 0) return stop;
+  if (const int stop = Open(s, args); stop >= 0) return stop;
+  if (args.Operands().size() != 1) return Usage(args, "give one IMAGE");
+  if (const int stop = SetWriting(s.disc, args, true); stop >= 0) return stop;
   const std::string image = args.Operands()[0];
   const std::string medium = MediumLine(s.disc);
   const bool show = ShowProgress(args);
@@ -196,14 +169,11 @@ int RunBurnImage(int argc, char** argv) {
 }
 
 int RunErase(int argc, char** argv) {
-  static const char* kUsage =
-      "usage: orvex erase --quick|--full [options]\n\nErases the rewritable disc in drive N: --quick blanks its start or formats\n"
-      "it quickly, --full blanks or formats all of it (this can take an hour).\n\noptions:\n";
-  const TCommandLine args(argc, argv, 2, WithDriveOptions({{{"--quick"}, false}, {{"--full"}, false}, {{"-q", "--quiet"}, false}}));
+  const TCommandLine args(argc, argv, 2, CommandDoc("erase"));
   TSession s;
-  if (const int stop = Open(s, args, kUsage, "  --quick, --full       how much to erase\n"); stop >= 0) return stop;
-  if (args.Has("--quick") == args.Has("--full")) return Usage(kUsage, "give --quick or --full");
-  if (!args.Operands().empty()) return Usage(kUsage, "erase takes no operand");
+  if (const int stop = Open(s, args); stop >= 0) return stop;
+  if (args.Has("--quick") == args.Has("--full")) return Usage(args, "give --quick or --full");
+  if (!args.Operands().empty()) return Usage(args, "erase takes no operand");
   if (!s.disc.Erasable()) {
     Say("the disc in the drive cannot be erased (" + std::string(MediumName(s.disc.DiscIs())) + ")");
     return kExitFailed;
@@ -226,22 +196,15 @@ int RunErase(int argc, char** argv) {
 }
 
 int RunVerifyCommand(int argc, char** argv) {
-  static const char* kUsage =
-      "usage: orvex verify [options] SOURCE...\n\nLays out SOURCE as orvex burn would, with the same content options, and\n"
-      "reads every file of the disc's last session back, comparing it with its source.\n\noptions:\n";
-  const std::string help = std::string("  --stop-on-mismatch    stop at the first file that differs\n"
-                                       "  --import-session N    the session the burn carried (as given to burn)\n") +
-                           kContentOptionsHelp;
-  const TCommandLine args(argc, argv, 2,
-                          WithDriveOptions(WithContentOptions({{{"--stop-on-mismatch"}, false}, {{"--import-session"}, true}})));
+  const TCommandLine args(argc, argv, 2, CommandDoc("verify"));
   TSession s;
-  if (const int stop = Open(s, args, kUsage, help); stop >= 0) return stop;
-  if (args.Operands().empty()) return Usage(kUsage, "no SOURCE given");
+  if (const int stop = Open(s, args); stop >= 0) return stop;
+  if (args.Operands().empty()) return Usage(args, "no SOURCE given");
   uint32_t cache = kBurnCache;
-  if (!ParseCache(args, cache)) return Usage(kUsage, kCacheError);
+  if (!ParseCache(args, cache)) return Usage(args, kCacheError);
   s.disc.ClearAll();
   if (args.Has("--import-session")) {
-    if (const int stop = ImportFromDisc(s.disc, args, kUsage); stop >= 0) return stop;
+    if (const int stop = ImportFromDisc(s.disc, args); stop >= 0) return stop;
   }
   const bool show = ShowProgress(args);
   TContentSummary summary;
@@ -258,15 +221,12 @@ int RunVerifyCommand(int argc, char** argv) {
 }
 
 int RunLabel(int argc, char** argv) {
-  static const char* kUsage =
-      "usage: orvex label [--session N] [options]\n\nShows the volume label of session N (default 0: the last) of the disc in\n"
-      "drive N.\n\noptions:\n";
-  const TCommandLine args(argc, argv, 2, WithDriveOptions({{{"--session"}, true}}));
+  const TCommandLine args(argc, argv, 2, CommandDoc("label"));
   TSession s;
-  if (const int stop = Open(s, args, kUsage, "  --session N           the session\n"); stop >= 0) return stop;
-  if (!args.Operands().empty()) return Usage(kUsage, "label takes no operand");
+  if (const int stop = Open(s, args); stop >= 0) return stop;
+  if (!args.Operands().empty()) return Usage(args, "label takes no operand");
   uint32_t session = 0;
-  if (!ParseNumber(args.Value("--session", "0"), 255, session)) return Usage(kUsage, "--session takes a number");
+  if (!ParseNumber(args.Value("--session", "0"), 255, session)) return Usage(args, "--session takes a number");
   const std::u16string label = s.disc.ReadVolumeLabelOfDisc(static_cast<uint8_t>(session));
   if (label.empty()) {
     Say("the disc holds no volume label" + (session == 0 ? std::string() : " in session " + std::to_string(session)));

@@ -13,8 +13,10 @@ ORVEX_GUI_PACKAGES="qt6-base-dev fonts-dejavu-core"
 # images, the fuzz target's compiler and runtime, openssl for bench/md5_bench.sh,
 # and the QEMU guest that tests the kernel's CD-ROM driver (the emulator, a
 # kernel with its modules, a static busybox and cpio for its initramfs),
-# and the desktop program with an X server to run it in and xdotool to type.
+# the desktop program with an X server to run it in and xdotool to type, and
+# groff to read the man pages and zsh to load its completion script.
 ORVEX_TEST_PACKAGES="genisoimage xorriso libarchive-tools p7zip-full udftools clang libclang-rt-14-dev openssl
+  groff-base zsh
   qemu-system-x86 linux-image-amd64 busybox-static cpio
   $ORVEX_GUI_PACKAGES xvfb xauth xdotool"
 
