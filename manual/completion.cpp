@@ -100,12 +100,12 @@ std::string BashCompletion(const TProgram& program) {
          "  if [[ \" $drives \" == *\" $prev \"* ]]; then\n"
          "    mapfile -t COMPREPLY < <(compgen -W \"$(" + function + "_drives \"${COMP_WORDS[0]}\")\" -- \"$cur\")\n"
          "  elif [[ \" $paths \" == *\" $prev \"* ]]; then\n"
-         "    compopt -o filenames 2>/dev/null\n    mapfile -t COMPREPLY < <(compgen -f -- \"$cur\")\n"
+         "    compopt -o filenames 2>/dev/null || true\n    mapfile -t COMPREPLY < <(compgen -f -- \"$cur\")\n"
          "  elif [[ \" $words \" == *\" $prev \"* ]]; then\n    return\n"
          "  elif [[ $cur == -* ]]; then\n"
          "    mapfile -t COMPREPLY < <(compgen -W \"$flags $paths $drives $words\" -- \"$cur\")\n"
          "  elif [[ $operands == paths ]]; then\n"
-         "    compopt -o filenames 2>/dev/null\n    mapfile -t COMPREPLY < <(compgen -f -- \"$cur\")\n  fi\n}\n\n";
+         "    compopt -o filenames 2>/dev/null || true\n    mapfile -t COMPREPLY < <(compgen -f -- \"$cur\")\n  fi\n}\n\n";
   return out + "complete -F " + function + " " + program.name + "\n";
 }
 
