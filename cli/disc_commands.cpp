@@ -34,31 +34,39 @@ struct TSession {
 
 bool ShowProgress(const TCommandLine& args) { return !args.Has("--quiet") && isatty(STDERR_FILENO); }
 
-// Answers --help and usage errors, else opens the drive; -1 to go on, else
-// the exit status.
-int Open(TSession& session, const TCommandLine& args) {
-  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
-  return SelectDrive(session.disc, args);
+// --speed as a multiple of the medium's 1x into `times` (0 for max); false
+// when it is neither.  Read before the drive is opened, so that a wrong
+// command line is told as such with no drive.
+bool ParseSpeed(const TCommandLine& args, double& times) {
+  const std::string speed = args.Value("--speed", "max");
+  times = 0;
+  if (speed == "max") return true;
+  char* end = nullptr;
+  times = std::strtod(speed.c_str(), &end);
+  return !speed.empty() && *end == '\0' && times > 0 && times <= 100;
 }
+constexpr const char* kSpeedError = "--speed takes a multiple of 1x (such as 16 or 2.4) or max";
 
-// --speed, --test-write, --finalize and underrun protection.
-int SetWriting(TOrvex& disc, const TCommandLine& args, bool protect) {
+// --import-session N into `session` (-1 without the option); false for a
+// value that is no session number.
+bool ParseImportSession(const TCommandLine& args, int& session) {
+  session = -1;
+  uint32_t number = 0;
+  if (!args.Has("--import-session")) return true;
+  if (!ParseNumber(args.Value("--import-session"), 255, number)) return false;
+  session = static_cast<int>(number);
+  return true;
+}
+constexpr const char* kImportSessionError = "--import-session takes a session number (0: the last)";
+
+// The speed (`times` 1x, 0: max), --test-write, --finalize and underrun
+// protection.
+void SetWriting(TOrvex& disc, const TCommandLine& args, double times, bool protect) {
   disc.SetTestWrite(args.Has("--test-write"));
   disc.SetFinalizeDisc(args.Has("--finalize"));
   disc.SetBurnProof(protect);
-  const std::string speed = args.Value("--speed", "max");
-  if (speed == "max") {
-    disc.SetDeviceSpeed(0, 0);
-    return -1;
-  }
-  char* end = nullptr;
-  const double times = std::strtod(speed.c_str(), &end);
-  if (speed.empty() || *end != '\0' || !(times > 0) || times > 100) {
-    return Usage(args, "--speed takes a multiple of 1x (such as 16 or 2.4) or max");
-  }
   const double kilobytes = std::round(times * SpeedUnit(disc.DiscIs()));
   disc.SetDeviceSpeed(0, static_cast<uint16_t>(std::min(kilobytes, 65534.0)));
-  return -1;
 }
 
 // Words of fixed-width INQUIRY fields, single-spaced.
@@ -104,12 +112,9 @@ bool RunVerify(TOrvex& disc, TSignalWatch& signals, bool stop_on_mismatch, bool 
   return false;
 }
 
-// The session --import-session N names (0: the last), imported into the root.
-int ImportFromDisc(TOrvex& disc, const TCommandLine& args) {
-  uint32_t session = 0;
-  if (!ParseNumber(args.Value("--import-session"), 255, session)) {
-    return Usage(args, "--import-session takes a session number (0: the last)");
-  }
+// Session `session` of the disc (0: the last) imported into the root; -1 to
+// go on, else the exit status (the message is out).
+int ImportFromDisc(TOrvex& disc, int session) {
   const int32_t used = disc.ImportSession(static_cast<uint8_t>(session), "\\");
   if (!disc.LastImport().found) {
     Say("the disc holds no session " + (session == 0 ? std::string("to import") : std::to_string(session)) +
@@ -126,14 +131,19 @@ int ImportFromDisc(TOrvex& disc, const TCommandLine& args) {
 int RunBurn(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("burn"));
   TSession s;
-  if (const int stop = Open(s, args); stop >= 0) return stop;
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
   if (args.Operands().empty()) return Usage(args, "no SOURCE given");
   uint32_t cache = kBurnCache;
   if (!ParseCache(args, cache)) return Usage(args, kCacheError);
-  if (const int stop = SetWriting(s.disc, args, !args.Has("--no-underrun-protection")); stop >= 0) return stop;
+  double times = 0;
+  if (!ParseSpeed(args, times)) return Usage(args, kSpeedError);
+  int import = -1;
+  if (!ParseImportSession(args, import)) return Usage(args, kImportSessionError);
+  if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
+  SetWriting(s.disc, args, times, !args.Has("--no-underrun-protection"));
   s.disc.ClearAll();
-  if (args.Has("--import-session")) {
-    if (const int stop = ImportFromDisc(s.disc, args); stop >= 0) return stop;
+  if (import >= 0) {
+    if (const int stop = ImportFromDisc(s.disc, import); stop >= 0) return stop;
   }
   const bool show = ShowProgress(args);
   TContentSummary summary;
@@ -154,9 +164,12 @@ int RunBurn(int argc, char** argv) {
 int RunBurnImage(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("burn-image"));
   TSession s;
-  if (const int stop = Open(s, args); stop >= 0) return stop;
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
   if (args.Operands().size() != 1) return Usage(args, "give one IMAGE");
-  if (const int stop = SetWriting(s.disc, args, true); stop >= 0) return stop;
+  double times = 0;
+  if (!ParseSpeed(args, times)) return Usage(args, kSpeedError);
+  if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
+  SetWriting(s.disc, args, times, true);
   const std::string image = args.Operands()[0];
   const std::string medium = MediumLine(s.disc);
   const bool show = ShowProgress(args);
@@ -171,9 +184,10 @@ int RunBurnImage(int argc, char** argv) {
 int RunErase(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("erase"));
   TSession s;
-  if (const int stop = Open(s, args); stop >= 0) return stop;
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
   if (args.Has("--quick") == args.Has("--full")) return Usage(args, "give --quick or --full");
   if (!args.Operands().empty()) return Usage(args, "erase takes no operand");
+  if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
   if (!s.disc.Erasable()) {
     Say("the disc in the drive cannot be erased (" + std::string(MediumName(s.disc.DiscIs())) + ")");
     return kExitFailed;
@@ -198,13 +212,16 @@ int RunErase(int argc, char** argv) {
 int RunVerifyCommand(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("verify"));
   TSession s;
-  if (const int stop = Open(s, args); stop >= 0) return stop;
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
   if (args.Operands().empty()) return Usage(args, "no SOURCE given");
   uint32_t cache = kBurnCache;
   if (!ParseCache(args, cache)) return Usage(args, kCacheError);
+  int import = -1;
+  if (!ParseImportSession(args, import)) return Usage(args, kImportSessionError);
+  if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
   s.disc.ClearAll();
-  if (args.Has("--import-session")) {
-    if (const int stop = ImportFromDisc(s.disc, args); stop >= 0) return stop;
+  if (import >= 0) {
+    if (const int stop = ImportFromDisc(s.disc, import); stop >= 0) return stop;
   }
   const bool show = ShowProgress(args);
   TContentSummary summary;
@@ -223,10 +240,11 @@ int RunVerifyCommand(int argc, char** argv) {
 int RunLabel(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("label"));
   TSession s;
-  if (const int stop = Open(s, args); stop >= 0) return stop;
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
   if (!args.Operands().empty()) return Usage(args, "label takes no operand");
   uint32_t session = 0;
   if (!ParseNumber(args.Value("--session", "0"), 255, session)) return Usage(args, "--session takes a number");
+  if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
   const std::u16string label = s.disc.ReadVolumeLabelOfDisc(static_cast<uint8_t>(session));
   if (label.empty()) {
     Say("the disc holds no volume label" + (session == 0 ? std::string() : " in session " + std::to_string(session)));
