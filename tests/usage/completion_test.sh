@@ -47,12 +47,15 @@ expect "--blocks --formatted" orvex-vburner new --
 expect "photos.iso" orvex-vburner load dvd-rom disc.vmed photos.i
 
 # Drive numbers come from the program's own `devices`; none and quiet
-# without a drive.
-"$bin/orvex-vburner" new dvd+r disc.vmed
-export ORVEX_VBURNER="0:1:0,class=dvd-writer,medium=$work/disc.vmed;1:0:0,class=cd-writer"
-expect "0 1" "$bin/orvex" info -d ""
-export ORVEX_VBURNER="timescale=0"
-expect "" "$bin/orvex" burn --device ""
+# without a drive.  (The virtual burner's drives stand in where the
+# kernel shows none.)
+if ! compgen -G "/dev/sr*" >/dev/null; then
+  "$bin/orvex-vburner" new dvd+r disc.vmed
+  export ORVEX_VBURNER="0:1:0,class=dvd-writer,medium=$work/disc.vmed;1:0:0,class=cd-writer"
+  expect "0 1" "$bin/orvex" info -d ""
+  export ORVEX_VBURNER="timescale=0"
+  expect "" "$bin/orvex" burn --device ""
+fi
 
 if command -v zsh >/dev/null; then
   for script in "$share"/zsh/site-functions/_orvex*; do
