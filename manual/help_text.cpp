@@ -9,8 +9,8 @@ namespace {
 constexpr size_t kHelpColumn = 24;
 constexpr size_t kWidestCommandColumn = 30;  // longer synopses stand on their own line
 
-// `text` padded with spaces to `column`, or ended with a new line when it
-// reaches that far.
+// `text` padded with spaces to `column`, or, when that would leave less
+// than two spaces, ended with a new line and the indent of `column`.
 std::string PadTo(std::string text, size_t column) {
   if (text.size() + 2 > column) return text + "\n" + std::string(column, ' ');
   return text + std::string(column - text.size(), ' ');
@@ -31,11 +31,9 @@ std::string Options(const TOptionGroup& group) {
 
 std::string Wrap(const std::string& text, size_t indent, size_t width) {
   std::string out;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find("\n\n", start);
-    if (end == std::string::npos) end = text.size();
-    std::istringstream words(text.substr(start, end - start));
+  for (const std::string& paragraph : Paragraphs(text)) {
+    if (!out.empty()) out += "\n";
+    std::istringstream words(paragraph);
     std::string line;
     for (std::string word; words >> word;) {
       if (!line.empty() && indent + line.size() + 1 + word.size() > width) {
@@ -45,9 +43,6 @@ std::string Wrap(const std::string& text, size_t indent, size_t width) {
       line += (line.empty() ? "" : " ") + word;
     }
     out += std::string(indent, ' ') + line + "\n";
-    if (end == text.size()) break;
-    out += "\n";
-    start = end + 2;
   }
   return out;
 }

@@ -31,17 +31,12 @@ std::string Synopsis(const std::string& text) {
   return out + RoffText(plain);
 }
 
-// Paragraphs parted by "\n\n", each its own .PP.
-std::string Paragraphs(const std::string& text) {
+// Each paragraph of `text` its own .PP.
+std::string PlainParagraphs(const std::string& text) {
   std::string out;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find("\n\n", start);
-    if (end == std::string::npos) end = text.size();
-    std::string paragraph = text.substr(start, end - start);
+  for (std::string paragraph : Paragraphs(text)) {
     for (char& c : paragraph) c = c == '\n' ? ' ' : c;
     out += ".PP\n" + RoffText(paragraph) + "\n";
-    start = end + 2;
   }
   return out;
 }
@@ -57,7 +52,7 @@ std::string OptionItem(const TOption& option) {
 
 std::string CommandSection(const TProgram& program, const TCommand& command) {
   std::string out = ".SS " + RoffText(command.name) + "\n" + Bold(program.name + " " + command.name) + " " +
-                    Synopsis(command.synopsis) + "\n" + Paragraphs(command.description);
+                    Synopsis(command.synopsis) + "\n" + PlainParagraphs(command.description);
   for (const TOptionGroup& group : command.options) {
     for (const TOption& option : group) out += OptionItem(option);
   }
@@ -104,7 +99,7 @@ std::string ManPage(const TProgram& program) {
     }
   }
   out += ".br\n" + Bold(program.name) + " " + Bold("--help") + " | " + Bold("--version") + "\n";
-  out += ".SH DESCRIPTION\n" + Paragraphs(program.description);
+  out += ".SH DESCRIPTION\n" + PlainParagraphs(program.description);
   out += ".SH OPTIONS\n";
   for (const TOption& option : program.options) out += OptionItem(option);
   out += ".SH COMMANDS\n";
@@ -112,7 +107,7 @@ std::string ManPage(const TProgram& program) {
   for (const TSection& section : program.sections) {
     out += ".SH " + RoffText(section.title) + "\n";
     for (const TItem& item : section.items) {
-      out += item.tag.empty() ? Paragraphs(item.text) : Tagged(Bold(item.tag), item.text);
+      out += item.tag.empty() ? PlainParagraphs(item.text) : Tagged(Bold(item.tag), item.text);
     }
   }
   if (!program.examples.empty()) out += Examples(program);

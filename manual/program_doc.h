@@ -75,6 +75,9 @@ struct TProgram {
 // The command named `name`; nullptr when there is none.
 const TCommand* FindCommand(const TProgram& program, const std::string& name);
 
+// The paragraphs of a description: its parts between "\n\n".
+std::vector<std::string> Paragraphs(const std::string& text);
+
 // "NAME VERSION", what --version prints.
 std::string VersionLine(const TProgram& program);
 
