@@ -1,9 +1,14 @@
 #include "cli/command_line.h"
 
+#include <cstdio>
+
+#include "cli/command_docs.h"
+#include "cli/commands.h"
+#include "manual/help_text.h"
+
 namespace orvex::cli {
 
-TCommandLine::TCommandLine(int argc, char** argv, int first, const std::vector<TOptionSpec>& specs)
-    : specs_(specs) {
+TCommandLine::TCommandLine(int argc, char** argv, int first, const manual::TCommand& command) : command_(command) {
   bool options_done = false;
   for (int i = first; i < argc; ++i) {
     std::string arg = argv[i];
@@ -22,45 +27,64 @@ TCommandLine::TCommandLine(int argc, char** argv, int first, const std::vector<T
       arg = arg.substr(0, eq);
       inline_value = true;
     }
-    const std::string name = Canonical(arg);
-    if (name.empty()) {
+    const manual::TOption* option = Find(arg);
+    if (option == nullptr) {
       error_ = "unknown option " + arg;
       return;
     }
-    const bool takes_value = [&] {
-      for (const TOptionSpec& spec : specs_) {
-        if (spec.names[0] == name) return spec.takes_value;
-      }
-      return false;
-    }();
-    if (takes_value && !inline_value) {
+    if (option->TakesValue() && !inline_value) {
       if (i + 1 >= argc) {
         error_ = "option " + arg + " needs a value";
         return;
       }
       value = argv[++i];
-    } else if (!takes_value && inline_value) {
+    } else if (!option->TakesValue() && inline_value) {
       error_ = "option " + arg + " takes no value";
       return;
     }
-    values_[name] = value;
+    values_[option->names[0]] = value;
   }
 }
 
-std::string TCommandLine::Canonical(const std::string& name) const {
-  for (const TOptionSpec& spec : specs_) {
-    for (const std::string& n : spec.names) {
-      if (n == name) return spec.names[0];
+const manual::TOption* TCommandLine::Find(const std::string& name) const {
+  for (const manual::TOptionGroup& group : command_.options) {
+    for (const manual::TOption& option : group) {
+      for (const std::string& n : option.names) {
+        if (n == name) return &option;
+      }
     }
   }
-  return "";
+  return nullptr;
 }
 
-bool TCommandLine::Has(const std::string& name) const { return values_.count(Canonical(name)) != 0; }
+bool TCommandLine::Has(const std::string& name) const {
+  const manual::TOption* option = Find(name);
+  return option != nullptr && values_.count(option->names[0]) != 0;
+}
 
 std::string TCommandLine::Value(const std::string& name, const std::string& fallback) const {
-  const auto it = values_.find(Canonical(name));
+  const manual::TOption* option = Find(name);
+  const auto it = option == nullptr ? values_.end() : values_.find(option->names[0]);
   return it == values_.end() ? fallback : it->second;
+}
+
+int AnswerHelpOrError(const TCommandLine& args) {
+  if (!args.Error().empty()) return Usage(args, args.Error());
+  if (args.Has("--help")) {
+    std::fputs(manual::CommandHelp(OrvexProgram(), args.Command()).c_str(), stdout);
+    return kExitOk;
+  }
+  if (args.Has("--version")) {
+    std::printf("%s\n", manual::VersionLine(OrvexProgram()).c_str());
+    return kExitOk;
+  }
+  return -1;
+}
+
+int Usage(const TCommandLine& args, const std::string& error) {
+  std::fprintf(stderr, "orvex %s: %s\n%s", args.Command().name.c_str(), error.c_str(),
+               manual::CommandHelp(OrvexProgram(), args.Command()).c_str());
+  return kExitUsage;
 }
 
 bool ParseNumber(const std::string& text, uint64_t max, uint32_t& value) {

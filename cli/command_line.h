@@ -1,25 +1,24 @@
 // The arguments of one orvex command: options (with or without a value) and
-// operands, parsed from argv against the options the command declares.
+// operands, parsed from argv against the options its description lists.
 #ifndef ORVEX_CLI_COMMAND_LINE_H_
 #define ORVEX_CLI_COMMAND_LINE_H_
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
-namespace orvex::cli {
+#include "manual/program_doc.h"
 
-struct TOptionSpec {
-  std::vector<std::string> names;  // "-o", "--output"
-  bool takes_value;
-};
+namespace orvex::cli {
 
 class TCommandLine {
  public:
   // Parses argv[first...]; an unknown option or a missing value leaves
   // Error() non-empty.  "--" ends the options.
-  TCommandLine(int argc, char** argv, int first, const std::vector<TOptionSpec>& specs);
+  TCommandLine(int argc, char** argv, int first, const manual::TCommand& command);
 
+  const manual::TCommand& Command() const { return command_; }
   const std::string& Error() const { return error_; }
   // Whether the option (by any of its names) was given.
   bool Has(const std::string& name) const;
@@ -28,13 +27,23 @@ class TCommandLine {
   const std::vector<std::string>& Operands() const { return operands_; }
 
  private:
-  std::string Canonical(const std::string& name) const;
+  // The option named `name`; nullptr for none.
+  const manual::TOption* Find(const std::string& name) const;
 
-  std::vector<TOptionSpec> specs_;
+  const manual::TCommand& command_;
   std::map<std::string, std::string> values_;  // by the option's first name
   std::vector<std::string> operands_;
   std::string error_;
 };
+
+// What a command does before its own work: for a command line that did not
+// parse, the usage error; for --help its help and for --version the
+// version, on standard output.  Returns the exit status then, else -1.
+int AnswerHelpOrError(const TCommandLine& args);
+
+// "orvex COMMAND: ERROR" and the command's help on standard error; returns
+// the exit status of a usage error.
+int Usage(const TCommandLine& args, const std::string& error);
 
 // A whole decimal number from 0 to `max` into `value`; false for anything else.
 bool ParseNumber(const std::string& text, uint64_t max, uint32_t& value);

@@ -104,31 +104,6 @@ TTreeCounts Count(TOrvex& disc, const TContentSummary& summary) {
 
 }  // namespace
 
-const char* const kContentOptionsHelp =
-    "  -V, --volume LABEL    the volume label (at most 31 characters)\n"
-    "  --no-joliet           no Joliet tree (long UTF-16 names) beside ISO 9660\n"
-    "  --udf                 add a UDF 1.50 bridge\n"
-    "  --iso1999             ISO 9660:1999 long names in the primary tree\n"
-    "  --boot FILE           make the image bootable (El Torito) with FILE: a\n"
-    "                        2048-byte boot sector or a 1.2, 1.44 or 2.88 MB diskette\n"
-    "  --smart-refs          store identical files once\n"
-    "  --save-path           keep each source's own path below the destination\n"
-    "  --dest IMAGEDIR       where the sources go in the image (default: the root)\n"
-    "  --ignore-unreadable   go on without the entries that cannot be taken\n"
-    "  --cache MB            the packet cache in MiB\n"
-    "  -q, --quiet           no progress bar\n";
-
-std::vector<TOptionSpec> WithContentOptions(std::vector<TOptionSpec> own) {
-  for (const TOptionSpec& spec : std::vector<TOptionSpec>{
-           {{"-V", "--volume"}, true}, {{"--no-joliet"}, false},  {{"--udf"}, false},
-           {{"--iso1999"}, false},     {{"--boot"}, true},        {{"--smart-refs"}, false},
-           {{"--save-path"}, false},   {{"--dest"}, true},        {{"--cache"}, true},
-           {{"--ignore-unreadable"}, false}, {{"-q", "--quiet"}, false}}) {
-    own.push_back(spec);
-  }
-  return own;
-}
-
 bool ParseCache(const TCommandLine& args, uint32_t& cache) {
   return !args.Has("--cache") || (ParseNumber(args.Value("--cache"), 600, cache) && cache >= 2);
 }

@@ -1,6 +1,6 @@
-// The content options that orvex mkiso, burn and verify share (what goes
-// into the image and how it is laid out), their help, and the filling of
-// the tree from them and the SOURCE operands.
+// What orvex mkiso, burn and verify do with the content options they share
+// (what goes into the image and how it is laid out; cli/command_docs.cpp
+// lists them): the filling of the tree from them and the SOURCE operands.
 #ifndef ORVEX_CLI_CONTENT_OPTIONS_H_
 #define ORVEX_CLI_CONTENT_OPTIONS_H_
 
@@ -13,11 +13,6 @@
 #include "component/orvex.h"
 
 namespace orvex::cli {
-
-extern const char* const kContentOptionsHelp;
-
-// A command's own options followed by the content options.
-std::vector<TOptionSpec> WithContentOptions(std::vector<TOptionSpec> own);
 
 // What the filling left out, and what smart references saved.
 struct TContentSummary {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "cli/command_docs.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/content_options.h"
@@ -23,15 +24,6 @@ namespace {
 
 constexpr uint32_t kBurnCache = 32;  // MiB: enough to ride out a slow source
 
-constexpr const char* kWriteOptionsHelp =
-    "  --speed X             the write speed in multiples of the medium's 1x (16, 2.4)\n"
-    "                        or max (the default)\n"
-    "  --test-write          simulate the burn: the drive records nothing\n"
-    "  --finalize            close the disc: no session can be added later\n";
-
-const std::vector<TOptionSpec> kWriteOptions = {
-    {{"--speed"}, true}, {{"--test-write"}, false}, {{"--finalize"}, false}, {{"-q", "--quiet"}, false}};
-
 // What a drive command runs on: the signals watched before the component
 // starts threads (they inherit the blocked signals), the component with
 // its event queue, the drive chosen.
@@ -45,35 +37,39 @@ bool ShowProgress(const TCommandLine& args) { return !args.Has("--quiet") && !Js
 
 TJson& Fields() { return TReport::Current().Fields(); }
 
-// Parses the command line and opens the drive; -1 to go on, else the exit status.
-int Open(TSession& session, const TCommandLine& args, const char* usage, const std::string& help_tail) {
-  if (!args.Error().empty()) return Usage(usage, args.Error());
-  if (args.Has("--help")) {
-    std::printf("%s%s", usage, help_tail.c_str());
-    return Help("");
-  }
-  TReport::Current().Enable(args);
-  return SelectDrive(session.disc, args, usage);
+// --speed as a multiple of the medium's 1x into `times` (0 for max); false
+// when it is neither.  Read before the drive is opened, so that a wrong
+// command line is told as such with no drive.
+bool ParseSpeed(const TCommandLine& args, double& times) {
+  const std::string speed = args.Value("--speed", "max");
+  times = 0;
+  if (speed == "max") return true;
+  char* end = nullptr;
+  times = std::strtod(speed.c_str(), &end);
+  return !speed.empty() && *end == '\0' && times > 0 && times <= 100;
 }
+constexpr const char* kSpeedError = "--speed takes a multiple of 1x (such as 16 or 2.4) or max";
 
-// --speed, --test-write, --finalize and underrun protection.
-int SetWriting(TOrvex& disc, const TCommandLine& args, const char* usage, bool protect) {
+// --import-session N into `session` (-1 without the option); false for a
+// value that is no session number.
+bool ParseImportSession(const TCommandLine& args, int& session) {
+  session = -1;
+  uint32_t number = 0;
+  if (!args.Has("--import-session")) return true;
+  if (!ParseNumber(args.Value("--import-session"), 255, number)) return false;
+  session = static_cast<int>(number);
+  return true;
+}
+constexpr const char* kImportSessionError = "--import-session takes a session number (0: the last)";
+
+// The speed (`times` 1x, 0: max), --test-write, --finalize and underrun
+// protection.
+void SetWriting(TOrvex& disc, const TCommandLine& args, double times, bool protect) {
   disc.SetTestWrite(args.Has("--test-write"));
   disc.SetFinalizeDisc(args.Has("--finalize"));
   disc.SetBurnProof(protect);
-  const std::string speed = args.Value("--speed", "max");
-  if (speed == "max") {
-    disc.SetDeviceSpeed(0, 0);
-    return -1;
-  }
-  char* end = nullptr;
-  const double times = std::strtod(speed.c_str(), &end);
-  if (speed.empty() || *end != '\0' || !(times > 0) || times > 100) {
-    return Usage(usage, "--speed takes a multiple of 1x (such as 16 or 2.4) or max");
-  }
   const double kilobytes = std::round(times * SpeedUnit(disc.DiscIs()));
   disc.SetDeviceSpeed(0, static_cast<uint16_t>(std::min(kilobytes, 65534.0)));
-  return -1;
 }
 
 // "DVD+R in drive 0 (ORVEX VIRTUAL DVD-RW)"; the report's "medium" tells it.
@@ -113,12 +109,9 @@ bool RunVerify(TOrvex& disc, TSignalWatch& signals, bool stop_on_mismatch, bool 
   return false;
 }
 
-// The session --import-session N names (0: the last), imported into the root.
-int ImportFromDisc(TOrvex& disc, const TCommandLine& args, const char* usage) {
-  uint32_t session = 0;
-  if (!ParseNumber(args.Value("--import-session"), 255, session)) {
-    return Usage(usage, "--import-session takes a session number (0: the last)");
-  }
+// Session `session` of the disc (0: the last) imported into the root; -1 to
+// go on, else the exit status (the message is out).
+int ImportFromDisc(TOrvex& disc, int session) {
   const int32_t used = disc.ImportSession(static_cast<uint8_t>(session), "\\");
   if (!disc.LastImport().found) {
     Say("the disc holds no session " + (session == 0 ? std::string("to import") : std::to_string(session)) +
@@ -133,29 +126,22 @@ int ImportFromDisc(TOrvex& disc, const TCommandLine& args, const char* usage) {
 }  // namespace
 
 int RunBurn(int argc, char** argv) {
-  static const char* kUsage =
-      "usage: orvex burn [options] SOURCE...\n\nBurns the files and directories SOURCE to the disc in drive N as a new\n"
-      "session, then closes it; with --import-session the new session also shows\nthe files of an earlier one.\n\n"
-      "options:\n";
-  const std::string help = std::string(kWriteOptionsHelp) +
-                           "  --no-underrun-protection\n                        write without the drive's buffer-underrun protection\n"
-                           "  --import-session N    carry the files of session N (0: the last) into the new one\n"
-                           "  --verify              read every file back afterwards and compare it\n" +
-                           kContentOptionsHelp;
-  std::vector<TOptionSpec> own = kWriteOptions;
-  own.push_back({{"--no-underrun-protection"}, false});
-  own.push_back({{"--import-session"}, true});
-  own.push_back({{"--verify"}, false});
-  const TCommandLine args(argc, argv, 2, WithDriveOptions(WithContentOptions(own)));
+  const TCommandLine args(argc, argv, 2, CommandDoc("burn"));
   TSession s;
-  if (const int stop = Open(s, args, kUsage, help); stop >= 0) return stop;
-  if (args.Operands().empty()) return Usage(kUsage, "no SOURCE given");
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
+  TReport::Current().Enable(args);
+  if (args.Operands().empty()) return Usage(args, "no SOURCE given");
   uint32_t cache = kBurnCache;
-  if (!ParseCache(args, cache)) return Usage(kUsage, kCacheError);
-  if (const int stop = SetWriting(s.disc, args, kUsage, !args.Has("--no-underrun-protection")); stop >= 0) return stop;
+  if (!ParseCache(args, cache)) return Usage(args, kCacheError);
+  double times = 0;
+  if (!ParseSpeed(args, times)) return Usage(args, kSpeedError);
+  int import = -1;
+  if (!ParseImportSession(args, import)) return Usage(args, kImportSessionError);
+  if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
+  SetWriting(s.disc, args, times, !args.Has("--no-underrun-protection"));
   s.disc.ClearAll();
-  if (args.Has("--import-session")) {
-    if (const int stop = ImportFromDisc(s.disc, args, kUsage); stop >= 0) return stop;
+  if (import >= 0) {
+    if (const int stop = ImportFromDisc(s.disc, import); stop >= 0) return stop;
   }
   const bool show = ShowProgress(args);
   TContentSummary summary;
@@ -177,14 +163,15 @@ int RunBurn(int argc, char** argv) {
 }
 
 int RunBurnImage(int argc, char** argv) {
-  static const char* kUsage =
-      "usage: orvex burn-image [options] IMAGE\n\nBurns the ISO 9660 or UDF image file IMAGE from the start of the blank or\n"
-      "rewritable disc in drive N.\n\noptions:\n";
-  const TCommandLine args(argc, argv, 2, WithDriveOptions(kWriteOptions));
+  const TCommandLine args(argc, argv, 2, CommandDoc("burn-image"));
   TSession s;
-  if (const int stop = Open(s, args, kUsage, kWriteOptionsHelp); stop >= 0) return stop;
-  if (args.Operands().size() != 1) return Usage(kUsage, "give one IMAGE");
-  if (const int stop = SetWriting(s.disc, args, kUsage, true); stop >= 0) return stop;
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
+  TReport::Current().Enable(args);
+  if (args.Operands().size() != 1) return Usage(args, "give one IMAGE");
+  double times = 0;
+  if (!ParseSpeed(args, times)) return Usage(args, kSpeedError);
+  if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
+  SetWriting(s.disc, args, times, true);
   const std::string image = args.Operands()[0];
   Fields().Text("image", image);
   const std::string medium = MediumLine(s.disc);
@@ -201,14 +188,13 @@ int RunBurnImage(int argc, char** argv) {
 }
 
 int RunErase(int argc, char** argv) {
-  static const char* kUsage =
-      "usage: orvex erase --quick|--full [options]\n\nErases the rewritable disc in drive N: --quick blanks its start or formats\n"
-      "it quickly, --full blanks or formats all of it (this can take an hour).\n\noptions:\n";
-  const TCommandLine args(argc, argv, 2, WithDriveOptions({{{"--quick"}, false}, {{"--full"}, false}, {{"-q", "--quiet"}, false}}));
+  const TCommandLine args(argc, argv, 2, CommandDoc("erase"));
   TSession s;
-  if (const int stop = Open(s, args, kUsage, "  --quick, --full       how much to erase\n"); stop >= 0) return stop;
-  if (args.Has("--quick") == args.Has("--full")) return Usage(kUsage, "give --quick or --full");
-  if (!args.Operands().empty()) return Usage(kUsage, "erase takes no operand");
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
+  TReport::Current().Enable(args);
+  if (args.Has("--quick") == args.Has("--full")) return Usage(args, "give --quick or --full");
+  if (!args.Operands().empty()) return Usage(args, "erase takes no operand");
+  if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
   Fields().Text("mode", args.Has("--quick") ? "quick" : "full");
   if (!s.disc.Erasable()) {
     Say("the disc in the drive cannot be erased (" + std::string(MediumName(s.disc.DiscIs())) + ")");
@@ -233,22 +219,19 @@ int RunErase(int argc, char** argv) {
 }
 
 int RunVerifyCommand(int argc, char** argv) {
-  static const char* kUsage =
-      "usage: orvex verify [options] SOURCE...\n\nLays out SOURCE as orvex burn would, with the same content options, and\n"
-      "reads every file of the disc's last session back, comparing it with its source.\n\noptions:\n";
-  const std::string help = std::string("  --stop-on-mismatch    stop at the first file that differs\n"
-                                       "  --import-session N    the session the burn carried (as given to burn)\n") +
-                           kContentOptionsHelp;
-  const TCommandLine args(argc, argv, 2,
-                          WithDriveOptions(WithContentOptions({{{"--stop-on-mismatch"}, false}, {{"--import-session"}, true}})));
+  const TCommandLine args(argc, argv, 2, CommandDoc("verify"));
   TSession s;
-  if (const int stop = Open(s, args, kUsage, help); stop >= 0) return stop;
-  if (args.Operands().empty()) return Usage(kUsage, "no SOURCE given");
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
+  TReport::Current().Enable(args);
+  if (args.Operands().empty()) return Usage(args, "no SOURCE given");
   uint32_t cache = kBurnCache;
-  if (!ParseCache(args, cache)) return Usage(kUsage, kCacheError);
+  if (!ParseCache(args, cache)) return Usage(args, kCacheError);
+  int import = -1;
+  if (!ParseImportSession(args, import)) return Usage(args, kImportSessionError);
+  if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
   s.disc.ClearAll();
-  if (args.Has("--import-session")) {
-    if (const int stop = ImportFromDisc(s.disc, args, kUsage); stop >= 0) return stop;
+  if (import >= 0) {
+    if (const int stop = ImportFromDisc(s.disc, import); stop >= 0) return stop;
   }
   const bool show = ShowProgress(args);
   TContentSummary summary;
@@ -266,15 +249,14 @@ int RunVerifyCommand(int argc, char** argv) {
 }
 
 int RunLabel(int argc, char** argv) {
-  static const char* kUsage =
-      "usage: orvex label [--session N] [options]\n\nShows the volume label of session N (default 0: the last) of the disc in\n"
-      "drive N.\n\noptions:\n";
-  const TCommandLine args(argc, argv, 2, WithDriveOptions({{{"--session"}, true}}));
+  const TCommandLine args(argc, argv, 2, CommandDoc("label"));
   TSession s;
-  if (const int stop = Open(s, args, kUsage, "  --session N           the session\n"); stop >= 0) return stop;
-  if (!args.Operands().empty()) return Usage(kUsage, "label takes no operand");
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
+  TReport::Current().Enable(args);
+  if (!args.Operands().empty()) return Usage(args, "label takes no operand");
   uint32_t session = 0;
-  if (!ParseNumber(args.Value("--session", "0"), 255, session)) return Usage(kUsage, "--session takes a number");
+  if (!ParseNumber(args.Value("--session", "0"), 255, session)) return Usage(args, "--session takes a number");
+  if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
   const std::u16string label = s.disc.ReadVolumeLabelOfDisc(static_cast<uint8_t>(session));
   Fields().Number("session", session);
   if (label.empty()) {

@@ -9,28 +9,6 @@
 
 namespace orvex::cli {
 
-const char* const kDriveOptionsHelp =
-    "  -d, --device N        the drive, as orvex devices numbers them (default 0)\n"
-    "  --driver PATH         the driver library to ask when the kernel shows no\n"
-    "                        optical drive (default: the virtual burner's, on the\n"
-    "                        library search path or beside this program)\n"
-    "  --no-pass-through     ask the driver library only, not the kernel's drives\n"
-    "  --log FILE            write every command sent to FILE\n"
-    "  --json                print the result as one JSON object\n"
-    "  -h, --help            this help\n";
-
-std::vector<TOptionSpec> WithDriveOptions(std::vector<TOptionSpec> own) {
-  for (const TOptionSpec& spec : std::vector<TOptionSpec>{{{"--driver"}, true},
-                                                          {{"--no-pass-through"}, false},
-                                                          {{"--log"}, true},
-                                                          {{"-d", "--device"}, true},
-                                                          JsonOption(),
-                                                          {{"-h", "--help"}, false}}) {
-    own.push_back(spec);
-  }
-  return own;
-}
-
 std::string InquiryWords(const std::string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -73,10 +51,10 @@ bool OpenDrives(TOrvex& disc, const TCommandLine& args) {
   return true;
 }
 
-int SelectDrive(TOrvex& disc, const TCommandLine& args, const char* usage, uint8_t* index) {
+int SelectDrive(TOrvex& disc, const TCommandLine& args, uint8_t* index) {
   const std::string text = args.Value("--device", "0");
   uint32_t number = 0;
-  if (!ParseNumber(text, 25, number)) return Usage(usage, "-d takes a drive number from 0 to 25");
+  if (!ParseNumber(text, 25, number)) return Usage(args, "-d takes a drive number from 0 to 25");
   if (!OpenDrives(disc, args)) return kExitFailed;
   if (number >= disc.DeviceCount()) {
     SayAccessProblems(disc);
@@ -95,16 +73,6 @@ int SelectDrive(TOrvex& disc, const TCommandLine& args, const char* usage, uint8
       .Text("product", InquiryWords(disc.DeviceProduct()));
   TReport::Current().Fields().Nested("drive", drive);
   return -1;
-}
-
-int Help(const char* usage) {
-  std::printf("%s%s", usage, kDriveOptionsHelp);
-  return kExitOk;
-}
-
-int Usage(const char* usage, const std::string& error) {
-  std::fprintf(stderr, "orvex: %s\n%s%s", error.c_str(), usage, kDriveOptionsHelp);
-  return kExitUsage;
 }
 
 }  // namespace orvex::cli

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_docs.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/drive_access.h"
@@ -117,11 +118,9 @@ const char* YesNo(bool value) { return value ? "yes" : "no"; }
 }  // namespace
 
 int RunDevices(int argc, char** argv) {
-  static const char* kUsage = "usage: orvex devices [options]\n\nLists the optical drives, one row per drive: its index and its name.\n\noptions:\n";
-  const TCommandLine args(argc, argv, 2, WithDriveOptions({}));
-  if (!args.Error().empty()) return Usage(kUsage, args.Error());
-  if (args.Has("--help")) return Help(kUsage);
-  if (!args.Operands().empty() || args.Has("--device")) return Usage(kUsage, "devices takes no drive and no operand");
+  const TCommandLine args(argc, argv, 2, CommandDoc("devices"));
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
+  if (!args.Operands().empty()) return Usage(args, "devices takes no operand");
   TReport::Current().Enable(args);
   TOrvex disc(nullptr);
   if (!OpenDrives(disc, args)) return kExitFailed;
@@ -137,18 +136,13 @@ int RunDevices(int argc, char** argv) {
 }
 
 int RunInfo(int argc, char** argv) {
-  static const char* kUsage =
-      "usage: orvex info [-d N] [options]\n\nShows what drive N (default 0, as orvex devices numbers them) and its\n"
-      "medium can do: the medium, its state and room, the drive's buffer and speeds,\nand its capabilities.\n\n"
-      "options:\n";
-  const TCommandLine args(argc, argv, 2, WithDriveOptions({}));
-  if (!args.Error().empty()) return Usage(kUsage, args.Error());
-  if (args.Has("--help")) return Help(kUsage);
-  if (!args.Operands().empty()) return Usage(kUsage, "info takes no operand");
+  const TCommandLine args(argc, argv, 2, CommandDoc("info"));
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
+  if (!args.Operands().empty()) return Usage(args, "info takes no operand");
   TReport::Current().Enable(args);
   TOrvex disc(nullptr);
   uint8_t index = 0;
-  if (const int failed = SelectDrive(disc, args, kUsage, &index); failed >= 0) return failed;
+  if (const int failed = SelectDrive(disc, args, &index); failed >= 0) return failed;
   const TMedium medium = disc.DiscIs();
   const double unit = SpeedUnit(medium);
   Field("drive", Printable(disc.GetDeviceName(index)));

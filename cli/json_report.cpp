@@ -6,9 +6,6 @@
 
 namespace orvex::cli {
 
-TOptionSpec JsonOption() { return {{"--json"}, false}; }
-const char* const kJsonHelp = "  --json                print the result as one JSON object\n";
-
 TReport& TReport::Current() {
   static TReport report;
   return report;

@@ -19,11 +19,6 @@ namespace orvex::cli {
 // or changes its meaning.
 constexpr const char* kJsonSchema = "orvex/1";
 
-// The --json option (a function: commands declare their options before
-// main() runs), and its help line.
-TOptionSpec JsonOption();
-extern const char* const kJsonHelp;
-
 class TReport {
  public:
   // The report of this process.

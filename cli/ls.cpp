@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/command_docs.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/json_report.h"
@@ -11,22 +12,6 @@
 
 namespace orvex::cli {
 namespace {
-
-constexpr const char* kUsage =
-    "usage: orvex ls [--sector N] IMAGE\n"
-    "\n"
-    "Lists the tree of the ISO 9660 image IMAGE, one line per entry: d or f,\n"
-    "the size in bytes, the block address and the path in the image.  It shows\n"
-    "the tree with the longest names the image has (Joliet where there is one)\n"
-    "and says on standard error which one that is.  Control characters in names\n"
-    "are shown as escapes (\\n, \\x1b, \\\\).  Exit status 1 when the image could\n"
-    "not be listed whole.\n"
-    "\n"
-    "options:\n"
-    "  --sector N  list the session whose volume starts at block N (an image of\n"
-    "              a whole multi-session disc holds every session at its address)\n"
-    "  --json      print the result as one JSON object\n"
-    "  -h, --help  this help\n";
 
 struct TTreeNames {
   const char* said;  // on standard error
@@ -95,19 +80,12 @@ bool WarnOfGaps(const std::string& image, const TImportReport& report) {
 }  // namespace
 
 int RunLs(int argc, char** argv) {
-  const TCommandLine args(argc, argv, 2, {{{"--sector"}, true}, {{"-h", "--help"}, false}, JsonOption()});
-  if (!args.Error().empty() || (!args.Has("--help") && args.Operands().size() != 1)) {
-    std::fprintf(stderr, "orvex ls: %s\n%s", args.Error().empty() ? "give one IMAGE" : args.Error().c_str(), kUsage);
-    return kExitUsage;
-  }
-  if (args.Has("--help")) {
-    std::fputs(kUsage, stdout);
-    return kExitOk;
-  }
+  const TCommandLine args(argc, argv, 2, CommandDoc("ls"));
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
+  if (args.Operands().size() != 1) return Usage(args, "give one IMAGE");
   uint32_t sector = 0;
   if (args.Has("--sector") && !ParseNumber(args.Value("--sector"), UINT32_MAX - 32, sector)) {
-    std::fprintf(stderr, "orvex ls: --sector takes a block number\n%s", kUsage);
-    return kExitUsage;
+    return Usage(args, "--sector takes a block number");
   }
   TReport::Current().Enable(args);
   const std::string image = args.Operands()[0];

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command_docs.h"
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/content_options.h"
@@ -14,49 +15,19 @@
 #include "component/orvex.h"
 
 namespace orvex::cli {
-namespace {
-
-constexpr const char* kUsage =
-    "usage: orvex mkiso -o OUT [options] SOURCE...\n"
-    "\n"
-    "Builds the ISO 9660 image OUT from the files and directories SOURCE.\n"
-    "A directory is added with everything below it, a file as it is.  Every\n"
-    "entry that cannot be taken is named on standard error; then nothing is\n"
-    "written unless --ignore-unreadable is given.  OUT appears only when the\n"
-    "image is complete: an image it replaces stays intact until then.\n"
-    "\n"
-    "options:\n"
-    "  -o, --output OUT      the image file to write (replaced if it exists)\n";
-
-constexpr const char* kOwnHelp =
-    "  -h, --help            this help\n";
-
-const std::vector<TOptionSpec> kOptions =
-    WithContentOptions({{{"-o", "--output"}, true}, {{"-h", "--help"}, false}, JsonOption()});
-
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "orvex mkiso: %s\n%s%s%s%s", message.c_str(), kUsage, kContentOptionsHelp, kJsonHelp, kOwnHelp);
-  return kExitUsage;
-}
-
-}  // namespace
 
 int RunMkiso(int argc, char** argv) {
-  const TCommandLine args(argc, argv, 2, kOptions);
-  if (!args.Error().empty()) return UsageError(args.Error());
-  if (args.Has("--help")) {
-    std::printf("%s%s%s%s", kUsage, kContentOptionsHelp, kJsonHelp, kOwnHelp);
-    return kExitOk;
-  }
+  const TCommandLine args(argc, argv, 2, CommandDoc("mkiso"));
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
   TReport::Current().Enable(args);
   const std::string output = args.Value("--output");
-  if (output.empty()) return UsageError("no output image given (-o OUT)");
-  if (args.Operands().empty()) return UsageError("no SOURCE given");
+  if (output.empty()) return Usage(args, "no output image given (-o OUT)");
+  if (args.Operands().empty()) return Usage(args, "no SOURCE given");
   // An image file has no deadline to meet, so a large cache buys nothing;
   // a small one keeps the packets in the processor's caches between
   // reading and writing, and large files go through much faster.
   uint32_t cache = 8;
-  if (!ParseCache(args, cache)) return UsageError(kCacheError);
+  if (!ParseCache(args, cache)) return Usage(args, kCacheError);
   TSignalWatch signals;  // before the component: its threads inherit the blocked signals
   TComponent owner(nullptr);
   TOrvex disc(&owner);

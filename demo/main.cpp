@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
       orvex::demo::ParseStartupOptions(QApplication::arguments(), error);
   if (!startup) {
     if (error == "help") return std::fputs(orvex::demo::kStartupUsage, stdout), 0;
+    if (error == "version") return std::puts("orvex-demo " ORVEX_VERSION), 0;
     std::fprintf(stderr, "orvex-demo: %s\n%s", error.c_str(), orvex::demo::kStartupUsage);
     return 2;
   }

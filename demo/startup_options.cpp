@@ -11,7 +11,8 @@ const char* const kStartupUsage =
     "                      optical drive (default: the virtual burner's)\n"
     "  --no-virtual        the kernel's drives only, no driver library\n"
     "  --no-pass-through   the driver library's drives only\n"
-    "  -h, --help          this help\n";
+    "  -h, --help          this help\n"
+    "  --version           print the program's name and version\n";
 
 std::optional<TStartupOptions> ParseStartupOptions(const QStringList& arguments, std::string& error) {
   TStartupOptions options;
@@ -28,6 +29,9 @@ std::optional<TStartupOptions> ParseStartupOptions(const QStringList& arguments,
       options.NoPassThrough = true;
     } else if (argument == "-h" || argument == "--help") {
       error = "help";
+      return std::nullopt;
+    } else if (argument == "--version") {
+      error = "version";
       return std::nullopt;
     } else if (!argument.startsWith('-')) {
       options.Paths << argument;

@@ -28,7 +28,7 @@ struct TStartupOptions {
 // The options of `arguments` (the program's name first), with the debug
 // log in the user's state directory (orvexp.log).  Nothing, and `error`
 // set, for an option it does not know or --driver without a path;
-// `error` is "help" for -h and --help.
+// `error` is "help" for -h and --help, "version" for --version.
 std::optional<TStartupOptions> ParseStartupOptions(const QStringList& arguments, std::string& error);
 
 // What orvex-demo --help prints.

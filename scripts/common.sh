@@ -15,9 +15,11 @@ ORVEX_GUI_PACKAGES="qt6-base-dev fonts-dejavu-core"
 # and the QEMU guest that tests the kernel's CD-ROM driver (the emulator, a
 # kernel with its modules, a static busybox and cpio for its initramfs),
 # the desktop program with an X server to run it in and xdotool to type,
-# and what the installation and package checks use: dpkg-dev and file for
+# groff to read the man pages and zsh to load its completion script, and
+# what the installation and package checks use: dpkg-dev and file for
 # cpack's Debian packages, pkg-config, desktop-file-validate.
 ORVEX_TEST_PACKAGES="python3-jsonschema genisoimage xorriso libarchive-tools p7zip-full udftools clang libclang-rt-14-dev openssl
+  groff-base zsh
   qemu-system-x86 linux-image-amd64 busybox-static cpio
   $ORVEX_GUI_PACKAGES xvfb xauth xdotool
   dpkg-dev file pkgconf desktop-file-utils"

@@ -5,24 +5,18 @@
 #include <cstring>
 #include <string>
 
+#include "manual/help_text.h"
 #include "vburner/media_files.h"
 #include "vburner/medium.h"
 #include "vburner/profiles.h"
+#include "vburner/tool_docs.h"
 
 using namespace orvex::vburner;
 
 namespace {
 
 int Usage() {
-  std::fputs(
-      "usage: orvex-vburner COMMAND ...\n"
-      "  new PROFILE FILE [--blocks N] [--formatted]  make a blank medium\n"
-      "  show FILE                                    profile, status, sessions and tracks\n"
-      "  export FILE IMAGE [--session N]              copy a session (default: all that is recorded)\n"
-      "  load PROFILE FILE IMAGE                      a medium holding IMAGE: a ROM that refers to it,\n"
-      "                                               or a finalized disc with a copy of it\n"
-      "  profiles                                     the profile names\n",
-      stderr);
+  std::fputs(orvex::manual::ProgramHelp(ToolProgram()).c_str(), stderr);
   return 2;
 }
 
@@ -51,6 +45,14 @@ int main(int argc, char** argv) {
   if (argc < 2) return Usage();
   const std::string command = argv[1];
   std::string error;
+  if ((command == "-h" || command == "--help") && argc == 2) {
+    std::fputs(orvex::manual::ProgramHelp(ToolProgram()).c_str(), stdout);
+    return 0;
+  }
+  if (command == "--version" && argc == 2) {
+    std::printf("%s\n", orvex::manual::VersionLine(ToolProgram()).c_str());
+    return 0;
+  }
   if (command == "profiles" && argc == 2) {
     for (const ProfileInfo& p : AllProfiles())
       std::printf("%-11s %04Xh%s\n", p.name, p.number, p.model == Model::kReadOnly ? "  (read only)" : "");

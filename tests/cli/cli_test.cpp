@@ -561,6 +561,8 @@ TEST(Cli, DiscCommandUsageErrors) {
     const TToolResult r = OrvexWithDrives(drives, args);
     EXPECT_EQ(r.status, 2) << args[0] << " " << (args.size() > 1 ? args[1] : "") << ": " << r.err;
     EXPECT_NE(r.err.find("usage: orvex " + args[0]), std::string::npos) << r.err;
+    // A wrong command line is told as such before any drive is looked for.
+    EXPECT_EQ(OrvexWithDrives("", args).status, 2) << args[0] << ": " << r.err;
   }
   for (const char* command : {"burn", "burn-image", "erase", "verify", "label"}) {
     const TToolResult r = Orvex({command, "--help"});

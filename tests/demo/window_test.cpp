@@ -405,6 +405,7 @@ void WindowTest::StartupOptions_data() {
   QTest::newRow("both") << QStringList{"--no-virtual", "--driver", "l.so"} << "--no-virtual and --driver exclude each other";
   QTest::newRow("unknown") << QStringList{"--fast"} << "unknown option --fast";
   QTest::newRow("help") << QStringList{"-h"} << "help";
+  QTest::newRow("version") << QStringList{"--version", "a"} << "version";
 }
 
 void WindowTest::StartupOptions() {

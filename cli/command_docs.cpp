@@ -1,0 +1,207 @@
+#include "cli/command_docs.h"
+
+#include <cstdlib>
+
+namespace orvex::cli {
+namespace {
+
+using manual::TCompletion;
+using manual::TOption;
+using manual::TOptionGroup;
+
+const TOption kJson = {{"--json"}, "", "print the result as one JSON object"};
+const TOption kQuiet = {{"-q", "--quiet"}, "", "no progress bar"};
+
+// What every command takes.
+const TOptionGroup kGeneralOptions = {
+    {{"-h", "--help"}, "", "this help"},
+    {{"--version"}, "", "print the program's name and version"},
+};
+
+// What goes into the image and how it is laid out: mkiso, burn and verify.
+const TOptionGroup kContentOptions = {
+    {{"-V", "--volume"}, "LABEL", "the volume label (at most 31 characters)"},
+    {{"--no-joliet"}, "", "no Joliet tree (long UTF-16 names) beside ISO 9660"},
+    {{"--udf"}, "", "add a UDF 1.50 bridge"},
+    {{"--iso1999"}, "", "ISO 9660:1999 long names in the primary tree"},
+    {{"--boot"}, "FILE", "make the image bootable (El Torito) with FILE: a 2048-byte boot sector or a 1.2, 1.44 or "
+                         "2.88 MB diskette", TCompletion::kPath},
+    {{"--smart-refs"}, "", "store identical files once"},
+    {{"--save-path"}, "", "keep each source's own path below the destination"},
+    {{"--dest"}, "IMAGEDIR", "where the sources go in the image (default: the root)"},
+    {{"--ignore-unreadable"}, "", "go on without the entries that cannot be taken"},
+    {{"--cache"}, "MB", "the packet cache in MiB (2 to 600)"},
+    kQuiet,
+};
+
+// How the drives are found: every command on drives.
+const TOptionGroup kDriveOptions = {
+    {{"--driver"}, "PATH", "the driver library to ask when the kernel shows no optical drive (default: the virtual "
+                           "burner's, on the library search path or beside this program)", TCompletion::kPath},
+    {{"--no-pass-through"}, "", "ask the driver library only, not the kernel's drives"},
+    {{"--log"}, "FILE", "write every command sent to FILE", TCompletion::kPath},
+};
+
+// Which drive: every command on one drive, before the drive options.
+const TOptionGroup kDriveChoice = {
+    {{"-d", "--device"}, "N", "the drive, as orvex devices numbers them (default 0)", TCompletion::kDrive},
+};
+
+// How a burn writes: burn and burn-image.
+const TOptionGroup kWriteOptions = {
+    {{"--speed"}, "X", "the write speed in multiples of the medium's 1x (16, 2.4) or max (the default)"},
+    {{"--test-write"}, "", "simulate the burn: the drive records nothing"},
+    {{"--finalize"}, "", "close the disc: no session can be added later"},
+};
+
+manual::TCommand Mkiso() {
+  return {"mkiso", "-o OUT [options] SOURCE...", "build an ISO 9660 image from files and directories",
+          "Builds the ISO 9660 image OUT from the files and directories SOURCE. A directory is added with everything "
+          "below it, a file as it is. Every entry that cannot be taken is named on standard error; then nothing is "
+          "written unless --ignore-unreadable is given. OUT appears only when the image is complete: an image it "
+          "replaces stays intact until then.",
+          {{{{"-o", "--output"}, "OUT", "the image file to write (replaced if it exists)", TCompletion::kPath}, kJson},
+           kContentOptions, kGeneralOptions},
+          TCompletion::kPath};
+}
+
+manual::TCommand Ls() {
+  return {"ls", "[--sector N] IMAGE", "list the tree of an image",
+          "Lists the tree of the ISO 9660 image IMAGE, one line per entry: d or f, the size in bytes, the block "
+          "address and the path in the image. It shows the tree with the longest names the image has (Joliet where "
+          "there is one) and says on standard error which one that is. Control characters in names are shown as "
+          "escapes (\\n, \\x1b, \\\\). Exit status 1 when the image could not be listed whole.",
+          {{{{"--sector"}, "N", "list the session whose volume starts at block N (an image of a whole "
+                                "multi-session disc holds every session at its address)"},
+            kJson},
+           kGeneralOptions},
+          TCompletion::kPath};
+}
+
+manual::TCommand Devices() {
+  return {"devices", "[options]", "list the optical drives",
+          "Lists the optical drives, one row per drive: its index and its name.",
+          {{kJson}, kDriveOptions, kGeneralOptions}};
+}
+
+manual::TCommand Info() {
+  return {"info", "[-d N] [options]", "show what a drive and its medium can do",
+          "Shows what drive N (default 0, as orvex devices numbers them) and its medium can do: the medium, its state "
+          "and room, the drive's buffer and speeds, and its capabilities.",
+          {{kJson}, kDriveChoice, kDriveOptions, kGeneralOptions}};
+}
+
+manual::TCommand Burn() {
+  TOptionGroup own = kWriteOptions;
+  own.insert(own.end(), {{{"--no-underrun-protection"}, "", "write without the drive's buffer-underrun protection"},
+                         {{"--import-session"}, "N", "carry the files of session N (0: the last) into the new one"},
+                         {{"--verify"}, "", "read every file back afterwards and compare it"},
+                         kJson});
+  return {"burn", "[options] SOURCE...", "burn files and directories to a disc",
+          "Burns the files and directories SOURCE to the disc in drive N as a new session, then closes it; with "
+          "--import-session the new session also shows the files of an earlier one.",
+          {own, kContentOptions, kDriveChoice, kDriveOptions, kGeneralOptions},
+          TCompletion::kPath};
+}
+
+manual::TCommand BurnImage() {
+  TOptionGroup own = kWriteOptions;
+  own.insert(own.end(), {kQuiet, kJson});
+  return {"burn-image", "[options] IMAGE", "burn an image file to a disc",
+          "Burns the ISO 9660 or UDF image file IMAGE from the start of the blank or rewritable disc in drive N.",
+          {own, kDriveChoice, kDriveOptions, kGeneralOptions},
+          TCompletion::kPath};
+}
+
+manual::TCommand Erase() {
+  return {"erase", "--quick|--full [options]", "erase a rewritable disc",
+          "Erases the rewritable disc in drive N: --quick blanks its start or formats it quickly, --full blanks or "
+          "formats all of it (this can take an hour).",
+          {{{{"--quick"}, "", "blank the start of the disc or format it quickly"},
+            {{"--full"}, "", "blank or format the whole disc"},
+            kQuiet,
+            kJson},
+           kDriveChoice, kDriveOptions, kGeneralOptions}};
+}
+
+manual::TCommand Verify() {
+  return {"verify", "[options] SOURCE...", "compare a burned disc with its sources",
+          "Lays out SOURCE as orvex burn would, with the same content options, and reads every file of the disc's "
+          "last session back, comparing it with its source.",
+          {{{{"--stop-on-mismatch"}, "", "stop at the first file that differs"},
+            {{"--import-session"}, "N", "the session the burn carried (as given to burn)"},
+            kJson},
+           kContentOptions, kDriveChoice, kDriveOptions, kGeneralOptions},
+          TCompletion::kPath};
+}
+
+manual::TCommand Label() {
+  return {"label", "[--session N] [options]", "show the volume label of a disc's session",
+          "Shows the volume label of session N (default 0: the last) of the disc in drive N.",
+          {{{{"--session"}, "N", "the session (default 0: the last)"}, kJson},
+           kDriveChoice, kDriveOptions, kGeneralOptions}};
+}
+
+manual::TProgram MakeProgram() {
+  manual::TProgram program;
+  program.name = "orvex";
+  program.version = ORVEX_VERSION;
+  program.summary = "build ISO 9660 images and burn them to CD, DVD and BD";
+  program.synopsis = "COMMAND [options] [arguments]";
+  program.description =
+      "orvex lays files and directories out as an ISO 9660 image (with a Joliet tree, a UDF bridge and an El Torito "
+      "boot image when asked) and writes it to an image file or to the disc in an optical drive. It lists images, "
+      "drives and what a drive and its medium can do, burns, verifies and erases discs, and reads a session's "
+      "volume label.\n\n"
+      "The drives are the kernel's (/dev/sr0 to /dev/sr23) and, when there are none, those of a driver library: by "
+      "default the virtual burner's, whose drives ORVEX_VBURNER describes. On a terminal a progress bar shows how "
+      "a job goes; Ctrl-C, SIGTERM and SIGHUP end it cleanly.";
+  program.commands = {Mkiso(), Ls(), Devices(), Info(), Burn(), BurnImage(), Erase(), Verify(), Label()};
+  program.options = kGeneralOptions;
+  program.help_footer = "orvex COMMAND --help shows a command's options.";
+  program.sections = {
+      {"EXIT STATUS",
+       {{"0", "the command did what it was asked"},
+        {"1", "it failed (the reason is on standard error)"},
+        {"2", "the command line was wrong (the usage is on standard error)"}}},
+      {"ENVIRONMENT",
+       {{"ORVEX_VBURNER", "the drives and media of the virtual burner, when its library is the driver; see "
+                          "orvex-vburner(1)"},
+        {"XDG_STATE_HOME", "where the virtual burner keeps its default medium (default: ~/.local/state)"}}},
+      {"FILES",
+       {{"liborvex-vburner.so", "the virtual burner's driver library, on the library search path or beside orvex"},
+        {"$XDG_STATE_HOME/orvex/vburner/dvd+r.vmed", "the medium of the virtual burner's default drive, made blank "
+                                                    "on first use"}}},
+  };
+  program.examples = {
+      {"orvex mkiso -o photos.iso -V PHOTOS --udf --smart-refs ~/photos ~/notes.txt",
+       "Build an image with a UDF bridge, storing identical files once:"},
+      {"orvex ls photos.iso", "List what it holds:"},
+      {"orvex-vburner new dvd+r ~/disc.vmed\nexport ORVEX_VBURNER=\"0:1:0,class=dvd-writer,medium=$HOME/disc.vmed\"\n"
+       "orvex devices\norvex info -d 0",
+       "Try the drive commands with no real drive, on a virtual DVD writer holding a blank DVD+R:"},
+      {"orvex burn -V PHOTOS --verify ~/photos", "Burn a new session of the same content and read it back:"},
+      {"orvex burn --import-session 0 ~/more", "Add a session that also shows the last one's files:"},
+      {"orvex burn-image --speed 16 photos.iso", "Burn an image from the disc's start at 16x:"},
+      {"orvex verify -V PHOTOS ~/photos", "Compare the disc's last session with the sources:"},
+      {"orvex erase --quick", "Blank or format a rewritable disc quickly:"},
+      {"orvex label --session 1", "Show a session's volume label:"},
+  };
+  program.see_also = {"orvex-vburner(1)"};
+  return program;
+}
+
+}  // namespace
+
+const manual::TProgram& OrvexProgram() {
+  static const manual::TProgram program = MakeProgram();
+  return program;
+}
+
+const manual::TCommand& CommandDoc(const std::string& name) {
+  const manual::TCommand* command = manual::FindCommand(OrvexProgram(), name);
+  if (command == nullptr) std::abort();  // a command without a description is a build fault
+  return *command;
+}
+
+}  // namespace orvex::cli
