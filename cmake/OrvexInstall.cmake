@@ -10,20 +10,25 @@ include(CMakePackageConfigHelpers)
 set(ORVEX_INCLUDE_DIR ${CMAKE_INSTALL_INCLUDEDIR}/orvex)
 set(ORVEX_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/Orvex)
 
-# component/orvex.h and every header it includes, each in its folder, so
-# that applications include "component/orvex.h" as the project does.
-set(ORVEX_PUBLIC_HEADERS
-  component/error_text.h component/orvex.h
-  drive/debug_log.h drive/device_enumeration.h drive/medium.h drive/mmc_records.h drive/scsi_device.h
-  drive/srb.h drive/transport.h
-  image/component_status.h image/disc_identifiers.h image/image_layout.h image/sectors.h
-  image/udf_bridge_info.h image/udf_primitives.h
-  pipeline/cd_files.h pipeline/content_reader.h pipeline/job_control.h pipeline/job_errors.h
-  pipeline/job_events.h pipeline/job_threads.h pipeline/packet_ring.h pipeline/packet_sink.h
-  platform/completion_queue.h platform/file.h platform/file_time.h platform/find_data.h platform/object.h
-  platform/signal_watch.h platform/text_conversion.h platform/thread_priority.h platform/user_paths.h
-  services/import_report.h services/volume_records.h
-  tree/content_tree.h tree/entries.h tree/entry_table.h tree/insert_issues.h tree/name_index.h)
+# component/orvex.h and every project header it includes, directly or not,
+# each in its folder, so that applications include "component/orvex.h" as
+# the project does.  The list is read from the headers themselves (and read
+# again when one changes), so that a new include cannot leave an installed
+# header that does not compile.
+set(ORVEX_PUBLIC_HEADERS component/orvex.h)
+set(unread component/orvex.h)
+while(unread)
+  list(POP_FRONT unread header)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${header})
+  file(STRINGS ${PROJECT_SOURCE_DIR}/${header} includes REGEX "^#include \"[a-z_]+/[a-z0-9_]+\\.h\"")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" included "${line}")
+    if(NOT included IN_LIST ORVEX_PUBLIC_HEADERS)
+      list(APPEND ORVEX_PUBLIC_HEADERS ${included})
+      list(APPEND unread ${included})
+    endif()
+  endforeach()
+endwhile()
 foreach(header IN LISTS ORVEX_PUBLIC_HEADERS)
   get_filename_component(folder ${header} DIRECTORY)
   install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${ORVEX_INCLUDE_DIR}/${folder} COMPONENT dev)
