@@ -52,10 +52,15 @@ file(RELATIVE_PATH ORVEX_PC_TO_PREFIX /${CMAKE_INSTALL_LIBDIR}/pkgconfig /)
 configure_file(${PROJECT_SOURCE_DIR}/cmake/orvex.pc.in ${PROJECT_BINARY_DIR}/orvex.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/orvex.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 
+# The programs find liborvex.so.0 relative to themselves too, so that an
+# installation under any prefix runs without LD_LIBRARY_PATH or ldconfig.
+file(RELATIVE_PATH ORVEX_BIN_TO_LIB /${CMAKE_INSTALL_BINDIR} /${CMAKE_INSTALL_LIBDIR})
+set_target_properties(orvex_tool PROPERTIES INSTALL_RPATH "$ORIGIN/${ORVEX_BIN_TO_LIB}")
 install(TARGETS orvex_tool orvex-vburner RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
 install(TARGETS orvex_vburner LIBRARY DESTINATION ${ORVEX_DRIVER_DIR} COMPONENT tools)
 
 if(TARGET orvex-demo)
+  set_target_properties(orvex-demo PROPERTIES INSTALL_RPATH "$ORIGIN/${ORVEX_BIN_TO_LIB}")
   install(TARGETS orvex-demo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT desktop)
   install(FILES ${PROJECT_SOURCE_DIR}/demo/orvex-demo.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
           COMPONENT desktop)

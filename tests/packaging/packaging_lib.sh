@@ -36,19 +36,19 @@ library_dir() {
   dirname "$(find "$1" -name liborvex.so.0 -print -quit)"
 }
 
-# check_programs PREFIX WORK: the installed orvex runs from PREFIX and finds
-# the burner's driver library in the installation (not beside itself).
+# check_programs PREFIX WORK: the installed orvex runs from PREFIX as it
+# stands (no LD_LIBRARY_PATH) and finds the burner's driver library in the
+# installation (not beside itself).
 check_programs() {
   local prefix=$1 work=$2
-  local libs
-  libs=$(library_dir "$prefix")
-  export LD_LIBRARY_PATH=$libs
   "$prefix/bin/orvex" --version | grep -qx "orvex [0-9.]*" || fail "orvex --version"
   "$prefix/bin/orvex-vburner" --version | grep -qx "orvex-vburner [0-9.]*" || fail "orvex-vburner --version"
+  if [ -e "$prefix/bin/orvex-demo" ]; then
+    "$prefix/bin/orvex-demo" --version | grep -qx "orvex-demo [0-9.]*" || fail "orvex-demo --version"
+  fi
   "$prefix/bin/orvex-vburner" new dvd+r "$work/disc.vmed" >/dev/null
   ORVEX_VBURNER="0:1:0,class=dvd-writer,medium=$work/disc.vmed" "$prefix/bin/orvex" devices |
     grep -q "VIRTUAL" || fail "the installed orvex does not find the installed driver library"
-  unset LD_LIBRARY_PATH
 }
 
 # check_consumers PREFIX SOURCE WORK: examples/consumer builds against the
@@ -74,7 +74,7 @@ check_consumers() {
     LD_LIBRARY_PATH=$libs "$work/$program" "$source/examples/sample-disc" "$work/out.iso" >"$work/said" ||
       fail "$program failed"
     grep -q "^$work/out.iso: Orvex [0-9.]*, [0-9]* files and directories" "$work/said" || fail "$program said $(cat "$work/said")"
-    LD_LIBRARY_PATH=$libs "$prefix/bin/orvex" ls "$work/out.iso" 2>/dev/null | grep -q README.txt ||
+    "$prefix/bin/orvex" ls "$work/out.iso" 2>/dev/null | grep -q README.txt ||
       fail "the image of $program does not list README.txt"
   done
 }
