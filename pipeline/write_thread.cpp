@@ -27,7 +27,10 @@ void TWriteThread::Execute() {
     }
     CDFiles.BlocksWritten += packet.Size / kSectorSize;
   }
-  if (!ErrorInBurn) CDFiles.ComponentStatus = kStatusClosingSession;
+  // From writing to closing; a failed write (9) and an abort (7, which
+  // AbortOperation may have set while the last packet went out) stay told.
+  uint16_t writing = kStatusWriting;
+  CDFiles.ComponentStatus.compare_exchange_strong(writing, kStatusClosingSession);
   CDFiles.Job.WaitUntil([this] { return CDFiles.CacheThreadTerminated.load(); });
 
   // Success only when every block of the image was written and nothing

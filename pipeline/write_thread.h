@@ -4,9 +4,10 @@
 // succeeded only when every block of the image was written and nothing
 // failed or stopped it.
 //
-// ComponentStatus is 1 while writing, 9 after a failed write, 4 while the
-// sink closes, and 0 once the event is on its way.  A packet the sink
-// cannot write fails the run with the sink's error (6 for an image file).
+// ComponentStatus is 1 while writing, 9 after a failed write, 7 once
+// aborted, 4 while the sink closes, and 0 once the event is on its way.  A
+// packet the sink cannot write fails the run with the sink's error (6 for
+// an image file).
 #ifndef ORVEX_PIPELINE_WRITE_THREAD_H_
 #define ORVEX_PIPELINE_WRITE_THREAD_H_
 
