@@ -4,6 +4,7 @@
 
 #include "cli/command_docs.h"
 #include "cli/commands.h"
+#include "cli/json_report.h"
 #include "manual/help_text.h"
 
 namespace orvex::cli {
@@ -78,6 +79,7 @@ int AnswerHelpOrError(const TCommandLine& args) {
     std::printf("%s\n", manual::VersionLine(OrvexProgram()).c_str());
     return kExitOk;
   }
+  TReport::Current().Enable(args);
   return -1;
 }
 

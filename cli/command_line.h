@@ -38,7 +38,8 @@ class TCommandLine {
 
 // What a command does before its own work: for a command line that did not
 // parse, the usage error; for --help its help and for --version the
-// version, on standard output.  Returns the exit status then, else -1.
+// version, on standard output.  Returns the exit status then; else turns
+// the JSON report on when --json was given and returns -1.
 int AnswerHelpOrError(const TCommandLine& args);
 
 // "orvex COMMAND: ERROR" and the command's help on standard error; returns

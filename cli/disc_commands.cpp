@@ -129,7 +129,6 @@ int RunBurn(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("burn"));
   TSession s;
   if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
-  TReport::Current().Enable(args);
   if (args.Operands().empty()) return Usage(args, "no SOURCE given");
   uint32_t cache = kBurnCache;
   if (!ParseCache(args, cache)) return Usage(args, kCacheError);
@@ -166,7 +165,6 @@ int RunBurnImage(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("burn-image"));
   TSession s;
   if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
-  TReport::Current().Enable(args);
   if (args.Operands().size() != 1) return Usage(args, "give one IMAGE");
   double times = 0;
   if (!ParseSpeed(args, times)) return Usage(args, kSpeedError);
@@ -191,7 +189,6 @@ int RunErase(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("erase"));
   TSession s;
   if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
-  TReport::Current().Enable(args);
   if (args.Has("--quick") == args.Has("--full")) return Usage(args, "give --quick or --full");
   if (!args.Operands().empty()) return Usage(args, "erase takes no operand");
   if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
@@ -222,7 +219,6 @@ int RunVerifyCommand(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("verify"));
   TSession s;
   if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
-  TReport::Current().Enable(args);
   if (args.Operands().empty()) return Usage(args, "no SOURCE given");
   uint32_t cache = kBurnCache;
   if (!ParseCache(args, cache)) return Usage(args, kCacheError);
@@ -252,7 +248,6 @@ int RunLabel(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("label"));
   TSession s;
   if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
-  TReport::Current().Enable(args);
   if (!args.Operands().empty()) return Usage(args, "label takes no operand");
   uint32_t session = 0;
   if (!ParseNumber(args.Value("--session", "0"), 255, session)) return Usage(args, "--session takes a number");

@@ -121,7 +121,6 @@ int RunDevices(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("devices"));
   if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
   if (!args.Operands().empty()) return Usage(args, "devices takes no operand");
-  TReport::Current().Enable(args);
   TOrvex disc(nullptr);
   if (!OpenDrives(disc, args)) return kExitFailed;
   SayAccessProblems(disc);
@@ -139,7 +138,6 @@ int RunInfo(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("info"));
   if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
   if (!args.Operands().empty()) return Usage(args, "info takes no operand");
-  TReport::Current().Enable(args);
   TOrvex disc(nullptr);
   uint8_t index = 0;
   if (const int failed = SelectDrive(disc, args, &index); failed >= 0) return failed;

@@ -24,8 +24,8 @@ class TReport {
   // The report of this process.
   static TReport& Current();
 
-  // Turns the report on when --json was given; call once the command line
-  // is known to be sound (after --help).
+  // Turns the report on when --json was given; AnswerHelpOrError calls it
+  // once the command line is known to be sound (after --help).
   void Enable(const TCommandLine& args) { enabled_ = args.Has("--json"); }
   bool Enabled() const { return enabled_; }
 

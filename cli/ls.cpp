@@ -87,7 +87,6 @@ int RunLs(int argc, char** argv) {
   if (args.Has("--sector") && !ParseNumber(args.Value("--sector"), UINT32_MAX - 32, sector)) {
     return Usage(args, "--sector takes a block number");
   }
-  TReport::Current().Enable(args);
   const std::string image = args.Operands()[0];
   TReport::Current().Fields().Text("image", image);
   TOrvex disc(nullptr);

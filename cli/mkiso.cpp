@@ -19,7 +19,6 @@ namespace orvex::cli {
 int RunMkiso(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("mkiso"));
   if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
-  TReport::Current().Enable(args);
   const std::string output = args.Value("--output");
   if (output.empty()) return Usage(args, "no output image given (-o OUT)");
   if (args.Operands().empty()) return Usage(args, "no SOURCE given");
