@@ -127,7 +127,6 @@ int ImportFromDisc(TOrvex& disc, int session) {
 
 int RunBurn(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("burn"));
-  TSession s;
   if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
   if (args.Operands().empty()) return Usage(args, "no SOURCE given");
   uint32_t cache = kBurnCache;
@@ -136,6 +135,7 @@ int RunBurn(int argc, char** argv) {
   if (!ParseSpeed(args, times)) return Usage(args, kSpeedError);
   int import = -1;
   if (!ParseImportSession(args, import)) return Usage(args, kImportSessionError);
+  TSession s;
   if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
   SetWriting(s.disc, args, times, !args.Has("--no-underrun-protection"));
   s.disc.ClearAll();
@@ -163,11 +163,11 @@ int RunBurn(int argc, char** argv) {
 
 int RunBurnImage(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("burn-image"));
-  TSession s;
   if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
   if (args.Operands().size() != 1) return Usage(args, "give one IMAGE");
   double times = 0;
   if (!ParseSpeed(args, times)) return Usage(args, kSpeedError);
+  TSession s;
   if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
   SetWriting(s.disc, args, times, true);
   const std::string image = args.Operands()[0];
@@ -187,10 +187,10 @@ int RunBurnImage(int argc, char** argv) {
 
 int RunErase(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("erase"));
-  TSession s;
   if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
   if (args.Has("--quick") == args.Has("--full")) return Usage(args, "give --quick or --full");
   if (!args.Operands().empty()) return Usage(args, "erase takes no operand");
+  TSession s;
   if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
   Fields().Text("mode", args.Has("--quick") ? "quick" : "full");
   if (!s.disc.Erasable()) {
@@ -217,13 +217,13 @@ int RunErase(int argc, char** argv) {
 
 int RunVerifyCommand(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("verify"));
-  TSession s;
   if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
   if (args.Operands().empty()) return Usage(args, "no SOURCE given");
   uint32_t cache = kBurnCache;
   if (!ParseCache(args, cache)) return Usage(args, kCacheError);
   int import = -1;
   if (!ParseImportSession(args, import)) return Usage(args, kImportSessionError);
+  TSession s;
   if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
   s.disc.ClearAll();
   if (import >= 0) {
@@ -246,11 +246,11 @@ int RunVerifyCommand(int argc, char** argv) {
 
 int RunLabel(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("label"));
-  TSession s;
   if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
   if (!args.Operands().empty()) return Usage(args, "label takes no operand");
   uint32_t session = 0;
   if (!ParseNumber(args.Value("--session", "0"), 255, session)) return Usage(args, "--session takes a number");
+  TSession s;
   if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
   const std::u16string label = s.disc.ReadVolumeLabelOfDisc(static_cast<uint8_t>(session));
   Fields().Number("session", session);
