@@ -10,7 +10,7 @@ cpack --config "$build/CPackConfig.cmake" -B "$work/debs" >"$work/cpack.log" 2>&
   { cat "$work/cpack.log" >&2; fail "cpack"; }
 version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
 
-# package NAME FIELD: a field of the package's control file.
+# field PACKAGE FIELD: a field of the package's control file.
 field() { dpkg-deb -f "$work/debs/$1_${version}_amd64.deb" "$2"; }
 packages="liborvex0 liborvex-dev orvex"
 [ -e "$build/bin/orvex-demo" ] && packages="$packages orvex-demo"
