@@ -186,6 +186,39 @@ TEST_F(BurnFaults, AMediumTooSmallIsRefused) {
   EXPECT_EQ(disc.ErrorString(), "Unknown/No Error!") << "read once";
 }
 
+// Where page 05h decides how the disc is recorded (CD, DVD-R, a test
+// write), a drive that refuses it fails the burn with its sense before the
+// first write, and nothing closes the disc.  DVD+R does not use the page.
+struct TRefusedPageCase {
+  const char* profile;
+  bool test_write;
+  bool fails;
+};
+
+class RefusedWriteParameters : public BurnFaults, public ::testing::WithParamInterface<TRefusedPageCase> {};
+
+TEST_P(RefusedWriteParameters, FailTheBurnBeforeItWrites) {
+  const TRefusedPageCase& c = GetParam();
+  Load(c.profile);
+  Lay(Source("src"));
+  disc.SetTestWrite(c.test_write);
+  ASSERT_EQ(vbtest::Lib().vb_fault_fail(drive_, 0x55, 1000, 0x05, 0x26, 0x00), 0);
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
+  EXPECT_TRUE(outcome.started);
+  EXPECT_EQ(outcome.events, 1);
+  EXPECT_EQ(outcome.failed, c.fails);
+  if (!c.fails) return;
+  EXPECT_EQ(outcome.error, 0x2600u) << "the drive's sense: invalid field in parameter list";
+  EXPECT_EQ(Recording(trace), "");
+  EXPECT_EQ(vbtest::Drive().DiscStatus(), 0) << "the disc is still empty";
+}
+
+INSTANTIATE_TEST_SUITE_P(Media, RefusedWriteParameters,
+                         ::testing::Values(TRefusedPageCase{"cd-r", false, true}, TRefusedPageCase{"cd-r", true, true},
+                                           TRefusedPageCase{"dvd-r", false, true},
+                                           TRefusedPageCase{"dvd+r", false, false}));
+
 TEST_F(BurnFaults, AnImageThatIsNotAnIsoImageIsRefused) {
   Load("dvd+r");
   vbtest::WriteFile(scratch.Path("not.iso"), vbtest::Bytes(40000, 0x41));
