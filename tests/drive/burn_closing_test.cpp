@@ -52,27 +52,36 @@ INSTANTIATE_TEST_SUITE_P(Media, ClosingSequence,
         TClosingCase{"bd-re", true, false, "35 51! 51 00 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i 51! 51 1e 1b 01 00"}));
 
 // The disc is finalized exactly when FinalizeDisc asks for it, and is
-// otherwise left open for another session.
+// otherwise left open for another session.  A sequential DVD-RW stays
+// sequential only when an image is burned to it (a burn of the layout
+// formats a blank one).
 struct TFinalizeCase {
   const char* profile;
   bool finalize;
+  bool image;
 };
 
 class Finalizing : public BurnTest, public ::testing::WithParamInterface<TFinalizeCase> {};
 
 TEST_P(Finalizing, OnlyWhenAsked) {
-  Load(GetParam().profile);
-  disc.SetFinalizeDisc(GetParam().finalize);
+  const TFinalizeCase& c = GetParam();
+  Load(c.profile);
   Lay(Source("src"));
-  const TOutcome outcome = Burn();
+  const std::string image = scratch.Path("src.iso");
+  if (c.image) {
+    ASSERT_FALSE(Run([&] { return disc.BuildISOImage(image); }).failed);
+  }
+  disc.SetFinalizeDisc(c.finalize);
+  const TOutcome outcome = c.image ? Run([&] { return disc.BurnISOImage(image); }) : Burn();
   ASSERT_FALSE(outcome.failed) << outcome.error;
-  EXPECT_EQ(vbtest::Drive().DiscStatus(), GetParam().finalize ? 2 : 1);
+  EXPECT_EQ(vbtest::Drive().DiscStatus(), c.finalize ? 2 : 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, Finalizing,
-                         ::testing::Values(TFinalizeCase{"cd-r", false}, TFinalizeCase{"cd-r", true},
-                                           TFinalizeCase{"dvd-r", false}, TFinalizeCase{"dvd-r", true},
-                                           TFinalizeCase{"dvd+r", false}, TFinalizeCase{"dvd+r", true}));
+                         ::testing::Values(TFinalizeCase{"cd-r", false, false}, TFinalizeCase{"cd-r", true, false},
+                                           TFinalizeCase{"dvd-r", false, false}, TFinalizeCase{"dvd-r", true, false},
+                                           TFinalizeCase{"dvd+r", false, false}, TFinalizeCase{"dvd+r", true, false},
+                                           TFinalizeCase{"dvd-rw", false, true}, TFinalizeCase{"dvd-rw", true, true}));
 
 // BUFE reaches the drive only when underrun protection is asked for and
 // the drive has it.  A drive without it takes every page, and the burn
