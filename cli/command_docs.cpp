@@ -50,7 +50,9 @@ const TOptionGroup kDriveChoice = {
 // How a burn writes: burn and burn-image.
 const TOptionGroup kWriteOptions = {
     {{"--speed"}, "X", "the write speed in multiples of the medium's 1x (16, 2.4) or max (the default)"},
-    {{"--test-write"}, "", "simulate the burn: the drive records nothing"},
+    {{"--test-write"}, "",
+     "simulate the burn: the drive records nothing (CD-R, CD-RW, DVD-R and sequential DVD-RW in a drive that can "
+     "simulate; refused elsewhere)"},
     {{"--finalize"}, "", "close the disc: no session can be added later"},
 };
 

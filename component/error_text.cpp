@@ -34,6 +34,12 @@ const char* BurnErrorText(uint32_t number) {
       return "Disc is not blank";
     case kErrorDriveFailed:
       return "Drive did not answer";
+    case kErrorNoTestWrite:
+      return "Test write not possible with this medium or drive";
+    case kErrorNothingToBurn:
+      return "Nothing to burn";
+    case kErrorMediumNotSupported:
+      return "Medium not supported for writing";
     default:
       return nullptr;
   }

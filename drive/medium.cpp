@@ -70,7 +70,6 @@ bool WrittenInPlace(TMedium medium) {
   switch (medium) {
     case TMedium::mtDVDPLUSRW:
     case TMedium::mtDVDRWRO:
-    case TMedium::mtDVDRWSR:
     case TMedium::mtDVDRAM:
     case TMedium::mtBDRE:
       return true;

@@ -17,9 +17,10 @@ enum class TMedium : uint8_t {
 // every profile without a kind of its own (DVD-R DL, DVD+RW DL and others).
 TMedium MediumOfProfile(uint16_t profile);
 
-// Media whose blocks are rewritten in place (DVD+RW, DVD-RW, DVD-RAM,
-// BD-RE): a new image goes after the one on them, and readers find the
-// newest only through a copy of its start at block 0.
+// Media whose blocks are rewritten in place (DVD+RW, restricted-overwrite
+// DVD-RW, DVD-RAM, BD-RE): a new image goes after the one on them, and
+// readers find the newest only through a copy of its start at block 0.  A
+// sequential DVD-RW takes sessions, as a DVD-R does.
 bool WrittenInPlace(TMedium medium);
 
 // The medium's name in words ("DVD+R", "BD-RE"), as front ends show it.

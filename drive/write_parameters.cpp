@@ -14,9 +14,11 @@ constexpr uint8_t kWriteParametersPage = 0x05;
 constexpr uint16_t kPageRead = 512;
 
 // The first 32 bytes of the page every medium starts from: page 05h of 50
-// bytes, BUFE with write type 2, multi-session 11b with track mode 4, data
-// block type 8, audio pause 150.
-constexpr uint8_t kTemplate[32] = {0x05, 0x32, 0x42, 0xC4, 0x08, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x96};
+// bytes, write type 2, multi-session 11b with track mode 4, data block type
+// 8, audio pause 150.  BUFE is clear: it is set only where the caller and
+// the drive allow it, since a drive without underrun protection refuses a
+// page that asks for it.
+constexpr uint8_t kTemplate[32] = {0x05, 0x32, 0x02, 0xC4, 0x08, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x96};
 
 constexpr uint8_t kBufe = 0x40, kLinkSizeValid = 0x20, kTestWriteBit = 0x10;
 constexpr uint8_t kFixedPacket = 0x20;
@@ -75,8 +77,10 @@ bool SetWriteParameters(TSCSIDevice& device, bool test_write, bool burn_proof, T
   }
   if (!test_write) SetMultiSession(page, multi ? 3 : 0);
   if (medium == TMedium::mtDVDR || medium == TMedium::mtDVDRWSR || medium == TMedium::mtDVDRWRO) {
-    // Always open for more, in packets of 16 blocks (fixed ones on DVD-R).
-    SetMultiSession(page, 3);
+    // In packets of 16 blocks (fixed ones on DVD-R).  Closing a session of
+    // a sequential disc finalizes it unless this field says 11b, also under
+    // test write; a restricted-overwrite disc always stays open.
+    SetMultiSession(page, multi || medium == TMedium::mtDVDRWRO ? 3 : 0);
     SetFixedPacket(page, medium == TMedium::mtDVDR);
     SetPackets(page, 16, 16);
   }
@@ -97,9 +101,8 @@ bool SetWriteParameters(TSCSIDevice& device, bool test_write, bool burn_proof, T
     SetPackets(page, 0, 0);
     SetFixedPacket(page, false);
     SetMultiSession(page, multi ? 3 : 0);  // also under test write
-  } else if (burn_proof && (device.ModePage2A.OtherInfo & 0x80) != 0) {
-    page.WriteType |= kBufe;
   }
+  if (burn_proof && (device.ModePage2A.OtherInfo & 0x80) != 0) page.WriteType |= kBufe;
   PutBE16(page.PauseLength, 150);
   if (test_write) page.WriteType |= kTestWriteBit;
 

@@ -13,7 +13,11 @@
 namespace orvex {
 
 // Builds page 05h for `medium` from the drive's current page and sends it
-// back with MODE SELECT (see the .cpp for the rules per medium).  The mode
+// back with MODE SELECT (see the .cpp for the rules per medium).  BUFE is
+// set only when `burn_proof` asks for it and the capabilities page last
+// read (ModePage2A) reports underrun-free recording.  `multi` keeps the
+// disc open for another session; without it closing the session of a CD,
+// DVD-R or sequential DVD-RW finalizes the disc.  The mode
 // parameter header and any block descriptor go back as the drive returned
 // them; only the first PageLen bytes of the page are replaced.  False when
 // the page cannot be read or the MODE SELECT fails.

@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <memory>
 
+#include "drive/capabilities.h"
 #include "drive/execute_command.h"
 #include "drive/medium_inspection.h"
 #include "drive/mmc_commands.h"
@@ -51,7 +52,10 @@ uint8_t LastTrack(TSCSIDevice& device) {
   return device.DiscInformation.LastTrackOfLastSession;
 }
 
-void FormatDvdRw(TSCSIDevice& device, TMedium medium) {
+// Quick-formats a blank sequential DVD-RW (it becomes a restricted-
+// overwrite one) or grows the formatted area of a restricted-overwrite one;
+// false when the medium is neither.
+bool FormatDvdRw(TSCSIDevice& device, TMedium medium) {
   if (medium == mtDVDRWSR) {
     if (!FormatUnit(device, 0x11, kQuickFormat, sizeof kQuickFormat)) {
       FormatUnit(device, 0x11, kQuickFormatAnySize, sizeof kQuickFormatAnySize);
@@ -59,17 +63,25 @@ void FormatDvdRw(TSCSIDevice& device, TMedium medium) {
   } else if (medium == mtDVDRWRO) {
     FormatUnit(device, 0x11, kGrowSession, sizeof kGrowSession);
   } else {
-    return;
+    return false;
   }
   PollWhileBecomingReady(device, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation);
+  return true;
 }
 
 // Readies the disc for a new session; the commands' results do not fail
-// the job.
+// the job.  A sequential DVD-RW is formatted only while blank: one that
+// holds sessions takes the next, since formatting would overwrite the
+// blocks that files imported from it still point at.  A test write, which
+// must leave the disc as it was, formats nothing.  After a format the
+// medium is asked for again, as its kind may have changed.
 void ReadyDisc(TSCSIDevice& device) {
   SetWriteParameters(device, device.TestWrite, device.BurnProof, device.Medium, false);
-  ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.DiscInformation), sizeof device.DiscInformation);
-  FormatDvdRw(device, device.Medium);
+  const bool blank =
+      ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.DiscInformation), sizeof device.DiscInformation) &&
+      (device.DiscInformation.info & 0x03) == kDiscStatusEmpty;
+  if (device.TestWrite || (device.Medium == mtDVDRWSR && !blank)) return;
+  if (FormatDvdRw(device, device.Medium)) device.Medium = DiscIs(device);
 }
 
 // The block the new session starts at.
@@ -83,6 +95,28 @@ void FindFirstWritableSector(TCDFiles& CDFiles, TSCSIDevice& device) {
   } else if (ReadTrackInformation(device, 1)) {
     CDFiles.FirstWritableSector = device.TrackInformation.TrackStartAddress;
   }
+}
+
+// Whether the drive can simulate writing on the medium: a test write only
+// exists for CD-R, CD-RW, DVD-R and sequential DVD-RW, and only in a drive
+// whose capabilities page says it can.  Elsewhere the drive would record.
+bool CanSimulate(TSCSIDevice& device) {
+  if (!OneOf(device.Medium, {mtCDR, mtCDRW, mtDVDR, mtDVDRWSR})) return false;
+  RefreshCapabilities(device);
+  return device.dc.TestWrite;
+}
+
+// Why a burn must not start, or 0: asked before anything is written, for
+// the layout (`tree`) or an image.  An empty layout would spend a write-once
+// disc on an empty session; a medium of a kind the drive layer does not
+// know how to write and close (no profile of ours, DVD-R DL among them)
+// would be written as something else; a test write that cannot be
+// simulated would record for real.
+uint32_t Refusal(const TCDFiles& CDFiles, TSCSIDevice& device, bool tree) {
+  if (tree && CDFiles.FileCounter() == 0 && CDFiles.BootImage.empty()) return kErrorNothingToBurn;
+  if (device.Medium == mtUNKNOWN) return Writable(device) ? kErrorMediumNotSupported : kErrorNotWritable;
+  if (device.TestWrite && !CanSimulate(device)) return kErrorNoTestWrite;
+  return kErrorNone;
 }
 
 // Why the disc cannot take `blocks` more, or 0.
@@ -121,6 +155,7 @@ bool Burn(TCDFiles& CDFiles, TSCSIDevice& Device, TObject* Sender, TWriteDoneEve
   CDFiles.SaveToISOImage = false;
   CDFiles.BurnISOImage = false;
   Device.Medium = DiscIs(Device);
+  if (const uint32_t refusal = Refusal(CDFiles, Device, true)) return Refuse(CDFiles, Device, refusal);
   ResetSpeedSamples(Device);
   ReadyDisc(Device);
   if (const uint32_t problem = RoomProblem(Device, CDFiles.TotalImageSize)) return Refuse(CDFiles, Device, problem);
@@ -141,6 +176,7 @@ bool BurnISOImageW(TCDFiles& CDFiles, TSCSIDevice& Device, const std::u16string&
   if (!bytes || !HoldsVolume(path)) return Refuse(CDFiles, Device, kErrorNotAnImage, FileName);
 
   Device.Medium = DiscIs(Device);
+  if (const uint32_t refusal = Refusal(CDFiles, Device, false)) return Refuse(CDFiles, Device, refusal);
   ResetSpeedSamples(Device);
   const uint32_t blocks = static_cast<uint32_t>(std::min<uint64_t>(Sectors(*bytes), UINT32_MAX));
   if (const uint32_t problem = RoomProblem(Device, blocks)) return Refuse(CDFiles, Device, problem);

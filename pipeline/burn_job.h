@@ -2,22 +2,27 @@
 // (BurnISOImageW) written to the disc in the selected drive, through the
 // cache thread and a write thread with a drive sink (drive_sink.h).
 //
-// Before anything is written, on the caller's thread: the transfer-rate
-// samples are reset and the medium looked at.  For Burn the disc is then
-// readied: a sequential DVD-RW is quick-formatted (and a restricted
-// overwrite one grown) before each burn, and the block the new session
-// starts at is found (FirstWritableSector): on DVD+RW, DVD-RAM and BD-RE
-// the end of the volume already there (VDImageSize); elsewhere the next
-// writable address of the disc's last track (1000, what some drives report
-// for a blank disc, means 0), else the start of track 1.  With the UDF
-// bridge the UDF structures count from that same block.  An image always
-// starts at block 0.
+// Before anything is written, on the caller's thread: the medium is looked
+// at and the transfer-rate samples reset.  For Burn the disc is then
+// readied: a blank sequential DVD-RW is quick-formatted (and a restricted
+// overwrite one grown) unless the burn is a test write, and the block the
+// new session starts at is found (FirstWritableSector): on DVD+RW, DVD-RAM
+// and BD-RE the end of the volume already there (VDImageSize); elsewhere
+// the next writable address of the disc's last track (1000, what some
+// drives report for a blank disc, means 0), else the start of track 1.
+// With the UDF bridge the UDF structures count from that same block.  An
+// image always starts at block 0.
 //
 // A call refuses, returning false with the error pending and no event:
 // while a job runs (no error), without a current layout (1), an image that
 // cannot be opened (2) or holds no ISO 9660 or UDF volume (7), no disc that
-// can be written (9), less room on it than the image needs (8), and an
-// image for a sequential disc that already holds a session (10).  True: the
+// can be written (9), less room on it than the image needs (8), an image
+// for a sequential disc that already holds a session (10), a test write
+// where the medium or the drive cannot simulate one (12), a layout with no
+// entry and no boot image (13), and a medium of a kind the drive layer
+// cannot write and close, such as an unknown profile or DVD-R DL (14).  A
+// drive that refuses the write parameters where they govern the recording
+// fails the run before its first write, with the drive's sense.  True: the
 // write thread runs, and OnDone reports the outcome exactly once; false
 // after an abort while the queue filled, which OnDone has reported.
 #ifndef ORVEX_PIPELINE_BURN_JOB_H_

@@ -37,17 +37,21 @@ bool Streams(TMedium m) {
                    mtHDDVDR, mtHDDVDRAM});
 }
 
-// The session stays open for another one: DVD+R and DVD-R are told so
-// before writing (a DVD-R session closed without it finalizes the disc);
-// CD is told at its closing.
-bool KeepsOpenWhileWriting(TMedium m) { return m == mtDVDPLUSR || m == mtDVDR; }
+// The session stays open for another one: DVD+R, DVD-R and sequential
+// DVD-RW are told so before writing (a DVD-R/-RW session closed without it
+// finalizes the disc); CD is told at its closing.
+bool KeepsOpenWhileWriting(TMedium m) { return OneOf(m, {mtDVDPLUSR, mtDVDR, mtDVDRWSR}); }
+
+// The media whose recording follows page 05h (write type, multi-session,
+// test write).  The others do not use the page, and drives may refuse it
+// for them.
+bool ParametersGovern(TMedium m) { return OneOf(m, {mtCDR, mtCDRW, mtDDCDR, mtDDCDRW, mtDVDR, mtDVDRWSR}); }
 
 }  // namespace
 
-void TDriveSink::Begin() {
+bool TDriveSink::Begin() {
   TSCSIDevice& d = Device_;
   started_ = Clock().UtcNow();
-  begun_ = true;
   d.DeviceBufferPosition = 0;
   d.DeviceBufferSize = 0;
   medium_ = d.Medium;
@@ -58,7 +62,11 @@ void TDriveSink::Begin() {
   ReadDiscInformation(d, reinterpret_cast<uint8_t*>(&d.DiscInformation), sizeof d.DiscInformation);
   if (ReadBufferCapacity(d) && d.LastSenseInfo.AddSenseCode == kBufferCapacityUnknown) no_poll_ = true;
   next_ = CDFiles_.BurnISOImage ? 0 : CDFiles_.FirstWritableSector;
-  SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, KeepsOpenWhileWriting(medium_) && !d.FinalizeDisc);
+  if (!SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, KeepsOpenWhileWriting(medium_) && !d.FinalizeDisc) &&
+      (ParametersGovern(medium_) || d.TestWrite)) {
+    return WriteFailed();
+  }
+  begun_ = true;
   SetCDSpeed(d, d.ReadSpeed, d.WriteSpeed);
   if (Streams(medium_)) {
     RefreshCapabilities(d);
@@ -77,6 +85,7 @@ void TDriveSink::Begin() {
   }
   d.CloseFH = false;  // the drive stays open for the whole burn
   head_copy_ = !CDFiles_.BurnISOImage && WrittenInPlace(medium_) && next_ != 0;
+  return true;
 }
 
 bool TDriveSink::Write(const uint8_t* data, uint32_t size) {
@@ -144,8 +153,8 @@ bool TDriveSink::FormatOnDemand() {
 
 bool TDriveSink::WriteFailed() {
   if (CDFiles_.Aborted) return Fail(kErrorAborted, {}, 0);
-  // The write's own sense is the job's error; without one the drive did
-  // not say why.  It is reported once, as the job's.
+  // The refused command's own sense is the job's error; without one the
+  // drive did not say why.  It is reported once, as the job's.
   const uint32_t sense = Device_.LastSenseInfo.AddSenseCode << 8 | Device_.LastSenseInfo.AddSenQual;
   Device_.DeviceError.exchange(0);
   return Fail(sense != 0 ? sense : kErrorDriveFailed, {}, 0);

@@ -2,22 +2,25 @@
 //
 // Begin prepares the drive: cache flushed, write parameters and speed set,
 // the streaming performance asked for on DVD and BD media, and on DVD-R the
-// time stamp sent and the track reserved.  Each packet is then one
+// time stamp sent and the track reserved.  Where the write parameters page
+// governs the recording (CD, DVD-R, sequential DVD-RW, and any test write),
+// a drive that refuses it fails the run with its sense before anything is
+// written or closed, so the disc stays as it was.  Each packet is then one
 // WRITE(10) at the next address; a write refused while the drive is busy
 // or not ready is tried again every 100 ms, 5000 times at most, and any
 // other refusal fails the run.  A DVD+RW that refuses a write as
 // unformatted is formatted once and the write tried again.
 //
-// On overwritable media (DVD+RW, DVD-RW, DVD-RAM) a session that does not
-// start at block 0 is followed by a copy of its first packet at block 0, so
-// that the volume descriptors at the start of the disc describe the newest
-// session.  The copy is written only once every block of the session is, so
+// On overwritable media (DVD+RW, restricted-overwrite DVD-RW, DVD-RAM,
+// BD-RE) a session that does not start at block 0 is followed by a copy of
+// its first packet at block 0, so that the volume descriptors at the start
+// of the disc describe the newest session.  The copy is written only once every block of the session is, so
 // a burn that fails leaves the earlier session readable.
 //
 // Finish closes the track and session as the medium needs, also after a
-// failure, and finalizes the disc when FinalizeDisc asks for it; the drive
-// buffer is read after the third packet and every sixth after.  Every wait
-// goes through the platform clock.
+// failed write, and finalizes the disc when FinalizeDisc asks for it; the
+// drive buffer is read after the third packet and every sixth after.
+// Every wait goes through the platform clock.
 #ifndef ORVEX_PIPELINE_DRIVE_SINK_H_
 #define ORVEX_PIPELINE_DRIVE_SINK_H_
 
@@ -33,7 +36,7 @@ class TDriveSink final : public TPacketSink {
  public:
   TDriveSink(TCDFiles& CDFiles, TSCSIDevice& Device) : CDFiles_(CDFiles), Device_(Device) {}
 
-  void Begin() override;
+  bool Begin() override;
   bool Write(const uint8_t* data, uint32_t size) override;
   // True unless the head copy of a complete run fails; the closing
   // commands' results are the drive's to judge.

@@ -22,6 +22,9 @@ enum TErrorNumber : uint32_t {
   kErrorNotWritable = 9,   // no disc, or one that cannot be written (finalized, read-only)
   kErrorNotBlank = 10,     // an image must start at block 0, and the disc holds a session
   kErrorDriveFailed = 11,  // the drive refused a write without saying why, or did not answer
+  kErrorNoTestWrite = 12,  // a test write the medium or the drive cannot simulate
+  kErrorNothingToBurn = 13,       // the layout holds no entry and no boot image
+  kErrorMediumNotSupported = 14,  // a medium the drive layer cannot write and close (unknown profile, DVD-R DL)
 };
 
 // How a job failed: the error number, the file it names (errors 2, 3, 5

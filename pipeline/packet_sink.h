@@ -16,7 +16,8 @@ class TPacketSink {
   virtual ~TPacketSink() = default;
 
   // Readies the medium, on the write thread, before the first packet.
-  virtual void Begin() {}
+  // False fails the run before anything is written; Failure() says how.
+  virtual bool Begin() { return true; }
 
   // Writes the next packet of the image: `size` bytes, whole sectors but
   // for the last packet of an existing image.  False fails the run;

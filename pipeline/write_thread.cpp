@@ -11,12 +11,13 @@ void TWriteThread::Execute() {
   CDFiles.BlocksWritten = 0;
   TPacketRing& ring = *CDFiles.Packets;
   TPacketSink& sink = *CDFiles.Sink;
-  sink.Begin();
+  const bool begun = sink.Begin();
+  if (!begun) WriteFailed(sink.Failure());
   // The end of the data: every block taken, or the producer has ended
   // (done, failed or aborted).
   const auto end = [this] { return CDFiles.RemainingBlocks <= 0 || CDFiles.Finished; };
   TPacket packet;
-  while (!end() && ring.Take(packet, end)) {
+  while (begun && !end() && ring.Take(packet, end)) {
     CDFiles.WritingFile = packet.FileId;
     CDFiles.RemainingBlocks -= static_cast<int64_t>(Sectors(packet.Size));
     const bool written = sink.Write(packet.Data, packet.Size);

@@ -534,6 +534,37 @@ TEST(Cli, BurnsAnImageAndErases) {
   EXPECT_EQ(r.err, "orvex: the disc in the drive cannot be erased (DVD+R)\n");
 }
 
+// A burn that would spoil the disc is refused before anything is written,
+// with a message that names the cause.
+TEST(Cli, BurnRefusalsNameTheCauseAndLeaveTheDiscBlank) {
+  TempDir dir;
+  dir.Write("src/a.txt", "never burned\n");
+  ASSERT_EQ(Orvex({"mkiso", "-q", "-o", dir / "a.iso", dir / "src"}).status, 0);
+  const std::string no_test_write = "orvex: Test write not possible with this medium or drive\n";
+  const struct {
+    const char* profile;
+    std::string drive;  // more burner options
+    std::vector<std::string> args;
+    std::string said;  // the end of standard error
+  } cases[] = {
+      {"dvd+r", "", {"burn", "--test-write", dir / "src"}, no_test_write},
+      {"dvd+r", "", {"burn-image", "--test-write", dir / "a.iso"}, no_test_write},
+      {"cd-r", ",testwrite=0", {"burn", "--test-write", dir / "src"}, no_test_write},
+      {"dvd+r", "", {"burn", "--ignore-unreadable", dir / "missing"}, "orvex: Nothing to burn\n"},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    const std::string name = "disc" + std::to_string(++n) + ".vmed";
+    const TToolResult r = OrvexWithDrives(DriveWith(dir, c.profile, name) + c.drive, c.args);
+    SCOPED_TRACE(::testing::PrintToString(c.args));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(r.err.ends_with(c.said)) << r.err;
+    const TToolResult show = RunTool({VBURNER_TOOL, "show", dir / name});
+    EXPECT_NE(show.out.find("status blank,"), std::string::npos) << show.out;
+  }
+}
+
 TEST(Cli, CtrlCEndsABurnAndClosesTheDisc) {
   TempDir dir;
   dir.Write("src/big.bin", std::string(40 << 20, 'z'));
@@ -701,7 +732,9 @@ TEST_F(CliJson, DriveCommandsOfOneDisc) {
       {{"info"}, 0, {"medium.status=\"appendable\"", "medium.sessions=1"}},
       {{"label"}, 0, {"label=\"FIRST\"", "session=0"}},
       {{"verify", "SRC"}, 0, {"verify.differing=0", "tree.files=1"}},
-      {{"burn", "--test-write", "SRC"}, 0, {"test_write=true"}},
+      {{"burn", "--test-write", "SRC"}, 1,
+       {"error.number=12", "error.text=\"Test write not possible with this medium or drive\""}},
+      {{"info"}, 0, {"medium.sessions=1"}},
       {{"burn", "--finalize", "SRC"}, 0, {"outcome=\"succeeded\""}},
       {{"info"}, 0, {"medium.status=\"complete\"", "medium.writable=false"}},
       {{"burn", "SRC"}, 1, {"error.text=\"Disc cannot be written\"", "medium.type=\"DVD+R\""}},

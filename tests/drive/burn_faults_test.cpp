@@ -186,6 +186,92 @@ TEST_F(BurnFaults, AMediumTooSmallIsRefused) {
   EXPECT_EQ(disc.ErrorString(), "Unknown/No Error!") << "read once";
 }
 
+// A burn that may not start sends nothing that records on the disc or
+// changes it: a test write where the medium or the drive cannot simulate,
+// an empty layout, a medium the drive layer does not know how to close.
+struct TRefusalCase {
+  const char* name;
+  const char* profile;
+  bool formatted;
+  const char* drive;       // the burner's options
+  bool test_write;
+  bool empty;              // nothing laid out
+  uint16_t named_profile;  // the current profile the drive names instead of its medium's, or 0
+  uint32_t error;
+};
+
+const TRefusalCase kRefusals[] = {
+    {"TestWriteOnDvdPlusR", "dvd+r", false, "class=bd-writer", true, false, 0, kErrorNoTestWrite},
+    {"TestWriteOnDvdPlusRDl", "dvd+r-dl", false, "class=bd-writer", true, false, 0, kErrorNoTestWrite},
+    {"TestWriteOnDvdPlusRw", "dvd+rw", true, "class=bd-writer", true, false, 0, kErrorNoTestWrite},
+    {"TestWriteOnRestrictedDvdRw", "dvd-rw-ro", false, "class=bd-writer", true, false, 0, kErrorNoTestWrite},
+    {"TestWriteOnDvdRam", "dvd-ram", true, "class=bd-writer", true, false, 0, kErrorNoTestWrite},
+    {"TestWriteOnBdR", "bd-r", false, "class=bd-writer", true, false, 0, kErrorNoTestWrite},
+    {"TestWriteOnBdRe", "bd-re", true, "class=bd-writer", true, false, 0, kErrorNoTestWrite},
+    {"TestWriteInADriveWithout", "cd-r", false, "class=bd-writer,testwrite=0", true, false, 0, kErrorNoTestWrite},
+    {"NothingToBurn", "dvd-r", false, "class=bd-writer", false, true, 0, kErrorNothingToBurn},
+    {"DvdRDualLayer", "dvd-r", false, "class=bd-writer", false, false, 0x15, kErrorMediumNotSupported},
+    {"DvdRDualLayerJumps", "dvd-r", false, "class=bd-writer", false, false, 0x16, kErrorMediumNotSupported},
+    {"UnknownProfile", "cd-r", false, "class=bd-writer", false, false, 0x58, kErrorMediumNotSupported},
+};
+
+class Refusal : public BurnFaults, public ::testing::WithParamInterface<TRefusalCase> {};
+
+TEST_P(Refusal, RecordsNothing) {
+  const TRefusalCase& c = GetParam();
+  Load(c.profile, c.drive, c.formatted);
+  if (c.empty) {
+    disc.ClearAll();
+    ASSERT_GT(disc.Prepare(), 0u);
+  } else {
+    Lay(Source("src"));
+  }
+  disc.SetTestWrite(c.test_write);
+  if (c.named_profile != 0) {
+    ASSERT_EQ(vbtest::Lib().vb_fault_profile(drive_, c.named_profile), 0);
+  }
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
+  ExpectRefused(outcome, c.error);
+  EXPECT_EQ(Recording(trace), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Refusal, ::testing::ValuesIn(kRefusals),
+                         [](const ::testing::TestParamInfo<TRefusalCase>& param) { return param.param.name; });
+
+// Where page 05h decides how the disc is recorded (CD, DVD-R, a test
+// write), a drive that refuses it fails the burn with its sense before the
+// first write, and nothing closes the disc.  DVD+R does not use the page.
+struct TRefusedPageCase {
+  const char* profile;
+  bool test_write;
+  bool fails;
+};
+
+class RefusedWriteParameters : public BurnFaults, public ::testing::WithParamInterface<TRefusedPageCase> {};
+
+TEST_P(RefusedWriteParameters, FailTheBurnBeforeItWrites) {
+  const TRefusedPageCase& c = GetParam();
+  Load(c.profile);
+  Lay(Source("src"));
+  disc.SetTestWrite(c.test_write);
+  ASSERT_EQ(vbtest::Lib().vb_fault_fail(drive_, 0x55, 1000, 0x05, 0x26, 0x00), 0);
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
+  EXPECT_TRUE(outcome.started);
+  EXPECT_EQ(outcome.events, 1);
+  EXPECT_EQ(outcome.failed, c.fails);
+  if (!c.fails) return;
+  EXPECT_EQ(outcome.error, 0x2600u) << "the drive's sense: invalid field in parameter list";
+  EXPECT_EQ(Recording(trace), "");
+  EXPECT_EQ(vbtest::Drive().DiscStatus(), 0) << "the disc is still empty";
+}
+
+INSTANTIATE_TEST_SUITE_P(Media, RefusedWriteParameters,
+                         ::testing::Values(TRefusedPageCase{"cd-r", false, true}, TRefusedPageCase{"cd-r", true, true},
+                                           TRefusedPageCase{"dvd-r", false, true},
+                                           TRefusedPageCase{"dvd+r", false, false}));
+
 TEST_F(BurnFaults, AnImageThatIsNotAnIsoImageIsRefused) {
   Load("dvd+r");
   vbtest::WriteFile(scratch.Path("not.iso"), vbtest::Bytes(40000, 0x41));

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "interop/source_tree.h"
 #include "tree/tree_fixture.h"
@@ -118,6 +119,19 @@ std::string BurnTest::Closing(const std::vector<vb_trace_entry>& trace) {
   size_t last = trace.size();
   while (last > 0 && trace[last - 1].cdb[0] != 0x2A) --last;
   return Compact(trace, last);
+}
+
+std::string BurnTest::Recording(const std::vector<vb_trace_entry>& trace) {
+  std::vector<vb_trace_entry> recording;
+  std::copy_if(trace.begin(), trace.end(), std::back_inserter(recording), [](const vb_trace_entry& e) {
+    return e.cdb[0] == 0x2A || e.cdb[0] == 0x04 || e.cdb[0] == 0xA1 || e.cdb[0] == 0x53 || e.cdb[0] == 0x5B ||
+           e.cdb[0] == 0xBF;
+  });
+  return Compact(recording, 0);
+}
+
+size_t BurnTest::Sent(const std::vector<vb_trace_entry>& trace, uint8_t opcode) {
+  return std::count_if(trace.begin(), trace.end(), [opcode](const vb_trace_entry& e) { return e.cdb[0] == opcode; });
 }
 
 std::string BurnTest::Export(uint32_t session) {

@@ -68,6 +68,12 @@ class BurnTest : public DriveTest {
   static std::string Writing(const std::vector<vb_trace_entry>& trace);
   // The same from the command after the last WRITE(10) on.
   static std::string Closing(const std::vector<vb_trace_entry>& trace);
+  // In the same form, only the commands that record on the disc or change
+  // it: WRITE(10), FORMAT UNIT, BLANK, RESERVE TRACK, CLOSE TRACK/SESSION,
+  // SEND DVD STRUCTURE.
+  static std::string Recording(const std::vector<vb_trace_entry>& trace);
+  // How many commands of `opcode` the trace holds.
+  static size_t Sent(const std::vector<vb_trace_entry>& trace, uint8_t opcode);
 
   vb_address drive_{0, 0, 0};
 

@@ -76,15 +76,18 @@ TEST_F(BurnTest, BurnsAnImageMadeByGenisoimage) {
   EXPECT_EQ(burned.find_first_not_of('\0', wanted.size()), std::string::npos) << "the filler is not zeros";
 }
 
-// A test write goes through every step of a burn; the disc stays blank.
+// A test write goes through every step of a burn on the media that can
+// simulate; the disc stays blank, and a sequential DVD-RW unformatted.
 TEST_F(BurnTest, ATestWriteRecordsNothing) {
-  for (const char* profile : {"cd-r", "dvd-r"}) {
+  for (const char* profile : {"cd-r", "dvd-r", "dvd-rw"}) {
     Load(profile);
     Lay(Source("src"));
     disc.SetTestWrite(true);
-    const TOutcome outcome = Burn();
+    TOutcome outcome;
+    const auto trace = TracedBurn(outcome);
     EXPECT_FALSE(outcome.failed) << profile;
     EXPECT_EQ(disc.BlocksWritten(), disc.ImageSize()) << profile;
+    EXPECT_EQ(Sent(trace, 0x04), 0u) << profile << ": formatted";
     EXPECT_EQ(vbtest::Drive().DiscStatus(), 0) << profile << ": the disc is still empty";
   }
 }

@@ -81,10 +81,58 @@ INSTANTIATE_TEST_SUITE_P(Media, Multisession, ::testing::Values("dvd+r", "cd-r",
                            return name;
                          });
 
+// A second session that imports the disc's last one and adds the notes of
+// another source tree.
+class NotesBeside : public BurnTest {
+ protected:
+  // Burns it; the commands sent, empty when it could not be laid out.
+  std::vector<vb_trace_entry> BurnNotes() {
+    disc.ClearAll();
+    disc.SetJolietFileSystem(true);
+    if (disc.ImportSession(0, "\\") != 1 || disc.InsertFile("\\", Source("second", 2) + "/docs/notes.txt") == nullptr ||
+        disc.Prepare() == 0) {
+      ADD_FAILURE() << "the second session cannot be laid out";
+      return {};
+    }
+    TOutcome outcome;
+    const auto trace = TracedBurn(outcome);
+    EXPECT_FALSE(outcome.failed) << outcome.error;
+    return trace;
+  }
+
+  // What it shows: the tree of `first` and the notes beside them.
+  TTreeFacts Expected(const std::string& first) {
+    TTreeFacts expected = DiskTreeFacts(first);
+    expected.emplace("notes.txt", DiskTreeFacts(scratch.Path("second")).find("docs/notes.txt")->second);
+    return expected;
+  }
+};
+
+// A sequential DVD-RW that holds a session takes the next beside it:
+// nothing formats it, so the files the new session imports from the first
+// still read back as they were.
+TEST_F(NotesBeside, ASequentialDvdRwTakesAnotherSession) {
+  Load("dvd-rw");
+  const std::string first = Source("first", 1);
+  Lay(first);
+  const std::string image = scratch.Path("first.iso");
+  ASSERT_FALSE(Run([&] { return disc.BuildISOImage(image); }).failed);
+  ASSERT_FALSE(Run([&] { return disc.BurnISOImage(image); }).failed);
+  const auto trace = BurnNotes();
+  EXPECT_EQ(Sent(trace, 0x04), 0u) << "formatted";
+  EXPECT_GT(disc.CDFiles.FirstWritableSector, 0u);
+  std::string complaint;
+  const TTreeFacts seen =
+      XorrisoSessionFacts(Export(), disc.CDFiles.FirstWritableSector, scratch.Path("x"), &complaint);
+  EXPECT_EQ(complaint, "");
+  const TTreeFacts expected = Expected(first);
+  EXPECT_TRUE(seen == expected) << DescribeDifferences(expected, seen);
+}
+
 // DVD+RW and BD-RE have no sessions: a new image goes after the volume
 // found on the disc, and a copy of its start at block 0 makes the disc show
 // the newest one.
-class Overwrite : public BurnTest, public ::testing::WithParamInterface<const char*> {};
+class Overwrite : public NotesBeside, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(Overwrite, TheStartOfTheDiscDescribesTheNewestImage) {
   Load(GetParam(), "class=bd-writer", true);
@@ -92,14 +140,8 @@ TEST_P(Overwrite, TheStartOfTheDiscDescribesTheNewestImage) {
   ASSERT_FALSE(Burn().failed);
   const uint32_t first_size = disc.ImageSize();
 
-  disc.ClearAll();
-  disc.SetJolietFileSystem(true);
-  ASSERT_EQ(disc.ImportSession(0, "\\"), 1);
-  ASSERT_NE(disc.InsertFile("\\", Source("second", 2) + "/docs/notes.txt"), nullptr);
-  ASSERT_GT(disc.Prepare(), 0u);
-  TOutcome outcome;
-  const auto trace = TracedBurn(outcome);
-  ASSERT_FALSE(outcome.failed) << outcome.error;
+  const auto trace = BurnNotes();
+  ASSERT_FALSE(HasFailure());
   EXPECT_EQ(disc.CDFiles.FirstWritableSector, first_size);
   // The session's packets, then its first packet again at block 0.
   const std::string writing = Writing(trace);
@@ -107,8 +149,7 @@ TEST_P(Overwrite, TheStartOfTheDiscDescribesTheNewestImage) {
   EXPECT_EQ(writing.substr(writing.rfind("2a@"), 9), "2a@0 35 3") << writing;
   // Read from block 0 as any reader would, the disc shows the first tree's
   // files and the notes beside them.
-  TTreeFacts expected = DiskTreeFacts(scratch.Path("first"));
-  expected.emplace("notes.txt", DiskTreeFacts(scratch.Path("second")).find("docs/notes.txt")->second);
+  const TTreeFacts expected = Expected(scratch.Path("first"));
   std::string complaint;
   const TTreeFacts seen = IsoinfoFacts(Export(), true, &complaint);
   EXPECT_EQ(complaint, "");

@@ -26,16 +26,19 @@ void PrintTo(const TPageCase& c, std::ostream* os) {
   *os << c.profile << (c.test_write ? " test" : "") << (c.multi ? " multi" : "");
 }
 
-// Every page keeps BUFE (bit 6 of byte 2): the page every medium starts
-// from has it.
+// Every page has BUFE (bit 6 of byte 2): it is asked for and the drive has
+// underrun protection.  DVD-R and sequential DVD-RW stay open for another
+// session (multi-session 11b) only when asked; restricted overwrite always.
 const TPageCase kPages[] = {
     {"cd-r", TMedium::mtCDR, false, false, 0x41, 0x04, 8, 0, 0},
     {"cd-r", TMedium::mtCDR, false, true, 0x41, 0xC4, 8, 0, 0},
     {"cd-r", TMedium::mtCDR, true, false, 0x51, 0xC4, 8, 0, 0},  // test write keeps the multi-session bits
     {"cd-rw", TMedium::mtCDRW, false, false, 0x41, 0x04, 8, 0, 0},
-    {"dvd-r", TMedium::mtDVDR, false, false, 0x60, 0xE5, 8, 16, 16},
+    {"dvd-r", TMedium::mtDVDR, false, false, 0x60, 0x25, 8, 16, 16},
     {"dvd-r", TMedium::mtDVDR, true, true, 0x70, 0xE5, 8, 16, 16},
-    {"dvd-rw", TMedium::mtDVDRWSR, false, false, 0x60, 0xC5, 8, 16, 16},
+    {"dvd-rw", TMedium::mtDVDRWSR, false, false, 0x60, 0x05, 8, 16, 16},
+    {"dvd-rw", TMedium::mtDVDRWSR, false, true, 0x60, 0xC5, 8, 16, 16},
+    {"dvd-rw-ro", TMedium::mtDVDRWRO, false, false, 0x60, 0xC5, 8, 16, 16},
     {"dvd+r", TMedium::mtDVDPLUSR, false, true, 0x62, 0xE4, 8, 16, 16},
     {"dvd+r", TMedium::mtDVDPLUSR, false, false, 0x62, 0x04, 8, 0, 0},
     {"dvd+rw", TMedium::mtDVDPLUSRW, false, false, 0x62, 0x04, 8, 16, 0},
