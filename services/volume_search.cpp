@@ -57,6 +57,10 @@ std::optional<TVolumeTree> FindVolumeTree(TSectorReader& source, uint32_t sessio
   for (auto& tree : found) {
     if (!tree) continue;
     tree->volume_sectors = volume_sectors;
+    if (found[2]) {
+      tree->primary_extent = found[2]->extent;
+      tree->primary_data_length = found[2]->data_length;
+    }
     return tree;
   }
   return std::nullopt;
