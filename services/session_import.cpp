@@ -34,6 +34,7 @@ TImportReport ImportVolume(TImageLayout& layout, TSectorReader& source, uint32_t
   if (!tree) return report;
   report.found = true;
   report.names = tree->encoding;
+  if (tree->unreadable_descriptor) ++report.damaged;
   report.volume_sectors = VolumeEnd(tree->volume_sectors, session_start);
   std::vector<TImportedDirectory> walked;
   ImportDirectory(layout, source, tree->extent, tree->data_length, dest, tree->encoding, report, &walked);

@@ -27,6 +27,9 @@ struct TVolumeTree {
   // another tree (0 and 0 when the session has no usable primary descriptor).
   uint32_t primary_extent = 0;
   uint32_t primary_data_length = 0;
+  // A sector of the descriptor set within the source could not be read, so
+  // a better tree than the one found may have been missed.
+  bool unreadable_descriptor = false;
 };
 
 // The tree with the best names among the descriptors of the session that

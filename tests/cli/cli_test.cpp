@@ -508,6 +508,29 @@ TEST(Cli, BurnsVerifiesAndAddsASession) {
   EXPECT_EQ(r.err, "orvex: Disc cannot be written\n");
 }
 
+// A session whose tree cannot be read whole is neither carried into a new
+// one nor verified against: both stop before the disc is written or read.
+TEST(Cli, AnEarlierSessionReadInPartStopsBeforeWriting) {
+  TempDir dir;
+  dir.Write("src/a.txt", "a");
+  dir.Write("src/b.bin", std::string(300000, 'b'));
+  const std::string image = dir / "cut.iso";
+  ASSERT_EQ(Orvex({"mkiso", "-q", "-o", image, dir / "src"}).status, 0);
+  fs::resize_file(image, fs::file_size(image) - 100 * 2048);  // cuts into b.bin
+  const std::string medium = dir / "cut.vmed";
+  ASSERT_EQ(RunTool({VBURNER_TOOL, "load", "dvd+r", medium, image}).status, 0);
+  const std::string extra = dir.Write("extra.txt", "x");
+  for (const char* command : {"burn", "verify"}) {
+    const TToolResult r =
+        OrvexWithDrives("0:0:0,class=dvd-writer,medium=" + medium, {command, "--import-session", "0", "--json", extra});
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_NE(r.err.find("session 1 could not be read whole: stopping before anything is written"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find(R"("error":{"number":18,)"), std::string::npos)
+        << r.out;
+  }
+}
+
 TEST(Cli, BurnsAnImageAndErases) {
   TempDir dir;
   dir.Write("src/a.txt", "in an image\n");

@@ -371,6 +371,8 @@ const TReportCase kReports[] = {
      [](TTestVolume& v) { v = ReportVolume({{Ucs2(u"."), 40, 1}, {Ucs2(u".."), 21, 2048, kDir}, {Ucs2(u"a/b"), 40, 1}}); },
      3, 0, 0, false},
     {"unreadable directory sector", [](TTestVolume& v) { v.MakeUnreadable(21); }, 0, 1, 0, false},
+    // A better tree than the one read may be described there.
+    {"unreadable descriptor sector", [](TTestVolume& v) { v.MakeUnreadable(18); }, 0, 1, 0, false},
     {"directory referring back", [](TTestVolume& v) { v = ReportVolume({{Ucs2(u"loop"), 20, 2048, kDir}}); }, 0, 1,
      0, false},
     {"directory past the end", [](TTestVolume& v) { v = ReportVolume({{Ucs2(u"far"), 63, 8192, kDir}}); }, 0, 1, 0,
