@@ -9,6 +9,7 @@
 #include "disc_fixture.h"
 #include "pipeline/job_errors.h"
 #include "services/disc_import.h"
+#include "services/disc_session.h"
 #include "services/volume_label.h"
 
 namespace orvex {
@@ -187,6 +188,23 @@ INSTANTIATE_TEST_SUITE_P(
                       TReadFaultCase{"NoMedium", 1, 0x02, 0x3A, 0x00, 1, false},
                       TReadFaultCase{"UnrecoveredReadError", 1, 0x03, 0x11, 0x00, 1, false}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// BUSY status passes too: the sector reader of a session asks again.
+TEST_F(DiscImportTest, ABusyDriveIsAskedAgain) {
+  TwoSessions();
+  const std::optional<TDiscSession> session = LocateSession(disc.Device, 2);
+  ASSERT_TRUE(session);
+  TDiscSectorReader reader(disc.Device, session->end);
+  std::array<uint8_t, 2048> sector{};
+  ASSERT_EQ(vbtest::Lib().vb_fault_busy({0, 0, 0}, 2), 0);
+  const auto trace = Traced([&] { EXPECT_TRUE(reader.ReadSector(session->start + 16, sector.data())); });
+  const auto refused = std::count_if(trace.begin(), trace.end(), [](const vb_trace_entry& e) {
+    return e.cdb[0] == 0x28 && e.target_status == 0x08;
+  });
+  EXPECT_GE(refused, 1);
+  EXPECT_EQ(Reads(trace).size(), static_cast<size_t>(refused) + 1);
+  EXPECT_EQ(std::string(sector.begin() + 1, sector.begin() + 6), "CD001");
+}
 
 struct TLabelCase {
   const char* name;
