@@ -101,7 +101,8 @@ manual::TCommand Burn() {
                          kJson});
   return {"burn", "[options] SOURCE...", "burn files and directories to a disc",
           "Burns the files and directories SOURCE to the disc in drive N as a new session, then closes it; with "
-          "--import-session the new session also shows the files of an earlier one.",
+          "--import-session the new session also shows the files of an earlier one; when that session's tree "
+          "cannot be read whole, nothing is written and the exit status is 1.",
           {own, kContentOptions, kDriveChoice, kDriveOptions, kGeneralOptions},
           TCompletion::kPath};
 }

@@ -118,8 +118,15 @@ int ImportFromDisc(TOrvex& disc, int session) {
         " with a readable volume");
     return kExitFailed;
   }
-  if (!disc.LastImport().Complete()) Warn("session " + std::to_string(used) + " could not be read whole");
-  Say("importing session " + std::to_string(used));
+  const std::string source = "session " + std::to_string(used);
+  if (!WarnOfImportGaps(source, disc.LastImport())) {
+    // A session burned without what could not be read would hide those
+    // files from every reader.
+    TReport::Current().Failed(disc.TakeError());
+    Say(source + " could not be read whole: stopping before anything is written");
+    return kExitFailed;
+  }
+  Say("importing " + source);
   return -1;
 }
 

@@ -56,27 +56,6 @@ TJson ListingFields(const TOrvex& disc, const std::string& image, uint32_t secto
   return fields;
 }
 
-// Warns of everything the listing lacks; true when it lacks nothing.
-bool WarnOfGaps(const std::string& image, const TImportReport& report) {
-  if (report.Truncated()) {
-    Warn(image + " ends at sector " + std::to_string(report.source_sectors) + " but its volume has " +
-         std::to_string(report.volume_sectors) + " sectors");
-  }
-  if (report.damaged > 0) {
-    Warn(std::to_string(report.damaged) +
-         " parts of the tree could not be read (unreadable or malformed directory records, or data beyond the image)");
-  }
-  if (report.bad_names > 0) {
-    Warn(std::to_string(report.bad_names) +
-         " entries are left out: their names (\".\", \"..\", empty, or holding \"/\", \"\\\" or NUL) name no path");
-  }
-  if (report.tables_full) Warn("the listing stops at 200,000 files or 65,000 directories");
-  if (report.not_added > 0) {
-    Warn(std::to_string(report.not_added) + " entries are left out: their names are taken or the tree is full");
-  }
-  return report.Complete();
-}
-
 }  // namespace
 
 int RunLs(int argc, char** argv) {
@@ -104,7 +83,7 @@ int RunLs(int argc, char** argv) {
                   Printable(item.Path).c_str());
     });
   }
-  if (WarnOfGaps(Printable(image), disc.LastImport())) return kExitOk;
+  if (WarnOfImportGaps(Printable(image), disc.LastImport())) return kExitOk;
   TReport::Current().Said("the image could not be listed whole");
   return kExitFailed;
 }

@@ -79,6 +79,26 @@ void SayFailure(const TOrvex::TErrorInfo& error) {
   TReport::Current().Failed(error);
 }
 
+bool WarnOfImportGaps(const std::string& source, const TImportReport& report) {
+  if (report.Truncated()) {
+    Warn(source + " ends at sector " + std::to_string(report.source_sectors) + " but its volume has " +
+         std::to_string(report.volume_sectors) + " sectors");
+  }
+  if (report.damaged > 0) {
+    Warn(std::to_string(report.damaged) + " parts of the tree of " + source +
+         " could not be read (unreadable or malformed directory records, or data beyond its end)");
+  }
+  if (report.bad_names > 0) {
+    Warn(std::to_string(report.bad_names) +
+         " entries are left out: their names (\".\", \"..\", empty, or holding \"/\", \"\\\" or NUL) name no path");
+  }
+  if (report.tables_full) Warn("the tree stops at 200,000 files or 65,000 directories");
+  if (report.not_added > 0) {
+    Warn(std::to_string(report.not_added) + " entries are left out: their names are taken or the tree is full");
+  }
+  return report.Complete();
+}
+
 bool IsWarning(TInsertIssueKind kind) {
   return kind == TInsertIssueKind::kSpecialFile || kind == TInsertIssueKind::kDanglingLink ||
          kind == TInsertIssueKind::kLoop;

@@ -31,6 +31,10 @@ bool IsWarning(TInsertIssueKind kind);
 // The message for an entry left out.
 std::string IssueMessage(const TInsertIssue& issue);
 
+// Warns of everything an import of `source` (an image, a session) left out
+// or could not read; true when it lacks nothing.
+bool WarnOfImportGaps(const std::string& source, const TImportReport& report);
+
 // Prints "orvex: MESSAGE" (or "orvex: warning: MESSAGE") on standard error,
 // and keeps it for the JSON report (json_report.h).
 void Say(const std::string& message);

@@ -40,6 +40,8 @@ const char* BurnErrorText(uint32_t number) {
       return "Nothing to burn";
     case kErrorMediumNotSupported:
       return "Medium not supported for writing";
+    case kErrorSessionUnreadable:
+      return "Earlier session could not be read whole";
     default:
       return nullptr;
   }

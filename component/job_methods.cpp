@@ -82,7 +82,12 @@ int32_t TOrvex::ImportSession(uint8_t SessionNo, const std::string& DestPath) {
 int32_t TOrvex::ImportSessionW(uint8_t SessionNo, const std::u16string& DestPath) {
   if (!ReadyForJob()) return 0;
   last_import_ = TImportReport{};
-  return orvex::ImportSessionW(CDFiles, Device, SessionNo, DestPath, &last_import_);
+  const int32_t session = orvex::ImportSessionW(CDFiles, Device, SessionNo, DestPath, &last_import_);
+  // A new session made from a part of the tree would hide the rest of it.
+  if (last_import_.found && !last_import_.Complete()) {
+    TPendingError{CDFiles.ErrorNumber, CDFiles.FileName, CDFiles.SystemError}.Set({kErrorSessionUnreadable, {}, 0});
+  }
+  return session;
 }
 
 bool TOrvex::LocateLastImage() {

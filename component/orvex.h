@@ -249,7 +249,9 @@ class TOrvex : public TComponent {
   // last) under DestPath (the root when it does not exist), as imported
   // entries that keep their addresses, so that a new session carries them.
   // Returns the session number read, 0 when none could be.  LastImport
-  // then tells which tree was read and what was left out.
+  // then tells which tree was read and what was left out; when a tree was
+  // found but not read whole, error 18 is pending too, and a session burned
+  // from this tree would not show the missing part.
   int32_t ImportSession(uint8_t SessionNo, const std::string& DestPath);
   int32_t ImportSessionW(uint8_t SessionNo, const std::u16string& DestPath);
 

@@ -84,6 +84,11 @@ void TfrmMain::Burn(QObject*) {
       return;
     }
     orvex.ImportSession(*session, "\\");
+    // Burned without what could not be read, the new session would hide it.
+    if (orvex.LastImport().found && !orvex.LastImport().Complete()) {
+      Log(QString::fromStdString(">>> WRITE FAILED. Error: " + orvex.ErrorString()));
+      return;
+    }
   }
   ApplySelectedSpeed();
   if (options_.BootImageChecked()) orvex.SetBootImage(options_.BootImagePath().toStdString());

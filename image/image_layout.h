@@ -47,7 +47,7 @@ class TImageLayout : public TContentTree {
 
   // --- Set by the burn job before header generation ---------------------------
   uint32_t FirstWritableSector = 0;  // where this image starts on the medium
-  uint32_t VDImageSize = 0;          // sectors of an earlier volume on overwritable media
+  uint32_t VDImageSize = 0;          // sectors before a burned session (its volume counts them)
 
   // --- The sector map, set by Prepare -----------------------------------------
   bool ISO9660FS = false;  // always true after Prepare: the ISO 9660 tree is always built

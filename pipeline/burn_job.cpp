@@ -84,17 +84,21 @@ void ReadyDisc(TSCSIDevice& device) {
   if (FormatDvdRw(device, device.Medium)) device.Medium = DiscIs(device);
 }
 
-// The block the new session starts at.
+// The block the new session starts at.  Every address the session writes
+// counts from block 0, and so does its volume space size: the blocks before
+// it (VDImageSize) are counted in, on sequential media as on media written
+// in place.
 void FindFirstWritableSector(TCDFiles& CDFiles, TSCSIDevice& device) {
   CDFiles.VDImageSize = 0;
   if (RandomlyWritable(device.Medium)) {
-    CDFiles.FirstWritableSector = CDFiles.VDImageSize = ExistingVolumeSize(device);
+    CDFiles.FirstWritableSector = ExistingVolumeSize(device);
   } else if (ReadTrackInformation(device, LastTrack(device))) {
     const uint32_t next = device.TrackInformation.NextWritableAddress;
     CDFiles.FirstWritableSector = next == kBlankDiscAddress ? 0 : next;
   } else if (ReadTrackInformation(device, 1)) {
     CDFiles.FirstWritableSector = device.TrackInformation.TrackStartAddress;
   }
+  CDFiles.VDImageSize = CDFiles.FirstWritableSector;
 }
 
 // Whether the drive can simulate writing on the medium: a test write only

@@ -7,9 +7,11 @@
 // readied: a blank sequential DVD-RW is quick-formatted (and a restricted
 // overwrite one grown) unless the burn is a test write, and the block the
 // new session starts at is found (FirstWritableSector): on DVD+RW, DVD-RAM
-// and BD-RE the end of the volume already there (VDImageSize); elsewhere
-// the next writable address of the disc's last track (1000, what some
-// drives report for a blank disc, means 0), else the start of track 1.
+// and BD-RE the end of the volume already there; elsewhere the next
+// writable address of the disc's last track (1000, what some drives report
+// for a blank disc, means 0), else the start of track 1.  VDImageSize is
+// that block too: the session's volume space size counts from block 0, like
+// its addresses.
 // With the UDF bridge the UDF structures count from that same block.  An
 // image always starts at block 0.
 //

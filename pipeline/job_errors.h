@@ -25,6 +25,7 @@ enum TErrorNumber : uint32_t {
   kErrorNoTestWrite = 12,  // a test write the medium or the drive cannot simulate
   kErrorNothingToBurn = 13,       // the layout holds no entry and no boot image
   kErrorMediumNotSupported = 14,  // a medium the drive layer cannot write and close (unknown profile, DVD-R DL)
+  kErrorSessionUnreadable = 18,  // an imported session's tree could not be read whole
 };
 
 // How a job failed: the error number, the file it names (errors 2, 3, 5

@@ -83,18 +83,23 @@ bool IsValid83Name(std::u16string_view name) {
 
 std::unordered_map<std::string, std::u16string> MakeDirectoryAliases(
     const std::vector<std::string>& names) {
+  std::unordered_set<std::string> taken;
+  return MakeDirectoryAliases(names, taken);
+}
+
+std::unordered_map<std::string, std::u16string> MakeDirectoryAliases(
+    const std::vector<std::string>& names, std::unordered_set<std::string>& used) {
   std::vector<std::string> sorted(names);
   std::sort(sorted.begin(), sorted.end());
 
   // Names that are valid 8.3 names occupy their own upper-case form first, so
-  // that no generated alias can take it whatever the order.
-  std::unordered_set<std::string> used;
+  // that no generated alias can take it whatever the order; one whose form
+  // is taken already needs an alias like any other.
   std::vector<std::pair<const std::string*, std::u16string>> pending;
   for (const std::string& name : sorted) {
     std::u16string wide = Utf8ToUtf16(name);
-    if (IsValid83Name(wide)) {
-      used.insert(AsciiUpper(name));  // valid 8.3 names are plain ASCII
-    } else {
+    // Valid 8.3 names are plain ASCII.
+    if (!IsValid83Name(wide) || !used.insert(AsciiUpper(name)).second) {
       pending.emplace_back(&name, std::move(wide));
     }
   }

@@ -26,6 +26,13 @@ bool IsValid83Name(std::u16string_view name);
 std::unordered_map<std::string, std::u16string> MakeDirectoryAliases(
     const std::vector<std::string>& names);
 
+// The same for names that join a directory whose short names `taken` holds
+// (upper case, without a final "."): a valid 8.3 name keeps its own form
+// only while no other name has it, and every form kept and every alias made
+// is added to `taken`, so that later calls never repeat one.
+std::unordered_map<std::string, std::u16string> MakeDirectoryAliases(
+    const std::vector<std::string>& names, std::unordered_set<std::string>& taken);
+
 }  // namespace orvex
 
 #endif  // ORVEX_PLATFORM_SHORT_ALIAS_H_

@@ -5,7 +5,7 @@
 
 #include "drive/medium_inspection.h"
 #include "drive/mmc_commands.h"
-#include "drive/transfer_rate.h"
+#include "drive/read_retries.h"
 #include "drive/write_parameters.h"
 
 namespace orvex {
@@ -28,7 +28,7 @@ std::optional<TDiscSession> LocateSession(TSCSIDevice& Device, int32_t session) 
 }
 
 bool TDiscSectorReader::ReadSector(uint32_t sector, uint8_t* out) {
-  return sector < count_ && ReadSectors(device_, sector, 1, out);
+  return sector < count_ && ReadSectorsRetrying(device_, sector, 1, out);
 }
 
 }  // namespace orvex

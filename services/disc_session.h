@@ -30,7 +30,8 @@ int32_t SessionNumberOf(TSCSIDevice& Device, uint8_t SessionNo);
 // session number outside 1 to 255; empty when the drive has no such track.
 std::optional<TDiscSession> LocateSession(TSCSIDevice& Device, int32_t session);
 
-// The disc's blocks below `sector_count`, one READ(10) of one block each.
+// The disc's blocks below `sector_count`, one READ(10) of one block each,
+// tried again while the drive's refusal passes (ReadSectorsRetrying).
 class TDiscSectorReader final : public TSectorReader {
  public:
   TDiscSectorReader(TSCSIDevice& device, uint32_t sector_count) : device_(device), count_(sector_count) {}

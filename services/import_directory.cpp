@@ -42,9 +42,11 @@ struct TFileSections {
 
 // One directory being walked.
 struct TFrame {
-  TFrame(pDirEntry d, uint32_t first, uint32_t past_last) : dir(d), sector(first), end(past_last) {}
+  TFrame(pDirEntry d, size_t w, uint32_t first, uint32_t past_last)
+      : dir(d), walked(w), sector(first), end(past_last) {}
 
   pDirEntry dir;
+  size_t walked;    // its place in the walk's list of directories
   uint32_t sector;  // the sector being read
   uint32_t end;     // one past its last sector
   size_t offset = 0;           // of the next record in the sector
@@ -59,6 +61,7 @@ class TDirectoryWalk {
       : tree_(tree), source_(source), encoding_(encoding), report_(report) {}
 
   void Run(uint32_t extent, uint32_t data_length, pDirEntry dest);
+  std::vector<TImportedDirectory>& Walked() { return walked_; }
 
  private:
   struct TRange {
@@ -73,7 +76,7 @@ class TDirectoryWalk {
   bool Load(TFrame& frame);
   void ReadRecord(size_t frame_index, const TDirectoryRecord& record);
   void AddSection(TFrame& frame, const TDirectoryRecord& record, std::u16string name);
-  void AddFile(pDirEntry dir, const TFileSections& file);
+  void AddFile(size_t walked, const TFileSections& file);
   // Counts what the tree made of an entry; true when it is in the tree (a
   // directory merged into one of the same name is).
   bool Count(TAddOutcome outcome, bool directory);
@@ -84,6 +87,7 @@ class TDirectoryWalk {
   TImportReport& report_;
   std::map<uint32_t, uint32_t> claimed_;  // first sector -> one past the last
   std::vector<TFrame> frames_;            // the directories open, innermost last
+  std::vector<TImportedDirectory> walked_;  // every directory entered
   std::array<uint8_t, kSectorSize> sector_{};
   std::optional<uint32_t> loaded_;        // the sector sector_ holds
 };
@@ -111,7 +115,8 @@ std::optional<TDirectoryWalk::TRange> TDirectoryWalk::Claim(uint32_t extent,
 void TDirectoryWalk::Run(uint32_t extent, uint32_t data_length, pDirEntry dest) {
   // Nothing is claimed yet, so the root always gets its range.
   const std::optional<TRange> root = Claim(extent, data_length);
-  frames_.emplace_back(dest, root->first, root->end);
+  walked_.push_back({dest, 0, nullptr, {}});
+  frames_.emplace_back(dest, 0, root->first, root->end);
   while (!frames_.empty()) {
     TFrame& frame = frames_.back();
     if (!Load(frame)) {
@@ -182,9 +187,12 @@ void TDirectoryWalk::ReadRecord(size_t frame_index, const TDirectoryRecord& reco
   // A directory the import created records where its records lie (one it
   // merged into keeps what it had), for listings: its data is never copied.
   if (made.outcome == TAddOutcome::kAdded) made.dir->ImportedExtent = record.extent;
+  const pFileEntry entry =
+      made.outcome == TAddOutcome::kAdded ? frame.dir->Names.Find(made.dir->LongName) : nullptr;
+  walked_.push_back({made.dir, frame.walked, entry, {}});
   // `frame` dies with the push; the child is read first, then the rest of
   // this directory.
-  frames_.emplace_back(made.dir, range->first, range->end);
+  frames_.emplace_back(made.dir, walked_.size() - 1, range->first, range->end);
 }
 
 void TDirectoryWalk::AddSection(TFrame& frame, const TDirectoryRecord& record,
@@ -198,11 +206,11 @@ void TDirectoryWalk::AddSection(TFrame& frame, const TDirectoryRecord& record,
   }
   frame.file->Add(record.extent, record.data_length);
   if ((record.flags & kRecordMultiExtent) != 0) return;  // more sections follow
-  AddFile(frame.dir, *frame.file);
+  AddFile(frame.walked, *frame.file);
   frame.file.reset();
 }
 
-void TDirectoryWalk::AddFile(pDirEntry dir, const TFileSections& file) {
+void TDirectoryWalk::AddFile(size_t walked, const TFileSections& file) {
   if (!IsAddressable(file.name)) {
     ++report_.bad_names;
     return;
@@ -219,7 +227,9 @@ void TDirectoryWalk::AddFile(pDirEntry dir, const TFileSections& file) {
   fd.ftLastWriteTime = file.time;
   SetFindFileSize(fd, file.size);
   SetFindName(fd, file.name);  // an identifier always fits
-  Count(tree_.AddFileEntry(dir, fd, true, file.extent, nullptr).outcome, false);
+  const TContentTree::TAddResult added =
+      tree_.AddFileEntry(walked_[walked].dir, fd, true, file.extent, nullptr);
+  if (Count(added.outcome, false)) walked_[walked].files.push_back(added.entry);
 }
 
 bool TDirectoryWalk::Count(TAddOutcome outcome, bool directory) {
@@ -247,8 +257,10 @@ bool TDirectoryWalk::Count(TAddOutcome outcome, bool directory) {
 
 void ImportDirectory(TContentTree& tree, TSectorReader& source, uint32_t extent,
                      uint32_t data_length, pDirEntry dest, TNameEncoding encoding,
-                     TImportReport& report) {
-  TDirectoryWalk(tree, source, encoding, report).Run(extent, data_length, dest);
+                     TImportReport& report, std::vector<TImportedDirectory>* walked) {
+  TDirectoryWalk walk(tree, source, encoding, report);
+  walk.Run(extent, data_length, dest);
+  if (walked != nullptr) *walked = std::move(walk.Walked());
 }
 
 }  // namespace orvex

@@ -3,7 +3,9 @@
 #ifndef ORVEX_SERVICES_IMPORT_DIRECTORY_H_
 #define ORVEX_SERVICES_IMPORT_DIRECTORY_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "services/import_report.h"
 #include "services/sector_reader.h"
@@ -11,6 +13,14 @@
 #include "tree/content_tree.h"
 
 namespace orvex {
+
+// One directory of the volume as the walk took it into the tree.
+struct TImportedDirectory {
+  pDirEntry dir = nullptr;        // where its records went
+  size_t parent = 0;              // the directory it was found in (the first one: itself)
+  pFileEntry entry = nullptr;     // its entry in the parent, when the walk created it
+  std::vector<pFileEntry> files;  // the files it added or replaced there
+};
 
 // Adds the directory whose records fill `data_length` bytes from sector
 // `extent` of `source`, and every directory below it, to `dest`.
@@ -35,10 +45,12 @@ namespace orvex {
 // twice and the walk ends.  Left out as well: a file whose data does not lie
 // within the source, a file whose sections do not join up, and a name that
 // is ".", ".." or empty or holds a path separator ("\" or "/") or NUL.
-// Everything left out is counted in `report`.
+// Everything left out is counted in `report`.  `walked`, when given,
+// receives the directories in the order the walk entered them (a parent
+// before its subdirectories), `dest` first.
 void ImportDirectory(TContentTree& tree, TSectorReader& source, uint32_t extent,
                      uint32_t data_length, pDirEntry dest, TNameEncoding encoding,
-                     TImportReport& report);
+                     TImportReport& report, std::vector<TImportedDirectory>* walked = nullptr);
 
 }  // namespace orvex
 

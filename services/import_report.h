@@ -13,7 +13,7 @@ namespace orvex {
 struct TImportReport {
   bool found = false;                            // a volume was found and read
   TNameEncoding names = TNameEncoding::Ucs2;     // the tree read: Joliet, ISO 9660:1999 or primary
-  uint32_t volume_sectors = 0;   // the volume's size as its primary descriptor states it
+  uint32_t volume_sectors = 0;   // where the volume ends, from block 0, as its primary descriptor states it
   uint32_t source_sectors = 0;   // the sectors the source holds
   uint32_t entries = 0;          // files and directories taken into the tree
   uint32_t bad_names = 0;        // left out: named ".", ".." or nothing, or holding "/", "\" or NUL

@@ -1,11 +1,29 @@
 #include "services/session_import.h"
 
+#include <optional>
+#include <vector>
+
 #include "services/image_file_reader.h"
 #include "services/import_directory.h"
+#include "services/import_names.h"
 #include "services/import_status.h"
 #include "services/volume_search.h"
 
 namespace orvex {
+namespace {
+
+// Where a volume whose primary descriptor states `stated` sectors ends.  A
+// later session's addresses count from block 0, and so does its size as
+// most writers state it; some state only the session's own size, which
+// then counts from the session's start.  A size not above the start can
+// only be such a size; one above it is read as counting from block 0, at
+// worst ending the volume early, which no check here fails on.
+uint32_t VolumeEnd(uint32_t stated, uint32_t session_start) {
+  if (stated == 0 || stated > session_start) return stated;
+  return session_start + stated;
+}
+
+}  // namespace
 
 TImportReport ImportVolume(TImageLayout& layout, TSectorReader& source, uint32_t session_start,
                            pDirEntry dest) {
@@ -16,9 +34,21 @@ TImportReport ImportVolume(TImageLayout& layout, TSectorReader& source, uint32_t
   if (!tree) return report;
   report.found = true;
   report.names = tree->encoding;
-  // The volume's size counts from the session's start.
-  report.volume_sectors = tree->volume_sectors == 0 ? 0 : session_start + tree->volume_sectors;
-  ImportDirectory(layout, source, tree->extent, tree->data_length, dest, tree->encoding, report);
+  if (tree->unreadable_descriptor) ++report.damaged;
+  report.volume_sectors = VolumeEnd(tree->volume_sectors, session_start);
+  std::vector<TImportedDirectory> walked;
+  ImportDirectory(layout, source, tree->extent, tree->data_length, dest, tree->encoding, report, &walked);
+  // The primary tree's names are only read for the 8.3 names that go with
+  // the long ones: what it lacks does not make the import incomplete.
+  std::optional<TContentTree> primary;
+  if (tree->encoding != TNameEncoding::Primary && tree->primary_extent != 0) {
+    primary.emplace();
+    primary->ClearAll();
+    TImportReport ignored;
+    ImportDirectory(*primary, source, tree->primary_extent, tree->primary_data_length, primary->RootDir,
+                    TNameEncoding::Primary, ignored);
+  }
+  NameImportedEntries(layout, walked, primary ? &*primary : nullptr);
   return report;
 }
 

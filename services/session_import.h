@@ -23,7 +23,10 @@ namespace orvex {
 // Imports the volume whose descriptors follow `session_start` on `source`
 // into `dest`.  `found` false, with nothing imported, when no usable volume
 // descriptor is found; true otherwise, also when some of its directory
-// sectors could not be read (the report counts them).
+// sectors or of its descriptor sectors could not be read (the report counts
+// them).  The entries added get their 8.3 names from the volume's primary
+// tree where those are sound (NameImportedEntries), so that they keep them
+// from session to session.
 TImportReport ImportVolume(TImageLayout& layout, TSectorReader& source, uint32_t session_start,
                            pDirEntry dest);
 

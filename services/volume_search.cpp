@@ -30,8 +30,11 @@ std::optional<TVolumeTree> FindVolumeTree(TSectorReader& source, uint32_t sessio
   std::array<std::optional<TVolumeTree>, 3> found;
   std::array<uint8_t, kSectorSize> sector;
   uint32_t volume_sectors = 0;
+  bool unreadable = false;
   for (uint32_t n = kFirstDescriptorSector; n <= kLastDescriptorSector; ++n) {
-    if (session_start > UINT32_MAX - n || !source.ReadSector(session_start + n, sector.data())) {
+    if (session_start > UINT32_MAX - n) break;
+    if (!source.ReadSector(session_start + n, sector.data())) {
+      unreadable |= session_start + n < source.SectorCount();
       continue;
     }
     if (!IsVolumeDescriptor(sector)) continue;
@@ -57,6 +60,11 @@ std::optional<TVolumeTree> FindVolumeTree(TSectorReader& source, uint32_t sessio
   for (auto& tree : found) {
     if (!tree) continue;
     tree->volume_sectors = volume_sectors;
+    tree->unreadable_descriptor = unreadable;
+    if (found[2]) {
+      tree->primary_extent = found[2]->extent;
+      tree->primary_data_length = found[2]->data_length;
+    }
     return tree;
   }
   return std::nullopt;

@@ -23,6 +23,13 @@ struct TVolumeTree {
   uint32_t volume_sectors = 0;  // the volume space size of the primary descriptor (0: none)
   // The volume identifier of the tree's descriptor, as recorded (bytes 40 to 71).
   std::array<uint8_t, kVolumeIdentifierBytes> volume_identifier{};
+  // The primary tree's root, whose 8.3 names stand beside the long names of
+  // another tree (0 and 0 when the session has no usable primary descriptor).
+  uint32_t primary_extent = 0;
+  uint32_t primary_data_length = 0;
+  // A sector of the descriptor set within the source could not be read, so
+  // a better tree than the one found may have been missed.
+  bool unreadable_descriptor = false;
 };
 
 // The tree with the best names among the descriptors of the session that

@@ -1,9 +1,13 @@
 #include "tree/content_tree.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "platform/file_time.h"
+#include "platform/name_compare.h"
+#include "platform/short_alias.h"
+#include "platform/text_conversion.h"
 #include "tree/disc_names.h"
 
 namespace orvex {
@@ -13,6 +17,21 @@ bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 bool IsDirectory(const WIN32_FIND_DATAW& fd) {
   return (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The 8-bit form of a long name that aliases are made from.
+std::string AliasSource(std::u16string_view long_name) {
+  return Utf16ToUtf8(ReplaceLoneSurrogates(long_name, u'_'));
+}
+
+// The alternate name that gives `long_name` a short name not yet in
+// `taken`, which it then joins: an alias, or the long name itself when that
+// is a valid 8.3 name still free.
+std::u16string FreeAlternate(std::u16string_view long_name, std::unordered_set<std::string>& taken) {
+  const std::string source = AliasSource(long_name);
+  const auto aliases = MakeDirectoryAliases({source}, taken);
+  const auto it = aliases.find(source);
+  return it != aliases.end() ? it->second : std::u16string(long_name);
 }
 
 // The local offset from UTC in 15-minute units for a zone and its state.
@@ -164,6 +183,7 @@ TContentTree::TAddResult TContentTree::AddChecked(pDirEntry d, WIN32_FIND_DATAW&
     // and entries that shared the old data get their own back.
     entry->mfcbFunction = nullptr;
     entry->Hash.clear();
+    d->ShortNames.erase(ShortNameKey(*entry));
     StopSharing(entry);
     GiveBackSharedData(entry);
     Prepared = false;
@@ -175,6 +195,11 @@ TContentTree::TAddResult TContentTree::AddChecked(pDirEntry d, WIN32_FIND_DATAW&
   }
 
   SetFileEntryNames(*entry, fd);
+  if (!d->ShortNames.insert(ShortNameKey(*entry)).second) {
+    // Two records of one name: ISO 9660 readers would reach only one.
+    SetFindAlternateName(fd, FreeAlternate(entry->LongName, d->ShortNames));
+    SetFileEntryNames(*entry, fd);
+  }
   SetEntryTime(*entry, fd.ftLastWriteTime, address != 0);
   entry->FileSize = static_cast<int64_t>(FindFileSize(fd));
   if (path == nullptr) {
@@ -238,6 +263,31 @@ pDirEntry TContentTree::CreateDirW(std::u16string_view DestPath, std::u16string_
   const TMakeDirResult made = CreateDirIn(parent, DirName);
   if (made.dir == nullptr) Report(made.outcome, DirPath(parent) + std::u16string(DirName));
   return made.dir;
+}
+
+void TContentTree::RenameShort(pDirEntry d, std::vector<TShortNameWish> wishes) {
+  for (const TShortNameWish& w : wishes) d->ShortNames.erase(ShortNameKey(*w.entry));
+  // The result depends on the names alone, not on the order they come in.
+  std::sort(wishes.begin(), wishes.end(), [](const TShortNameWish& a, const TShortNameWish& b) {
+    return a.entry->LongName < b.entry->LongName;
+  });
+  std::vector<pFileEntry> rest;
+  std::vector<std::string> sources;
+  for (const TShortNameWish& w : wishes) {
+    if (!w.wish.empty() && IsValid83Name(w.wish) &&
+        d->ShortNames.insert(AsciiUpper(Utf16ToUtf8(w.wish))).second) {
+      SetShortNames(*w.entry, w.wish);
+    } else {
+      rest.push_back(w.entry);
+      sources.push_back(AliasSource(w.entry->LongName));
+    }
+  }
+  const auto aliases = MakeDirectoryAliases(sources, d->ShortNames);
+  for (size_t i = 0; i < rest.size(); ++i) {
+    const auto it = aliases.find(sources[i]);
+    SetShortNames(*rest[i], it != aliases.end() ? it->second : rest[i]->LongName);
+  }
+  Prepared = false;
 }
 
 void TContentTree::ShareData(pFileEntry duplicate, pFileEntry reference) {

@@ -5,8 +5,10 @@
 // whose DirRecord points to it, and that entry also occupies a Files slot,
 // so FileCounter counts files plus directories.  Within one directory no two
 // entries have long names that are equal ignoring case (files and
-// subdirectories share that name space).  Lists keep insertion order; the
-// tables only grow until the next ClearAll.
+// subdirectories share that name space), and no two have the same short
+// name: an entry whose short name another one has already gets an alias
+// made from its long name ("~N", as enumeration makes them).  Lists keep
+// insertion order; the tables only grow until the next ClearAll.
 //
 // Image paths ("\Docs\Letters") separate components by "\" or "/"; source
 // paths are POSIX paths.  Results: an entry, null for a failure (nothing
@@ -94,7 +96,8 @@ class TContentTree {
   };
 
   // Adds (or, with ReplaceFile, overwrites) the file named fd.cFileName in
-  // `d`, after the add-file handler has had its chance to change `fd`.
+  // `d`, after the add-file handler has had its chance to change `fd`; a
+  // short name taken in `d` is replaced in fd.cAlternateFileName too.
   // `address` non-zero marks an imported entry whose data lies at that
   // absolute block; `path` null clears the source path, an empty one keeps
   // it.  A file never takes over a directory's entry, and replacing an
@@ -114,6 +117,18 @@ class TContentTree {
   pFileEntry AddEntry(pDirEntry d, WIN32_FIND_DATAW fd, bool Unicode, uint32_t address,
                       const std::u16string* path);
   pDirEntry MakeDir(pDirEntry parent, const WIN32_FIND_DATAW& fd);
+
+  // What RenameShort gives an entry of a directory: its wished short name,
+  // empty when there is none.
+  struct TShortNameWish {
+    pFileEntry entry;
+    std::u16string wish;
+  };
+  // New short names for entries of `d` (files or subdirectories), their
+  // current ones given up first: each takes its wish when that is a valid
+  // 8.3 name no other entry of `d` has, the others aliases of their long
+  // names made as for the names of a listed directory, unique in `d`.
+  void RenameShort(pDirEntry d, std::vector<TShortNameWish> wishes);
 
   // Makes `duplicate` share the data of `reference` (smart references): its
   // own source is set aside, and the layout gives it the reference's address.

@@ -55,4 +55,19 @@ void SetDirEntryNames(TDirEntry& dir, const WIN32_FIND_DATAW& fd) {
                  AsciiUpper(ShortNameBytes(AlternateOrDerived(fd))));
 }
 
+void SetShortNames(TFileEntry& entry, std::u16string_view alternate) {
+  WIN32_FIND_DATAW fd;
+  fd.dwFileAttributes = entry.attributes;
+  SetFindName(fd, entry.LongName);
+  SetFindAlternateName(fd, alternate);
+  SetFileEntryNames(entry, fd);
+  if (entry.DirRecord != nullptr) SetDirEntryNames(*entry.DirRecord, fd);
+}
+
+std::string ShortNameKey(const TFileEntry& entry) {
+  std::string key = AsciiUpper(std::string_view(entry.ShortName, entry.FileNameLength));
+  if (!key.empty() && key.back() == '.') key.pop_back();
+  return key;
+}
+
 }  // namespace orvex

@@ -5,8 +5,8 @@
 // Short names are stored in the 8-bit code page, UTF-8, and their lengths
 // count bytes, so the writers always copy whole characters.  A short name
 // whose 8-bit form is longer than kMaxShortNameBytes becomes "________.___".
-// Nothing else is validated: ISO 9660 d-characters are not enforced and
-// short names need not be unique.
+// Characters are not validated: ISO 9660 d-characters are not enforced.  The
+// tree keeps short names unique within a directory (see ShortNameKey).
 #ifndef ORVEX_TREE_DISC_NAMES_H_
 #define ORVEX_TREE_DISC_NAMES_H_
 
@@ -37,6 +37,15 @@ void SetFileEntryNames(TFileEntry& entry, const WIN32_FIND_DATAW& fd);
 
 // Long name, upper-case short name and their lengths of a directory.
 void SetDirEntryNames(TDirEntry& dir, const WIN32_FIND_DATAW& fd);
+
+// Replaces only the short name of an entry, and of the directory it stands
+// for, by the one `alternate` gives (empty: derived from the long name), as
+// the two routines above derive it.
+void SetShortNames(TFileEntry& entry, std::u16string_view alternate);
+
+// The form in which two short names of one directory clash: upper case and
+// without a final "." (readers show "README." as "README").
+std::string ShortNameKey(const TFileEntry& entry);
 
 }  // namespace orvex
 

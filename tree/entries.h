@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <unordered_set>
 
 #include "platform/file_time.h"
 #include "platform/find_data.h"
@@ -105,6 +106,7 @@ struct TDirEntry {
   pFileEntry Files = nullptr;      // head of the entry list, in insertion order
   pFileEntry LastFile = nullptr;   // its tail, so that appending costs O(1)
   TNameIndex Names;                // the list's entries by long name, ignoring case
+  std::unordered_set<std::string> ShortNames;  // the list's short names (ShortNameKey)
   uint32_t ImportedExtent = 0;     // where an imported directory's records lie (for listings)
   const TDiscIdentifiers* Identifiers = nullptr;  // its entry's, set by the layout
 };

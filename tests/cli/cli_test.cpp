@@ -386,13 +386,20 @@ TEST(Cli, ListingEscapesNamesAndDropsThoseNoPathCanHold) {
   EXPECT_NE(p.err.find("listing its ISO 9660 tree (8.3 names)"), std::string::npos) << p.err;
 }
 
-TEST(Cli, ListingOfAnIncompleteImageFails) {
-  TempDir dir;
+// An image of a.txt and a 300,000-byte b.bin, cut short into b.bin: its
+// volume says it is longer than it is.
+std::string CutImage(const TempDir& dir) {
   dir.Write("src/a.txt", "a");
   dir.Write("src/b.bin", std::string(300000, 'b'));
   const std::string image = dir / "cut.iso";
-  ASSERT_EQ(Orvex({"mkiso", "-q", "-o", image, dir / "src"}).status, 0);
-  fs::resize_file(image, fs::file_size(image) - 100 * 2048);  // cuts into b.bin
+  EXPECT_EQ(Orvex({"mkiso", "-q", "-o", image, dir / "src"}).status, 0);
+  fs::resize_file(image, fs::file_size(image) - 100 * 2048);
+  return image;
+}
+
+TEST(Cli, ListingOfAnIncompleteImageFails) {
+  TempDir dir;
+  const std::string image = CutImage(dir);
   TToolResult r = Orvex({"ls", image});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("but its volume has"), std::string::npos) << r.err;
@@ -404,7 +411,7 @@ TEST(Cli, ListingOfAnIncompleteImageFails) {
   std::ofstream(image, std::ios::binary) << JolietVolume(many, 6000);
   r = Orvex({"ls", image});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("the listing stops at 200,000 files"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("the tree stops at 200,000 files"), std::string::npos) << r.err;
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 200'000);
 }
 
@@ -506,6 +513,24 @@ TEST(Cli, BurnsVerifiesAndAddsASession) {
   r = OrvexWithDrives(drives, {"burn", extra});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "orvex: Disc cannot be written\n");
+}
+
+// A session whose tree cannot be read whole is neither carried into a new
+// one nor verified against: both stop before the disc is written or read.
+TEST(Cli, AnEarlierSessionReadInPartStopsBeforeWriting) {
+  TempDir dir;
+  const std::string medium = dir / "cut.vmed";
+  ASSERT_EQ(RunTool({VBURNER_TOOL, "load", "dvd+r", medium, CutImage(dir)}).status, 0);
+  const std::string extra = dir.Write("extra.txt", "x");
+  for (const char* command : {"burn", "verify"}) {
+    const TToolResult r =
+        OrvexWithDrives("0:0:0,class=dvd-writer,medium=" + medium, {command, "--import-session", "0", "--json", extra});
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_NE(r.err.find("session 1 could not be read whole: stopping before anything is written"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find(R"("error":{"number":18,)"), std::string::npos)
+        << r.out;
+  }
 }
 
 TEST(Cli, BurnsAnImageAndErases) {

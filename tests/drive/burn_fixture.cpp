@@ -35,6 +35,12 @@ std::string BurnTest::Source(const std::string& name, uint32_t seed) {
   return root;
 }
 
+std::string BurnTest::PutScratch(const std::string& name, const std::string& bytes) {
+  const std::string path = scratch.Path(name);
+  Put(path, bytes);
+  return path;
+}
+
 void BurnTest::Lay(const std::string& folder) {
   disc.ClearAll();
   disc.SetJolietFileSystem(true);

@@ -34,6 +34,10 @@ class BurnTest : public DriveTest {
   // `seed`; returns its path.
   std::string Source(const std::string& name, uint32_t seed = 1);
 
+  // Writes `bytes` as the file `name` under the scratch folder, making its
+  // folders; returns its path.
+  std::string PutScratch(const std::string& name, const std::string& bytes);
+
   // Empties the tree and lays out `folder` as the root, with Joliet.
   void Lay(const std::string& folder);
 

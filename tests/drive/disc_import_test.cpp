@@ -7,7 +7,9 @@
 #include <array>
 
 #include "disc_fixture.h"
+#include "pipeline/job_errors.h"
 #include "services/disc_import.h"
+#include "services/disc_session.h"
 #include "services/volume_label.h"
 
 namespace orvex {
@@ -133,6 +135,75 @@ TEST_F(DiscImportTest, ABlankDiscHasNoSessionLabelOrTree) {
   EXPECT_EQ(disc.CDFiles.FileCounter(), 0);
   EXPECT_TRUE(Reads(trace).empty());
   EXPECT_EQ(disc.ComponentStatus(), 0);
+}
+
+// READ(10)s refused while the last session's tree is read: what passes by
+// itself is waited out, anything else leaves the import incomplete and says
+// so (error 18), so that no session is burned without those files.
+struct TReadFaultCase {
+  const char* name;
+  uint32_t count;  // READ(10)s refused in a row
+  uint8_t key, asc, ascq;
+  uint32_t tries;  // of the first block refused
+  bool whole;
+};
+
+void PrintTo(const TReadFaultCase& c, std::ostream* os) { *os << c.name; }
+
+class ImportReadFaultTest : public DiscImportTest, public ::testing::WithParamInterface<TReadFaultCase> {};
+
+TEST_P(ImportReadFaultTest, PassingRefusalsAreWaitedOutOthersLeaveTheImportIncomplete) {
+  const TReadFaultCase& c = GetParam();
+  TwoSessions();
+  disc.ClearAll();
+  disc.ErrorNumber();  // nothing left pending from making the disc
+  ASSERT_EQ(vbtest::Lib().vb_fault_fail({0, 0, 0}, 0x28, c.count, c.key, c.asc, c.ascq), 0);
+  const auto trace = Traced([&] { EXPECT_EQ(disc.ImportSession(0, "\\"), 2); });
+  EXPECT_EQ(disc.LastImport().Complete(), c.whole);
+  if (c.whole) {
+    const uint32_t left = disc.ErrorNumber();  // the refusals that passed leave no error behind
+    EXPECT_NE(left, kErrorSessionUnreadable);
+    EXPECT_NE(left, uint32_t{c.asc} << 8 | c.ascq);
+    EXPECT_NE(Named(u"b.txt"), nullptr);
+  } else {
+    EXPECT_GT(disc.LastImport().damaged, 0u);
+    EXPECT_EQ(disc.ErrorNumber(), kErrorSessionUnreadable);
+  }
+  // The first block read is asked for again after a pause of modelled time.
+  std::vector<const vb_trace_entry*> first;
+  for (const vb_trace_entry& e : trace) {
+    if (e.cdb[0] == 0x28 && (first.empty() || std::equal(e.cdb + 2, e.cdb + 6, first[0]->cdb + 2))) {
+      first.push_back(&e);
+    }
+  }
+  ASSERT_EQ(first.size(), c.tries);
+  for (size_t i = 1; i < first.size(); ++i) EXPECT_GE(first[i]->time_us - first[i - 1]->time_us, 200'000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ImportReadFaultTest,
+    ::testing::Values(TReadFaultCase{"BecomingReady", 2, 0x02, 0x04, 0x01, 3, true},
+                      TReadFaultCase{"MediumChanged", 1, 0x06, 0x28, 0x00, 2, true},
+                      TReadFaultCase{"NotReadyThatLasts", 5, 0x02, 0x04, 0x01, 5, false},
+                      TReadFaultCase{"NoMedium", 1, 0x02, 0x3A, 0x00, 1, false},
+                      TReadFaultCase{"UnrecoveredReadError", 1, 0x03, 0x11, 0x00, 1, false}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// BUSY status passes too: the sector reader of a session asks again.
+TEST_F(DiscImportTest, ABusyDriveIsAskedAgain) {
+  TwoSessions();
+  const std::optional<TDiscSession> session = LocateSession(disc.Device, 2);
+  ASSERT_TRUE(session);
+  TDiscSectorReader reader(disc.Device, session->end);
+  std::array<uint8_t, 2048> sector{};
+  ASSERT_EQ(vbtest::Lib().vb_fault_busy({0, 0, 0}, 2), 0);
+  const auto trace = Traced([&] { EXPECT_TRUE(reader.ReadSector(session->start + 16, sector.data())); });
+  const auto refused = std::count_if(trace.begin(), trace.end(), [](const vb_trace_entry& e) {
+    return e.cdb[0] == 0x28 && e.target_status == 0x08;
+  });
+  EXPECT_GE(refused, 1);
+  EXPECT_EQ(Reads(trace).size(), static_cast<size_t>(refused) + 1);
+  EXPECT_EQ(std::string(sector.begin() + 1, sector.begin() + 6), "CD001");
 }
 
 struct TLabelCase {

@@ -150,7 +150,7 @@ TEST_F(LayoutTest, PathTableOrderIsBreadthFirstByName) {
 
 TEST_F(LayoutTest, ListsAreSortedByShortNameStably) {
   AddFile(u"\\", u"zz.txt", 1);
-  AddFile(u"\\", u"Same name long one", 1);   // both derive "Same name lo."
+  AddFile(u"\\", u"Same name long one", 1);   // "Same name lo.", the next one an alias
   AddFile(u"\\", u"same name long two", 1);
   AddFile(u"\\", u"AA.txt", 1);
   layout.CreateDirW(u"\\", u"mm");

@@ -88,9 +88,10 @@ TTreeFacts DiskTreeFacts(const std::string& root) {
   return facts;
 }
 
-TTreeFacts IsoinfoFacts(const std::string& image, bool joliet, std::string* complaint) {
+TTreeFacts IsoinfoFacts(const std::string& image, bool joliet, std::string* complaint, uint32_t session_start) {
   std::vector<std::string> argv = {"isoinfo", "-l", "-i", image};
   if (joliet) argv.push_back("-J");
+  if (session_start != 0) argv.insert(argv.end(), {"-T", std::to_string(session_start)});
   const TToolResult r = RunTool(argv);
   // Joliet names come out in ISO 8859-1; primary names as the bytes recorded.
   const auto decode = [joliet](const std::string& text) {

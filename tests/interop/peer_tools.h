@@ -30,8 +30,9 @@ TTreeFacts DiskTreeFacts(const std::string& root);
 // Lists an image's primary or Joliet tree with `isoinfo -l` and reads each
 // file's content at the extent isoinfo reports.  Records of a multi-extent
 // file are joined.  Joliet names are shown as isoinfo prints them: ISO
-// 8859-1, other characters as "_".
-TTreeFacts IsoinfoFacts(const std::string& image, bool joliet, std::string* complaint);
+// 8859-1, other characters as "_".  With `session_start`, the tree of the
+// session of a whole-disc image whose volume starts at that block.
+TTreeFacts IsoinfoFacts(const std::string& image, bool joliet, std::string* complaint, uint32_t session_start = 0);
 
 // What a tool's run says is wrong with an image: "" when it ended with
 // status 0 and printed no warning or error (the warnings that a primary

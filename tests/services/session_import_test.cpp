@@ -371,6 +371,8 @@ const TReportCase kReports[] = {
      [](TTestVolume& v) { v = ReportVolume({{Ucs2(u"."), 40, 1}, {Ucs2(u".."), 21, 2048, kDir}, {Ucs2(u"a/b"), 40, 1}}); },
      3, 0, 0, false},
     {"unreadable directory sector", [](TTestVolume& v) { v.MakeUnreadable(21); }, 0, 1, 0, false},
+    // A better tree than the one read may be described there.
+    {"unreadable descriptor sector", [](TTestVolume& v) { v.MakeUnreadable(18); }, 0, 1, 0, false},
     {"directory referring back", [](TTestVolume& v) { v = ReportVolume({{Ucs2(u"loop"), 20, 2048, kDir}}); }, 0, 1,
      0, false},
     {"directory past the end", [](TTestVolume& v) { v = ReportVolume({{Ucs2(u"far"), 63, 8192, kDir}}); }, 0, 1, 0,
@@ -430,6 +432,82 @@ TEST_F(ImportTest, ImportedDirectoriesAreDirectories) {
   EXPECT_EQ(entry->Address, 0u);
   EXPECT_EQ(entry->DirRecord->LongName, u"renamed");
   EXPECT_EQ(entry->DirRecord->ImportedExtent, 21u);
+}
+
+// Joliet names beside primary names as an earlier session may have left
+// them: unsound ones ("ANNUAL REPOR.", a twice used "________.___",
+// "HOLIDAY-001-." and a nine-letter directory), and sound ones that a file
+// or directory matched through its data keeps.
+TTestVolume NamedVolume() {
+  TTestVolume volume(64);
+  volume.Descriptor(16, 1, 30, 2048);
+  volume.Descriptor(17, 2, 34, 2048, "%/E");
+  volume.Terminator(18);
+  volume.Directory(30, 30,
+                   {{"ANNUAL REPOR.;1", 40, 10}, {"________.___;1", 41, 10}, {"________.___;1", 42, 10},
+                    {"HOLIDAY-001-.;1", 43, 10}, {"DOCUMENTS", 31, 2048, kDir}, {"KEEP~3.TXT;1", 45, 10},
+                    {"PICS~2", 32, 2048, kDir}});
+  volume.Directory(31, 30, {{"NOTE.TXT;1", 44, 10}});
+  volume.Directory(32, 30, {{"IMG~9.JPG;1", 46, 10}});
+  volume.Directory(34, 34,
+                   {{Ucs2(u"Annual Report.pdf;1"), 40, 10},
+                    {Ucs2(u"\u03B1\u03B2\u03B3\u03B4\u03B5\u03B6\u03B7\u03B8\u03B9\u03BA\u03BB\u03BC.txt"), 41, 10},
+                    {Ucs2(u"\u03B1\u03B2\u03B3\u03B4\u03B5\u03B6\u03B7\u03B8\u03B9\u03BA\u03BB\u03BD.txt"), 42, 10},
+                    {Ucs2(u"holiday-001-beach.jpg"), 43, 10},
+                    {Ucs2(u"Documents"), 35, 2048, kDir},
+                    {Ucs2(u"Keep this name.txt"), 45, 10},
+                    {Ucs2(u"Pictures of 2026"), 36, 2048, kDir}});
+  volume.Directory(35, 34, {{Ucs2(u"note.txt"), 44, 10}});
+  volume.Directory(36, 34, {{Ucs2(u"Image one.jpg"), 46, 10}});
+  return volume;
+}
+
+TEST_F(ImportTest, ImportedEntriesGetUniqueAliasesAndKeepSoundPrimaryNames) {
+  TTestVolume volume = NamedVolume();
+  ASSERT_TRUE(Import(volume));
+  EXPECT_THAT(test::ShortNames(layout),
+              ElementsAre("Annual Report.pdf ANNUAL~1.PDF",
+                          "\u03B1\u03B2\u03B3\u03B4\u03B5\u03B6\u03B7\u03B8\u03B9\u03BA\u03BB\u03BC.txt ________.___",
+                          "\u03B1\u03B2\u03B3\u03B4\u03B5\u03B6\u03B7\u03B8\u03B9\u03BA\u03BB\u03BD.txt ______~1.TXT",
+                          "holiday-001-beach.jpg HOLIDA~1.JPG", "Documents DOCUME~1", "Documents/note.txt NOTE.TXT",
+                          "Keep this name.txt KEEP~3.TXT", "Pictures of 2026 PICS~2",
+                          "Pictures of 2026/Image one.jpg IMG~9.JPG"));
+  EXPECT_STREQ(layout.FindDir(u"\\Documents")->ShortName, "DOCUME~1");  // the path table's name
+  // A new entry beside them takes none of their names.
+  WIN32_FIND_DATAW fd;
+  fd.dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
+  SetFindName(fd, u"Keep this too.txt");
+  SetFindAlternateName(fd, u"KEEP~3.TXT");
+  const pFileEntry added = layout.InsertMemoryFileW(u"\\", fd, nullptr);
+  ASSERT_NE(added, nullptr);
+  EXPECT_STREQ(added->ShortName, "KEEPTH~1.TXT");
+
+  // Only the long names are read: the primary tree's own can be lost
+  // without the import being incomplete; the entries then get aliases.
+  layout.ClearAll();
+  volume.MakeUnreadable(30);
+  const TImportReport report = ImportVolume(layout, volume, 0, layout.RootDir);
+  EXPECT_TRUE(report.Complete());
+  EXPECT_THAT(test::ShortNames(layout), ::testing::Contains("Keep this name.txt KEEPTH~1.TXT"));
+}
+
+// A later session's primary descriptor states where the volume ends from
+// block 0; one that states only the session's own size (below the start)
+// is counted from the start.
+TEST(ImportVolumeEnd, CountsFromBlockZeroOrTheSessionStart) {
+  for (const auto& [stated, end] : {std::pair<uint32_t, uint32_t>{300, 300}, {60, 160}, {100, 200}}) {
+    TTestVolume volume(400);
+    volume.Descriptor(116, 1, 120, 2048);
+    volume.Sector(116)[80] = static_cast<uint8_t>(stated);
+    volume.Sector(116)[81] = static_cast<uint8_t>(stated >> 8);
+    volume.Terminator(117);
+    volume.Directory(120, 120, {{"A.TXT;1", 121, 5}});
+    TImageLayout layout;
+    layout.ClearAll();
+    const TImportReport report = ImportVolume(layout, volume, 100, layout.RootDir);
+    EXPECT_EQ(report.volume_sectors, end) << stated;
+    EXPECT_TRUE(report.Complete()) << stated;
+  }
 }
 
 TEST(MountISOImage, RefusesWhatIsNoImage) {

@@ -26,6 +26,21 @@ inline void ListInto(const TDirEntry* dir, const std::string& prefix,
   }
 }
 
+// "PATH SHORTNAME" for every entry, in the same order.
+inline void ShortNamesInto(const TDirEntry* dir, const std::string& prefix, std::vector<std::string>& lines) {
+  for (const TFileEntry* e = dir->Files; e != nullptr; e = e->NextFile) {
+    const std::string path = prefix + Utf16ToUtf8(e->LongName);
+    lines.push_back(path + " " + std::string(e->ShortName, e->FileNameLength));
+    if (e->DirRecord != nullptr) ShortNamesInto(e->DirRecord, path + "/", lines);
+  }
+}
+
+inline std::vector<std::string> ShortNames(const TContentTree& tree) {
+  std::vector<std::string> lines;
+  if (tree.RootDir != nullptr) ShortNamesInto(tree.RootDir, "", lines);
+  return lines;
+}
+
 inline std::vector<std::string> Listing(const TContentTree& tree) {
   std::vector<std::string> lines;
   if (tree.RootDir != nullptr) ListInto(tree.RootDir, "", lines);
