@@ -32,6 +32,12 @@ static_assert(offsetof(TSENSE, AddSenseCode) == 12);
 static_assert(offsetof(TSENSE, AddSenQual) == 13);
 static_assert(sizeof(TSENSE) == 32);
 
+constexpr uint8_t kSenseIllegalRequest = 0x05, kSenseUnitAttention = 0x06;
+
+inline uint8_t SenseKeyOf(const TSENSE& s) { return s.SenseKey & 0x0F; }
+// The additional sense code and qualifier as one number, as job errors carry them.
+inline uint16_t SenseCodeOf(const TSENSE& s) { return static_cast<uint16_t>(s.AddSenseCode << 8 | s.AddSenQual); }
+
 // READ DISC INFORMATION, kept as the drive sent it (big-endian).
 struct TDiscInformation {
   uint8_t DataLen[2];

@@ -8,16 +8,16 @@ namespace orvex {
 bool PollWhileBecomingReady(TSCSIDevice& device, TPollOrder order, TPollCommand command) {
   for (uint32_t round = 0; round < kMaxReadyPolls; ++round) {
     if (order == TPollOrder::kSleepFirst) Clock().Sleep(kReadyPollMilliseconds);
-    if (command == TPollCommand::kDiscInformation) {
-      ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.BGFDI), 42);
-    } else {
-      TestUnitReady(device);
-    }
+    const bool answered = PastAttentions(device, [&] {
+      return command == TPollCommand::kDiscInformation
+                 ? ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.BGFDI), 42)
+                 : TestUnitReady(device);
+    });
     const bool busy = BecomingReady(device);
     if (order == TPollOrder::kPollFirst || (order == TPollOrder::kSleepIfBusy && busy)) {
       Clock().Sleep(kReadyPollMilliseconds);
     }
-    if (!busy) return true;
+    if (!busy) return answered;
   }
   return false;
 }
