@@ -60,6 +60,9 @@ static_assert(offsetof(TDiscInformation, DiscIdentification) == 12);
 static_assert(sizeof(TDiscInformation) == 64);
 
 constexpr uint8_t kDiscStatusEmpty = 0, kDiscStatusIncomplete = 1, kDiscStatusComplete = 2;
+constexpr uint8_t kSessionIncomplete = 1;  // state of the last session: 0 empty, 1 incomplete, 3 complete
+
+inline uint8_t LastSessionState(const TDiscInformation& i) { return i.info >> 2 & 0x03; }
 
 // READ TRACK INFORMATION (the 38 bytes MMC defines for this command); the
 // 16- and 32-bit fields are turned to host order once read.

@@ -5,18 +5,13 @@
 
 namespace orvex {
 
-bool PollWhileBecomingReady(TSCSIDevice& device, TPollOrder order, TPollCommand command) {
+bool PollWhileBecomingReady(TSCSIDevice& device, TPollOrder order, TPollCommand) {
   for (uint32_t round = 0; round < kMaxReadyPolls; ++round) {
     if (order == TPollOrder::kSleepFirst) Clock().Sleep(kReadyPollMilliseconds);
-    const bool answered = PastAttentions(device, [&] {
-      return command == TPollCommand::kDiscInformation
-                 ? ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.BGFDI), 42)
-                 : TestUnitReady(device);
-    });
+    const bool answered = PastAttentions(
+        device, [&] { return ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.BGFDI), 42); });
     const bool busy = BecomingReady(device);
-    if (order == TPollOrder::kPollFirst || (order == TPollOrder::kSleepIfBusy && busy)) {
-      Clock().Sleep(kReadyPollMilliseconds);
-    }
+    if (order == TPollOrder::kSleepIfBusy && busy) Clock().Sleep(kReadyPollMilliseconds);
     if (!busy) return answered;
   }
   return false;

@@ -48,13 +48,12 @@ bool PastAttentions(TSCSIDevice& device, Send send) {
 // How a wait orders its sleep and its poll in each round.
 enum class TPollOrder : uint8_t {
   kSleepFirst,    // sleep, then poll
-  kPollFirst,     // poll, then sleep (also after the last poll)
   kSleepIfBusy,   // poll, and sleep only when the drive is still busy
 };
 
+// The command a wait polls with.
 enum class TPollCommand : uint8_t {
   kDiscInformation,  // READ DISC INFORMATION of 42 bytes into BGFDI
-  kTestUnitReady,
 };
 
 // Repeats the round while the poll leaves the sense code 04h, at most
