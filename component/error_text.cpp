@@ -34,6 +34,8 @@ const char* BurnErrorText(uint32_t number) {
       return "Disc is not blank";
     case kErrorDriveFailed:
       return "Drive did not answer";
+    case kErrorIncompleteSession:
+      return "Disc holds an incomplete session";
     case kErrorClosingFailed:
       return "Drive could not close the session";
     default:

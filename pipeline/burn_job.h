@@ -11,13 +11,16 @@
 // writable address of the disc's last track (1000, what some drives report
 // for a blank disc, means 0), else the start of track 1.  With the UDF
 // bridge the UDF structures count from that same block.  An image always
-// starts at block 0.
+// starts at block 0.  A last session that an interrupted burn left
+// incomplete is closed first (but for a test write), so that the new one
+// follows it as a session of its own.
 //
 // A call refuses, returning false with the error pending and no event:
 // while a job runs (no error), without a current layout (1), an image that
 // cannot be opened (2) or holds no ISO 9660 or UDF volume (7), no disc that
-// can be written (9), less room on it than the image needs (8), and an
-// image for a sequential disc that already holds a session (10).  True: the
+// can be written (9), less room on it than the image needs (8), an image
+// for a sequential disc that already holds a session (10), and an
+// incomplete last session that cannot be closed (16).  True: the
 // write thread runs, and OnDone reports the outcome exactly once; false
 // after an abort while the queue filled, which OnDone has reported.
 #ifndef ORVEX_PIPELINE_BURN_JOB_H_

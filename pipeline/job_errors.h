@@ -22,6 +22,7 @@ enum TErrorNumber : uint32_t {
   kErrorNotWritable = 9,   // no disc, or one that cannot be written (finalized, read-only)
   kErrorNotBlank = 10,     // an image must start at block 0, and the disc holds a session
   kErrorDriveFailed = 11,  // the drive refused a write without saying why, or did not answer
+  kErrorIncompleteSession = 16,  // an earlier burn left the last session open, and it cannot be closed
   kErrorClosingFailed = 17,      // the drive refused to close the session without saying why
 };
 
