@@ -22,8 +22,11 @@ namespace orvex {
 constexpr uint32_t kReadyPollMilliseconds = 5000;
 constexpr uint32_t kMaxReadyPolls = 720;
 
-// Whether the last command's sense says the drive is not ready yet.
-inline bool BecomingReady(const TSCSIDevice& device) { return device.LastSenseInfo.AddSenseCode == 0x04; }
+// Whether the last command's answer says the drive is still busy: the
+// sense code 04h, or BUSY status (asked again later, as for "not ready").
+inline bool BecomingReady(const TSCSIDevice& device) {
+  return device.LastSenseInfo.AddSenseCode == 0x04 || device.TargetBusy;
+}
 
 // Whether the last command was refused with a unit attention.
 inline bool UnitAttention(const TSCSIDevice& device) {
@@ -56,7 +59,7 @@ enum class TPollCommand : uint8_t {
   kDiscInformation,  // READ DISC INFORMATION of 42 bytes into BGFDI
 };
 
-// Repeats the round while the poll leaves the sense code 04h, at most
+// Repeats the round while the poll finds the drive busy, at most
 // kMaxReadyPolls times; a poll met by a unit attention is sent again
 // (PastAttentions).  True when the last poll succeeded: the drive is
 // ready.  False when it ended in another refusal, or the drive was still

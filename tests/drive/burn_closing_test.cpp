@@ -93,6 +93,8 @@ const TClosingFault kClosingFaults[] = {
      "35 51! 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i! 5b:2/0 51 1e 1b 01 00", 0},
     {"DeferredFixationErrorFailsTheBurn", "dvd-rw", true, [] { FailNext(0x51, 1, 0x03, 0x72, 0x03); },
      "35 5b:1/1 5b:2/0i 51!*7 51 1e 1b 01 00", 0x7203},
+    {"BusyWhilePollingIsWaitedFor", "dvd-rw", true, [] { ASSERT_EQ(vbtest::Lib().vb_fault_busy({0, 0, 0}, 2), 0); },
+     "35 5b:1/1 5b:2/0i 51!*6 51*2 1e 1b 01 00", 0},
     {"UnitAttentionWhilePollingIsAskedPast", "dvd-rw", true, [] { FailNext(0x51, 1, 0x06, 0x28, 0x00); },
      "35 5b:1/1 5b:2/0i 51!*7 51*2 1e 1b 01 00", 0},
 };
