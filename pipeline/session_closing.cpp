@@ -21,8 +21,9 @@ bool TSessionClosing::Flush(bool immediate) {
 }
 
 bool TSessionClosing::Close(uint8_t function, uint8_t number, bool immediate) {
-  return Send(immediate,
-              [this, immediate, function, number] { return CloseTrackSession(device_, immediate, function, 0, 0, number); });
+  return Send(immediate, [this, immediate, function, number] {
+    return CloseTrackSession(device_, immediate, function, 0, 0, number);
+  });
 }
 
 bool TSessionClosing::Send(bool immediate, const std::function<bool()>& send) {
@@ -46,9 +47,9 @@ bool TSessionClosing::Send(bool immediate, const std::function<bool()>& send) {
   return Refused(true);
 }
 
-bool TSessionClosing::Refused(bool final) {
+bool TSessionClosing::Refused(bool fatal) {
   const TSENSE& sense = device_.LastSenseInfo;
-  if (!final && SenseKeyOf(sense) == kSenseIllegalRequest) {
+  if (!fatal && SenseKeyOf(sense) == kSenseIllegalRequest) {
     refusal_ = SenseCodeOf(sense);
   } else {
     FailWith(SenseCodeOf(sense));
@@ -56,7 +57,9 @@ bool TSessionClosing::Refused(bool final) {
   return false;
 }
 
-void TSessionClosing::FailWith(uint16_t sense) { error_ = sense != 0 ? uint32_t{sense} : uint32_t{kErrorClosingFailed}; }
+void TSessionClosing::FailWith(uint16_t sense) {
+  error_ = sense != 0 ? uint32_t{sense} : uint32_t{kErrorClosingFailed};
+}
 
 bool TSessionClosing::CheckSessionClosed() {
   const bool ready = PollWhileBecomingReady(device_, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation);

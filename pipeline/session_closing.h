@@ -51,9 +51,9 @@ class TSessionClosing {
 
  private:
   bool Send(bool immediate, const std::function<bool()>& send);
-  // The last command failed: a refusal that is the closing's failure
-  // (`final`, or any but an illegal request), or one to remember.
-  bool Refused(bool final);
+  // The last command failed: a refusal that fails the closing (`fatal`,
+  // or any but an illegal request), or one to remember.  False.
+  bool Refused(bool fatal);
   void FailWith(uint16_t sense);
 
   TSCSIDevice& device_;

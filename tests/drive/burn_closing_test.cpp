@@ -82,9 +82,10 @@ const TClosingFault kClosingFaults[] = {
      "35 5b:1/1! 5b:1/1! 5b:1/1 5b:2/255 51 1e 1b 01 00", 0},
     {"FixationErrorFailsTheBurn", "dvd+r", false, [] { FailNext(0x5B, 1, 0x03, 0x72, 0x00); },
      "35 5b:1/1! 51 1e 1b 01 00", 0x7200},
-    {"NoSenseFailsTheBurn", "dvd+r", false,
-     [] { ASSERT_EQ(vbtest::Lib().vb_fault_empty_sense({0, 0, 0}, 0x5B), 0); }, "35 5b:1/1! 51 1e 1b 01 00", kErrorClosingFailed},
-    // The session close refused, its fallback closes only the track.
+    {"NoSenseFailsTheBurn", "dvd+r", false, [] { ASSERT_EQ(vbtest::Lib().vb_fault_empty_sense({0, 0, 0}, 0x5B), 0); },
+     "35 5b:1/1! 51 1e 1b 01 00", kErrorClosingFailed},
+    // The session close refused as an illegal request, and its fallback (a
+    // track close) does not close the session: it is left incomplete.
     {"SessionLeftIncompleteFailsTheBurn", "cd-r", false, [] { FailNext(0x5B, 1, 0x05, 0x24, 0x00); },
      "35 51! 51 5a 55 5b:2/0i! 5b:1/0i! 51 1e 1b 01 00", 0x2400},
     // Both track closes and the immediate session close refused: the

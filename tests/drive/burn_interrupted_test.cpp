@@ -65,7 +65,8 @@ TEST_P(InterruptedBurn, TheNextBurnClosesTheSessionFirst) {
   const auto trace = TracedBurn(outcome);
   ASSERT_TRUE(outcome.started) << outcome.error;
   EXPECT_FALSE(outcome.failed) << outcome.error;
-  const auto first_write = std::find_if(trace.begin(), trace.end(), [](const vb_trace_entry& e) { return e.cdb[0] == 0x2A; });
+  const auto first_write =
+      std::find_if(trace.begin(), trace.end(), [](const vb_trace_entry& e) { return e.cdb[0] == 0x2A; });
   EXPECT_TRUE(std::any_of(trace.begin(), first_write,
                           [](const vb_trace_entry& e) { return e.cdb[0] == 0x5B && (e.cdb[2] & 7) == 2; }))
       << "the session is closed before anything is written";
