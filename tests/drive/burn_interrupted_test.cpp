@@ -13,7 +13,10 @@
 namespace orvex::test {
 namespace {
 
-enum class TCut { kMediumPulled, kClosingRefused };
+// How the burn after the first session ends: the medium pulled out while
+// it writes; a drive that refuses every close; or (the program gone between
+// the two closes) its track written and closed by hand, its session not.
+enum class TCut { kMediumPulled, kClosingRefused, kTrackClosedOnly };
 
 struct TInterruptedCase {
   const char* profile;
@@ -21,7 +24,8 @@ struct TInterruptedCase {
 };
 
 void PrintTo(const TInterruptedCase& c, std::ostream* os) {
-  *os << c.profile << (c.cut == TCut::kMediumPulled ? " pulled" : " not closed");
+  static const char* const kCuts[] = {" pulled", " not closed", " track closed"};
+  *os << c.profile << kCuts[static_cast<int>(c.cut)];
 }
 
 class InterruptedBurn : public BurnTest, public ::testing::WithParamInterface<TInterruptedCase> {
@@ -32,24 +36,31 @@ class InterruptedBurn : public BurnTest, public ::testing::WithParamInterface<TI
     Lay(folder);
   }
 
-  // A first session, then a burn cut short as `cut` says: it fails, and
-  // leaves the last session incomplete.
+  // A first session, then a burn cut short as `cut` says, which leaves the
+  // last session incomplete.
   void BurnAndCutShort(TCut cut) {
     LayLabelled(Source("first", 1), "FIRST");
     ASSERT_FALSE(Burn().failed);
     LayLabelled(Source("second", 2), "SECOND");
-    if (cut == TCut::kMediumPulled) {
-      const uint32_t next = vbtest::Drive().NextWritable(0xFF);
-      ASSERT_EQ(vbtest::Lib().vb_fault_remove_medium(drive_, next + 100), 0);
-    } else {
-      ASSERT_EQ(vbtest::Lib().vb_fault_fail(drive_, 0x5B, 1000, 0x03, 0x72, 0x00), 0);
+    vbtest::Drive drive;
+    const uint32_t next = drive.NextWritable(0xFF);
+    switch (cut) {
+      case TCut::kMediumPulled:
+        ASSERT_EQ(vbtest::Lib().vb_fault_remove_medium(drive_, next + 100), 0);
+        ASSERT_TRUE(Burn().failed);
+        ASSERT_EQ(vbtest::Lib().vb_insert(drive_, medium.c_str()), 0);
+        break;
+      case TCut::kClosingRefused:
+        ASSERT_EQ(vbtest::Lib().vb_fault_fail(drive_, 0x5B, 1000, 0x03, 0x72, 0x00), 0);
+        ASSERT_TRUE(Burn().failed);
+        break;
+      case TCut::kTrackClosedOnly:
+        ASSERT_TRUE(drive.Write(next, 32, 0xAB).ok());
+        ASSERT_TRUE(drive.Close(1, 2).ok());
+        break;
     }
-    ASSERT_TRUE(Burn().failed);
     ASSERT_EQ(vbtest::Lib().vb_fault_clear(drive_), 0);
-    if (cut == TCut::kMediumPulled) {
-      ASSERT_EQ(vbtest::Lib().vb_insert(drive_, medium.c_str()), 0);
-    }
-    EXPECT_EQ(vbtest::Drive().DiscInfo().data[2] >> 2 & 0x03, 1) << "the last session is incomplete";
+    EXPECT_EQ(drive.DiscInfo().data[2] >> 2 & 0x03, 1) << "the last session is incomplete";
   }
 };
 
@@ -87,7 +98,8 @@ INSTANTIATE_TEST_SUITE_P(Media, InterruptedBurn,
                                            TInterruptedCase{"cd-r", TCut::kMediumPulled},
                                            TInterruptedCase{"bd-r", TCut::kMediumPulled},
                                            TInterruptedCase{"dvd+r", TCut::kClosingRefused},
-                                           TInterruptedCase{"cd-r", TCut::kClosingRefused}));
+                                           TInterruptedCase{"cd-r", TCut::kClosingRefused},
+                                           TInterruptedCase{"dvd+r", TCut::kTrackClosedOnly}));
 
 // Refusals leave the disc as it was: nothing written, the session still
 // incomplete, error 16 pending and no event.  On a CD-R, which can
