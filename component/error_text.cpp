@@ -40,6 +40,10 @@ const char* BurnErrorText(uint32_t number) {
       return "Nothing to burn";
     case kErrorMediumNotSupported:
       return "Medium not supported for writing";
+    case kErrorIncompleteSession:
+      return "Disc holds an incomplete session";
+    case kErrorClosingFailed:
+      return "Drive could not close the session";
     case kErrorSessionUnreadable:
       return "Earlier session could not be read whole";
     default:

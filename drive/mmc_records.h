@@ -32,6 +32,12 @@ static_assert(offsetof(TSENSE, AddSenseCode) == 12);
 static_assert(offsetof(TSENSE, AddSenQual) == 13);
 static_assert(sizeof(TSENSE) == 32);
 
+constexpr uint8_t kSenseIllegalRequest = 0x05, kSenseUnitAttention = 0x06;
+
+inline uint8_t SenseKeyOf(const TSENSE& s) { return s.SenseKey & 0x0F; }
+// The additional sense code and qualifier as one number, as job errors carry them.
+inline uint16_t SenseCodeOf(const TSENSE& s) { return static_cast<uint16_t>(s.AddSenseCode << 8 | s.AddSenQual); }
+
 // READ DISC INFORMATION, kept as the drive sent it (big-endian).
 struct TDiscInformation {
   uint8_t DataLen[2];
@@ -54,6 +60,9 @@ static_assert(offsetof(TDiscInformation, DiscIdentification) == 12);
 static_assert(sizeof(TDiscInformation) == 64);
 
 constexpr uint8_t kDiscStatusEmpty = 0, kDiscStatusIncomplete = 1, kDiscStatusComplete = 2;
+constexpr uint8_t kSessionIncomplete = 1;  // state of the last session: 0 empty, 1 incomplete, 3 complete
+
+inline uint8_t LastSessionState(const TDiscInformation& i) { return i.info >> 2 & 0x03; }
 
 // READ TRACK INFORMATION (the 38 bytes MMC defines for this command); the
 // 16- and 32-bit fields are turned to host order once read.
@@ -62,9 +71,9 @@ struct TTrackInformation {
   uint8_t TrackNumber;
   uint8_t SessionNumber;
   uint8_t Reserved1;
-  uint8_t info1;   // byte 5
-  uint8_t info2;   // byte 6: bit 4 fixed packet
-  uint8_t Reserved2;
+  uint8_t info1;   // byte 5: bit 5 damage
+  uint8_t info2;   // byte 6: bit 7 reserved track, bit 6 blank, bit 4 fixed packet
+  uint8_t info3;   // byte 7: bit 0 next writable address valid
   uint32_t TrackStartAddress;
   uint32_t NextWritableAddress;
   uint32_t FreeBlocks;
@@ -76,6 +85,7 @@ struct TTrackInformation {
   uint8_t Res3, Res4, Res5, Res6;
 };
 static_assert(offsetof(TTrackInformation, info2) == 6);
+static_assert(offsetof(TTrackInformation, info3) == 7);
 static_assert(offsetof(TTrackInformation, TrackStartAddress) == 8);
 static_assert(offsetof(TTrackInformation, NextWritableAddress) == 12);
 static_assert(offsetof(TTrackInformation, FreeBlocks) == 16);
@@ -83,6 +93,15 @@ static_assert(offsetof(TTrackInformation, TrackSize) == 24);
 static_assert(offsetof(TTrackInformation, LastRecordedAddress) == 28);
 static_assert(offsetof(TTrackInformation, Res6) == 37);
 constexpr size_t kTrackInformationBytes = 38;
+
+// A track still open for writing: data or a reservation in it, and either
+// an address to go on at or the damage an interrupted write leaves.  The
+// empty track after the last one is not open in this sense.
+inline bool TrackIsOpen(const TTrackInformation& t) {
+  const bool damaged = (t.info1 & 0x20) != 0, reserved = (t.info2 & 0x80) != 0, blank = (t.info2 & 0x40) != 0;
+  const bool appendable = (t.info3 & 0x01) != 0;
+  return (appendable || damaged) && (reserved || !blank);
+}
 
 // The write parameters page (05h), big-endian as sent.
 struct TModePage05 {

@@ -5,19 +5,14 @@
 
 namespace orvex {
 
-bool PollWhileBecomingReady(TSCSIDevice& device, TPollOrder order, TPollCommand command) {
+bool PollWhileBecomingReady(TSCSIDevice& device, TPollOrder order, TPollCommand) {
   for (uint32_t round = 0; round < kMaxReadyPolls; ++round) {
     if (order == TPollOrder::kSleepFirst) Clock().Sleep(kReadyPollMilliseconds);
-    if (command == TPollCommand::kDiscInformation) {
-      ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.BGFDI), 42);
-    } else {
-      TestUnitReady(device);
-    }
+    const bool answered = PastAttentions(
+        device, [&] { return ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.BGFDI), 42); });
     const bool busy = BecomingReady(device);
-    if (order == TPollOrder::kPollFirst || (order == TPollOrder::kSleepIfBusy && busy)) {
-      Clock().Sleep(kReadyPollMilliseconds);
-    }
-    if (!busy) return true;
+    if (order == TPollOrder::kSleepIfBusy && busy) Clock().Sleep(kReadyPollMilliseconds);
+    if (!busy) return answered;
   }
   return false;
 }

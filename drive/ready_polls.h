@@ -1,13 +1,20 @@
 // Waiting for a drive that is busy with a long operation (a format, a
-// blank, a session being closed): it answers with the sense code 04h
-// (logical unit not ready) until the operation ends.  The waits poll every
-// five seconds through the platform clock, and give up after an hour, so
-// that a drive that never becomes ready cannot hold a job forever.
+// blank, a session being closed, its buffer being written out): it answers
+// with the sense code 04h (logical unit not ready; 04/07 operation or 04/08
+// long write in progress, with the progress in the sense-key specific
+// bytes) until the operation ends.  The waits poll every five seconds
+// through the platform clock, and give up after an hour, so that a drive
+// that never becomes ready cannot hold a job forever.
+//
+// A unit attention (sense key 6: the medium may have changed, the drive
+// was reset) is reported once, to whichever command comes next, and that
+// command is not run: it is sent again at once, and a wait goes on.
 #ifndef ORVEX_DRIVE_READY_POLLS_H_
 #define ORVEX_DRIVE_READY_POLLS_H_
 
 #include <cstdint>
 
+#include "drive/mmc_records.h"
 #include "drive/scsi_device.h"
 
 namespace orvex {
@@ -15,23 +22,48 @@ namespace orvex {
 constexpr uint32_t kReadyPollMilliseconds = 5000;
 constexpr uint32_t kMaxReadyPolls = 720;
 
-// Whether the last command's sense says the drive is not ready yet.
-inline bool BecomingReady(const TSCSIDevice& device) { return device.LastSenseInfo.AddSenseCode == 0x04; }
+// Whether the last command's answer says the drive is still busy: the
+// sense code 04h, or BUSY status (asked again later, as for "not ready").
+inline bool BecomingReady(const TSCSIDevice& device) {
+  return device.LastSenseInfo.AddSenseCode == 0x04 || device.TargetBusy;
+}
+
+// Whether the last command was refused with a unit attention.
+inline bool UnitAttention(const TSCSIDevice& device) {
+  return SenseKeyOf(device.LastSenseInfo) == kSenseUnitAttention;
+}
+
+// A drive has few attentions to report: more in a row than this are no
+// longer taken for ones.
+constexpr uint32_t kMaxAttentions = 8;
+
+// Calls `send` (a command routine; true when the command succeeded), and
+// again at once while the drive answers with a unit attention, at most
+// kMaxAttentions times more.  Returns what the last call returned.
+template <class Send>
+bool PastAttentions(TSCSIDevice& device, Send send) {
+  for (uint32_t repeats = 0;; ++repeats) {
+    const bool done = send();
+    if (done || !UnitAttention(device) || repeats == kMaxAttentions) return done;
+  }
+}
 
 // How a wait orders its sleep and its poll in each round.
 enum class TPollOrder : uint8_t {
   kSleepFirst,    // sleep, then poll
-  kPollFirst,     // poll, then sleep (also after the last poll)
   kSleepIfBusy,   // poll, and sleep only when the drive is still busy
 };
 
+// The command a wait polls with.
 enum class TPollCommand : uint8_t {
   kDiscInformation,  // READ DISC INFORMATION of 42 bytes into BGFDI
-  kTestUnitReady,
 };
 
-// Repeats the round while the poll leaves the sense code 04h, at most
-// kMaxReadyPolls times.  Returns whether the drive stopped saying so.
+// Repeats the round while the poll finds the drive busy, at most
+// kMaxReadyPolls times; a poll met by a unit attention is sent again
+// (PastAttentions).  True when the last poll succeeded: the drive is
+// ready.  False when it ended in another refusal, or the drive was still
+// not ready after the last round; LastSenseInfo then says why.
 bool PollWhileBecomingReady(TSCSIDevice& device, TPollOrder order, TPollCommand command);
 
 }  // namespace orvex

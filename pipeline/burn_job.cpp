@@ -7,12 +7,14 @@
 
 #include "drive/capabilities.h"
 #include "drive/execute_command.h"
+#include "drive/medium.h"
 #include "drive/medium_inspection.h"
 #include "drive/mmc_commands.h"
 #include "drive/ready_polls.h"
 #include "drive/transfer_rate.h"
 #include "drive/write_parameters.h"
 #include "pipeline/drive_sink.h"
+#include "pipeline/session_closing.h"
 #include "pipeline/write_job.h"
 #include "platform/text_conversion.h"
 
@@ -123,6 +125,35 @@ uint32_t Refusal(const TCDFiles& CDFiles, TSCSIDevice& device, bool tree) {
   return kErrorNone;
 }
 
+// An earlier burn that was cut short (the medium pulled out, the program
+// ended while closing) leaves the disc's last session incomplete.  A burn
+// that wrote on would add to the interrupted track, and its session would
+// start where the interrupted one does: readers would find that burn's
+// volume, not the new one.  So before anything is written the session is
+// closed as MMC allows: its open tracks, then the session itself, kept open
+// for the one to come.  What the interrupted burn wrote is lost to readers
+// either way.  kErrorIncompleteSession when the session cannot be closed,
+// or the burn is a test write, which must leave the disc as it was; else 0.
+uint32_t CloseIncompleteSession(TSCSIDevice& device) {
+  if (WrittenInPlace(device.Medium)) return kErrorNone;  // no sessions to leave open
+  const TDiscInformation& info = device.DiscInformation;
+  const bool read = PastAttentions(device, [&] {
+    return ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.DiscInformation), sizeof info);
+  });
+  if (!read || LastSessionState(info) != kSessionIncomplete) return kErrorNone;
+  if (device.TestWrite) return kErrorIncompleteSession;
+  const int first = info.FirstTrackOfLastSession, last = info.LastTrackOfLastSession;
+  TSessionClosing closing(device);
+  for (int track = std::max(first, 1); track <= last; ++track) {
+    const auto number = static_cast<uint8_t>(track);
+    if (ReadTrackInformation(device, number) && TrackIsOpen(device.TrackInformation)) closing.Close(1, number, true);
+  }
+  // CD and DVD-R close the disc with the session unless page 05h asks for more.
+  SetWriteParameters(device, false, device.BurnProof, device.Medium, true);
+  closing.Close(2, static_cast<uint8_t>(last), true);
+  return closing.CheckSessionClosed() ? kErrorNone : kErrorIncompleteSession;
+}
+
 // Why the disc cannot take `blocks` more, or 0.
 uint32_t RoomProblem(TSCSIDevice& device, uint32_t blocks) {
   if (!Writable(device)) return kErrorNotWritable;
@@ -162,6 +193,7 @@ bool Burn(TCDFiles& CDFiles, TSCSIDevice& Device, TObject* Sender, TWriteDoneEve
   if (const uint32_t refusal = Refusal(CDFiles, Device, true)) return Refuse(CDFiles, Device, refusal);
   ResetSpeedSamples(Device);
   ReadyDisc(Device);
+  if (const uint32_t problem = CloseIncompleteSession(Device)) return Refuse(CDFiles, Device, problem);
   if (const uint32_t problem = RoomProblem(Device, CDFiles.TotalImageSize)) return Refuse(CDFiles, Device, problem);
   FindFirstWritableSector(CDFiles, Device);
   return StartBurn(CDFiles, Device, Sender, std::move(OnDone));

@@ -11,9 +11,10 @@
 // writable address of the disc's last track (1000, what some drives report
 // for a blank disc, means 0), else the start of track 1.  VDImageSize is
 // that block too: the session's volume space size counts from block 0, like
-// its addresses.
-// With the UDF bridge the UDF structures count from that same block.  An
-// image always starts at block 0.
+// its addresses.  With the UDF bridge the UDF structures count from that
+// same block.  An image always starts at block 0.  A last session that an
+// interrupted burn left incomplete is closed first (but for a test write),
+// so that the new one follows it as a session of its own.
 //
 // A call refuses, returning false with the error pending and no event:
 // while a job runs (no error), without a current layout (1), an image that
@@ -21,10 +22,11 @@
 // can be written (9), less room on it than the image needs (8), an image
 // for a sequential disc that already holds a session (10), a test write
 // where the medium or the drive cannot simulate one (12), a layout with no
-// entry and no boot image (13), and a medium of a kind the drive layer
-// cannot write and close, such as an unknown profile or DVD-R DL (14).  A
-// drive that refuses the write parameters where they govern the recording
-// fails the run before its first write, with the drive's sense.  True: the
+// entry and no boot image (13), a medium of a kind the drive layer cannot
+// write and close, such as an unknown profile or DVD-R DL (14), and an
+// incomplete last session that cannot be closed (16).  A drive that refuses
+// the write parameters where they govern the recording fails the run before
+// its first write, with the drive's sense.  True: the
 // write thread runs, and OnDone reports the outcome exactly once; false
 // after an abort while the queue filled, which OnDone has reported.
 #ifndef ORVEX_PIPELINE_BURN_JOB_H_

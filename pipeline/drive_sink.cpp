@@ -107,12 +107,14 @@ bool TDriveSink::Finish(bool complete) {
     kept = WritePacket(0, head_.data(), static_cast<uint32_t>(head_.size()), true);
     SynchronizeCache(Device_, false);
   }
-  Close();
+  const uint32_t closing = Close();
+  if (!complete || !kept) return kept;
+  // The error is the closing's, told once as the job's.
+  Device_.DeviceError.exchange(0);
+  if (closing != kErrorNone) return Fail(closing, {}, 0);
   // An abort while closing fails the burn too, though the disc is whole.
-  if (kept && complete && CDFiles_.Aborted) return Fail(kErrorAborted, {}, 0);
-  // What the closing commands refused is no error of a burn that succeeded.
-  if (complete && kept) Device_.DeviceError.exchange(0);
-  return kept;
+  if (CDFiles_.Aborted) return Fail(kErrorAborted, {}, 0);
+  return true;
 }
 
 bool TDriveSink::WritePacket(uint32_t lba, const uint8_t* data, uint32_t size, bool head_copy) {
@@ -165,85 +167,82 @@ void TDriveSink::ZeroBuffer() {
   Device_.DeviceBufferSize = 0;
 }
 
-void TDriveSink::Close() {
+uint32_t TDriveSink::Close() {
   TSCSIDevice& d = Device_;
   d.CloseFH = true;
-  CloseTrackAndSession();
-  if (medium_ != mtDVDRAM) PollWhileBecomingReady(d, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation);
+  TSessionClosing closing(d);
+  CloseTrackAndSession(closing);
+  // Media written in place have no session to leave open.
+  if (!WrittenInPlace(medium_)) {
+    closing.CheckSessionClosed();
+  } else if (medium_ != mtDVDRAM) {
+    PollWhileBecomingReady(d, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation);
+  }
   UnlockMedium(d);
   LoadMedium(d, false);
   RezeroUnit(d);
   TestUnitReady(d);
+  return closing.Error();
 }
 
-// The closing commands of each medium; their results are not examined, as
-// drives differ in which of them they need.
-void TDriveSink::CloseTrackAndSession() {
+// The closing commands of each medium.  Where one is sent "or" another,
+// the second is the fallback for a drive that refuses the first.
+void TDriveSink::CloseTrackAndSession(TSessionClosing& closing) {
   TSCSIDevice& d = Device_;
   const auto track = [this](int32_t n) { return static_cast<uint8_t>(sessions_ + n); };
-  const auto close = [&d](uint8_t function, uint8_t number, bool immediate = false) {
-    CloseTrackSession(d, immediate, function, 0, 0, number);
-  };
   const bool finalize = d.FinalizeDisc;
   switch (medium_) {
     case mtDVDR:
-      SynchronizeCache(d, false);
+      closing.Flush(false);
       ZeroBuffer();
-      close(1, track(1));
-      close(1, track(2));
-      close(2, track(3));
+      closing.Close(1, track(1));
+      closing.Close(1, track(2));
+      closing.Close(2, track(3));
       return;
     case mtDVDPLUSR:
     case mtDVDPLUSRDL:
-      SynchronizeCache(d, false);
+      closing.Flush(false);
       ZeroBuffer();
-      close(1, track(1));
+      closing.Close(1, track(1));
       // Closing the session leaves a DVD+R open; finalizing is a function of its own.
       if (finalize) {
-        close(6, 0);
+        closing.Close(6, 0);
       } else {
-        close(2, medium_ == mtDVDPLUSR ? 0xFF : 0);
+        closing.Close(2, medium_ == mtDVDPLUSR ? 0xFF : 0);
       }
       return;
     case mtDVDPLUSRW:
-      SynchronizeCache(d, false);
+      closing.Flush(false);
       ZeroBuffer();
-      close(3, 0xFF);
+      closing.Close(3, 0xFF);
       return;
     case mtDVDRWRO:
     case mtDVDRWSR:
-      SynchronizeCache(d, false);
+      closing.Flush(false);
       ZeroBuffer();
-      close(1, 1);
-      close(2, 0, true);
-      PollWhileBecomingReady(d, TPollOrder::kSleepFirst, TPollCommand::kDiscInformation);
+      closing.Close(1, 1);
+      closing.Close(2, 0, true);
       return;
     case mtCDR:
     case mtCDRW:
-      CommonCloseStart();
+      CommonCloseStart(closing);
       SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, !finalize);
-      if (!CloseTrackOrSession(d, true, false, 0)) CloseTrackOrSession(d, true, true, 0);
+      closing.Close(2, 0, true) || closing.Close(1, 0, true);
       return;
     default:
-      CommonCloseStart();
-      if (!CloseTrackOrSession(d, false, true, 0)) CloseTrackOrSession(d, true, true, 0);
+      CommonCloseStart(closing);
+      closing.Close(1, 0) || closing.Close(1, 0, true);
       SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, !finalize);
-      if (!CloseTrackOrSession(d, true, false, 0)) CloseTrackOrSession(d, false, false, 0);
+      closing.Close(2, 0, true) || closing.Close(2, 0);
       // A BD-R session closes open; finalizing is a function of its own.
-      if (finalize && OneOf(medium_, {mtBDRSR, mtBDRRR})) {
-        PollWhileBecomingReady(d, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation);
-        close(6, 0);
-      }
+      if (finalize && OneOf(medium_, {mtBDRSR, mtBDRRR})) closing.Close(6, 0);
       return;
   }
 }
 
-void TDriveSink::CommonCloseStart() {
-  SynchronizeCache(Device_, true);
-  if (medium_ != mtDVDRAM) {
-    PollWhileBecomingReady(Device_, TPollOrder::kPollFirst, TPollCommand::kDiscInformation);
-    PollWhileBecomingReady(Device_, TPollOrder::kPollFirst, TPollCommand::kTestUnitReady);
-  }
+// The drive writes out its buffer in the background, and is waited for.
+void TDriveSink::CommonCloseStart(TSessionClosing& closing) {
+  closing.Flush(true);
   ZeroBuffer();
 }
 

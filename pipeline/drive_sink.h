@@ -18,8 +18,10 @@
 // a burn that fails leaves the earlier session readable.
 //
 // Finish closes the track and session as the medium needs, also after a
-// failed write, and finalizes the disc when FinalizeDisc asks for it; the
-// drive buffer is read after the third packet and every sixth after.
+// failed write, and finalizes the disc when FinalizeDisc asks for it; each
+// closing command is judged and waited for (session_closing.h), and on
+// media with sessions the disc must show the session closed afterwards.
+// The drive buffer is read after the third packet and every sixth after.
 // Every wait goes through the platform clock.
 #ifndef ORVEX_PIPELINE_DRIVE_SINK_H_
 #define ORVEX_PIPELINE_DRIVE_SINK_H_
@@ -29,6 +31,7 @@
 #include "drive/scsi_device.h"
 #include "pipeline/cd_files.h"
 #include "pipeline/packet_sink.h"
+#include "pipeline/session_closing.h"
 
 namespace orvex {
 
@@ -38,8 +41,11 @@ class TDriveSink final : public TPacketSink {
 
   bool Begin() override;
   bool Write(const uint8_t* data, uint32_t size) override;
-  // True unless the head copy of a complete run fails; the closing
-  // commands' results are the drive's to judge.
+  // A complete run: true unless the head copy or the closing fails (the
+  // closing's error is then the sense of the refusal that failed it, or
+  // kErrorClosingFailed without one), or an abort came meanwhile.  After a
+  // failure the disc is closed all the same, and the result is true unless
+  // the head copy failed.
   bool Finish(bool complete) override;
 
  private:
@@ -50,9 +56,10 @@ class TDriveSink final : public TPacketSink {
   bool Retry(uint32_t attempt, bool head_copy, bool& formatted);
   bool FormatOnDemand();
   bool WriteFailed();
-  void Close();
-  void CloseTrackAndSession();
-  void CommonCloseStart();
+  // The closing's error, or kErrorNone.
+  uint32_t Close();
+  void CloseTrackAndSession(TSessionClosing& closing);
+  void CommonCloseStart(TSessionClosing& closing);
   void ZeroBuffer();
 
   TCDFiles& CDFiles_;

@@ -11,21 +11,23 @@ namespace orvex {
 // code x 256 + qualifier (never below 256).
 enum TErrorNumber : uint32_t {
   kErrorNone = 0,
-  kErrorNotPrepared = 1,   // no current layout
-  kErrorOpening = 2,       // a source file or the image to burn cannot be opened
-  kErrorCreating = 3,      // the image file cannot be created
-  kErrorAborted = 4,       // AbortOperation
-  kErrorReading = 5,       // a source cannot be read, or reads short of its size
-  kErrorWriting = 6,       // the image file cannot be written
-  kErrorNotAnImage = 7,    // the image to burn holds no ISO 9660 or UDF volume
-  kErrorNoRoom = 8,        // the image is larger than the space left on the disc
-  kErrorNotWritable = 9,   // no disc, or one that cannot be written (finalized, read-only)
-  kErrorNotBlank = 10,     // an image must start at block 0, and the disc holds a session
-  kErrorDriveFailed = 11,  // the drive refused a write without saying why, or did not answer
-  kErrorNoTestWrite = 12,  // a test write the medium or the drive cannot simulate
+  kErrorNotPrepared = 1,          // no current layout
+  kErrorOpening = 2,              // a source file or the image to burn cannot be opened
+  kErrorCreating = 3,             // the image file cannot be created
+  kErrorAborted = 4,              // AbortOperation
+  kErrorReading = 5,              // a source cannot be read, or reads short of its size
+  kErrorWriting = 6,              // the image file cannot be written
+  kErrorNotAnImage = 7,           // the image to burn holds no ISO 9660 or UDF volume
+  kErrorNoRoom = 8,               // the image is larger than the space left on the disc
+  kErrorNotWritable = 9,          // no disc, or one that cannot be written (finalized, read-only)
+  kErrorNotBlank = 10,            // an image must start at block 0, and the disc holds a session
+  kErrorDriveFailed = 11,         // the drive refused a write without saying why, or did not answer
+  kErrorNoTestWrite = 12,         // a test write the medium or the drive cannot simulate
   kErrorNothingToBurn = 13,       // the layout holds no entry and no boot image
   kErrorMediumNotSupported = 14,  // a medium the drive layer cannot write and close (unknown profile, DVD-R DL)
-  kErrorSessionUnreadable = 18,  // an imported session's tree could not be read whole
+  kErrorIncompleteSession = 16,   // an earlier burn left the last session open, and it cannot be closed
+  kErrorClosingFailed = 17,       // the drive refused to close the session without saying why
+  kErrorSessionUnreadable = 18,   // an imported session's tree could not be read whole
 };
 
 // How a job failed: the error number, the file it names (errors 2, 3, 5
@@ -36,6 +38,6 @@ struct TJobFailure {
   int system_error = 0;
 };
 
-}  // namespace orvex
+} // namespace orvex
 
-#endif  // ORVEX_PIPELINE_JOB_ERRORS_H_
+#endif // ORVEX_PIPELINE_JOB_ERRORS_H_

@@ -7,6 +7,7 @@
 #include "drive/execute_command.h"
 #include "drive/medium_inspection.h"
 #include "drive/mmc_commands.h"
+#include "drive/ready_polls.h"
 #include "drive/transfer_rate.h"
 #include "drive/write_parameters.h"
 #include "image/component_status.h"
@@ -42,7 +43,6 @@ constexpr uint32_t kPollMilliseconds = 5000;
 // A poll's wait is slept in steps this long, so that an abort ends it soon.
 constexpr uint32_t kSleepStep = 100;
 constexpr uint16_t kPollDiscInformationBytes = 42;
-constexpr uint8_t kNotReady = 0x04;  // additional sense code: a blank or format in progress
 
 class TEraseThread : public TObject {
  public:
@@ -156,10 +156,10 @@ bool TEraseThread::FormatDvdRam() {
 template <class Ask>
 bool TEraseThread::WaitWhileNotReady(Ask ask) {
   while (SleepUnlessStopped(kPollMilliseconds)) {
-    if (ask()) return true;
-    // Any other answer ends the wait: the medium went away, or the drive
-    // stopped answering.
-    if (Device.LastSenseInfo.AddSenseCode != kNotReady) return false;
+    // A unit attention is asked past; any other answer ends the wait: the
+    // medium went away, or the drive stopped answering.
+    if (PastAttentions(Device, ask)) return true;
+    if (!BecomingReady(Device)) return false;
   }
   return false;
 }

@@ -14,9 +14,10 @@
 // and is closed after every command again once the writing is over.  A
 // blank or format runs in the drive's background; the job asks the drive
 // every five seconds (READ DISC INFORMATION, TEST UNIT READY after a
-// DVD-RAM format) until it no longer answers "not ready".  Such a wait has
-// no bound of its own (a full format of a large disc takes hours), but an
-// abort ends it.
+// DVD-RAM format) until it no longer answers "not ready"; a unit attention
+// meanwhile (the drive reset, the medium may have changed) is asked past
+// at once.  Such a wait has no bound of its own (a full format of a large
+// disc takes hours), but an abort ends it.
 //
 // The erase fails when the blank or format command fails (except before the
 // zero runs of a quick erase, which are written whatever the format did),

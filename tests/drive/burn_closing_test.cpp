@@ -3,7 +3,10 @@
 // or slow drive.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "drive/burn_fixture.h"
+#include "image/component_status.h"
 
 namespace orvex::test {
 namespace {
@@ -18,10 +21,9 @@ struct TClosingCase {
 class ClosingSequence : public BurnTest, public ::testing::WithParamInterface<TClosingCase> {};
 
 // Polls after an immediate command show as failed READ DISC INFORMATION
-// (02/04/08) until the drive is ready.  A DVD-RAM's closing is not waited
-// for, and its drive is still flushing when the close commands come: they
-// are refused, which on DVD-RAM loses nothing.  DVD+R and BD-R finalize with
-// a close function of their own.
+// (02/04/0x) until the drive is ready.  A DVD-RAM has no sessions to close:
+// its drive refuses the close commands as illegal requests, which loses
+// nothing.  DVD+R and BD-R finalize with a close function of their own.
 TEST_P(ClosingSequence, IsTheMediumsOwn) {
   const TClosingCase& c = GetParam();
   Load(c.profile, "class=bd-writer", c.formatted);
@@ -36,20 +38,95 @@ TEST_P(ClosingSequence, IsTheMediumsOwn) {
 
 INSTANTIATE_TEST_SUITE_P(Media, ClosingSequence,
                          ::testing::Values(
-        TClosingCase{"cd-r", false, false, "35 51! 51 00 5a 55 5b:2/0i 51!*6 51 1e 1b 01 00"},
-        TClosingCase{"cd-r", false, true, "35 51! 51 00 5a 55 5b:2/0i 51!*8 51 1e 1b 01 00"},
-        TClosingCase{"cd-rw", false, false, "35 51! 51 00 5a 55 5b:2/0i 51!*6 51 1e 1b 01 00"},
+        TClosingCase{"cd-r", false, false, "35 51! 51 5a 55 5b:2/0i 51!*6 51*2 1e 1b 01 00"},
+        TClosingCase{"cd-r", false, true, "35 51! 51 5a 55 5b:2/0i 51!*8 51*2 1e 1b 01 00"},
+        TClosingCase{"cd-rw", false, false, "35 51! 51 5a 55 5b:2/0i 51!*6 51*2 1e 1b 01 00"},
         TClosingCase{"dvd-r", false, false, "35 5b:1/1 5b:1/2 5b:2/3 51 1e 1b 01 00"},
-        TClosingCase{"dvd-rw", false, false, "35 5b:1/1 5b:2/0i 51!*5 51*2 1e 1b 01 00"},
-        TClosingCase{"dvd-rw-ro", false, false, "35 5b:1/1 5b:2/0i 51!*5 51*2 1e 1b 01 00"},
+        TClosingCase{"dvd-rw", false, false, "35 5b:1/1 5b:2/0i 51!*6 51*2 1e 1b 01 00"},
+        TClosingCase{"dvd-rw-ro", false, false, "35 5b:1/1 5b:2/0i 51!*6 51*2 1e 1b 01 00"},
         TClosingCase{"dvd+r", false, false, "35 5b:1/1 5b:2/255 51 1e 1b 01 00"},
         TClosingCase{"dvd+r", false, true, "35 5b:1/1 5b:6/0 51 1e 1b 01 00"},
         TClosingCase{"dvd+r-dl", false, true, "35 5b:1/1 5b:6/0 51 1e 1b 01 00"},
         TClosingCase{"dvd+rw", true, false, "35 5b:3/255 51 1e 1b 01 00"},
-        TClosingCase{"dvd-ram", true, false, "35 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i! 5b:2/0! 1e 1b! 01! 00!"},
-        TClosingCase{"bd-r", false, false, "35 51! 51 00 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i 51! 51 1e 1b 01 00"},
-        TClosingCase{"bd-r", false, true, "35 51! 51 00 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i 51! 51 5b:6/0 51 1e 1b 01 00"},
-        TClosingCase{"bd-re", true, false, "35 51! 51 00 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i 51! 51 1e 1b 01 00"}));
+        TClosingCase{"dvd-ram", true, false, "35 51! 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i! 5b:2/0! 1e 1b 01 00"},
+        TClosingCase{"bd-r", false, false, "35 51! 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i 51! 51*2 1e 1b 01 00"},
+        TClosingCase{"bd-r", false, true, "35 51! 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i 51! 51 5b:6/0 51 1e 1b 01 00"},
+        TClosingCase{"bd-re", true, false, "35 51! 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i 51! 51*2 1e 1b 01 00"}));
+
+
+// A closing the drive makes difficult: each command's result is judged.
+// Busy and attention refusals are sent again, refusals as illegal requests
+// leave the verdict to a fallback and to the disc's state afterwards, any
+// other refusal (or one the poll after an immediate command meets) fails
+// the burn with its sense; without sense with error 17.
+struct TClosingFault {
+  const char* name;
+  const char* profile;
+  // Injects the fault once the burn closes (the first five-second sleep
+  // while it does), or at once when `at_closing` is false.
+  bool at_closing;
+  void (*arrange)();
+  const char* closing;
+  uint32_t error;  // 0: the burn succeeds
+};
+
+void PrintTo(const TClosingFault& c, std::ostream* os) { *os << c.name; }
+
+void FailNext(uint8_t opcode, uint32_t count, uint8_t key, uint8_t asc, uint8_t ascq) {
+  ASSERT_EQ(vbtest::Lib().vb_fault_fail({0, 0, 0}, opcode, count, key, asc, ascq), 0);
+}
+
+const TClosingFault kClosingFaults[] = {
+    {"LongWriteInProgressIsWaitedFor", "dvd+r", false, [] { FailNext(0x5B, 1, 0x02, 0x04, 0x08); },
+     "35 5b:1/1! 51 5b:1/1 5b:2/255 51 1e 1b 01 00", 0},
+    {"UnitAttentionIsSentAgain", "dvd+r", false, [] { FailNext(0x5B, 2, 0x06, 0x29, 0x00); },
+     "35 5b:1/1! 5b:1/1! 5b:1/1 5b:2/255 51 1e 1b 01 00", 0},
+    {"FixationErrorFailsTheBurn", "dvd+r", false, [] { FailNext(0x5B, 1, 0x03, 0x72, 0x00); },
+     "35 5b:1/1! 51 1e 1b 01 00", 0x7200},
+    {"NoSenseFailsTheBurn", "dvd+r", false, [] { ASSERT_EQ(vbtest::Lib().vb_fault_empty_sense({0, 0, 0}, 0x5B), 0); },
+     "35 5b:1/1! 51 1e 1b 01 00", kErrorClosingFailed},
+    // The session close refused as an illegal request, and its fallback (a
+    // track close) does not close the session: it is left incomplete.
+    {"SessionLeftIncompleteFailsTheBurn", "cd-r", false, [] { FailNext(0x5B, 1, 0x05, 0x24, 0x00); },
+     "35 51! 51 5a 55 5b:2/0i! 5b:1/0i! 51 1e 1b 01 00", 0x2400},
+    // Both track closes and the immediate session close refused: the
+    // session close without Immed does it all.
+    {"AFallbackThatSucceedsIsSuccess", "bd-r", false, [] { FailNext(0x5B, 3, 0x05, 0x24, 0x00); },
+     "35 51! 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i! 5b:2/0 51 1e 1b 01 00", 0},
+    {"DeferredFixationErrorFailsTheBurn", "dvd-rw", true, [] { FailNext(0x51, 1, 0x03, 0x72, 0x03); },
+     "35 5b:1/1 5b:2/0i 51!*7 51 1e 1b 01 00", 0x7203},
+    {"BusyWhilePollingIsWaitedFor", "dvd-rw", true, [] { ASSERT_EQ(vbtest::Lib().vb_fault_busy({0, 0, 0}, 2), 0); },
+     "35 5b:1/1 5b:2/0i 51!*6 51*2 1e 1b 01 00", 0},
+    {"UnitAttentionWhilePollingIsAskedPast", "dvd-rw", true, [] { FailNext(0x51, 1, 0x06, 0x28, 0x00); },
+     "35 5b:1/1 5b:2/0i 51!*7 51*2 1e 1b 01 00", 0},
+};
+
+class ClosingFaults : public BurnTest, public ::testing::WithParamInterface<TClosingFault> {};
+
+TEST_P(ClosingFaults, AreJudged) {
+  const TClosingFault& c = GetParam();
+  Load(c.profile);
+  Lay(Source("src"));
+  std::atomic<bool> armed{false};
+  if (c.at_closing) {
+    clock().OnSleep = [&](uint32_t milliseconds) {
+      if (milliseconds == 5000 && disc.ComponentStatus() == kStatusClosingSession && !armed.exchange(true)) c.arrange();
+    };
+  } else {
+    c.arrange();
+  }
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
+  clock().OnSleep = nullptr;
+  ASSERT_TRUE(outcome.started);
+  EXPECT_EQ(outcome.events, 1);
+  EXPECT_EQ(outcome.failed, c.error != 0);
+  EXPECT_EQ(outcome.error, c.error);
+  EXPECT_EQ(Closing(trace), c.closing);
+}
+
+INSTANTIATE_TEST_SUITE_P(Closing, ClosingFaults, ::testing::ValuesIn(kClosingFaults),
+                         [](const ::testing::TestParamInfo<TClosingFault>& row) { return row.param.name; });
 
 // The disc is finalized exactly when FinalizeDisc asks for it, and is
 // otherwise left open for another session.  A sequential DVD-RW stays

@@ -66,6 +66,12 @@ const TFaultCase kFaults[] = {
     // ready: no failure, however long it takes.
     {"NotReadyForAWhileThenReady", "cd-rw", true, [](THookedClock&) { Fail(0x51, 14, 0x02, 0x04, 0x01); },
      "a1 51!*14 51", false, 0x0401},
+    // A unit attention during the wait is asked past: the reset or medium
+    // change it reports ends nothing.
+    {"ResetWhileWaiting", "cd-rw", true, [](THookedClock&) { Fail(0x51, 1, 0x06, 0x29, 0x00); }, "a1 51!*12 51", false,
+     kAnyError},
+    {"MediumChangeReportedWhileWaiting", "dvd-ram", false, [](THookedClock&) { Fail(0x00, 2, 0x06, 0x28, 0x00); },
+     "04 00!*332 00", false, kAnyError},
     // The medium goes during the wait: the wait ends, and so does the erase.
     {"MediumRemovedWhileWaiting", "cd-rw", true,
      [](THookedClock& clock) { clock.At(20'000, [] { ASSERT_EQ(vbtest::Lib().vb_remove(kDrive), 0); }); },

@@ -1,0 +1,75 @@
+#include "pipeline/session_closing.h"
+
+#include "drive/mmc_commands.h"
+#include "drive/mmc_records.h"
+#include "drive/ready_polls.h"
+#include "pipeline/job_errors.h"
+#include "platform/clock.h"
+
+namespace orvex {
+namespace {
+
+// Refusals a command is sent again after: a drive busy with what came
+// before answers a few times, never for good.
+constexpr uint32_t kCloseAttempts = 50;
+constexpr uint32_t kBusyPauseMs = 1000;
+
+}  // namespace
+
+bool TSessionClosing::Flush(bool immediate) {
+  return Send(immediate, [this, immediate] { return SynchronizeCache(device_, immediate); });
+}
+
+bool TSessionClosing::Close(uint8_t function, uint8_t number, bool immediate) {
+  return Send(immediate, [this, immediate, function, number] {
+    return CloseTrackSession(device_, immediate, function, 0, 0, number);
+  });
+}
+
+bool TSessionClosing::Send(bool immediate, const std::function<bool()>& send) {
+  if (Failed()) return false;
+  for (uint32_t attempt = 0; attempt < kCloseAttempts; ++attempt) {
+    if (PastAttentions(device_, send)) {
+      // What an immediate command ran into shows in the polls after it.
+      if (!immediate || PollWhileBecomingReady(device_, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation)) {
+        return true;
+      }
+      return Refused(true);
+    }
+    if (device_.TargetBusy) {
+      Clock().Sleep(kBusyPauseMs);
+    } else if (BecomingReady(device_)) {
+      PollWhileBecomingReady(device_, TPollOrder::kSleepFirst, TPollCommand::kDiscInformation);
+    } else {
+      return Refused(false);
+    }
+  }
+  return Refused(true);
+}
+
+bool TSessionClosing::Refused(bool fatal) {
+  const TSENSE& sense = device_.LastSenseInfo;
+  if (!fatal && SenseKeyOf(sense) == kSenseIllegalRequest) {
+    refusal_ = SenseCodeOf(sense);
+  } else {
+    FailWith(SenseCodeOf(sense));
+  }
+  return false;
+}
+
+void TSessionClosing::FailWith(uint16_t sense) {
+  error_ = sense != 0 ? uint32_t{sense} : uint32_t{kErrorClosingFailed};
+}
+
+bool TSessionClosing::CheckSessionClosed() {
+  const bool ready = PollWhileBecomingReady(device_, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation);
+  if (Failed()) return false;
+  if (!ready) {
+    FailWith(SenseCodeOf(device_.LastSenseInfo));
+  } else if (LastSessionState(device_.BGFDI) == kSessionIncomplete) {
+    FailWith(refusal_);
+  }
+  return !Failed();
+}
+
+}  // namespace orvex

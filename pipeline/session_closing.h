@@ -1,0 +1,66 @@
+// Closing a track or a session, and writing out the drive's buffer before
+// it, with the result of every command judged as MMC has it.
+//
+// A command the drive refuses because it is still busy (02/04/xx: an
+// earlier immediate command running, a long write in progress) is sent
+// again once the drive is ready; one met by a unit attention is sent again
+// at once; one refused with BUSY status a second later.  An immediate
+// command the drive took is waited for (READ DISC INFORMATION every five
+// seconds while it says "not ready"), and a poll that then fails for any
+// other reason (a deferred fixation error, the medium gone) is the
+// command's failure.
+//
+// A refusal as an illegal request (sense key 5) says only that the drive
+// has no such close for this medium or track, and drives differ in which
+// of them they need: the caller's fallback, or the next close, may do it,
+// and the disc's state afterwards decides (CheckSessionClosed).  Any other
+// refusal, and one without sense data, fails the closing; nothing more is
+// sent through it then.
+#ifndef ORVEX_PIPELINE_SESSION_CLOSING_H_
+#define ORVEX_PIPELINE_SESSION_CLOSING_H_
+
+#include <cstdint>
+#include <functional>
+
+#include "drive/scsi_device.h"
+
+namespace orvex {
+
+class TSessionClosing {
+ public:
+  explicit TSessionClosing(TSCSIDevice& device) : device_(device) {}
+
+  // SYNCHRONIZE CACHE.  True when the drive did it.
+  bool Flush(bool immediate);
+  // CLOSE TRACK/SESSION with close `function` (CDB byte 2) and track
+  // `number` (byte 5).  True when the drive did it.
+  bool Close(uint8_t function, uint8_t number, bool immediate = false);
+
+  // Waits until the drive is ready (READ DISC INFORMATION into BGFDI while
+  // it says "not ready"): true when the closing has not failed and the
+  // disc's last session is not left incomplete.  A session left so, or a
+  // drive that does not answer, fails the closing; the former with the
+  // last refusal's sense when there was one.  For media that have
+  // sessions.
+  bool CheckSessionClosed();
+
+  bool Failed() const { return error_ != 0; }
+  // Why the closing failed: additional sense code x 256 + qualifier, or
+  // kErrorClosingFailed when the drive gave no reason; 0 while it has not.
+  uint32_t Error() const { return error_; }
+
+ private:
+  bool Send(bool immediate, const std::function<bool()>& send);
+  // The last command failed: a refusal that fails the closing (`fatal`,
+  // or any but an illegal request), or one to remember.  False.
+  bool Refused(bool fatal);
+  void FailWith(uint16_t sense);
+
+  TSCSIDevice& device_;
+  uint32_t error_ = 0;
+  uint16_t refusal_ = 0;  // the sense of the last illegal request refused
+};
+
+}  // namespace orvex
+
+#endif  // ORVEX_PIPELINE_SESSION_CLOSING_H_
