@@ -22,6 +22,8 @@ enum TErrorNumber : uint32_t {
   kErrorNotWritable = 9,   // no disc, or one that cannot be written (finalized, read-only)
   kErrorNotBlank = 10,     // an image must start at block 0, and the disc holds a session
   kErrorDriveFailed = 11,  // the drive refused a write without saying why, or did not answer
+  kErrorReadingDisc = 19,  // verification could not read a file's blocks from the disc
+  kErrorWrongSession = 20,  // the session's file tree does not hold the files verified
 };
 
 // How a job failed: the error number, the file it names (errors 2, 3, 5

@@ -19,14 +19,6 @@ using test::TVerifyEvent;
 
 class DiscImportTest : public DiscTest {
  protected:
-  // Writes the image of the tree as track `track`, where the tree's
-  // FirstWritableSector says the disc's next writable address is.
-  void Record(const std::string& image_name, uint8_t track) {
-    const std::string image = BuildImage(image_name);
-    ASSERT_EQ(vbtest::Drive().NextWritable(track), disc.CDFiles.FirstWritableSector);
-    RecordSession(image, track);
-  }
-
   // A DVD+R holding "First" (a.txt, docs\b.txt) and "Second" (those two
   // imported, and c.txt), each session made as a burn would make it.
   void TwoSessions() {
