@@ -13,7 +13,7 @@
 namespace orvex {
 
 struct TVerifyReport {
-  int32_t session = 0;       // the session whose file tree was read; 0 when none was
+  int32_t session = 0;       // the session whose file tree was read (0: none, or not yet)
   bool tree_found = false;   // a volume was found in it
   bool tree_whole = false;   // and every part of its tree could be read
   std::vector<int32_t> differing;           // FileIds whose data on the disc is not their source's

@@ -153,7 +153,7 @@ std::vector<TTarget> TVerifyDiscThread::LayoutTargets() {
 TDiscTree TVerifyDiscThread::ReadSession(uint8_t session) {
   TDiscTree disc = ReadDiscTree(Device, session);
   CDFiles.VerifyFindings.Change([&](TVerifyReport& r) {
-    r.session = disc.report.found ? disc.session : 0;
+    r.session = disc.session;
     r.tree_found = disc.report.found;
     r.tree_whole = disc.report.Complete();
   });
