@@ -105,7 +105,9 @@ std::string VerifySummary(const TVerifyReport& found, bool burned) {
   if (burned && (!found.missing.empty() || !found.extra.empty() || !found.tree_found)) {
     parts.push_back("the disc's last session is not the one just written: a reader does not find the files burned");
   } else {
-    if (!found.missing.empty()) parts.push_back(Counted(found.missing.size(), "file", "files") + " missing from " + session);
+    if (!found.missing.empty()) {
+      parts.push_back(Counted(found.missing.size(), "file", "files") + " missing from " + session);
+    }
     if (!found.extra.empty()) {
       parts.push_back(Counted(found.extra.size(), "file", "files") + " of " + session + " not among the sources");
     }

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "drive/medium_inspection.h"
+#include "drive/read_retry.h"
 #include "image/image_layout.h"
 #include "image/iso_records.h"
 #include "services/disc_session.h"
@@ -54,8 +55,10 @@ int32_t LastCompleteSession(TSCSIDevice& Device) {
 
 }  // namespace
 
-TDiscTree ReadDiscTree(TSCSIDevice& Device, uint8_t SessionNo) {
+TDiscTree ReadDiscTree(TSCSIDevice& Device, uint8_t SessionNo, const std::atomic<bool>& stop) {
   TDiscTree read;
+  // Finding the session asks the drive several things: it must answer.
+  WaitUntilAnswering(Device, stop);
   read.session = SessionNo != 0 ? SessionNo : LastCompleteSession(Device);
   const std::optional<TDiscSession> located = LocateSession(Device, read.session);
   if (!located) return read;
@@ -63,7 +66,7 @@ TDiscTree ReadDiscTree(TSCSIDevice& Device, uint8_t SessionNo) {
   // reader's bounds checks and name rules apply as for any import.
   TImageLayout scratch;
   scratch.ClearAll();
-  TDiscSectorReader disc(Device, located->end);
+  TDiscSectorReader disc(Device, located->end, stop);
   read.report = ImportVolume(scratch, disc, located->start, scratch.RootDir);
   Walk(scratch, [](const TFileEntry& e) { return e.LongName; },
        [&](TFileEntry& e, const std::u16string& path) {

@@ -9,6 +9,7 @@
 #ifndef ORVEX_SERVICES_DISC_TREE_H_
 #define ORVEX_SERVICES_DISC_TREE_H_
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -35,7 +36,9 @@ struct TDiscTree {
 // reader finds it: a session left incomplete does not count) of the disc in
 // the selected drive.  report.found false when the session has no readable
 // volume.
-TDiscTree ReadDiscTree(TSCSIDevice& Device, uint8_t SessionNo);
+// A sector that cannot be read is tried again as TDiscSectorReader does,
+// unless `stop` is set.
+TDiscTree ReadDiscTree(TSCSIDevice& Device, uint8_t SessionNo, const std::atomic<bool>& stop);
 
 // Visits every file (no directory) of `tree` with the path it has in a
 // volume whose names are `names`.

@@ -151,7 +151,7 @@ std::vector<TTarget> TVerifyDiscThread::LayoutTargets() {
 }
 
 TDiscTree TVerifyDiscThread::ReadSession(uint8_t session) {
-  TDiscTree disc = ReadDiscTree(Device, session);
+  TDiscTree disc = ReadDiscTree(Device, session, CDFiles.Aborted);
   CDFiles.VerifyFindings.Change([&](TVerifyReport& r) {
     r.session = disc.session;
     r.tree_found = disc.report.found;
