@@ -137,6 +137,10 @@ void TVerifyDiscThread::Execute() {
   } else if (tree_failed) {
     CDFiles.ErrorNumber = kErrorWrongSession;
   }
+  // What the drive refused on the side (a speed or write parameters asked
+  // for while reading) is not the run's outcome; only the sense of a read
+  // that failed for good stays pending after error 19.
+  if (!unreadable_) Device.DeviceError.exchange(0);
   CDFiles.ComponentStatus = kStatusIdle;
 }
 

@@ -41,7 +41,8 @@
 //
 // The pending error at the end: 4 after an abort, else 19 when a file's
 // blocks could not be read, else 20 when the session has no readable volume
-// or its tree disagrees with the content tree; none when files only differ.
+// or its tree disagrees with the content tree; none when files only differ
+// (no drive error either, unless a read failed for good).
 #ifndef ORVEX_SERVICES_VERIFY_JOB_H_
 #define ORVEX_SERVICES_VERIFY_JOB_H_
 
