@@ -97,7 +97,8 @@ manual::TCommand Burn() {
   TOptionGroup own = kWriteOptions;
   own.insert(own.end(), {{{"--no-underrun-protection"}, "", "write without the drive's buffer-underrun protection"},
                          {{"--import-session"}, "N", "carry the files of session N (0: the last) into the new one"},
-                         {{"--verify"}, "", "read every file back afterwards and compare it"},
+                         {{"--verify"}, "", "read every file back afterwards and compare it, and check that the "
+                                            "disc's file system shows the new session"},
                          kJson});
   return {"burn", "[options] SOURCE...", "burn files and directories to a disc",
           "Burns the files and directories SOURCE to the disc in drive N as a new session, then closes it; with "
@@ -128,11 +129,19 @@ manual::TCommand Erase() {
 }
 
 manual::TCommand Verify() {
-  return {"verify", "[options] SOURCE...", "compare a burned disc with its sources",
-          "Lays out SOURCE as orvex burn would, with the same content options, and reads every file of the disc's "
-          "last session back, comparing it with its source.",
-          {{{{"--stop-on-mismatch"}, "", "stop at the first file that differs"},
-            {{"--import-session"}, "N", "the session the burn carried (as given to burn)"},
+  return {"verify", "[options] SOURCE...", "compare a session of a burned disc with its sources",
+          "Reads the file tree of a session of the disc in drive N (the last complete one unless --session says "
+          "otherwise) and compares it with the files and directories SOURCE, which stand at the paths orvex burn "
+          "gives them (--dest and --save-path apply as there): every file must be in the session and read back as "
+          "its source, and the session must hold no other file. Names are compared as the session records them: its "
+          "Joliet names where it has a Joliet tree, else its ISO 9660 names. How the disc was laid out (--udf, "
+          "--smart-refs, --boot and the like) does not matter: each file is read where the session records it. Every "
+          "file that differs, is missing, is extra or could not be read is named on standard error; a read error is "
+          "told as such, not as a difference.",
+          {{{{"--session"}, "N", "the session to compare (default 0: the last complete one)"},
+            {{"--stop-on-mismatch"}, "", "stop at the first file that differs"},
+            {{"--import-session"}, "N", "the session the burn carried (as given to burn): its files must be in the "
+                                        "session compared, where they were"},
             kJson},
            kContentOptions, kDriveChoice, kDriveOptions, kGeneralOptions},
           TCompletion::kPath};
@@ -186,7 +195,7 @@ manual::TProgram MakeProgram() {
       {"orvex burn -V PHOTOS --verify ~/photos", "Burn a new session of the same content and read it back:"},
       {"orvex burn --import-session 0 ~/more", "Add a session that also shows the last one's files:"},
       {"orvex burn-image --speed 16 photos.iso", "Burn an image from the disc's start at 16x:"},
-      {"orvex verify -V PHOTOS ~/photos", "Compare the disc's last session with the sources:"},
+      {"orvex verify ~/photos", "Compare the disc's last session with the sources:"},
       {"orvex erase --quick", "Blank or format a rewritable disc quickly:"},
       {"orvex label --session 1", "Show a session's volume label:"},
   };

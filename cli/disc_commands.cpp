@@ -6,7 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/command_docs.h"
 #include "cli/command_line.h"
@@ -79,20 +81,59 @@ std::string MediumLine(TOrvex& disc) {
          Printable(InquiryWords(disc.DeviceVendor() + " " + disc.DeviceProduct())) + ")";
 }
 
-// Verifies the disc against the prepared tree; true when every file agrees.
-// The report's "verify" tells the files that differ.
-bool RunVerify(TOrvex& disc, TSignalWatch& signals, bool stop_on_mismatch, bool show) {
-  bool done = false, failed = false;
-  int bad = 0;
-  disc.SetOnVerifyDone([&](TObject*, uint8_t, int32_t file, bool file_failed) {
-    if (file < 0) {
-      done = true, failed = file_failed;
-    } else if (file_failed) {
-      ++bad;
-      Say(Printable(disc.SourcePath(file)) + " does not read back as its source");
+// "1 file differs", "2 files differ": `count` and the noun and verb that agree with it.
+std::string Counted(size_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// What a failed verification found, in one line: the error text of the
+// JSON report.
+std::string VerifySummary(const TVerifyReport& found, bool burned) {
+  if (!found.tree_found && !burned) {
+    return "the disc holds no session " + (found.session == 0 ? std::string() : std::to_string(found.session) + " ") +
+           "with a readable volume";
+  }
+  std::vector<std::string> parts;
+  const std::string session = "session " + std::to_string(found.session);
+  if (!found.differing.empty()) parts.push_back(Counted(found.differing.size(), "file differs", "files differ"));
+  if (!found.unreadable.empty()) {
+    parts.push_back(Counted(found.unreadable.size(), "file", "files") + " could not be read from the disc");
+  }
+  if (!found.unreadable_sources.empty()) {
+    parts.push_back(Counted(found.unreadable_sources.size(), "source", "sources") + " could not be read");
+  }
+  if (burned && (!found.missing.empty() || !found.extra.empty() || !found.tree_found)) {
+    parts.push_back("the disc's last session is not the one just written: a reader does not find the files burned");
+  } else {
+    if (!found.missing.empty()) {
+      parts.push_back(Counted(found.missing.size(), "file", "files") + " missing from " + session);
     }
+    if (!found.extra.empty()) {
+      parts.push_back(Counted(found.extra.size(), "file", "files") + " of " + session + " not among the sources");
+    }
+  }
+  if (parts.empty()) return "the verification did not end";
+  std::string line = parts[0];
+  for (size_t i = 1; i < parts.size(); ++i) line += ", " + parts[i];
+  return line;
+}
+
+// Verifies the disc: the job just burned (`session` empty) or a session of
+// it (0: the last) against the tree by path.  True when every file agrees.
+// Every file that differs, could not be read from the disc or from its
+// source, and every path the session lacks or holds beyond the tree, is
+// named on standard error and listed in the report's "verify".
+bool RunVerify(TOrvex& disc, TSignalWatch& signals, std::optional<uint8_t> session, bool stop_on_mismatch,
+               bool show) {
+  bool done = false, failed = false;
+  disc.SetOnVerifyDone([&](TObject*, uint8_t, int32_t file, bool file_failed) {
+    if (file < 0) done = true, failed = file_failed;
   });
-  disc.VerifyDisc(stop_on_mismatch, false);
+  if (session) {
+    disc.VerifyDiscSession(*session, stop_on_mismatch, false);
+  } else {
+    disc.VerifyDisc(stop_on_mismatch, false);
+  }
   {
     TProgressBar bar("Verifying", show);
     WaitForEvents(disc, signals, [&] { return done; }, [&] {
@@ -100,12 +141,41 @@ bool RunVerify(TOrvex& disc, TSignalWatch& signals, bool stop_on_mismatch, bool 
     });
   }
   disc.SetOnVerifyDone(nullptr);
-  Fields().Nested("verify", TJson::Object().Number("differing", bad));
+  const TVerifyReport found = disc.LastVerify();
+  const std::string where = " session " + std::to_string(found.session) + " of the disc";
+  const auto name = [&](int32_t id) {
+    const std::u16string source = disc.SourcePath(id);
+    return source.empty() ? disc.FileName(id) : source;
+  };
+  const auto files = [&](const std::vector<int32_t>& ids, const std::string& told) {
+    TJson list = TJson::Array();
+    for (int32_t id : ids) {
+      Say(Printable(name(id)) + told);
+      list.AppendText(name(id));
+    }
+    return list;
+  };
+  const auto paths = [&](const std::vector<std::u16string>& list, const std::string& told) {
+    TJson json = TJson::Array();
+    for (const std::u16string& path : list) {
+      Say(Printable(path) + told);
+      json.AppendText(path);
+    }
+    return json;
+  };
+  TJson fields = TJson::Object();
+  fields.Number("session", found.session)
+      .Number("differing", found.differing.size())
+      .Nested("differing_files", files(found.differing, " does not read back as its source"))
+      .Nested("unreadable", files(found.unreadable, " could not be read from the disc"))
+      .Nested("unreadable_sources", files(found.unreadable_sources, ": its source could not be read"))
+      .Nested("missing", paths(found.missing, " is not in" + where + (session ? "" : " where it was written")))
+      .Nested("extra", paths(found.extra, " in" + where + (session ? " is not among the sources" : " was not burned")));
+  Fields().Nested("verify", fields);
   if (!failed) return true;
   const TOrvex::TErrorInfo error = disc.TakeError();
   TReport::Current().Failed(error);
-  if (error.Number == kErrorAborted) Say(error.Text);
-  Say(bad == 0 ? "the verification did not end" : std::to_string(bad) + (bad == 1 ? " file differs" : " files differ"));
+  Say(error.Number == kErrorAborted ? error.Text : VerifySummary(found, !session));
   return false;
 }
 
@@ -162,7 +232,7 @@ int RunBurn(int argc, char** argv) {
                 s.disc.TestWrite() ? " (test write: nothing recorded)" : "");
   }
   if (args.Has("--verify") && !s.disc.TestWrite()) {
-    if (!RunVerify(s.disc, s.signals, false, show)) return kExitFailed;
+    if (!RunVerify(s.disc, s.signals, std::nullopt, false, show)) return kExitFailed;
     if (!JsonOutput()) std::printf("%s: every file reads back as its source\n", medium.c_str());
   }
   return kExitOk;
@@ -230,6 +300,10 @@ int RunVerifyCommand(int argc, char** argv) {
   if (!ParseCache(args, cache)) return Usage(args, kCacheError);
   int import = -1;
   if (!ParseImportSession(args, import)) return Usage(args, kImportSessionError);
+  uint32_t session = 0;
+  if (!ParseNumber(args.Value("--session", "0"), 255, session)) {
+    return Usage(args, "--session takes a session number (0: the last)");
+  }
   TSession s;
   if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
   s.disc.ClearAll();
@@ -239,15 +313,17 @@ int RunVerifyCommand(int argc, char** argv) {
   const bool show = ShowProgress(args);
   TContentSummary summary;
   if (const int stop = FillTree(s.disc, s.signals, args, "", cache, show, summary); stop >= 0) return stop;
+  // The names the tree's entries get on a disc, to match the session's by.
   s.disc.Prepare();
-  if (!s.disc.LocateLastImage()) {
-    Say("the disc holds no session of the size these sources make");
-    return kExitFailed;
-  }
   const std::string medium = MediumLine(s.disc);
   Fields().Nested("tree", TreeFields(s.disc, args, summary));
-  if (!RunVerify(s.disc, s.signals, args.Has("--stop-on-mismatch"), show)) return kExitFailed;
-  if (!JsonOutput()) std::printf("%s: every file reads back as its source\n", medium.c_str());
+  if (!RunVerify(s.disc, s.signals, static_cast<uint8_t>(session), args.Has("--stop-on-mismatch"), show)) {
+    return kExitFailed;
+  }
+  if (!JsonOutput()) {
+    std::printf("%s: session %d holds the sources and no other file, and every file reads back as its source\n",
+                medium.c_str(), s.disc.LastVerify().session);
+  }
   return kExitOk;
 }
 

@@ -21,7 +21,7 @@ const char* FileErrorText(uint32_t number) {
   }
 }
 
-// The texts of the burn's refusals, alike in both forms.
+// The texts of the drive jobs' failures that name no file, alike in both forms.
 const char* BurnErrorText(uint32_t number) {
   switch (number) {
     case kErrorNotAnImage:
@@ -46,6 +46,10 @@ const char* BurnErrorText(uint32_t number) {
       return "Drive could not close the session";
     case kErrorSessionUnreadable:
       return "Earlier session could not be read whole";
+    case kErrorReadingDisc:
+      return "Error reading the disc";
+    case kErrorWrongSession:
+      return "The disc's session does not hold these files";
     default:
       return nullptr;
   }

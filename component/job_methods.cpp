@@ -75,6 +75,12 @@ bool TOrvex::VerifyDisc(bool StopOnMismatch, bool FireVerifyEventOnAllFiles) {
   return StartVerifyJob(CDFiles, Device, StopOnMismatch, FireVerifyEventOnAllFiles, on_verify_done_, this);
 }
 
+bool TOrvex::VerifyDiscSession(uint8_t SessionNo, bool StopOnMismatch, bool FireVerifyEventOnAllFiles) {
+  if (!ReadyForJob()) return false;
+  return StartSessionVerifyJob(CDFiles, Device, SessionNo, StopOnMismatch, FireVerifyEventOnAllFiles,
+                               on_verify_done_, this);
+}
+
 int32_t TOrvex::ImportSession(uint8_t SessionNo, const std::string& DestPath) {
   return ImportSessionW(SessionNo, Utf8ToUtf16(DestPath));
 }

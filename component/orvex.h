@@ -238,12 +238,31 @@ class TOrvex : public TComponent {
   bool EraseDisc(bool Quick);
 
   // Reads every file of the last layout that came from a file on disk back
-  // from the disc and compares its MD5 digest with its source's.  OnVerifyDone
-  // comes for each file (FireVerifyEventOnAllFiles false: for failed files
-  // only), then once with FileId -1 and the run's outcome.  StopOnMismatch
-  // ends the run at the first failed file.  False (nothing started) only
-  // while another job runs.
+  // from the disc and compares its MD5 digest with its source's; then reads
+  // the disc's last session through its file system, which must show every
+  // file of the tree where the layout put it and nothing else (a burn whose
+  // new session no reader finds fails here, error 20).  OnVerifyDone comes
+  // for each file (FireVerifyEventOnAllFiles false: for failed files only),
+  // then once with FileId -1 and the run's outcome.  StopOnMismatch ends the
+  // run at the first failed file.  A file whose blocks cannot be read fails
+  // with error 19 pending at the end; an abort (error 4) fails no file.
+  // False (nothing started) only while another job runs.
   bool VerifyDisc(bool StopOnMismatch, bool FireVerifyEventOnAllFiles);
+
+  // Compares the tree with session SessionNo (0: the last complete one) of
+  // the disc in the selected drive, whatever layout the disc was burned
+  // with: the session's own file tree is read, and each file of the tree is
+  // matched by path (Joliet names where the session has them, else its
+  // primary tree's) and read where the session records it.  Files the
+  // session lacks or holds beyond the tree fail the run (error 20 when
+  // nothing worse is pending); events and errors otherwise as VerifyDisc.
+  bool VerifyDiscSession(uint8_t SessionNo, bool StopOnMismatch, bool FireVerifyEventOnAllFiles);
+
+  // What the last verification found besides its events: the files that
+  // differ, could not be read from the disc or from their source, and the
+  // paths the session lacks or holds beyond the tree.  Complete once its
+  // final OnVerifyDone has come.
+  TVerifyReport LastVerify() const { return CDFiles.VerifyFindings.Get(); }
 
   // Adds the tree of a session of the disc in the selected drive (0: the
   // last) under DestPath (the root when it does not exist), as imported

@@ -169,7 +169,14 @@ void TfrmMain::orvexEraseDone(bool EraseFailed) {
 
 void TfrmMain::orvexVerifyDone(int32_t FileId, bool Failed) {
   if (FileId == -1) {
-    Log(Failed ? "VERIFYING DONE, AT LEAST ONE FILE FAILED" : "VERIFYING DONE, ALL FILES OKAY");
+    // A read error, an abort or a session the disc does not show is told
+    // as such; files that only differ leave no error.
+    const TOrvex::TErrorInfo error = Failed ? orvex.TakeError() : TOrvex::TErrorInfo{};
+    if (error.Number != 0) {
+      Log(QString::fromStdString("VERIFYING DONE WITH ERROR (" + error.Text + ")"));
+    } else {
+      Log(Failed ? "VERIFYING DONE, AT LEAST ONE FILE FAILED" : "VERIFYING DONE, ALL FILES OKAY");
+    }
     btnAbortBurn->hide();
     tmrWrite->stop();
     return;

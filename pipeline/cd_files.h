@@ -20,6 +20,7 @@
 #include "pipeline/job_events.h"
 #include "pipeline/packet_ring.h"
 #include "pipeline/packet_sink.h"
+#include "pipeline/verify_report.h"
 #include "platform/completion_queue.h"
 #include "platform/object.h"
 #include "platform/thread_priority.h"
@@ -65,6 +66,7 @@ class TCDFiles : public TImageLayout {
   std::atomic<int32_t> WritingFile{0};     // FileId the writer writes
   std::atomic<uint32_t> VerifySize{0};     // blocks to verify
   std::atomic<uint32_t> VerifyProgress{0};
+  TSharedVerifyReport VerifyFindings;     // what the last verification found
   std::atomic<uint32_t> SmartReferencesSize{0};  // blocks to examine
   std::atomic<uint32_t> SmartReferencesProgress{0};
 

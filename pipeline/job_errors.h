@@ -28,6 +28,8 @@ enum TErrorNumber : uint32_t {
   kErrorIncompleteSession = 16,   // an earlier burn left the last session open, and it cannot be closed
   kErrorClosingFailed = 17,       // the drive refused to close the session without saying why
   kErrorSessionUnreadable = 18,   // an imported session's tree could not be read whole
+  kErrorReadingDisc = 19,         // verification could not read a file's blocks from the disc
+  kErrorWrongSession = 20,        // the session's file tree does not hold the files verified
 };
 
 // How a job failed: the error number, the file it names (errors 2, 3, 5

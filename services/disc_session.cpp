@@ -5,7 +5,7 @@
 
 #include "drive/medium_inspection.h"
 #include "drive/mmc_commands.h"
-#include "drive/read_retries.h"
+#include "drive/read_retry.h"
 #include "drive/write_parameters.h"
 
 namespace orvex {
@@ -27,8 +27,10 @@ std::optional<TDiscSession> LocateSession(TSCSIDevice& Device, int32_t session) 
                       track.TrackStartAddress + std::min(track.TrackSize, room)};
 }
 
+const std::atomic<bool> TDiscSectorReader::kNeverStop{false};
+
 bool TDiscSectorReader::ReadSector(uint32_t sector, uint8_t* out) {
-  return sector < count_ && ReadSectorsRetrying(device_, sector, 1, out);
+  return sector < count_ && ReadSectorsRetrying(device_, sector, 1, out, stop_);
 }
 
 }  // namespace orvex

@@ -7,6 +7,7 @@
 #ifndef ORVEX_SERVICES_DISC_SESSION_H_
 #define ORVEX_SERVICES_DISC_SESSION_H_
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 
@@ -31,19 +32,24 @@ int32_t SessionNumberOf(TSCSIDevice& Device, uint8_t SessionNo);
 std::optional<TDiscSession> LocateSession(TSCSIDevice& Device, int32_t session);
 
 // The disc's blocks below `sector_count`, one READ(10) of one block each,
-// tried again while the drive's refusal passes (ReadSectorsRetrying).
+// each tried again while the drive is momentarily unable to answer
+// (ReadSectorsRetrying) unless `stop` is set.
 class TDiscSectorReader final : public TSectorReader {
  public:
-  TDiscSectorReader(TSCSIDevice& device, uint32_t sector_count) : device_(device), count_(sector_count) {}
+  TDiscSectorReader(TSCSIDevice& device, uint32_t sector_count, const std::atomic<bool>& stop = kNeverStop)
+      : device_(device), count_(sector_count), stop_(stop) {}
 
   uint32_t SectorCount() const override { return count_; }
   // False for a sector at or past SectorCount (nothing is sent) and for a
-  // failed read.
+  // read that failed for good.
   bool ReadSector(uint32_t sector, uint8_t* out) override;
 
  private:
+  static const std::atomic<bool> kNeverStop;
+
   TSCSIDevice& device_;
   uint32_t count_;
+  const std::atomic<bool>& stop_;
 };
 
 }  // namespace orvex

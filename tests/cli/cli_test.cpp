@@ -783,6 +783,57 @@ TEST_F(CliJson, DriveCommandsOfOneDisc) {
   ExpectLeaves(CheckedJson(r, "verify"), {"verify.differing=1", "error.text=\"1 file differs\""});
 }
 
+// A disc burned one way, verified against its sources another: the
+// session's own tree is read, so only the files and their paths matter.
+struct TVerifyStep {
+  const char* name;
+  std::vector<std::string> burn;    // the options of the burn of SRC
+  std::vector<std::string> verify;  // the options of the verify of SRC, after `change` ran
+  std::function<void(TempDir&)> change;
+  int status;
+  std::vector<std::string> leaves;
+};
+
+TEST_F(CliJson, VerifyReadsTheSessionsOwnTree) {
+  const std::vector<TVerifyStep> steps = {
+      {"SmartReferencesOnlyInTheVerify", {}, {"--smart-refs"}, {}, 0, {"verify.differing=0", "verify.session=1"}},
+      {"UdfOnlyInTheVerify", {}, {"--udf"}, {}, 0, {"verify.differing=0"}},
+      {"NoJolietOnTheDisc", {"--no-joliet"}, {}, {}, 0, {"verify.missing=[]", "verify.extra=[]"}},
+      {"SmartReferencesOnlyInTheBurn", {"--smart-refs"}, {}, {}, 0, {"verify.differing=0"}},
+      {"AddedAndRemoved", {}, {},
+       [](TempDir& dir) {
+         fs::remove(dir / "src/docs/twin.txt");
+         dir.Write("src/new.txt", "not burned\n");
+       },
+       1,
+       {"verify.missing.0=\"/new.txt\"", "verify.extra.0=\"/docs/twin.txt\"",
+        "error.text=\"1 file missing from session 1, 1 file of session 1 not among the sources\"", "error.number=20"}},
+      {"Changed", {}, {}, [](TempDir& dir) { dir.Write("src/a.txt", "changed since!\n"); }, 1,
+       {"verify.differing=1", "error.text=\"1 file differs\"", "error.number=0"}},
+      {"NoSuchSession", {}, {"--session", "2"}, {}, 1,
+       {"error.text=\"the disc holds no session 2 with a readable volume\""}},
+  };
+  for (const TVerifyStep& step : steps) {
+    SCOPED_TRACE(step.name);
+    TempDir dir;
+    dir.Write("src/a.txt", "first session\n");
+    dir.Write("src/docs/b.txt", std::string(70000, 'b'));
+    dir.Write("src/docs/twin.txt", std::string(70000, 'b'));
+    const std::string drives = DriveWith(dir, "dvd+r");
+    std::vector<std::string> burn = {"burn"};
+    burn.insert(burn.end(), step.burn.begin(), step.burn.end());
+    burn.push_back(dir / "src");
+    ASSERT_EQ(OrvexWithDrives(drives, burn).status, 0);
+    if (step.change) step.change(dir);
+    std::vector<std::string> verify = {"verify", "--json"};
+    verify.insert(verify.end(), step.verify.begin(), step.verify.end());
+    verify.push_back(dir / "src");
+    const TToolResult r = OrvexWithDrives(drives, verify);
+    EXPECT_EQ(r.status, step.status) << r.err;
+    ExpectLeaves(CheckedJson(r, "verify"), step.leaves);
+  }
+}
+
 TEST_F(CliJson, ImageBurnAndErase) {
   TempDir dir;
   dir.Write("src/a.txt", "in an image\n");

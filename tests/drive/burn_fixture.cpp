@@ -26,6 +26,23 @@ BurnTest::BurnTest() {
   });
 }
 
+BurnTest::TOutcome BurnTest::VerifyBurn() {
+  int failed_files = 0;
+  disc.SetOnVerifyDone([&](TObject*, uint8_t, int32_t file, bool failed) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (file >= 0) {
+      failed_files += failed ? 1 : 0;
+      return;
+    }
+    if (events_++ == 0) failed_ = failed;
+    changed_.notify_all();
+  });
+  TOutcome outcome = Run([this] { return disc.VerifyDisc(false, false); });
+  disc.SetOnVerifyDone(nullptr);
+  outcome.events = failed_files;
+  return outcome;
+}
+
 std::string BurnTest::Source(const std::string& name, uint32_t seed) {
   const std::string root = scratch.Path(name);
   Put(root + "/hello.txt", "Hello from session " + std::to_string(seed) + "\n");

@@ -54,6 +54,10 @@ class BurnTest : public DriveTest {
     return Run([this] { return disc.Burn(); }, during);
   }
 
+  // Verifies the job just burned (VerifyDisc): `failed` is the final
+  // event's, `events` counts the files that failed.
+  TOutcome VerifyBurn();
+
   // The commands of a whole job, as Traced gives them.
   std::vector<vb_trace_entry> TracedBurn(TOutcome& outcome) {
     return Traced([&] { outcome = Burn(); });

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -81,8 +82,10 @@ class DiscTest : public DriveTest {
   }
 
   // Writes `image` as track `track` from the disc's next writable address
-  // and closes the track and the session (the disc stays appendable).
-  void RecordSession(const std::string& image, uint8_t track) {
+  // and, when `close`, closes the track and the session (the disc stays
+  // appendable); else the session stays incomplete, as an interrupted burn
+  // leaves it.
+  void RecordSession(const std::string& image, uint8_t track, bool close = true) {
     std::ifstream in(image, std::ios::binary);
     const vbtest::Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_EQ(bytes.size() % (32 * 2048), 0u);
@@ -92,8 +95,17 @@ class DiscTest : public DriveTest {
       const vbtest::Result r = drive.Write(start + static_cast<uint32_t>(at / 2048), vbtest::Slice(bytes, at, 32 * 2048));
       ASSERT_TRUE(r.ok()) << vbtest::SenseText(r);
     }
+    if (!close) return;
     ASSERT_TRUE(drive.Close(1, track).ok());
     ASSERT_TRUE(drive.Close(2, 0).ok());
+  }
+
+  // Writes the image of the tree as track `track`, where the tree's
+  // FirstWritableSector says the disc's next writable address is.
+  void Record(const std::string& image_name, uint8_t track, bool close = true) {
+    const std::string image = BuildImage(image_name);
+    ASSERT_EQ(vbtest::Drive().NextWritable(track), disc.CDFiles.FirstWritableSector);
+    RecordSession(image, track, close);
   }
 
   // The entry of the tree whose long name is `name`; null when none is.
@@ -117,24 +129,29 @@ class DiscTest : public DriveTest {
   // Starts verification with a handler that collects its events into `run`
   // (which must outlive the job), checking that each comes from the
   // component's drive and none after the final one.
-  bool StartVerify(bool stop_on_mismatch, bool all_files, TVerifyRun& run) {
-    return StartVerifyJob(
-        disc.CDFiles, disc.Device, stop_on_mismatch, all_files,
-        [this, &run](TObject* sender, uint8_t device, int32_t file, bool failed) {
-          std::lock_guard<std::mutex> lock(mutex_);
-          EXPECT_EQ(sender, &disc);
-          EXPECT_EQ(device, 0);
-          EXPECT_FALSE(run.ended) << "an event after the final one";
-          run.events.emplace_back(file, failed);
-          run.ended = file == -1;
-        },
-        &disc);
+  bool StartVerify(bool stop_on_mismatch, bool all_files, TVerifyRun& run,
+                   std::optional<uint8_t> session = std::nullopt) {
+    TVerifyDoneEvent collect = [this, &run](TObject* sender, uint8_t device, int32_t file, bool failed) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      EXPECT_EQ(sender, &disc);
+      EXPECT_EQ(device, 0);
+      EXPECT_FALSE(run.ended) << "an event after the final one";
+      run.events.emplace_back(file, failed);
+      run.ended = file == -1;
+    };
+    if (session) {
+      return StartSessionVerifyJob(disc.CDFiles, disc.Device, *session, stop_on_mismatch, all_files,
+                                   std::move(collect), &disc);
+    }
+    return StartVerifyJob(disc.CDFiles, disc.Device, stop_on_mismatch, all_files, std::move(collect), &disc);
   }
 
-  // Runs verification to its end; the events it fired.
-  std::vector<TVerifyEvent> Verify(bool stop_on_mismatch = false, bool all_files = true) {
+  // Runs verification to its end (of session `session` when given, else
+  // of the layout just written); the events it fired.
+  std::vector<TVerifyEvent> Verify(bool stop_on_mismatch = false, bool all_files = true,
+                                   std::optional<uint8_t> session = std::nullopt) {
     TVerifyRun run;
-    const bool started = StartVerify(stop_on_mismatch, all_files, run);
+    const bool started = StartVerify(stop_on_mismatch, all_files, run, session);
     EXPECT_TRUE(started);
     if (started) WaitFor([&] { return run.ended; });
     EXPECT_EQ(disc.ComponentStatus(), 0);

@@ -7,6 +7,7 @@
 #include <array>
 
 #include "disc_fixture.h"
+#include "drive/read_retry.h"
 #include "pipeline/job_errors.h"
 #include "services/disc_import.h"
 #include "services/disc_session.h"
@@ -21,14 +22,6 @@ using test::TVerifyEvent;
 
 class DiscImportTest : public DiscTest {
  protected:
-  // Writes the image of the tree as track `track`, where the tree's
-  // FirstWritableSector says the disc's next writable address is.
-  void Record(const std::string& image_name, uint8_t track) {
-    const std::string image = BuildImage(image_name);
-    ASSERT_EQ(vbtest::Drive().NextWritable(track), disc.CDFiles.FirstWritableSector);
-    RecordSession(image, track);
-  }
-
   // A DVD+R holding "First" (a.txt, docs\b.txt) and "Second" (those two
   // imported, and c.txt), each session made as a burn would make it.
   void TwoSessions() {
@@ -137,9 +130,10 @@ TEST_F(DiscImportTest, ABlankDiscHasNoSessionLabelOrTree) {
   EXPECT_EQ(disc.ComponentStatus(), 0);
 }
 
-// READ(10)s refused while the last session's tree is read: what passes by
-// itself is waited out, anything else leaves the import incomplete and says
-// so (error 18), so that no session is burned without those files.
+// READ(10)s refused while the last session's tree is read: a drive that is
+// becoming ready is waited for, a single refusal of another kind is asked
+// again, and a block that stays unreadable leaves the import incomplete and
+// says so (error 18), so that no session is burned without those files.
 struct TReadFaultCase {
   const char* name;
   uint32_t count;  // READ(10)s refused in a row
@@ -177,16 +171,17 @@ TEST_P(ImportReadFaultTest, PassingRefusalsAreWaitedOutOthersLeaveTheImportIncom
     }
   }
   ASSERT_EQ(first.size(), c.tries);
-  for (size_t i = 1; i < first.size(); ++i) EXPECT_GE(first[i]->time_us - first[i - 1]->time_us, 200'000u);
+  for (size_t i = 1; i < first.size(); ++i) EXPECT_GE(first[i]->time_us - first[i - 1]->time_us, kReadPauseMs * 1000);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, ImportReadFaultTest,
     ::testing::Values(TReadFaultCase{"BecomingReady", 2, 0x02, 0x04, 0x01, 3, true},
                       TReadFaultCase{"MediumChanged", 1, 0x06, 0x28, 0x00, 2, true},
-                      TReadFaultCase{"NotReadyThatLasts", 5, 0x02, 0x04, 0x01, 5, false},
-                      TReadFaultCase{"NoMedium", 1, 0x02, 0x3A, 0x00, 1, false},
-                      TReadFaultCase{"UnrecoveredReadError", 1, 0x03, 0x11, 0x00, 1, false}),
+                      TReadFaultCase{"OneUnrecoveredReadError", 1, 0x03, 0x11, 0x00, 2, true},
+                      TReadFaultCase{"NoMedium", kFailedReadAttempts, 0x02, 0x3A, 0x00, kFailedReadAttempts, false},
+                      TReadFaultCase{"UnrecoveredReadErrors", kFailedReadAttempts, 0x03, 0x11, 0x00,
+                                     kFailedReadAttempts, false}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // BUSY status passes too: the sector reader of a session asks again.

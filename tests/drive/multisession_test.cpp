@@ -84,6 +84,9 @@ class Multisession : public BurnTest, public ::testing::WithParamInterface<const
     ASSERT_TRUE(outcome.started) << outcome.error;
     ASSERT_FALSE(outcome.failed) << outcome.error;
     starts_.push_back(disc.CDFiles.FirstWritableSector);
+    // Read back, the disc's last session is the one just written.
+    const TOutcome verified = VerifyBurn();
+    EXPECT_FALSE(verified.failed) << verified.error << ", " << disc.LastVerify().missing.size() << " missing";
   }
 
   std::vector<uint32_t> starts_;
@@ -198,6 +201,8 @@ TEST_P(Overwrite, TheStartOfTheDiscDescribesTheNewestImage) {
   const auto trace = BurnNotes();
   ASSERT_FALSE(HasFailure());
   EXPECT_EQ(disc.CDFiles.FirstWritableSector, first_size);
+  // Its file system, read from block 0, shows the new image where it lies.
+  EXPECT_FALSE(VerifyBurn().failed) << disc.LastVerify().missing.size() << " missing";
   // The session's packets, then its first packet again at block 0.
   const std::string writing = Writing(trace);
   EXPECT_EQ(writing.rfind("2a@" + std::to_string(first_size) + " ", 0), 0u) << writing;

@@ -2,6 +2,7 @@
 // reads and how, what each kind of fault does to the events, and aborts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <utility>
 
 #include "disc_fixture.h"
+#include "drive/read_retry.h"
 #include "services/verify_job.h"
 
 namespace orvex {
@@ -48,6 +50,15 @@ class VerifyTest : public DiscTest {
 
   int32_t Id(const pFileEntry e) const { return e->Index; }
 
+  // The reads of file data: those of the volume's structures (the
+  // session's tree read back) left out.
+  std::vector<std::pair<uint32_t, uint16_t>> DataReads(const std::vector<vb_trace_entry>& trace) const {
+    std::vector<std::pair<uint32_t, uint16_t>> reads = Reads(trace);
+    const uint32_t data = disc.CDFiles.FirstDataSector + disc.CDFiles.FirstWritableSector;
+    std::erase_if(reads, [&](const auto& read) { return read.first < data; });
+    return reads;
+  }
+
   pFileEntry empty = nullptr, one = nullptr, big = nullptr, memory = nullptr, three = nullptr;
   std::string image;
 };
@@ -61,7 +72,7 @@ TEST_F(VerifyTest, GoodFilesAreReadOnceInWholeChunksAndOthersPassedBy) {
   EXPECT_EQ(events, (std::vector<Event>{{Id(empty), false}, {Id(one), false}, {Id(big), false},
                                         {Id(three), false}, kGoodEnd}));
   const uint32_t b = DiscBlock(*big);
-  EXPECT_EQ(Reads(trace), (std::vector<std::pair<uint32_t, uint16_t>>{
+  EXPECT_EQ(DataReads(trace), (std::vector<std::pair<uint32_t, uint16_t>>{
                               {DiscBlock(*one), 3}, {b, 32}, {b + 32, 17}, {DiscBlock(*three), 2}}));
   EXPECT_EQ(disc.VerifySize(), 3u + 49 + 2);  // what verification reads, not the image's files
   EXPECT_EQ(disc.VerifyProgress(), disc.VerifySize());
@@ -73,7 +84,7 @@ TEST_F(VerifyTest, GoodFilesAreReadOnceInWholeChunksAndOthersPassedBy) {
   for (const char* name : {"one.bin", "big.bin", "three.bin"}) std::filesystem::remove(scratch.Path(name));
   const std::string digest = big->Hash;
   const auto again = Traced([&] { EXPECT_EQ(Verify(), events); });
-  EXPECT_EQ(Reads(again).size(), 4u);
+  EXPECT_EQ(DataReads(again).size(), 4u);
   EXPECT_EQ(big->Hash, digest);
 }
 
@@ -123,8 +134,9 @@ class VerifyFaultTest : public VerifyTest, public ::testing::WithParamInterface<
     }
     LoadImage(image);
     if (fault == TFault::kReadError) {
-      // one.bin's is the first READ(10): the empty file before it reads nothing.
-      ASSERT_EQ(vbtest::Lib().vb_fault_fail({0, 0, 0}, 0x28, 1, 0x03, 0x11, 0x00), 0);
+      // one.bin's is the first READ(10): the empty file before it reads
+      // nothing.  Every attempt fails.
+      ASSERT_EQ(vbtest::Lib().vb_fault_fail({0, 0, 0}, 0x28, kFailedReadAttempts, 0x03, 0x11, 0x00), 0);
     }
     if (fault == TFault::kVanishedSource) std::filesystem::remove(scratch.Path("one.bin"));
   }
@@ -155,6 +167,14 @@ TEST_P(VerifyFaultTest, TheBadFileFailsAndTheRunEndsWithOneFinalEvent) {
   }
   // A vanished source is no digest to keep; a disc fault keeps the source's.
   EXPECT_EQ(one->Hash.empty(), c.fault == TFault::kVanishedSource);
+  // Each fault is told as what it is: a read error is no mismatch.
+  const TVerifyReport found = disc.LastVerify();
+  const auto only_one = [&](TFault f) { return c.fault == f ? std::vector<int32_t>{Id(one)} : std::vector<int32_t>{}; };
+  EXPECT_EQ(found.differing, only_one(TFault::kCorruptedBlock));
+  EXPECT_EQ(found.unreadable, only_one(TFault::kReadError));
+  EXPECT_EQ(found.unreadable_sources, only_one(TFault::kVanishedSource));
+  // A file that differs is no error of the drive's.
+  EXPECT_EQ(disc.ErrorNumber(), c.fault == TFault::kReadError ? kErrorReadingDisc : kErrorNone);
 }
 
 const TFaultCase kFaultCases[] = {
@@ -170,6 +190,43 @@ const TFaultCase kFaultCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Faults, VerifyFaultTest, ::testing::ValuesIn(kFaultCases),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+// What a drive says while it is only momentarily unable to read one.bin.
+struct TTransientCase {
+  const char* name;
+  bool busy;  // BUSY status, else CHECK CONDITION with the sense
+  uint32_t count;
+  uint8_t key, asc, ascq;
+};
+
+void PrintTo(const TTransientCase& c, std::ostream* os) { *os << c.name; }
+
+class VerifyTransientTest : public VerifyTest, public ::testing::WithParamInterface<TTransientCase> {};
+
+TEST_P(VerifyTransientTest, IsRiddenOutAndNoFileFails) {
+  const TTransientCase& c = GetParam();
+  Burn();
+  const vb_address drive{0, 0, 0};
+  if (c.busy) {
+    ASSERT_EQ(vbtest::Lib().vb_fault_busy(drive, c.count), 0);
+  } else {
+    ASSERT_EQ(vbtest::Lib().vb_fault_fail(drive, 0x28, c.count, c.key, c.asc, c.ascq), 0);
+  }
+  std::vector<Event> events;
+  const auto trace = Traced([&] { events = Verify(false, false); });
+  EXPECT_EQ(events, std::vector<Event>{kGoodEnd});
+  const auto reads = DataReads(trace);
+  EXPECT_GT(std::count(reads.begin(), reads.end(), std::pair<uint32_t, uint16_t>{DiscBlock(*one), 3}), 1);
+  EXPECT_EQ(disc.VerifyProgress(), disc.VerifySize());
+  EXPECT_EQ(disc.ErrorNumber(), 0u) << "a refusal that was ridden out is left pending";
+}
+
+INSTANTIATE_TEST_SUITE_P(Refusals, VerifyTransientTest,
+                         ::testing::Values(TTransientCase{"OneFailedRead", false, 1, 0x03, 0x11, 0x00},
+                                           TTransientCase{"Busy", true, 3, 0, 0, 0},
+                                           TTransientCase{"BecomingReady", false, 20, 0x02, 0x04, 0x01},
+                                           TTransientCase{"Reset", false, 1, 0x06, 0x29, 0x00}),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // Asks the component to abort at the end of the n-th READ(10): every
@@ -210,8 +267,12 @@ TEST_P(VerifyAbortTest, EndsAfterTheFileInProgress) {
   std::vector<Event> events;
   const auto trace = Traced([&] { events = Verify(false, true); });
   SetClock(previous);
-  EXPECT_EQ(events, (std::vector<Event>{{Id(empty), false}, {Id(one), false}, {Id(big), !c.big_is_good},
-                                        kFailedEnd}));
+  // The file the abort cut short is told as nothing: it was not checked.
+  std::vector<Event> expected{{Id(empty), false}, {Id(one), false}};
+  if (c.big_is_good) expected.push_back({Id(big), false});
+  expected.push_back(kFailedEnd);
+  EXPECT_EQ(events, expected);
+  EXPECT_TRUE(disc.LastVerify().differing.empty());
   EXPECT_EQ(Reads(trace).size(), static_cast<size_t>(c.after_reads));
   EXPECT_TRUE(three->Hash.empty()) << "the source of a file after the abort was read";
   EXPECT_EQ(disc.CDFiles.ErrorNumber, 4u);
@@ -245,6 +306,157 @@ TEST_F(VerifyTest, AJobThatWaitsForTheDriveKeepsOthersOutAndCanBeAborted) {
   EXPECT_EQ(run.events.back(), kFailedEnd);
   EXPECT_EQ(disc.ComponentStatus(), 0);
 }
+
+// A DVD+R holding "First" (a.txt, docs/b.txt) and "Second" (those two
+// imported, and c.txt), then compared with trees laid out anew.
+class VerifySessionTest : public DiscTest {
+ protected:
+  void TwoSessions(bool joliet) {
+    Load("dvd+r");
+    disc.ClearAll();
+    disc.SetJolietFileSystem(joliet);
+    disc.CDFiles.FirstWritableSector = 0;
+    Insert("a.txt", 3000, 1);
+    ASSERT_NE(disc.CreateDir("\\", "docs"), nullptr);
+    Insert("b.txt", 70000, 2, "\\docs");
+    Record("first.iso", 1);
+    disc.ClearAll();
+    ASSERT_GT(disc.ImportSession(1, "\\"), 0);
+    disc.CDFiles.FirstWritableSector = vbtest::Drive().NextWritable(2);
+    c_block = DiscBlock(*Insert("c.txt", 5000, 3));
+    Record("second.iso", 2);
+  }
+
+  uint32_t c_block = 0;
+};
+
+struct TFile {
+  const char* dir;
+  const char* name;
+  size_t size;
+  uint8_t seed;
+};
+const TFile kA{"\\", "a.txt", 3000, 1}, kB{"\\docs", "b.txt", 70000, 2}, kC{"\\", "c.txt", 5000, 3};
+
+struct TSessionCase {
+  const char* name;
+  bool joliet;  // the disc has a Joliet tree
+  uint8_t session;
+  std::vector<TFile> tree;  // laid out with a UDF bridge and no Joliet, unlike the disc
+  std::vector<std::u16string> failed, missing, extra, differing;
+  uint32_t error;
+};
+
+void PrintTo(const TSessionCase& c, std::ostream* os) { *os << c.name; }
+
+class VerifySessionCaseTest : public VerifySessionTest, public ::testing::WithParamInterface<TSessionCase> {};
+
+TEST_P(VerifySessionCaseTest, ComparesByPathWhereTheSessionRecordsEachFile) {
+  const TSessionCase& c = GetParam();
+  TwoSessions(c.joliet);
+  disc.ClearAll();
+  disc.SetJolietFileSystem(false);
+  disc.SetUDFBridge(true);
+  for (const TFile& f : c.tree) {
+    if (std::string(f.dir) != "\\") disc.CreateDir("\\", f.dir + 1);
+    ASSERT_NE(Insert(f.name, f.size, f.seed, f.dir), nullptr);
+  }
+  disc.Prepare();
+  std::vector<Event> events;
+  const auto trace = Traced([&] { events = Verify(false, false, c.session); });
+  std::vector<std::u16string> failed;
+  for (const auto& [id, bad] : events) {
+    if (id >= 0 && bad) failed.push_back(disc.FileName(id));
+  }
+  EXPECT_EQ(failed, c.failed);
+  EXPECT_EQ(events.back(), (Event{-1, !c.failed.empty() || !c.extra.empty()}));
+  const TVerifyReport found = disc.LastVerify();
+  EXPECT_EQ(found.session, c.session == 0 ? 2 : c.session);
+  EXPECT_TRUE(found.tree_whole);
+  EXPECT_EQ(found.missing, c.missing);
+  EXPECT_EQ(found.extra, c.extra);
+  std::vector<std::u16string> differing;
+  for (int32_t id : found.differing) differing.push_back(disc.FileName(id));
+  EXPECT_EQ(differing, c.differing);
+  EXPECT_EQ(disc.CDFiles.ErrorNumber, c.error);
+  // c.txt is read where the disc has it, not where the new layout would put it.
+  const auto reads = Reads(trace);
+  const bool c_compared = c.session != 1 && c.tree.size() == 3 && c.tree[2].size == kC.size;
+  EXPECT_EQ(std::count(reads.begin(), reads.end(), std::pair<uint32_t, uint16_t>{c_block, 3}), c_compared ? 1 : 0);
+}
+
+const TSessionCase kSessionCases[] = {
+    {"SameFilesOtherLayout", true, 0, {kA, kB, kC}, {}, {}, {}, {}, kErrorNone},
+    {"PrimaryTreeOnly", false, 0, {kA, kB, kC}, {}, {}, {}, {}, kErrorNone},
+    {"EarlierSession", true, 1, {kA, kB}, {}, {}, {}, {}, kErrorNone},
+    {"MissingAndExtra", true, 0, {kA, kB, {"\\", "d.txt", 100, 4}}, {u"d.txt"}, {u"/d.txt"}, {u"/c.txt"}, {},
+     kErrorWrongSession},
+    {"NotInThatSession", true, 1, {kA, kB, kC}, {u"c.txt"}, {u"/c.txt"}, {}, {}, kErrorWrongSession},
+    {"Differs", true, 0, {kA, kB, {"\\", "c.txt", 5000, 9}}, {u"c.txt"}, {}, {}, {u"c.txt"}, kErrorNone},
+    {"OtherSize", true, 0, {kA, kB, {"\\", "c.txt", 6000, 3}}, {u"c.txt"}, {}, {}, {u"c.txt"}, kErrorNone},
+};
+
+INSTANTIATE_TEST_SUITE_P(Trees, VerifySessionCaseTest, ::testing::ValuesIn(kSessionCases),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST_F(VerifySessionTest, ASessionWithoutAVolumeFailsWithoutFileEvents) {
+  Load("dvd+r");
+  disc.ClearAll();
+  Insert("a.txt", 3000, 1);
+  disc.Prepare();
+  EXPECT_EQ(Verify(false, true, 0), std::vector<Event>{kFailedEnd});
+  EXPECT_FALSE(disc.LastVerify().tree_found);
+  EXPECT_EQ(disc.CDFiles.ErrorNumber, kErrorWrongSession);
+}
+
+TEST_F(VerifySessionTest, RefusalsWhileTheTreeIsReadAreRiddenOut) {
+  // The session's tree is read before any file: these refusals meet it.
+  for (const bool busy : {false, true}) {
+    SCOPED_TRACE(busy ? "busy" : "failed reads");
+    TwoSessions(true);
+    disc.ClearAll();
+    for (const TFile& f : {kA, kB, kC}) {
+      if (std::string(f.dir) != "\\") disc.CreateDir("\\", f.dir + 1);
+      ASSERT_NE(Insert(f.name, f.size, f.seed, f.dir), nullptr);
+    }
+    disc.Prepare();
+    const vb_address drive{0, 0, 0};
+    ASSERT_EQ(busy ? vbtest::Lib().vb_fault_busy(drive, 3)
+                   : vbtest::Lib().vb_fault_fail(drive, 0x28, kFailedReadAttempts - 1, 3, 0x11, 0),
+              0);
+    EXPECT_EQ(Verify(false, false, 0), std::vector<Event>{kGoodEnd});
+    EXPECT_TRUE(disc.LastVerify().tree_whole);
+  }
+}
+
+// After a burn the disc's last session must be the one written: one left
+// incomplete (an interrupted burn) leaves the one before as the last a
+// reader finds, though every block of the new files reads back well.
+class VerifyWrittenSessionTest : public VerifySessionTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(VerifyWrittenSessionTest, TheNewSessionMustBeTheOneAReaderFinds) {
+  const bool closed = GetParam();
+  Load("dvd+r");
+  disc.ClearAll();
+  disc.SetJolietFileSystem(true);
+  Insert("a.txt", 3000, 1);
+  Record("first.iso", 1);
+  disc.ClearAll();
+  ASSERT_GT(disc.ImportSession(1, "\\"), 0);
+  disc.CDFiles.FirstWritableSector = vbtest::Drive().NextWritable(2);
+  const pFileEntry c = Insert("c.txt", 5000, 3);
+  Record("second.iso", 2, closed);
+  const std::vector<Event> events = Verify(false, true);
+  EXPECT_EQ(events, (std::vector<Event>{{c->Index, false}, {-1, !closed}}));
+  const TVerifyReport found = disc.LastVerify();
+  EXPECT_EQ(found.session, closed ? 2 : 1);
+  EXPECT_EQ(found.missing, closed ? std::vector<std::u16string>{} : std::vector<std::u16string>{u"/c.txt"});
+  EXPECT_TRUE(found.extra.empty());
+  EXPECT_EQ(disc.CDFiles.ErrorNumber, closed ? kErrorNone : kErrorWrongSession);
+}
+
+INSTANTIATE_TEST_SUITE_P(Burns, VerifyWrittenSessionTest, ::testing::Bool(),
+                         [](const auto& param_info) { return param_info.param ? "Closed" : "LeftIncomplete"; });
 
 }  // namespace
 }  // namespace orvex

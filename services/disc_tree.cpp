@@ -1,0 +1,83 @@
+#include "services/disc_tree.h"
+
+#include <utility>
+#include <vector>
+
+#include "drive/medium_inspection.h"
+#include "drive/read_retry.h"
+#include "image/image_layout.h"
+#include "image/iso_records.h"
+#include "services/disc_session.h"
+#include "services/session_import.h"
+#include "services/volume_records.h"
+
+namespace orvex {
+namespace {
+
+// The name a component gets when a volume's tree is read back: the
+// identifier as written, decoded as an import decodes it.
+std::u16string ReadBackName(const TFileEntry& e, TNameEncoding names) {
+  const TIsoTree tree = names == TNameEncoding::Ucs2 ? JolietTree() : PrimaryTree(names == TNameEncoding::EightBit);
+  const std::string identifier = e.DirRecord != nullptr ? tree.Identifier(*e.DirRecord) : tree.Identifier(e);
+  return DecodeIdentifier({reinterpret_cast<const uint8_t*>(identifier.data()), identifier.size()}, names);
+}
+
+// Depth first over the tree below the root, each entry with its path.
+void Walk(TContentTree& tree, const std::function<std::u16string(const TFileEntry&)>& name,
+          const std::function<void(TFileEntry&, const std::u16string&)>& visit) {
+  if (tree.RootDir == nullptr) return;
+  std::vector<std::pair<pFileEntry, std::u16string>> pending = {{tree.RootDir->Files, u""}};
+  while (!pending.empty()) {
+    auto& [next, prefix] = pending.back();
+    const pFileEntry e = next;
+    if (e == nullptr) {
+      pending.pop_back();
+      continue;
+    }
+    next = e->NextFile;
+    std::u16string path = prefix + u"/" + name(*e);
+    if (e->DirRecord != nullptr) {
+      pending.emplace_back(e->DirRecord->Files, std::move(path));
+    } else {
+      visit(*e, path);
+    }
+  }
+}
+
+// The last session a reader finds: one left incomplete (by a burn that
+// did not end) is not among them, as its lead-out was never written.
+int32_t LastCompleteSession(TSCSIDevice& Device) {
+  int32_t sessions = SessionsOnDisc(Device);
+  constexpr uint8_t kIncomplete = 1;  // the state of the last session, bits 2 and 3 of byte 2
+  if (sessions > 0 && (Device.DiscInformation.info >> 2 & 0x03) == kIncomplete) --sessions;
+  return sessions;
+}
+
+}  // namespace
+
+TDiscTree ReadDiscTree(TSCSIDevice& Device, uint8_t SessionNo, const std::atomic<bool>& stop) {
+  TDiscTree read;
+  // Finding the session asks the drive several things: it must answer.
+  WaitUntilAnswering(Device, stop);
+  read.session = SessionNo != 0 ? SessionNo : LastCompleteSession(Device);
+  const std::optional<TDiscSession> located = LocateSession(Device, read.session);
+  if (!located) return read;
+  // The session's entries are imported into a tree of their own: the
+  // reader's bounds checks and name rules apply as for any import.
+  TImageLayout scratch;
+  scratch.ClearAll();
+  TDiscSectorReader disc(Device, located->end, stop);
+  read.report = ImportVolume(scratch, disc, located->start, scratch.RootDir);
+  Walk(scratch, [](const TFileEntry& e) { return e.LongName; },
+       [&](TFileEntry& e, const std::u16string& path) {
+         read.files[path] = {e.FileSize == 0 ? 0 : e.Address, e.FileSize};
+       });
+  return read;
+}
+
+void ForEachDiscPath(TContentTree& tree, TNameEncoding names,
+                     const std::function<void(TFileEntry& file, const std::u16string& path)>& visit) {
+  Walk(tree, [names](const TFileEntry& e) { return ReadBackName(e, names); }, visit);
+}
+
+}  // namespace orvex
