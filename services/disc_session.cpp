@@ -5,13 +5,23 @@
 
 #include "drive/medium_inspection.h"
 #include "drive/mmc_commands.h"
+#include "drive/mmc_records.h"
 #include "drive/read_retry.h"
 #include "drive/write_parameters.h"
 
 namespace orvex {
+namespace {
+
+int32_t LastCompleteSession(TSCSIDevice& Device) {
+  int32_t sessions = SessionsOnDisc(Device);
+  if (sessions > 0 && LastSessionState(Device.DiscInformation) == kSessionIncomplete) --sessions;
+  return sessions;
+}
+
+}  // namespace
 
 int32_t SessionNumberOf(TSCSIDevice& Device, uint8_t SessionNo) {
-  return SessionNo != 0 ? SessionNo : SessionsOnDisc(Device);
+  return SessionNo != 0 ? SessionNo : LastCompleteSession(Device);
 }
 
 std::optional<TDiscSession> LocateSession(TSCSIDevice& Device, int32_t session) {

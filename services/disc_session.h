@@ -22,7 +22,9 @@ struct TDiscSession {
 };
 
 // The session an operation on `SessionNo` means: SessionNo itself, or for 0
-// the last complete session (SessionsOnDisc; 0 on a disc without one).
+// the last complete session, the last one a reader finds (0 on a disc
+// without one).  A last session that a burn which did not end left
+// incomplete is not it: what it describes may never have been written.
 int32_t SessionNumberOf(TSCSIDevice& Device, uint8_t SessionNo);
 
 // Where session `session` lies: the write parameters set for the medium

@@ -44,22 +44,13 @@ void Walk(TContentTree& tree, const std::function<std::u16string(const TFileEntr
   }
 }
 
-// The last session a reader finds: one left incomplete (by a burn that
-// did not end) is not among them, as its lead-out was never written.
-int32_t LastCompleteSession(TSCSIDevice& Device) {
-  int32_t sessions = SessionsOnDisc(Device);
-  constexpr uint8_t kIncomplete = 1;  // the state of the last session, bits 2 and 3 of byte 2
-  if (sessions > 0 && (Device.DiscInformation.info >> 2 & 0x03) == kIncomplete) --sessions;
-  return sessions;
-}
-
 }  // namespace
 
 TDiscTree ReadDiscTree(TSCSIDevice& Device, uint8_t SessionNo, const std::atomic<bool>& stop) {
   TDiscTree read;
   // Finding the session asks the drive several things: it must answer.
   WaitUntilAnswering(Device, stop);
-  read.session = SessionNo != 0 ? SessionNo : LastCompleteSession(Device);
+  read.session = SessionNumberOf(Device, SessionNo);
   const std::optional<TDiscSession> located = LocateSession(Device, read.session);
   if (!located) return read;
   // The session's entries are imported into a tree of their own: the

@@ -101,6 +101,21 @@ INSTANTIATE_TEST_SUITE_P(Media, InterruptedBurn,
                                            TInterruptedCase{"cd-r", TCut::kClosingRefused},
                                            TInterruptedCase{"dvd+r", TCut::kTrackClosedOnly}));
 
+// Before the repair, "the last session" of an import or a label is the last
+// one a reader finds, not the incomplete one, whose files may never have
+// been written.
+class LastSessionAfterInterruption : public InterruptedBurn {};
+
+TEST_F(LastSessionAfterInterruption, IsTheLastCompleteOne) {
+  Load("dvd+r");
+  BurnAndCutShort(TCut::kMediumPulled);
+  if (HasFatalFailure()) return;
+  EXPECT_EQ(disc.ReadVolumeLabelOfDisc(0), u"FIRST");
+  disc.ClearAll();
+  EXPECT_EQ(disc.ImportSession(0, "\\"), 1);
+  EXPECT_TRUE(disc.LastImport().Complete());
+}
+
 // Refusals leave the disc as it was: nothing written, the session still
 // incomplete, error 16 pending and no event.  On a CD-R, which can
 // simulate writing.

@@ -409,26 +409,6 @@ TEST_F(VerifySessionTest, ASessionWithoutAVolumeFailsWithoutFileEvents) {
   EXPECT_EQ(disc.CDFiles.ErrorNumber, kErrorWrongSession);
 }
 
-TEST_F(VerifySessionTest, RefusalsWhileTheTreeIsReadAreRiddenOut) {
-  // The session's tree is read before any file: these refusals meet it.
-  for (const bool busy : {false, true}) {
-    SCOPED_TRACE(busy ? "busy" : "failed reads");
-    TwoSessions(true);
-    disc.ClearAll();
-    for (const TFile& f : {kA, kB, kC}) {
-      if (std::string(f.dir) != "\\") disc.CreateDir("\\", f.dir + 1);
-      ASSERT_NE(Insert(f.name, f.size, f.seed, f.dir), nullptr);
-    }
-    disc.Prepare();
-    const vb_address drive{0, 0, 0};
-    ASSERT_EQ(busy ? vbtest::Lib().vb_fault_busy(drive, 3)
-                   : vbtest::Lib().vb_fault_fail(drive, 0x28, kFailedReadAttempts - 1, 3, 0x11, 0),
-              0);
-    EXPECT_EQ(Verify(false, false, 0), std::vector<Event>{kGoodEnd});
-    EXPECT_TRUE(disc.LastVerify().tree_whole);
-  }
-}
-
 // After a burn the disc's last session must be the one written: one left
 // incomplete (an interrupted burn) leaves the one before as the last a
 // reader finds, though every block of the new files reads back well.
