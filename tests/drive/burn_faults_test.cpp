@@ -112,7 +112,11 @@ TEST_F(BurnFaults, ADriveThatStopsAnsweringCanBeAborted) {
   EXPECT_EQ(outcome.events, 1);
   EXPECT_TRUE(outcome.failed);
   EXPECT_EQ(outcome.error, kErrorAborted);
-  EXPECT_EQ(Closing(trace), "") << "no command reached the drive after it stopped answering";
+  // The stall takes hold while the writer runs: a buffer poll it sent
+  // before then may follow the last write.  Nothing after it, no closing
+  // command above all, reached the drive.
+  const std::string after_last_write = Closing(trace);
+  EXPECT_TRUE(after_last_write.empty() || after_last_write == "5c") << after_last_write;
   ASSERT_EQ(vbtest::Lib().vb_fault_clear(drive_), 0);
   vbtest::Drive drive;
   EXPECT_EQ(drive.DiscStatus(), 1) << "the disc answers again, its session left open";
