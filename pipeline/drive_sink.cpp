@@ -157,7 +157,7 @@ bool TDriveSink::WriteFailed() {
   if (CDFiles_.Aborted) return Fail(kErrorAborted, {}, 0);
   // The refused command's own sense is the job's error; without one the
   // drive did not say why.  It is reported once, as the job's.
-  const uint32_t sense = Device_.LastSenseInfo.AddSenseCode << 8 | Device_.LastSenseInfo.AddSenQual;
+  const uint32_t sense = SenseCodeOf(Device_.LastSenseInfo);
   Device_.DeviceError.exchange(0);
   return Fail(sense != 0 ? sense : kErrorDriveFailed, {}, 0);
 }

@@ -190,6 +190,48 @@ TEST_F(BurnFaults, AMediumTooSmallIsRefused) {
   EXPECT_EQ(disc.ErrorString(), "Unknown/No Error!") << "read once";
 }
 
+// READ TRACK INFORMATION, which tells the room left, refused while the
+// drive is becoming ready: once, it is asked again and the burn goes on;
+// refused again, the burn is refused with the drive's sense, not as a disc
+// without room.
+struct TUnansweredRoomCase {
+  const char* name;
+  uint32_t refusals;
+  uint32_t error;  // 0: the burn runs
+};
+
+const TUnansweredRoomCase kUnansweredRoom[] = {
+    {"OnceIsAskedAgain", 1, kErrorNone},
+    {"TwiceIsTheDrivesError", 2, 0x0401},
+};
+
+class UnansweredRoom : public BurnFaults, public ::testing::WithParamInterface<TUnansweredRoomCase> {};
+
+TEST_P(UnansweredRoom, IsNotTakenForAFullDisc) {
+  const TUnansweredRoomCase& c = GetParam();
+  Load("dvd+r");
+  Lay(Source("src"));
+  ASSERT_EQ(vbtest::Lib().vb_fault_fail(drive_, 0x52, c.refusals, 0x02, 0x04, 0x01), 0);
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
+  const auto refused = std::find_if(trace.begin(), trace.end(),
+                                    [](const vb_trace_entry& e) { return e.cdb[0] == 0x52 && e.status != kSrbStatusDone; });
+  ASSERT_NE(refused, trace.end());
+  ASSERT_NE(refused + 1, trace.end());
+  EXPECT_EQ(refused[1].cdb[0], 0x52) << "asked again at once";
+  if (c.error == kErrorNone) {
+    EXPECT_TRUE(outcome.started);
+    EXPECT_FALSE(outcome.failed) << outcome.error;
+    EXPECT_EQ(Judge(Export(), scratch.Path("src")), "");
+  } else {
+    ExpectRefused(outcome, c.error);
+    EXPECT_EQ(Recording(trace), "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UnansweredRoom, ::testing::ValuesIn(kUnansweredRoom),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
 // A burn that may not start sends nothing that records on the disc or
 // changes it: a test write where the medium or the drive cannot simulate,
 // an empty layout, a medium the drive layer does not know how to close.
