@@ -34,6 +34,16 @@ TEST_P(ClosingSequence, IsTheMediumsOwn) {
   ASSERT_TRUE(outcome.started);
   EXPECT_FALSE(outcome.failed);
   EXPECT_EQ(Closing(trace), c.closing);
+  // A wait ends when its poll finds the drive ready: what comes next does
+  // not sleep out another round of polling first.  (Times are those of
+  // completion: a close without Immed takes the drive's own time.)
+  for (size_t i = 1; i + 1 < trace.size(); ++i) {
+    const bool ready_poll = trace[i].cdb[0] == 0x51 && trace[i].status == kSrbStatusDone &&
+                            trace[i - 1].cdb[0] == 0x51 && trace[i - 1].asc == 0x04 && trace[i + 1].cdb[0] != 0x5B;
+    if (ready_poll) {
+      EXPECT_LT(trace[i + 1].time_us - trace[i].time_us, 5'000'000u) << "after command " << i;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, ClosingSequence,

@@ -63,6 +63,38 @@ TEST_F(BurnFaults, ADriveNotReadyForTenSecondsIsWaitedFor) {
   EXPECT_EQ(Judge(Export(), scratch.Path("src")), "");
 }
 
+// A write refused with LONG WRITE IN PROGRESS is sent again at once, then
+// after pauses that grow to 100 ms, so that a drive ready again a moment
+// later does not run dry; one that stays busy is waited for as long as
+// 5000 pauses of 100 ms would last, then fails the burn with its sense.
+TEST_F(BurnFaults, ALongWriteInProgressIsPolledAgainAtOnceThenLessOften) {
+  struct TCase {
+    uint32_t refusals;
+    bool fails;
+  };
+  for (const TCase c : {TCase{7, false}, TCase{6000, true}}) {
+    SCOPED_TRACE(c.refusals);
+    Load("dvd+r");
+    Lay(Source("src"));
+    ASSERT_EQ(vbtest::Lib().vb_fault_fail(drive_, 0x2A, c.refusals, 0x02, 0x04, 0x08), 0);
+    TOutcome outcome;
+    const auto trace = TracedBurn(outcome);
+    std::vector<uint64_t> writes;  // the modelled times of the WRITE(10)s
+    for (const vb_trace_entry& e : trace) {
+      if (e.cdb[0] == 0x2A) writes.push_back(e.time_us);
+    }
+    ASSERT_GT(writes.size(), 7u);
+    std::vector<uint64_t> gaps_ms;
+    for (size_t i = 1; i < 8; ++i) gaps_ms.push_back((writes[i] - writes[i - 1]) / 1000);
+    EXPECT_THAT(gaps_ms, ::testing::ElementsAre(0, 5, 10, 20, 50, 100, 100));
+    EXPECT_EQ(outcome.failed, c.fails);
+    if (c.fails) {
+      EXPECT_EQ(outcome.error, 0x0408u);
+      EXPECT_EQ((writes.back() - writes.front()) / 1'000'000, 499u) << "the wait's bound is kept";
+    }
+  }
+}
+
 TEST_F(BurnFaults, ABusyDriveIsWaitedFor) {
   LoadWithHook([this] { vbtest::Lib().vb_fault_busy(drive_, 3); });
   const TOutcome outcome = Burn();
