@@ -57,6 +57,14 @@ bool Streams(TMedium m) {
                    mtHDDVDR, mtHDDVDRAM});
 }
 
+// The speed in KB/s a burn asks SET STREAMING for: the one the user set,
+// and for 0 (the fastest) the drive's highest from page 2Ah, or its current
+// one when the page names no highest.
+uint32_t StreamingSpeed(uint16_t asked, uint16_t highest, uint16_t current) {
+  if (asked != 0) return asked;
+  return highest != 0 ? highest : current;
+}
+
 // The session stays open for another one: DVD+R, DVD-R and sequential
 // DVD-RW are told so before writing (a DVD-R/-RW session closed without it
 // finalizes the disc); CD is told at its closing.
@@ -90,7 +98,9 @@ bool TDriveSink::Begin() {
   SetCDSpeed(d, d.ReadSpeed, d.WriteSpeed);
   if (Streams(medium_)) {
     RefreshCapabilities(d);
-    const uint16_t read_speed = d.ModePage2A.CurReadSpeed, write_speed = d.ModePage2A.CurWriteSpeed;
+    const TModePage2A& page = d.ModePage2A;
+    const uint32_t read_speed = StreamingSpeed(d.ReadSpeed, page.MaxReadSpeed, page.CurReadSpeed);
+    const uint32_t write_speed = StreamingSpeed(d.WriteSpeed, page.MaxWriteSpeed, page.CurWriteSpeed);
     if (!ReadTrackInformation(d, d.DiscInformation.LastTrackOfLastSession)) {
       d.TrackInformation.TrackSize = CDFiles_.TotalImageSize + next_;
     }
