@@ -335,8 +335,13 @@ int RunLabel(int argc, char** argv) {
   if (!ParseNumber(args.Value("--session", "0"), 255, session)) return Usage(args, "--session takes a number");
   TSession s;
   if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
-  const std::u16string label = s.disc.ReadVolumeLabelOfDisc(static_cast<uint8_t>(session));
+  std::string unanswered;
+  const std::u16string label = s.disc.ReadVolumeLabelOfDisc(static_cast<uint8_t>(session), &unanswered);
   Fields().Number("session", session);
+  if (!unanswered.empty()) {
+    Say("the drive did not tell the disc's sessions: " + unanswered);
+    return kExitFailed;
+  }
   if (label.empty()) {
     Say("the disc holds no volume label" + (session == 0 ? std::string() : " in session " + std::to_string(session)));
     return kExitFailed;

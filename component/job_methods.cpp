@@ -110,9 +110,10 @@ bool TOrvex::LocateLastImage() {
   return true;
 }
 
-std::u16string TOrvex::ReadVolumeLabelOfDisc(uint8_t SessionNo) {
+std::u16string TOrvex::ReadVolumeLabelOfDisc(uint8_t SessionNo, std::string* unanswered) {
+  if (unanswered != nullptr) unanswered->clear();
   if (!ReadyForJob()) return {};
-  return orvex::ReadVolumeLabelOfDisc(Device, SessionNo);
+  return orvex::ReadVolumeLabelOfDisc(Device, SessionNo, unanswered);
 }
 
 bool TOrvex::GenerateSmartReferences() {

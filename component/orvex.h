@@ -283,8 +283,9 @@ class TOrvex : public TComponent {
   bool LocateLastImage();
 
   // The volume label of a session of the disc (0: the last); empty when
-  // there is none.
-  std::u16string ReadVolumeLabelOfDisc(uint8_t SessionNo);
+  // there is none.  `unanswered`, when given, names the command the drive
+  // refused and its sense when that is why the label is empty (else "").
+  std::u16string ReadVolumeLabelOfDisc(uint8_t SessionNo, std::string* unanswered = nullptr);
 
   // Finds identical files so that their data is written once; ends with
   // OnGenerateSmartReferencesDone.  Run it after inserting and before

@@ -1,6 +1,7 @@
 #include "drive/command_names.h"
 
 #include <array>
+#include <cstdio>
 
 namespace orvex {
 namespace {
@@ -43,6 +44,20 @@ constexpr std::array<const char*, 256> kTable = Table();
 std::string_view CommandName(uint8_t opcode) {
   const char* name = kTable[opcode];
   return name == nullptr ? std::string_view() : std::string_view(name);
+}
+
+std::string RefusalText(uint8_t opcode, const TSENSE& sense) {
+  std::string_view name = CommandName(opcode);
+  name = name.substr(0, name.find_last_not_of(' ') + 1);
+  char text[64];
+  if (name.empty()) {
+    std::snprintf(text, sizeof text, "command %02Xh", opcode);
+    name = text;
+  }
+  char detail[40];
+  std::snprintf(detail, sizeof detail, " failed (sense %X/%02Xh/%02Xh)", SenseKeyOf(sense), sense.AddSenseCode,
+                sense.AddSenQual);
+  return std::string(name) + detail;
 }
 
 }  // namespace orvex

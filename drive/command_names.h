@@ -4,11 +4,19 @@
 #define ORVEX_DRIVE_COMMAND_NAMES_H_
 
 #include <cstdint>
+#include <string>
 #include <string_view>
+
+#include "drive/mmc_records.h"
 
 namespace orvex {
 
 std::string_view CommandName(uint8_t opcode);
+
+// What a user is told of a command the drive refused: its name without the
+// padding (the opcode when it has none) and the sense it ended with, as
+// "READ DISC INFORMATION failed (sense 2/04h/01h)".
+std::string RefusalText(uint8_t opcode, const TSENSE& sense);
 
 }  // namespace orvex
 

@@ -10,6 +10,7 @@
 #include "drive/execute_command.h"
 #include "drive/mmc_commands.h"
 #include "drive/pass_through.h"
+#include "drive/ready_polls.h"
 #include "platform/sg_io.h"
 #include "platform/user_paths.h"
 
@@ -54,6 +55,29 @@ TSRB_ExecSCSICmd InquiryRequest(uint8_t* data) {
   request.SRB_CDBLen = inquiry.length;
   std::memcpy(request.CDBByte, inquiry.bytes.data(), inquiry.length);
   return request;
+}
+
+// Bytes of the standard INQUIRY data, the identification among them.
+constexpr uint32_t kStandardInquiryBytes = 36;
+
+// Sends the INQUIRY `request` by `send` (which leaves the outcome in the
+// request) until it brings the standard data: a device that refused it or
+// answered short is asked again once (AskedAgainOnce), as a drive just
+// reset or still starting up may answer so; an address without a device
+// is asked once.  Whether the data arrived.
+template <class Send>
+bool Inquire(TSCSIDevice& device, TSRB_ExecSCSICmd& request, Send send) {
+  const TSRB_ExecSCSICmd blank = request;
+  bool absent = false;
+  return AskedAgainOnce(device, [&] {
+    if (absent) return false;
+    request = blank;
+    std::memset(request.SRB_BufPointer, 0, request.SRB_BufLen);
+    send();
+    std::memcpy(&device.LastSenseInfo, request.SenseArea, sizeof device.LastSenseInfo);
+    absent = request.SRB_Status != kSrbStatusDone && request.SRB_Status != kSrbStatusError;
+    return request.SRB_Status == kSrbStatusDone && request.SRB_BufLen >= kStandardInquiryBytes;
+  });
 }
 
 void Log(TSCSIDevice& device, const std::string& line) { device.fdbg.Line(line); }
@@ -106,7 +130,7 @@ size_t ScanLetters(TSCSIDevice& device) {
     device.Handle = fd;
     TSRB_ExecSCSICmd inquiry = InquiryRequest(device.tmpBuffer.data());
     std::optional<TIdentification> id;
-    if (PassThroughCommand(device, inquiry) == kSrbStatusDone) id = Identify(device.tmpBuffer.data());
+    if (Inquire(device, inquiry, [&] { PassThroughCommand(device, inquiry); })) id = Identify(device.tmpBuffer.data());
     NameRow(row, id.value_or(TIdentification{}));
     if (!address) spilled_ids.push_back(id.value_or(TIdentification{}));
     Log(device, std::string(1, letter) + ": " + std::to_string(kOpticalDriveType) + " - ( " + row.name + ")");
@@ -146,13 +170,14 @@ void ScanLibrary(TSCSIDevice& device, TDriverLibrary& library) {
     for (uint8_t target = 0; target < 8; ++target) {
       for (uint8_t lun = 0; lun < 7 && device.NoOfDevices < kMaxDevices; ++lun) {
         uint8_t* data = device.tmpBuffer.data();
-        std::memset(data, 0, 64);
         TSRB_ExecSCSICmd inquiry = InquiryRequest(data);
         inquiry.SRB_HaId = ha;
         inquiry.SRB_Target = target;
         inquiry.SRB_Lun = lun;
-        if (library.Send(device, inquiry) == kSrbStatusPending) library.WaitFor(inquiry);
-        if (inquiry.SRB_Status != kSrbStatusDone) continue;
+        const bool answered = Inquire(device, inquiry, [&] {
+          if (library.Send(device, inquiry) == kSrbStatusPending) library.WaitFor(inquiry);
+        });
+        if (!answered) continue;
         const std::optional<TIdentification> id = Identify(data);
         if (!id) continue;
         TDeviceEntry& row = device.Devices[device.NoOfDevices++];

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "drive/mmc_commands.h"
+#include "drive/ready_polls.h"
 #include "drive/transfer_rate.h"
 #include "drive/write_parameters.h"
 #include "platform/byte_order.h"
@@ -13,12 +14,19 @@ namespace {
 
 constexpr uint16_t kDiscInformationRead = 64;
 
-// READ DISC INFORMATION of 64 bytes into DiscInformation; what did not
-// arrive reads 0.
+// READ DISC INFORMATION of 64 bytes into DiscInformation, asked again once
+// when refused; what did not arrive reads 0.
 bool ReadDiscInfo(TSCSIDevice& device) {
-  return ReadAnswer(device, cdb::ReadDiscInformation(kDiscInformationRead),
-                    reinterpret_cast<uint8_t*>(&device.DiscInformation), kDiscInformationRead)
-      .has_value();
+  return AskedAgainOnce(device, [&] {
+    return ReadAnswer(device, cdb::ReadDiscInformation(kDiscInformationRead),
+                      reinterpret_cast<uint8_t*>(&device.DiscInformation), kDiscInformationRead)
+        .has_value();
+  });
+}
+
+// READ TRACK INFORMATION of `track`, asked again once when refused.
+bool ReadTrackInfo(TSCSIDevice& device, uint8_t track) {
+  return AskedAgainOnce(device, [&] { return ReadTrackInformation(device, track); });
 }
 
 uint8_t DiscStatus(const TSCSIDevice& device) { return device.DiscInformation.info & 0x03; }
@@ -68,26 +76,33 @@ bool Writable(TSCSIDevice& device) {
   // No disc information, or the status "others": the track that can still
   // be written says.
   SetWriteParameters(device, device.TestWrite, device.BurnProof, m, false);
-  if (ReadTrackInformation(device, 0xFF)) return device.TrackInformation.FreeBlocks != 0;
-  if (ReadTrackInformation(device, static_cast<uint8_t>(device.DiscInformation.LastTrackOfLastSession + 1))) {
+  if (ReadTrackInfo(device, 0xFF)) return device.TrackInformation.FreeBlocks != 0;
+  if (ReadTrackInfo(device, static_cast<uint8_t>(device.DiscInformation.LastTrackOfLastSession + 1))) {
     return device.TrackInformation.FreeBlocks != 0;
   }
   return false;
 }
 
-int32_t SessionsOnDisc(TSCSIDevice& device) {
-  if (!ReadDiscInfo(device)) return DiscIs(device) == TMedium::mtDVDRAM ? 1 : 0;
+std::optional<int32_t> AnsweredSessions(TSCSIDevice& device) {
+  if (!ReadDiscInfo(device)) {
+    const TSENSE refusal = device.LastSenseInfo;  // the medium is asked for next
+    if (DiscIs(device) == TMedium::mtDVDRAM) return 1;
+    device.LastSenseInfo = refusal;
+    return std::nullopt;
+  }
   TDiscInformation& info = device.DiscInformation;
   // An empty last session is one still to be written.
   if ((info.info >> 2 & 0x03) == 0 && info.Sessions > 0) --info.Sessions;
   return info.Sessions;
 }
 
-uint32_t FreeBlocksOnDisc(TSCSIDevice& device) {
+int32_t SessionsOnDisc(TSCSIDevice& device) { return AnsweredSessions(device).value_or(0); }
+
+std::optional<uint32_t> AnsweredFreeBlocks(TSCSIDevice& device) {
   if (!Writable(device)) return 0;
   const TMedium m = DiscIs(device);
   SetWriteParameters(device, false, false, m, false);
-  if (ReadDiscInfo(device) && ReadTrackInformation(device, device.DiscInformation.LastTrackOfLastSession)) {
+  if (ReadDiscInfo(device) && ReadTrackInfo(device, device.DiscInformation.LastTrackOfLastSession)) {
     const TTrackInformation& t = device.TrackInformation;
     if (t.TrackSize == 0xFFFFFFFF) return 0;
     if (m == TMedium::mtDVDRWRO) return Less(ReadFormatCapacity(device), t.TrackSize);
@@ -99,12 +114,14 @@ uint32_t FreeBlocksOnDisc(TSCSIDevice& device) {
   if (OneOf(m, {TMedium::mtDVDRAM, TMedium::mtDVDPLUSRW})) {
     return Less(ReadFormatCapacity(device), ExistingVolumeSize(device));
   }
-  return 0;
+  return std::nullopt;
 }
+
+uint32_t FreeBlocksOnDisc(TSCSIDevice& device) { return AnsweredFreeBlocks(device).value_or(0); }
 
 uint32_t TotalBlocksOnDisc(TSCSIDevice& device) {
   SetWriteParameters(device, false, false, DiscIs(device), false);
-  if (ReadDiscInfo(device) && ReadTrackInformation(device, device.DiscInformation.LastTrackOfLastSession)) {
+  if (ReadDiscInfo(device) && ReadTrackInfo(device, device.DiscInformation.LastTrackOfLastSession)) {
     const TTrackInformation& t = device.TrackInformation;
     if ((t.info2 & 0x10) == 0) return t.TrackStartAddress + t.TrackSize;
     return t.TrackSize == 0xFFFFFFFF ? 0 : ReadFormatCapacity(device);

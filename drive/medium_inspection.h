@@ -8,6 +8,7 @@
 #define ORVEX_DRIVE_MEDIUM_INSPECTION_H_
 
 #include <cstdint>
+#include <optional>
 
 #include "drive/scsi_device.h"
 
@@ -23,9 +24,18 @@ bool Erasable(TSCSIDevice& device);
 bool Writable(TSCSIDevice& device);
 
 // Complete sessions: the drive's count less an empty last session; without
-// disc information 1 for DVD-RAM, else 0.
+// disc information (READ DISC INFORMATION refused twice) 1 for DVD-RAM,
+// else empty, LastSenseInfo saying why.
+std::optional<int32_t> AnsweredSessions(TSCSIDevice& device);
+// AnsweredSessions, 0 when the drive did not answer.
 int32_t SessionsOnDisc(TSCSIDevice& device);
 
+// The blocks a new session can take: 0 on a disc that is not Writable;
+// empty when the drive refused the disc or track information they follow
+// from twice (and the medium has no formatted capacity to go by),
+// LastSenseInfo saying why.
+std::optional<uint32_t> AnsweredFreeBlocks(TSCSIDevice& device);
+// AnsweredFreeBlocks, 0 when the drive did not answer.
 uint32_t FreeBlocksOnDisc(TSCSIDevice& device);
 uint32_t TotalBlocksOnDisc(TSCSIDevice& device);
 

@@ -153,7 +153,7 @@ TCdb SetStreaming(uint16_t length) {
 
 TCdb SetCdSpeed(uint16_t read, uint16_t write) {
   TCdb c = Block12(0xBB);
-  c.bytes[1] = 0x01;  // constant angular velocity
+  c.bytes[1] = 0x00;  // rotational control 00b: CLV (and non-pure CAV), as recording wants
   PutBE16(&c.bytes[2], read == 0 ? 0xFFFF : read);
   PutBE16(&c.bytes[4], write == 0 ? 0xFFFF : write);
   return c;

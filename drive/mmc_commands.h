@@ -46,7 +46,7 @@ TCdb CloseTrackSession(bool immediate, uint8_t b2, uint8_t b3, uint8_t b4, uint8
 TCdb ReadBufferCapacity(uint16_t allocation);                   // 5C
 TCdb Blank(bool quick);                                         // A1, immediate
 TCdb SetStreaming(uint16_t length);                             // B6
-TCdb SetCdSpeed(uint16_t read, uint16_t write);                 // BB: 0 asks for the fastest (FFFFh)
+TCdb SetCdSpeed(uint16_t read, uint16_t write);                 // BB, CLV: 0 asks for the fastest (FFFFh)
 TCdb SendDvdStructure(uint8_t format, uint16_t length);         // BF
 }  // namespace cdb
 

@@ -48,6 +48,16 @@ bool PastAttentions(TSCSIDevice& device, Send send) {
   }
 }
 
+// Calls `send` past attentions (PastAttentions), and once more when it
+// still failed: a drive that was becoming ready, or answered short, often
+// answers the second time.  Only for commands that change nothing on the
+// drive (questions), as MMC lets those be sent again.  Returns what the
+// last call returned; LastSenseInfo then holds its sense.
+template <class Send>
+bool AskedAgainOnce(TSCSIDevice& device, Send send) {
+  return PastAttentions(device, send) || PastAttentions(device, send);
+}
+
 // How a wait orders its sleep and its poll in each round.
 enum class TPollOrder : uint8_t {
   kSleepFirst,    // sleep, then poll

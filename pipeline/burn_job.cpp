@@ -4,6 +4,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 
 #include "drive/capabilities.h"
 #include "drive/execute_command.h"
@@ -154,10 +155,17 @@ uint32_t CloseIncompleteSession(TSCSIDevice& device) {
   return closing.CheckSessionClosed() ? kErrorNone : kErrorIncompleteSession;
 }
 
-// Why the disc cannot take `blocks` more, or 0.
+// Why the disc cannot take `blocks` more, or 0.  A drive that does not say
+// how much room is left is not taken to have none: its refusal's sense is
+// the error (kErrorDriveFailed without one).
 uint32_t RoomProblem(TSCSIDevice& device, uint32_t blocks) {
   if (!Writable(device)) return kErrorNotWritable;
-  return FreeBlocksOnDisc(device) < blocks ? kErrorNoRoom : kErrorNone;
+  const std::optional<uint32_t> room = AnsweredFreeBlocks(device);
+  if (!room) {
+    const uint16_t sense = SenseCodeOf(device.LastSenseInfo);
+    return sense != 0 ? uint32_t{sense} : uint32_t{kErrorDriveFailed};
+  }
+  return *room < blocks ? kErrorNoRoom : kErrorNone;
 }
 
 // Whether the file holds a volume: an ISO 9660 or UDF descriptor at sector 16.

@@ -16,9 +16,16 @@ namespace {
 
 using enum TMedium;
 
-constexpr uint32_t kWriteAttempts = 5000;       // refusals while busy or not ready
+constexpr uint32_t kWriteAttempts = 5000;       // refusals of a write with no reason
 constexpr uint32_t kResetAttempts = 100;        // refusals of a head copy with no reason or a reset
 constexpr uint32_t kWritePauseMs = 100;         // between attempts of a write
+// While the drive is busy or not ready (its buffer being written out, a
+// long write in progress) a write is sent again at once, then after pauses
+// that grow to kWritePauseMs: a drive that is ready again a moment later
+// must not wait out a whole pause while its buffer runs dry.  It is waited
+// for as long as kWriteAttempts pauses would last.
+constexpr uint32_t kBusyPausesMs[] = {0, 5, 10, 20, 50};
+constexpr uint64_t kBusyWaitMs = uint64_t{kWriteAttempts} * kWritePauseMs;
 constexpr uint32_t kHeadCopyPauseMs = 200;      // between attempts of the head copy
 constexpr uint32_t kResetPauseMs = 1000;        // more after a reset (sense 29h)
 constexpr uint8_t kNotReady = 0x04, kReset = 0x29, kCannotWrite = 0x30;
@@ -31,10 +38,31 @@ bool OneOf(TMedium m, std::initializer_list<TMedium> media) {
   return std::find(media.begin(), media.end(), m) != media.end();
 }
 
+// The pause after the `refusals`-th refusal of a write by a busy drive.
+uint32_t BusyPause(uint32_t refusals) {
+  return refusals <= std::size(kBusyPausesMs) ? kBusyPausesMs[refusals - 1] : kWritePauseMs;
+}
+
+// The time the pauses after the first `refusals` refusals add up to.
+uint64_t BusyWaited(uint32_t refusals) {
+  uint64_t waited = 0;
+  const uint32_t growing = std::min<uint32_t>(refusals, std::size(kBusyPausesMs));
+  for (uint32_t i = 0; i < growing; ++i) waited += kBusyPausesMs[i];
+  return waited + uint64_t{refusals - growing} * kWritePauseMs;
+}
+
 // The media whose writes the drive is told a streaming performance for.
 bool Streams(TMedium m) {
   return OneOf(m, {mtDVDR, mtDVDRWRO, mtDVDRWSR, mtDVDPLUSRW, mtDVDPLUSR, mtDVDPLUSRDL, mtBDRSR, mtBDRRR, mtBDRE,
                    mtHDDVDR, mtHDDVDRAM});
+}
+
+// The speed in KB/s a burn asks SET STREAMING for: the one the user set,
+// and for 0 (the fastest) the drive's highest from page 2Ah, or its current
+// one when the page names no highest.
+uint32_t StreamingSpeed(uint16_t asked, uint16_t highest, uint16_t current) {
+  if (asked != 0) return asked;
+  return highest != 0 ? highest : current;
 }
 
 // The session stays open for another one: DVD+R, DVD-R and sequential
@@ -70,7 +98,9 @@ bool TDriveSink::Begin() {
   SetCDSpeed(d, d.ReadSpeed, d.WriteSpeed);
   if (Streams(medium_)) {
     RefreshCapabilities(d);
-    const uint16_t read_speed = d.ModePage2A.CurReadSpeed, write_speed = d.ModePage2A.CurWriteSpeed;
+    const TModePage2A& page = d.ModePage2A;
+    const uint32_t read_speed = StreamingSpeed(d.ReadSpeed, page.MaxReadSpeed, page.CurReadSpeed);
+    const uint32_t write_speed = StreamingSpeed(d.WriteSpeed, page.MaxWriteSpeed, page.CurWriteSpeed);
     if (!ReadTrackInformation(d, d.DiscInformation.LastTrackOfLastSession)) {
       d.TrackInformation.TrackSize = CDFiles_.TotalImageSize + next_;
     }
@@ -135,6 +165,11 @@ bool TDriveSink::Retry(uint32_t attempt, bool head_copy, bool& formatted) {
     formatted = true;
     if (FormatOnDemand()) return true;
   }
+  if ((d.TargetBusy || asc == kNotReady) && !head_copy) {
+    if (BusyWaited(attempt) > kBusyWaitMs) return false;
+    Clock().Sleep(BusyPause(attempt));
+    return true;
+  }
   uint32_t limit = 0;
   if (d.TargetBusy || asc == kNotReady) {
     limit = kWriteAttempts;
@@ -157,7 +192,7 @@ bool TDriveSink::WriteFailed() {
   if (CDFiles_.Aborted) return Fail(kErrorAborted, {}, 0);
   // The refused command's own sense is the job's error; without one the
   // drive did not say why.  It is reported once, as the job's.
-  const uint32_t sense = Device_.LastSenseInfo.AddSenseCode << 8 | Device_.LastSenseInfo.AddSenQual;
+  const uint32_t sense = SenseCodeOf(Device_.LastSenseInfo);
   Device_.DeviceError.exchange(0);
   return Fail(sense != 0 ? sense : kErrorDriveFailed, {}, 0);
 }

@@ -12,16 +12,21 @@
 namespace orvex {
 namespace {
 
-int32_t LastCompleteSession(TSCSIDevice& Device) {
-  int32_t sessions = SessionsOnDisc(Device);
-  if (sessions > 0 && LastSessionState(Device.DiscInformation) == kSessionIncomplete) --sessions;
+std::optional<int32_t> LastCompleteSession(TSCSIDevice& Device) {
+  std::optional<int32_t> sessions = AnsweredSessions(Device);
+  if (sessions > 0 && LastSessionState(Device.DiscInformation) == kSessionIncomplete) --*sessions;
   return sessions;
 }
 
 }  // namespace
 
+std::optional<int32_t> AnsweredSessionNumber(TSCSIDevice& Device, uint8_t SessionNo) {
+  if (SessionNo != 0) return SessionNo;
+  return LastCompleteSession(Device);
+}
+
 int32_t SessionNumberOf(TSCSIDevice& Device, uint8_t SessionNo) {
-  return SessionNo != 0 ? SessionNo : LastCompleteSession(Device);
+  return AnsweredSessionNumber(Device, SessionNo).value_or(0);
 }
 
 std::optional<TDiscSession> LocateSession(TSCSIDevice& Device, int32_t session) {

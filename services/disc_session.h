@@ -25,6 +25,9 @@ struct TDiscSession {
 // the last complete session, the last one a reader finds (0 on a disc
 // without one).  A last session that a burn which did not end left
 // incomplete is not it: what it describes may never have been written.
+// Empty when that needs the disc information and the drive refused it
+// twice (AnsweredSessions); SessionNumberOf then gives 0.
+std::optional<int32_t> AnsweredSessionNumber(TSCSIDevice& Device, uint8_t SessionNo);
 int32_t SessionNumberOf(TSCSIDevice& Device, uint8_t SessionNo);
 
 // Where session `session` lies: the write parameters set for the medium

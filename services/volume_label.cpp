@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "drive/command_names.h"
+#include "drive/mmc_commands.h"
 #include "platform/byte_order.h"
 #include "platform/text_conversion.h"
 #include "services/disc_session.h"
@@ -9,8 +11,14 @@
 
 namespace orvex {
 
-std::u16string ReadVolumeLabelOfDisc(TSCSIDevice& Device, uint8_t SessionNo) {
-  const std::optional<TDiscSession> session = LocateSession(Device, SessionNumberOf(Device, SessionNo));
+std::u16string ReadVolumeLabelOfDisc(TSCSIDevice& Device, uint8_t SessionNo, std::string* unanswered) {
+  if (unanswered != nullptr) unanswered->clear();
+  const std::optional<int32_t> number = AnsweredSessionNumber(Device, SessionNo);
+  if (!number) {
+    if (unanswered != nullptr) *unanswered = RefusalText(cdb::ReadDiscInformation(0).bytes[0], Device.LastSenseInfo);
+    return {};
+  }
+  const std::optional<TDiscSession> session = LocateSession(Device, *number);
   if (!session) return {};
   TDiscSectorReader disc(Device, session->end);
   const std::optional<TVolumeTree> tree = FindVolumeTree(disc, session->start);

@@ -16,7 +16,10 @@ namespace orvex {
 // supplementary descriptor, then the primary one; see FindVolumeTree).
 // Empty on a blank disc, for a session or track the drive does not know,
 // and when the session holds no volume.  Runs on the caller's thread.
-std::u16string ReadVolumeLabelOfDisc(TSCSIDevice& Device, uint8_t SessionNo);
+// `unanswered`, when given, is set to what the drive refused (RefusalText)
+// when the label is empty because the drive did not tell the disc's
+// sessions, and cleared otherwise.
+std::u16string ReadVolumeLabelOfDisc(TSCSIDevice& Device, uint8_t SessionNo, std::string* unanswered = nullptr);
 
 // A recorded volume identifier as a label: a Joliet one as UCS-2
 // (big-endian, at most 16 units), any other as 8-bit text; cut at the

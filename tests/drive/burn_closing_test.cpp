@@ -7,6 +7,7 @@
 
 #include "drive/burn_fixture.h"
 #include "image/component_status.h"
+#include "platform/byte_order.h"
 
 namespace orvex::test {
 namespace {
@@ -34,6 +35,16 @@ TEST_P(ClosingSequence, IsTheMediumsOwn) {
   ASSERT_TRUE(outcome.started);
   EXPECT_FALSE(outcome.failed);
   EXPECT_EQ(Closing(trace), c.closing);
+  // A wait ends when its poll finds the drive ready: what comes next does
+  // not sleep out another round of polling first.  (Times are those of
+  // completion: a close without Immed takes the drive's own time.)
+  for (size_t i = 1; i + 1 < trace.size(); ++i) {
+    const bool ready_poll = trace[i].cdb[0] == 0x51 && trace[i].status == kSrbStatusDone &&
+                            trace[i - 1].cdb[0] == 0x51 && trace[i - 1].asc == 0x04 && trace[i + 1].cdb[0] != 0x5B;
+    if (ready_poll) {
+      EXPECT_LT(trace[i + 1].time_us - trace[i].time_us, 5'000'000u) << "after command " << i;
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, ClosingSequence,
@@ -53,6 +64,52 @@ INSTANTIATE_TEST_SUITE_P(Media, ClosingSequence,
         TClosingCase{"bd-r", false, true, "35 51! 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i 51! 51 5b:6/0 51 1e 1b 01 00"},
         TClosingCase{"bd-re", true, false, "35 51! 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i 51! 51*2 1e 1b 01 00"}));
 
+
+// The write speed the user asked for reaches the drive: SET CD SPEED with
+// rotational control CLV on every medium, and on DVD and BD a SET STREAMING
+// whose performance descriptor's write size per write time is that speed,
+// or the drive's highest when the fastest (0) was asked for.  The speeds
+// asked for are none the drive offers (DVD: 16x, 8x, 4x; BD: 12x, 6x, 3x),
+// so that the drive's choice after SET CD SPEED is not mistaken for them.
+struct TSpeedCase {
+  const char* profile;
+  uint16_t asked;      // KB/s; 0: the fastest
+  uint32_t streaming;  // the KB/s SET STREAMING asks for; 0: none is sent
+};
+
+class WriteSpeed : public BurnTest, public ::testing::WithParamInterface<TSpeedCase> {};
+
+TEST_P(WriteSpeed, IsTheOneAskedFor) {
+  const TSpeedCase& c = GetParam();
+  Load(c.profile);
+  Lay(Source("src"));
+  disc.SetDeviceSpeed(0, c.asked);
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
+  ASSERT_TRUE(outcome.started);
+  EXPECT_FALSE(outcome.failed) << outcome.error;
+  const auto sent = [&](uint8_t opcode) {
+    return std::find_if(trace.begin(), trace.end(), [&](const vb_trace_entry& e) { return e.cdb[0] == opcode; });
+  };
+  const auto cd_speed = sent(0xBB);
+  ASSERT_NE(cd_speed, trace.end());
+  EXPECT_EQ(cd_speed->cdb[1] & 0x03, 0) << "CLV";
+  EXPECT_EQ(GetBE16(&cd_speed->cdb[4]), c.asked == 0 ? 0xFFFF : c.asked);
+  const auto streaming = sent(0xB6);
+  if (c.streaming == 0) {
+    EXPECT_EQ(streaming, trace.end());
+    return;
+  }
+  ASSERT_NE(streaming, trace.end());
+  const uint8_t* performance = streaming->data;
+  ASSERT_NE(GetBE32(performance + 24), 0u);
+  EXPECT_EQ(uint64_t{GetBE32(performance + 20)} * 1000 / GetBE32(performance + 24), c.streaming);
+}
+
+INSTANTIATE_TEST_SUITE_P(Media, WriteSpeed,
+                         ::testing::Values(TSpeedCase{"dvd+r", 8310, 8310}, TSpeedCase{"dvd+r", 0, 22160},
+                                           TSpeedCase{"bd-r", 8990, 8990}, TSpeedCase{"bd-r", 0, 53940},
+                                           TSpeedCase{"cd-r", 1764, 0}));
 
 // A closing the drive makes difficult: each command's result is judged.
 // Busy and attention refusals are sent again, refusals as illegal requests

@@ -63,6 +63,38 @@ TEST_F(BurnFaults, ADriveNotReadyForTenSecondsIsWaitedFor) {
   EXPECT_EQ(Judge(Export(), scratch.Path("src")), "");
 }
 
+// A write refused with LONG WRITE IN PROGRESS is sent again at once, then
+// after pauses that grow to 100 ms, so that a drive ready again a moment
+// later does not run dry; one that stays busy is waited for as long as
+// 5000 pauses of 100 ms would last, then fails the burn with its sense.
+TEST_F(BurnFaults, ALongWriteInProgressIsPolledAgainAtOnceThenLessOften) {
+  struct TCase {
+    uint32_t refusals;
+    bool fails;
+  };
+  for (const TCase c : {TCase{7, false}, TCase{6000, true}}) {
+    SCOPED_TRACE(c.refusals);
+    Load("dvd+r");
+    Lay(Source("src"));
+    ASSERT_EQ(vbtest::Lib().vb_fault_fail(drive_, 0x2A, c.refusals, 0x02, 0x04, 0x08), 0);
+    TOutcome outcome;
+    const auto trace = TracedBurn(outcome);
+    std::vector<uint64_t> writes;  // the modelled times of the WRITE(10)s
+    for (const vb_trace_entry& e : trace) {
+      if (e.cdb[0] == 0x2A) writes.push_back(e.time_us);
+    }
+    ASSERT_GT(writes.size(), 7u);
+    std::vector<uint64_t> gaps_ms;
+    for (size_t i = 1; i < 8; ++i) gaps_ms.push_back((writes[i] - writes[i - 1]) / 1000);
+    EXPECT_THAT(gaps_ms, ::testing::ElementsAre(0, 5, 10, 20, 50, 100, 100));
+    EXPECT_EQ(outcome.failed, c.fails);
+    if (c.fails) {
+      EXPECT_EQ(outcome.error, 0x0408u);
+      EXPECT_EQ((writes.back() - writes.front()) / 1'000'000, 499u) << "the wait's bound is kept";
+    }
+  }
+}
+
 TEST_F(BurnFaults, ABusyDriveIsWaitedFor) {
   LoadWithHook([this] { vbtest::Lib().vb_fault_busy(drive_, 3); });
   const TOutcome outcome = Burn();
@@ -189,6 +221,48 @@ TEST_F(BurnFaults, AMediumTooSmallIsRefused) {
   EXPECT_EQ(Writing(trace), "");
   EXPECT_EQ(disc.ErrorString(), "Unknown/No Error!") << "read once";
 }
+
+// READ TRACK INFORMATION, which tells the room left, refused while the
+// drive is becoming ready: once, it is asked again and the burn goes on;
+// refused again, the burn is refused with the drive's sense, not as a disc
+// without room.
+struct TUnansweredRoomCase {
+  const char* name;
+  uint32_t refusals;
+  uint32_t error;  // 0: the burn runs
+};
+
+const TUnansweredRoomCase kUnansweredRoom[] = {
+    {"OnceIsAskedAgain", 1, kErrorNone},
+    {"TwiceIsTheDrivesError", 2, 0x0401},
+};
+
+class UnansweredRoom : public BurnFaults, public ::testing::WithParamInterface<TUnansweredRoomCase> {};
+
+TEST_P(UnansweredRoom, IsNotTakenForAFullDisc) {
+  const TUnansweredRoomCase& c = GetParam();
+  Load("dvd+r");
+  Lay(Source("src"));
+  ASSERT_EQ(vbtest::Lib().vb_fault_fail(drive_, 0x52, c.refusals, 0x02, 0x04, 0x01), 0);
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
+  const auto refused = std::find_if(trace.begin(), trace.end(),
+                                    [](const vb_trace_entry& e) { return e.cdb[0] == 0x52 && e.status != kSrbStatusDone; });
+  ASSERT_NE(refused, trace.end());
+  ASSERT_NE(refused + 1, trace.end());
+  EXPECT_EQ(refused[1].cdb[0], 0x52) << "asked again at once";
+  if (c.error == kErrorNone) {
+    EXPECT_TRUE(outcome.started);
+    EXPECT_FALSE(outcome.failed) << outcome.error;
+    EXPECT_EQ(Judge(Export(), scratch.Path("src")), "");
+  } else {
+    ExpectRefused(outcome, c.error);
+    EXPECT_EQ(Recording(trace), "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, UnansweredRoom, ::testing::ValuesIn(kUnansweredRoom),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 // A burn that may not start sends nothing that records on the disc or
 // changes it: a test write where the medium or the drive cannot simulate,

@@ -117,6 +117,27 @@ TEST_F(DiscImportTest, EachSessionHasItsLabel) {
   EXPECT_EQ(ReadVolumeLabelOfDisc(disc.Device, 9), u"");  // no such track
 }
 
+// The disc information the last session is found by, refused while the
+// drive is becoming ready: once, it is asked again; refused again, the
+// label is empty and what the drive refused is said, not that there is no
+// label.
+TEST_F(DiscImportTest, AnUnansweredDiscInformationIsAskedAgainThenNamed) {
+  TwoSessions();
+  for (const uint32_t refusals : {1u, 2u}) {
+    SCOPED_TRACE(refusals);
+    ASSERT_EQ(vbtest::Lib().vb_fault_fail({0, 0, 0}, 0x51, refusals, 0x02, 0x04, 0x01), 0);
+    std::string unanswered = "stale";
+    std::u16string label;
+    const auto trace = Traced([&] { label = ReadVolumeLabelOfDisc(disc.Device, 0, &unanswered); });
+    ASSERT_GE(trace.size(), 2u);
+    EXPECT_EQ(trace[0].cdb[0], 0x51);
+    EXPECT_NE(trace[0].status, kSrbStatusDone);
+    EXPECT_EQ(trace[1].cdb[0], 0x51) << "asked again at once";
+    EXPECT_EQ(label, refusals == 1 ? u"Second" : u"");
+    EXPECT_EQ(unanswered, refusals == 1 ? "" : "READ DISC INFORMATION failed (sense 2/04h/01h)");
+  }
+}
+
 TEST_F(DiscImportTest, ABlankDiscHasNoSessionLabelOrTree) {
   Load("dvd+r");
   disc.ClearAll();

@@ -84,5 +84,36 @@ TEST_F(DriveTest, TheLetterScanIsLoggedAndSkippedWhenAsked) {
   EXPECT_EQ(second.find("C: ("), std::string::npos) << second;
 }
 
+// A drive whose first INQUIRY of the scan is refused or answered short (a
+// drive just reset, or still starting up) is asked again and found.
+struct TInquiryFault {
+  const char* name;
+  void (*inject)(vb_address);
+};
+
+const TInquiryFault kInquiryFaults[] = {
+    {"NotReady", [](vb_address d) { vbtest::Lib().vb_fault_fail(d, 0x12, 1, 0x02, 0x04, 0x01); }},
+    {"ShortOfTheIdentification", [](vb_address d) { vbtest::Lib().vb_fault_short_transfer(d, 0x12, 8); }},
+    {"UnitAttention", [](vb_address d) { vbtest::Lib().vb_fault_fail(d, 0x12, 1, 0x06, 0x29, 0x00); }},
+};
+
+class UntrustedInquiry : public DriveTest, public ::testing::WithParamInterface<TInquiryFault> {};
+
+TEST_P(UntrustedInquiry, IsAskedAgain) {
+  vbtest::Configure("0:1:0,class=dvd-writer");
+  GetParam().inject({0, 1, 0});
+  const auto trace = Traced([&] { ASSERT_TRUE(disc.InitializeASPI(true, VBURNER_LIBRARY, "")); }, {0, 1, 0});
+  ASSERT_EQ(disc.DeviceCount(), 1);
+  EXPECT_EQ(disc.GetDeviceName(0), "0:1:0,?: ORVEX    VIRTUAL DVD-RW   1.00 ");
+  ASSERT_GE(trace.size(), 2u);
+  EXPECT_EQ(trace[0].cdb[0], 0x12);
+  EXPECT_NE(trace[0].status, kSrbStatusDone);
+  EXPECT_EQ(trace.back().cdb[0], 0x12);
+  EXPECT_EQ(trace.back().status, kSrbStatusDone);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, UntrustedInquiry, ::testing::ValuesIn(kInquiryFaults),
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
+
 }  // namespace
 }  // namespace orvex

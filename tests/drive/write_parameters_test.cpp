@@ -87,7 +87,7 @@ TEST_F(DriveTest, SpeedsStreamingAndTimeStamp) {
   });
   ASSERT_EQ(trace.size(), 4u);
   EXPECT_EQ(trace[0].cdb[0], 0xBB);
-  EXPECT_EQ(trace[0].cdb[1], 0x01);
+  EXPECT_EQ(trace[0].cdb[1], 0x00) << "rotational control: CLV";
   EXPECT_EQ(GetBE32(&trace[0].cdb[2]), 0xFFFFFFFFu);  // 0 asks for the fastest
   EXPECT_EQ(GetBE16(&trace[1].cdb[2]), 1385);
   EXPECT_EQ(GetBE16(&trace[1].cdb[4]), 5540);
