@@ -67,6 +67,8 @@ bool TDriveSink::Begin() {
     return WriteFailed();
   }
   begun_ = true;
+  // The medium stays in the drive until Close allows its removal again.
+  LockMedium(d);
   SetCDSpeed(d, d.ReadSpeed, d.WriteSpeed);
   if (Streams(medium_)) {
     RefreshCapabilities(d);

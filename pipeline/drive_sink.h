@@ -5,7 +5,9 @@
 // time stamp sent and the track reserved.  Where the write parameters page
 // governs the recording (CD, DVD-R, sequential DVD-RW, and any test write),
 // a drive that refuses it fails the run with its sense before anything is
-// written or closed, so the disc stays as it was.  Each packet is then one
+// written or closed, so the disc stays as it was.  Otherwise the medium is
+// locked in the drive before anything is recorded, until Finish has closed
+// it (also after a failure or an abort).  Each packet is then one
 // WRITE(10) at the next address; a write refused while the drive is busy
 // or not ready is tried again every 100 ms, 5000 times at most, and any
 // other refusal fails the run.  A DVD+RW that refuses a write as

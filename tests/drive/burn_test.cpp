@@ -21,8 +21,10 @@ TEST_P(BurnEveryMedium, BurnsAndReadersSeeTheTree) {
   Load(GetParam().profile, "class=bd-writer", GetParam().formatted);
   const std::string source = Source("src");
   Lay(source);
-  const TOutcome outcome = Burn();
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
   ASSERT_TRUE(outcome.started) << disc.ErrorString();
+  EXPECT_EQ(UnguardedRecording(trace), "");
   EXPECT_EQ(outcome.events, 1);
   EXPECT_FALSE(outcome.failed) << outcome.error;
   EXPECT_EQ(outcome.error, 0u);
@@ -67,6 +69,7 @@ TEST_F(BurnTest, BurnsAnImageMadeByGenisoimage) {
   EXPECT_FALSE(outcome.failed);
   EXPECT_EQ(disc.ImageSize(), (bytes + 2047) / 2048);
   EXPECT_EQ(Writing(trace).rfind("2a@0 ", 0), 0u);
+  EXPECT_EQ(UnguardedRecording(trace), "");
   std::ifstream exported(Export(), std::ios::binary);
   const std::string burned((std::istreambuf_iterator<char>(exported)), std::istreambuf_iterator<char>());
   std::ifstream original(image, std::ios::binary);
