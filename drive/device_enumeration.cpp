@@ -39,8 +39,14 @@ std::optional<TIdentification> Identify(uint8_t* data) {
 
 void NameRow(TDeviceEntry& row, const TIdentification& id) {
   const std::string letter(1, row.letter);
-  std::snprintf(row.name, sizeof row.name, "%d:%d:%d,%s: %s %s %s ", row.host_adapter, row.target, row.lun,
+  std::snprintf(row.name, sizeof row.name, "%u:%u:%u,%s: %s %s %s ", row.host_adapter, row.target, row.lun,
                 letter.c_str(), id.vendor.c_str(), id.product.c_str(), id.revision.c_str());
+}
+
+// The identification in INQUIRY data (null: none was read); blanks when
+// there is none.
+TIdentification IdentifyOrBlank(uint8_t* inquiry) {
+  return (inquiry != nullptr ? Identify(inquiry) : std::nullopt).value_or(TIdentification{});
 }
 
 // An INQUIRY request for 64 bytes into `data`.
@@ -116,34 +122,26 @@ size_t ScanLetters(TSCSIDevice& device) {
       continue;
     }
     const std::optional<TScsiAddress> address = ReadScsiAddress(letter);
-    TDeviceEntry& row = address ? device.Devices[device.NoOfDevices++] : device.Devices[spill--];
-    row = TDeviceEntry{};
-    row.letter = letter;
-    row.type = kOpticalDriveType;
-    if (address) {
-      row.host_adapter = static_cast<uint8_t>(address->host);
-      row.target = static_cast<uint8_t>(address->target);
-      row.lun = static_cast<uint8_t>(address->lun);
-    }
     ++found;
     device.DriveLetter = letter;
     device.Handle = fd;
     TSRB_ExecSCSICmd inquiry = InquiryRequest(device.tmpBuffer.data());
-    std::optional<TIdentification> id;
-    if (Inquire(device, inquiry, [&] { PassThroughCommand(device, inquiry); })) id = Identify(device.tmpBuffer.data());
-    NameRow(row, id.value_or(TIdentification{}));
-    if (!address) spilled_ids.push_back(id.value_or(TIdentification{}));
+    const bool answered = Inquire(device, inquiry, [&] { PassThroughCommand(device, inquiry); });
+    uint8_t* const data = answered ? device.tmpBuffer.data() : nullptr;
+    TDeviceEntry& row = address ? device.Devices[device.NoOfDevices++] : device.Devices[spill--];
+    row = LetterRow(letter, address, data);
+    if (!address) spilled_ids.push_back(IdentifyOrBlank(data));
     Log(device, std::string(1, letter) + ": " + std::to_string(kOpticalDriveType) + " - ( " + row.name + ")");
     CloseOpticalDrive(device.Handle);
     device.Handle = -1;
   }
   // The drives without an address get host adapter numbers above every
   // real one, and follow the others without a gap.
-  int next = 0;
+  uint32_t next = 0;
   for (size_t i = 0; i < device.NoOfDevices; ++i) next = std::max(next, device.Devices[i].host_adapter + 1);
   for (size_t i = 0; i < spilled_ids.size(); ++i) {
     TDeviceEntry row = device.Devices[kLastRow - i];
-    row.host_adapter = static_cast<uint8_t>(next++);
+    row.host_adapter = next++;
     NameRow(row, spilled_ids[i]);
     device.Devices[device.NoOfDevices++] = row;
   }
@@ -151,7 +149,7 @@ size_t ScanLetters(TSCSIDevice& device) {
 }
 
 // The pass-through letter whose drive sits at that address; '?' when none.
-char FindLetterForAddress(uint8_t host_adapter, uint8_t target, uint8_t lun) {
+char FindLetterForAddress(uint32_t host_adapter, uint32_t target, uint32_t lun) {
   for (char letter = kFirstDriveLetter; letter <= kLastDriveLetter; ++letter) {
     if (!IsOpticalDrive(letter)) continue;
     const std::optional<TScsiAddress> a = ReadScsiAddress(letter);
@@ -219,6 +217,19 @@ std::unique_ptr<TDriverLibrary> LoadLibrary(const std::string& library, std::str
 
 }  // namespace
 
+TDeviceEntry LetterRow(char letter, const std::optional<TScsiAddress>& address, uint8_t* inquiry) {
+  TDeviceEntry row;
+  row.letter = letter;
+  row.type = kOpticalDriveType;
+  if (address) {
+    row.host_adapter = address->host;
+    row.target = address->target;
+    row.lun = address->lun;
+  }
+  NameRow(row, IdentifyOrBlank(inquiry));
+  return row;
+}
+
 bool EnumerateDevices(TSCSIDevice& device, bool no_pass_through, const std::string& library,
                       const std::string& log_path, std::string* why) {
   Reset(device);
@@ -244,6 +255,17 @@ bool EnumerateDevices(TSCSIDevice& device, bool no_pass_through, const std::stri
   return true;
 }
 
+namespace {
+
+// A row's address number in a request block's 8 bits.  Only the kernel's
+// numbers can exceed them, and the pass-through reaches its drive by the
+// letter's handle, not by the address: such a number becomes the highest
+// one that still means a drive, never 255 (no drive) nor a cut that names
+// another drive.
+uint8_t AddressByte(uint32_t number) { return static_cast<uint8_t>(std::min<uint32_t>(number, kNoAddress - 1)); }
+
+}  // namespace
+
 bool SelectDevice(TSCSIDevice& device, uint8_t index) {
   device.HaID = device.Target = device.Lun = device.DeviceType = kNoAddress;
   device.DriveLetter = '?';
@@ -252,9 +274,9 @@ bool SelectDevice(TSCSIDevice& device, uint8_t index) {
   if (index >= device.NoOfDevices) return false;
   const TDeviceEntry& row = device.Devices[index];
   device.SelectedDevice = index;
-  device.HaID = row.host_adapter;
-  device.Target = row.target;
-  device.Lun = row.lun;
+  device.HaID = AddressByte(row.host_adapter);
+  device.Target = AddressByte(row.target);
+  device.Lun = AddressByte(row.lun);
   device.DriveLetter = row.letter;
   device.DeviceType = row.type;
   if (device.Handle >= 0) {

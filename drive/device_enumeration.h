@@ -10,9 +10,11 @@
 #ifndef ORVEX_DRIVE_DEVICE_ENUMERATION_H_
 #define ORVEX_DRIVE_DEVICE_ENUMERATION_H_
 
+#include <optional>
 #include <string>
 
 #include "drive/scsi_device.h"
+#include "platform/sg_io.h"
 
 namespace orvex {
 
@@ -33,9 +35,17 @@ constexpr const char* kNoDriverLibrary = "none";
 bool EnumerateDevices(TSCSIDevice& device, bool no_pass_through, const std::string& library,
                       const std::string& log_path, std::string* why = nullptr);
 
+// The table row of the kernel's drive at `letter`: its SCSI address as
+// sysfs tells it (host, target and lun whole; 0:0:0 when unknown), type 5,
+// and its name, with the identification from `inquiry` (64 bytes of INQUIRY
+// data, control characters made blanks in place; null when none was read).
+TDeviceEntry LetterRow(char letter, const std::optional<TScsiAddress>& address, uint8_t* inquiry);
+
 // Selects row `index`: its address and letter, INQUIRY for the vendor and
-// product, and a refresh of the capabilities.  False when there is no such
-// row (no command can reach a drive then) or the INQUIRY fails.
+// product, and a refresh of the capabilities.  An address number of 255 or
+// more (a kernel drive's, reached by its letter) is held as 254 in HaID,
+// Target and Lun.  False when there is no such row (no command can reach a
+// drive then) or the INQUIRY fails.
 bool SelectDevice(TSCSIDevice& device, uint8_t index);
 
 // Selects every row with that letter in table order; the result is the

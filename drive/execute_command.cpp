@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
 
 #include "drive/command_names.h"
+#include "drive/mmc_records.h"
 #include "platform/clock.h"
 
 namespace orvex {
@@ -39,10 +39,8 @@ uint8_t ExecuteCommand(TSCSIDevice& device, TSRB_ExecSCSICmd& request) {
   // event reports BUSY only once the command has ended.
   device.TargetBusy = request.SRB_Status != kSrbStatusPending && request.SRB_Status != kSrbStatusDone &&
                       request.SRB_TargStat == kTargetStatusBusy;
-  std::memcpy(&device.LastSenseInfo, request.SenseArea, sizeof device.LastSenseInfo);
-  if (device.LastSenseInfo.AddSenseCode != 0) {
-    device.DeviceError = static_cast<uint16_t>(device.LastSenseInfo.AddSenseCode << 8 | device.LastSenseInfo.AddSenQual);
-  }
+  device.LastSenseInfo = FixedFormatSense(request.SenseArea, sizeof request.SenseArea);
+  if (device.LastSenseInfo.AddSenseCode != 0) device.DeviceError = SenseCodeOf(device.LastSenseInfo);
   return request.SRB_Status;
 }
 
@@ -62,7 +60,8 @@ std::string CommandLogLine(const TSCSIDevice& device, const TSRB_ExecSCSICmd& re
   line += "| ";
   const uint32_t shown = request.SRB_BufPointer == nullptr ? 0 : std::min<uint32_t>(request.SRB_BufLen, 100);
   for (uint32_t i = 0; i < shown; ++i) Append(line, "%02x ", request.SRB_BufPointer[i]);
-  Append(line, "%02x:%02x", request.SenseArea[12], request.SenseArea[13]);
+  const TSENSE sense = FixedFormatSense(request.SenseArea, sizeof request.SenseArea);
+  Append(line, "%02x:%02x", sense.AddSenseCode, sense.AddSenQual);
   if (device.UsingSPTI) Append(line, ", %u", device.LastWinError);
   return line;
 }

@@ -8,7 +8,7 @@
 // "MM:SS:mmm NAME (OP) {FLAGS:CDBLEN} - HA:TARGET:LUN <STATUS> [LENGTH] "
 // (UTC minute, second and millisecond; the numbers in hexadecimal), CDB
 // bytes 1 to 15, "| " and the first 100 bytes of data at most, the sense
-// code and qualifier as "AA:QQ", and with the pass-through ", " and
+// code and qualifier as "AA:QQ" (from either sense format), and with the pass-through ", " and
 // LastWinError.
 #ifndef ORVEX_DRIVE_EXECUTE_COMMAND_H_
 #define ORVEX_DRIVE_EXECUTE_COMMAND_H_
@@ -30,7 +30,8 @@ constexpr uint8_t kSenseBytes = 24;
 // transport gave up waiting.  Without a transport or a selected drive
 // (HaID or Target 255) the status is kSrbStatusError and nothing else
 // happens.  TargetBusy: the drive refused the command with BUSY.
-// LastSenseInfo: the sense area, also after success.  DeviceError: the
+// LastSenseInfo: the sense area, also after success, in fixed format
+// (descriptor-format sense is turned into it).  DeviceError: the
 // sense code x 256 + qualifier when the code is not 0 (success leaves it).
 // A transport that reports more data than was asked for is cut back to the
 // request's length.

@@ -1,5 +1,6 @@
 // The MMC records the drive layer sends and reads, laid out byte for byte
-// as MMC defines them: fixed-format sense data, disc and track information,
+// as MMC defines them: fixed-format sense data (descriptor-format sense is
+// turned into it), disc and track information,
 // the write parameters page (05h) and the capabilities page (2Ah), the
 // configuration header with its first feature, buffer capacity and format
 // capacities.  Multi-byte fields are big-endian on the wire; the records
@@ -33,6 +34,17 @@ static_assert(offsetof(TSENSE, AddSenQual) == 13);
 static_assert(sizeof(TSENSE) == 32);
 
 constexpr uint8_t kSenseIllegalRequest = 0x05, kSenseUnitAttention = 0x06;
+
+// The sense area as the fixed-format record every reader of TSENSE expects.
+// Fixed-format sense (70h, 71h) comes back as it is.  Descriptor-format
+// sense (72h current, 73h deferred), which carries the key, code and
+// qualifier in bytes 1 to 3 and the rest in descriptors, comes back as
+// response code 70h or 71h with those three in their fixed places; the
+// information (low 32 bits, VALID when it fits), command-specific
+// information, sense-key specific and field replaceable unit descriptors
+// are moved to theirs.  Only the first `length` bytes are read; a
+// descriptor that does not end within them is left out.
+TSENSE FixedFormatSense(const uint8_t* area, size_t length);
 
 inline uint8_t SenseKeyOf(const TSENSE& s) { return s.SenseKey & 0x0F; }
 // The additional sense code and qualifier as one number, as job errors carry them.

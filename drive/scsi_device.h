@@ -39,9 +39,12 @@ constexpr uint8_t kNoAddress = 255;  // HaID, Target, Lun of no selected drive
 struct TDeviceEntry {
   char letter = '?';     // '?' when unknown
   uint8_t type = 0;      // 5: an optical drive (pass-through); the INQUIRY device type (library)
-  uint8_t host_adapter = 0;
-  uint8_t target = 0;
-  uint8_t lun = 0;
+  // The address as the kernel or the library numbers it.  The kernel's host
+  // numbers grow past 8 bits on a machine that adds and removes adapters;
+  // the row keeps them whole (the selection's 8-bit HaID cannot).
+  uint32_t host_adapter = 0;
+  uint32_t target = 0;
+  uint32_t lun = 0;
   char name[kDeviceNameBytes] = {};  // zero-terminated
 };
 

@@ -22,6 +22,7 @@ constexpr uint8_t kTemplate[32] = {0x05, 0x32, 0x02, 0xC4, 0x08, 0, 0, 0, 0, 0, 
 
 constexpr uint8_t kBufe = 0x40, kLinkSizeValid = 0x20, kTestWriteBit = 0x10;
 constexpr uint8_t kFixedPacket = 0x20;
+constexpr uint32_t kDvdPacketBlocks = 16;  // an ECC block
 
 void SetWriteType(TModePage05& p, uint8_t type) { p.WriteType = static_cast<uint8_t>((p.WriteType & 0xF0) | type); }
 void SetTrackMode(TModePage05& p, uint8_t mode) { p.TrackMode = static_cast<uint8_t>((p.TrackMode & 0xF0) | mode); }
@@ -82,7 +83,7 @@ bool SetWriteParameters(TSCSIDevice& device, bool test_write, bool burn_proof, T
     // test write; a restricted-overwrite disc always stays open.
     SetMultiSession(page, multi || medium == TMedium::mtDVDRWRO ? 3 : 0);
     SetFixedPacket(page, medium == TMedium::mtDVDR);
-    SetPackets(page, 16, 16);
+    SetPackets(page, kDvdPacketBlocks, kDvdPacketBlocks);
   }
   page.DBType = 8;
   if (medium == TMedium::mtDVDPLUSR || medium == TMedium::mtDVDPLUSRW) {
@@ -110,6 +111,10 @@ bool SetWriteParameters(TSCSIDevice& device, bool test_write, bool burn_proof, T
   // block descriptor and the page's last two bytes go back unchanged.
   std::memcpy(buffer + at, &page, std::min<size_t>(page.PageLen, sizeof page));
   return ModeSelect10(device, buffer, static_cast<uint16_t>(at + page.PageLen + 2));
+}
+
+uint32_t WriteUnitBlocks(TMedium medium) {
+  return medium == TMedium::mtDVDRWRO || medium == TMedium::mtDVDR ? kDvdPacketBlocks : 1;
 }
 
 void SetDeviceSpeed(TSCSIDevice& device, uint16_t read_speed, uint16_t write_speed) {

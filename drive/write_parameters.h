@@ -23,6 +23,11 @@ namespace orvex {
 // the page cannot be read or the MODE SELECT fails.
 bool SetWriteParameters(TSCSIDevice& device, bool test_write, bool burn_proof, TMedium medium, bool multi);
 
+// The blocks every WRITE must be a whole number of on `medium`, as
+// SetWriteParameters sets it up: 16 on a restricted-overwrite DVD-RW (its
+// ECC block) and on DVD-R (fixed packets); 1 elsewhere.
+uint32_t WriteUnitBlocks(TMedium medium);
+
 // Stores both speeds (kilobytes per second; 0 asks for the fastest) and
 // sends SET CD SPEED with them.
 void SetDeviceSpeed(TSCSIDevice& device, uint16_t read_speed, uint16_t write_speed);

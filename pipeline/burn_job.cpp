@@ -10,6 +10,7 @@
 #include "drive/execute_command.h"
 #include "drive/medium.h"
 #include "drive/medium_inspection.h"
+#include "drive/medium_lock.h"
 #include "drive/mmc_commands.h"
 #include "drive/ready_polls.h"
 #include "drive/transfer_rate.h"
@@ -59,14 +60,14 @@ uint8_t LastTrack(TSCSIDevice& device) {
 // overwrite one) or grows the formatted area of a restricted-overwrite one;
 // false when the medium is neither.
 bool FormatDvdRw(TSCSIDevice& device, TMedium medium) {
+  if (medium != mtDVDRWSR && medium != mtDVDRWRO) return false;
+  const TMediumLock lock(device);
   if (medium == mtDVDRWSR) {
     if (!FormatUnit(device, 0x11, kQuickFormat, sizeof kQuickFormat)) {
       FormatUnit(device, 0x11, kQuickFormatAnySize, sizeof kQuickFormatAnySize);
     }
-  } else if (medium == mtDVDRWRO) {
-    FormatUnit(device, 0x11, kGrowSession, sizeof kGrowSession);
   } else {
-    return false;
+    FormatUnit(device, 0x11, kGrowSession, sizeof kGrowSession);
   }
   PollWhileBecomingReady(device, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation);
   return true;

@@ -95,6 +95,8 @@ bool TDriveSink::Begin() {
     return WriteFailed();
   }
   begun_ = true;
+  // The medium stays in the drive until Close allows its removal again.
+  LockMedium(d);
   SetCDSpeed(d, d.ReadSpeed, d.WriteSpeed);
   if (Streams(medium_)) {
     RefreshCapabilities(d);
@@ -148,6 +150,15 @@ bool TDriveSink::Finish(bool complete) {
 }
 
 bool TDriveSink::WritePacket(uint32_t lba, const uint8_t* data, uint32_t size, bool head_copy) {
+  // A packet short of the medium's write unit (the last one of an image)
+  // goes out with zero blocks added; the image's size stays its own.
+  const uint32_t unit_bytes = WriteUnitBlocks(medium_) * kSectorSize;
+  if (size % unit_bytes != 0) {
+    padded_.assign((size / unit_bytes + 1) * unit_bytes, 0);
+    std::copy(data, data + size, padded_.begin());
+    data = padded_.data();
+    size = static_cast<uint32_t>(padded_.size());
+  }
   bool formatted = false;
   for (uint32_t attempt = 1;; ++attempt) {
     if (WriteSectors(Device_, lba, static_cast<uint16_t>(size / kSectorSize), size, data)) return true;

@@ -5,10 +5,13 @@
 // time stamp sent and the track reserved.  Where the write parameters page
 // governs the recording (CD, DVD-R, sequential DVD-RW, and any test write),
 // a drive that refuses it fails the run with its sense before anything is
-// written or closed, so the disc stays as it was.  Each packet is then one
-// WRITE(10) at the next address; a write refused while the drive is busy
-// or not ready is tried again every 100 ms, 5000 times at most, and any
-// other refusal fails the run.  A DVD+RW that refuses a write as
+// written or closed, so the disc stays as it was.  Otherwise the medium is
+// locked in the drive before anything is recorded, until Finish has closed
+// it (also after a failure or an abort).  Each packet is then one
+// WRITE(10) at the next address, a short last packet filled up with zero
+// blocks to the medium's write unit (WriteUnitBlocks); a write refused
+// while the drive is busy or not ready is tried again every 100 ms, 5000
+// times at most, and any other refusal fails the run.  A DVD+RW that refuses a write as
 // unformatted is formatted once and the write tried again.
 //
 // On overwritable media (DVD+RW, restricted-overwrite DVD-RW, DVD-RAM,
@@ -73,6 +76,7 @@ class TDriveSink final : public TPacketSink {
   bool begun_ = false;
   bool head_copy_ = false;     // the session needs a copy of its start at block 0
   std::vector<uint8_t> head_;  // the first packet, for the copy at block 0
+  std::vector<uint8_t> padded_;  // a short packet filled up to the write unit
 };
 
 }  // namespace orvex

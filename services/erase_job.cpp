@@ -6,6 +6,7 @@
 
 #include "drive/execute_command.h"
 #include "drive/medium_inspection.h"
+#include "drive/medium_lock.h"
 #include "drive/mmc_commands.h"
 #include "drive/ready_polls.h"
 #include "drive/transfer_rate.h"
@@ -51,7 +52,8 @@ class TEraseThread : public TObject {
   void Execute();
 
  private:
-  // Each says whether the medium was erased.
+  // Each says whether the medium was erased.  Erase is not started once
+  // the job is stopped: nothing will be erased then.
   bool Erase(TMedium medium);
   bool Blank(bool quick);
   bool FormatAndZeroHead(const TFormatList& list);
@@ -93,12 +95,14 @@ void TEraseThread::Execute() {
   const TMedium medium = DiscIs(Device);
   SetCDSpeed(Device, Device.ReadSpeed, Device.WriteSpeed);
   SetWriteParameters(Device, false, false, medium, false);
-  erased = Erase(medium);
+  if (!Stopped()) {
+    const TMediumLock lock(Device);
+    erased = Erase(medium);
+  }
   CDFiles.ComponentStatus = kStatusIdle;
 }
 
 bool TEraseThread::Erase(TMedium medium) {
-  if (Stopped()) return false;  // stopped before anything was erased: nothing will be
   const bool quick = Device.QuickErase;
   switch (medium) {
     case TMedium::mtBDRE:

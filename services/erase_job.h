@@ -17,7 +17,9 @@
 // DVD-RAM format) until it no longer answers "not ready"; a unit attention
 // meanwhile (the drive reset, the medium may have changed) is asked past
 // at once.  Such a wait has no bound of its own (a full format of a large
-// disc takes hours), but an abort ends it.
+// disc takes hours), but an abort ends it.  The medium is locked in the
+// drive from the first blank, format or write until the erase ends, also
+// when it fails or is aborted.
 //
 // The erase fails when the blank or format command fails (except before the
 // zero runs of a quick erase, which are written whatever the format did),

@@ -69,6 +69,7 @@ WriteMode Drive::CurrentWriteMode() const {
   mode.write_type = write_parameters_[2] & 0x0F;
   mode.test_write = (write_parameters_[2] & 0x10) != 0;
   mode.multi_session = write_parameters_[3] >> 6;
+  if (mode.write_type == 0 && (write_parameters_[3] & 0x20) != 0) mode.fixed_packet = Get32(&write_parameters_[10]);
   return mode;
 }
 

@@ -13,6 +13,7 @@
 
 #include "vburner/medium.h"
 #include "vburner/model.h"
+#include "vburner/profiles.h"
 
 namespace orvex::vburner {
 
@@ -80,8 +81,12 @@ bool ImportImage(const std::string& medium_path, const ProfileInfo& profile, con
   MediumState& s = medium->state();
   const MediumModel& model = ModelFor(s);
   const WriteMode mode{0, false, 0};  // incremental
-  model.CheckWrite(s, 0, static_cast<uint32_t>(blocks), mode);
-  model.Commit(s, 0, static_cast<uint32_t>(blocks), WriteKind::kRecord);
+  // A restricted-overwrite disc records whole ECC blocks: the last is
+  // filled up with zeros, as a burn fills it.
+  const uint64_t unit = s.profile == vburner::profile::kDvdRwRestricted ? 16 : 1;
+  const auto recorded = static_cast<uint32_t>((blocks + unit - 1) / unit * unit);
+  model.CheckWrite(s, 0, recorded, mode);
+  model.Commit(s, 0, recorded, WriteKind::kRecord);
   model.Finalize(s);
   return medium->Save(error);
 }

@@ -24,6 +24,7 @@ struct WriteMode {
   uint8_t write_type = 1;     // 0 packet/incremental, 1 track at once, 2 session/disc at once, 3 raw
   bool test_write = false;
   uint8_t multi_session = 0;  // 11b: the disc stays open for another session after a session is closed
+  uint32_t fixed_packet = 0;  // blocks of a fixed packet (FP set, packet writing); 0: variable
 };
 
 // The disc information a model reports.

@@ -14,6 +14,9 @@ namespace {
 
 bool Restricted(const MediumState& s) { return s.profile == profile::kDvdRwRestricted; }
 
+// The blocking factor of a restricted-overwrite disc: its ECC block.
+constexpr uint32_t kRestrictedBlocking = 16;
+
 bool FormatsInBackground(const MediumState& s) {
   return s.profile == profile::kDvdPlusRw || s.profile == profile::kBdRe;
 }
@@ -37,7 +40,7 @@ class OverwriteModel final : public MediumModel {
     // blocks are the rest of the disc.
     v.size = Restricted(s) ? s.recorded_end : s.capacity;
     v.fixed_packet = Restricted(s);
-    v.packet_size = Restricted(s) ? 16 : 0;
+    v.packet_size = Restricted(s) ? kRestrictedBlocking : 0;
     v.next_writable_valid = formatted && s.recorded_end < s.capacity;
     v.next_writable = s.recorded_end;
     v.free = formatted ? s.capacity - s.recorded_end : 0;
@@ -64,6 +67,8 @@ class OverwriteModel final : public MediumModel {
     if (s.format == FormatState::kUnformatted) Fail(kCannotWriteMedium);
     if (uint64_t{lba} + count > s.capacity) FailAt(kLbaOutOfRange, std::max(lba, s.capacity));
     if (Restricted(s) && lba > s.formatted) FailAt(kInvalidWriteAddress, lba);
+    // Restricted overwrite records whole ECC blocks only.
+    if (Restricted(s) && count % kRestrictedBlocking != 0) Fail(kInvalidFieldInCdb);
     // The test write bit does not apply to overwritable media: the blocks are written.
     return WriteKind::kRecord;
   }

@@ -229,6 +229,8 @@ class SequentialModel final : public MediumModel {
       const uint64_t end = uint64_t{lba} + count;
       if (t.reserved != 0 && end > uint64_t{t.start} + t.reserved) FailAt(kInvalidWriteAddress, t.start + t.reserved);
       if (end > s.capacity) FailAt(kLbaOutOfRange, s.capacity);
+      // Fixed packets are written whole.
+      if (mode.fixed_packet != 0 && count % mode.fixed_packet != 0) Fail(kInvalidFieldInCdb);
       return Simulating(s, mode) ? WriteKind::kSimulate : WriteKind::kRecord;
     }
     FailAt(kInvalidWriteAddress, lba);

@@ -114,6 +114,7 @@ TEST_F(BurnFaults, AWriteErrorFailsTheBurnAndClosesTheDisc) {
   EXPECT_EQ(outcome.error, 0x0C00u);
   EXPECT_EQ(FailedWrites(trace), 1u) << "a write error is not tried again";
   EXPECT_EQ(Closing(trace), "35 5b:1/1 5b:2/255 51 1e 1b 01 00");
+  EXPECT_EQ(UnguardedRecording(trace), "");
   EXPECT_EQ(disc.ErrorNumber(), 0u) << "the error is reported once";
   ExpectClosedSession();
 }
@@ -180,6 +181,7 @@ TEST_F(BurnFaults, AbortWhileWriting) {
   EXPECT_TRUE(outcome.failed);
   EXPECT_EQ(outcome.error, kErrorAborted);
   EXPECT_THAT(Closing(trace), ::testing::EndsWith("35 5b:1/1 5b:2/255 51 1e 1b 01 00"));
+  EXPECT_EQ(UnguardedRecording(trace), "");
   ExpectClosedSession();
 }
 

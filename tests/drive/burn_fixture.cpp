@@ -146,10 +146,7 @@ std::string BurnTest::Closing(const std::vector<vb_trace_entry>& trace) {
 
 std::string BurnTest::Recording(const std::vector<vb_trace_entry>& trace) {
   std::vector<vb_trace_entry> recording;
-  std::copy_if(trace.begin(), trace.end(), std::back_inserter(recording), [](const vb_trace_entry& e) {
-    return e.cdb[0] == 0x2A || e.cdb[0] == 0x04 || e.cdb[0] == 0xA1 || e.cdb[0] == 0x53 || e.cdb[0] == 0x5B ||
-           e.cdb[0] == 0xBF;
-  });
+  std::copy_if(trace.begin(), trace.end(), std::back_inserter(recording), Records);
   return Compact(recording, 0);
 }
 

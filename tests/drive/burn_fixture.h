@@ -77,8 +77,7 @@ class BurnTest : public DriveTest {
   // The same from the command after the last WRITE(10) on.
   static std::string Closing(const std::vector<vb_trace_entry>& trace);
   // In the same form, only the commands that record on the disc or change
-  // it: WRITE(10), FORMAT UNIT, BLANK, RESERVE TRACK, CLOSE TRACK/SESSION,
-  // SEND DVD STRUCTURE.
+  // it (Records).
   static std::string Recording(const std::vector<vb_trace_entry>& trace);
   // How many commands of `opcode` the trace holds.
   static size_t Sent(const std::vector<vb_trace_entry>& trace, uint8_t opcode);

@@ -21,8 +21,10 @@ TEST_P(BurnEveryMedium, BurnsAndReadersSeeTheTree) {
   Load(GetParam().profile, "class=bd-writer", GetParam().formatted);
   const std::string source = Source("src");
   Lay(source);
-  const TOutcome outcome = Burn();
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
   ASSERT_TRUE(outcome.started) << disc.ErrorString();
+  EXPECT_EQ(UnguardedRecording(trace), "");
   EXPECT_EQ(outcome.events, 1);
   EXPECT_FALSE(outcome.failed) << outcome.error;
   EXPECT_EQ(outcome.error, 0u);
@@ -67,6 +69,7 @@ TEST_F(BurnTest, BurnsAnImageMadeByGenisoimage) {
   EXPECT_FALSE(outcome.failed);
   EXPECT_EQ(disc.ImageSize(), (bytes + 2047) / 2048);
   EXPECT_EQ(Writing(trace).rfind("2a@0 ", 0), 0u);
+  EXPECT_EQ(UnguardedRecording(trace), "");
   std::ifstream exported(Export(), std::ios::binary);
   const std::string burned((std::istreambuf_iterator<char>(exported)), std::istreambuf_iterator<char>());
   std::ifstream original(image, std::ios::binary);
@@ -74,6 +77,44 @@ TEST_F(BurnTest, BurnsAnImageMadeByGenisoimage) {
   ASSERT_EQ(burned.size(), disc.ImageSize() * 2048ull);
   EXPECT_TRUE(burned.compare(0, wanted.size(), wanted) == 0) << "the image's bytes differ";
   EXPECT_EQ(burned.find_first_not_of('\0', wanted.size()), std::string::npos) << "the filler is not zeros";
+}
+
+// An image whose size is no whole number of the medium's write unit: its
+// last packet goes out filled up with zero blocks where the drive takes
+// only whole ones (16 on a restricted-overwrite DVD-RW and in DVD-R's
+// fixed packets), and as it is elsewhere; the image's size stays its own.
+TEST_F(BurnTest, TheLastPacketIsFilledUpToTheWriteUnit) {
+  const std::string image = scratch.Path("odd.iso");
+  for (const auto& [profile, unit] : {std::pair{"dvd-rw-ro", 16u}, {"dvd-r", 16u}, {"dvd+r", 1u}}) {
+    Load(profile);
+    if (!std::filesystem::exists(image)) {
+      Lay(Source("src"));
+      ASSERT_FALSE(Run([&] { return disc.BuildISOImage(image); }).failed);
+      std::ofstream(image, std::ios::binary | std::ios::app) << std::string(5 * 2048, '\x7f');
+    }
+    const uint32_t blocks = static_cast<uint32_t>(std::filesystem::file_size(image) / 2048);
+    ASSERT_NE(blocks % 16, 0u);
+    TOutcome outcome;
+    const auto trace = Traced([&] { outcome = Run([&] { return disc.BurnISOImage(image); }); });
+    ASSERT_TRUE(outcome.started) << profile << ": " << outcome.error;
+    EXPECT_FALSE(outcome.failed) << profile << ": " << outcome.error;
+    EXPECT_EQ(disc.ImageSize(), blocks) << profile;
+    EXPECT_EQ(disc.BlocksWritten(), blocks) << profile;
+    uint32_t sent = 0;
+    for (const vb_trace_entry& e : trace) {
+      if (e.cdb[0] != 0x2A) continue;
+      const uint32_t count = e.cdb[7] << 8 | e.cdb[8];
+      EXPECT_EQ(count % unit, 0u) << profile << ": a WRITE of " << count << " blocks";
+      sent += count;
+    }
+    EXPECT_EQ(sent, (blocks + unit - 1) / unit * unit) << profile;
+    std::ifstream exported(Export(), std::ios::binary);
+    const std::string burned((std::istreambuf_iterator<char>(exported)), std::istreambuf_iterator<char>());
+    std::ifstream original(image, std::ios::binary);
+    const std::string wanted((std::istreambuf_iterator<char>(original)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(burned.compare(0, wanted.size(), wanted), 0) << profile << ": the image's bytes differ";
+    EXPECT_EQ(burned.find_first_not_of('\0', wanted.size()), std::string::npos) << profile << ": the filler";
+  }
 }
 
 // A test write goes through every step of a burn on the media that can

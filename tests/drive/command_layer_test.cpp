@@ -2,12 +2,17 @@
 // two ways a library completes, and the debug log, line for line.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <fstream>
+#include <iomanip>
+#include <sstream>
 #include <thread>
 
+#include "answering_transport.h"
 #include "drive/execute_command.h"
 #include "drive/mmc_commands.h"
+#include "drive/ready_polls.h"
 #include "drive_fixture.h"
 
 namespace orvex {
@@ -58,6 +63,54 @@ TEST_F(DriveTest, BothWaysOfCompleting) {
   EXPECT_TRUE(disc.TestUnitReady());
   done = true;
   time_passes.join();
+}
+
+// Sense in either format reaches the record every wait and retry reads in
+// fixed format: key, code and qualifier, and the descriptors' payloads.
+TEST(SenseFormats, AreReadAlike) {
+  struct Row {
+    const char* what;
+    std::vector<uint8_t> sense;
+    uint8_t error_code, key, asc, ascq;
+    std::array<uint8_t, 4> info;
+    std::array<uint8_t, 3> key_specific;
+  };
+  const Row rows[] = {
+      {"fixed, not ready", {0x70, 0, 0x02, 0, 0, 0, 0, 10, 0, 0, 0, 0, 0x04, 0x01, 0, 0x80, 0x12, 0x34},
+       0x70, 0x02, 0x04, 0x01, {}, {0x80, 0x12, 0x34}},
+      {"descriptor, progress", {0x72, 0x02, 0x04, 0x04, 0, 0, 0, 8, 0x02, 0x06, 0, 0, 0x80, 0x40, 0x00, 0},
+       0x70, 0x02, 0x04, 0x04, {}, {0x80, 0x40, 0x00}},
+      {"deferred descriptor, failing block",
+       {0x73, 0x03, 0x0C, 0x00, 0, 0, 0, 12, 0x00, 0x0A, 0x80, 0, 0, 0, 0, 0, 0, 0, 0x12, 0x34},
+       0xF1, 0x03, 0x0C, 0x00, {0, 0, 0x12, 0x34}, {}},
+      {"descriptor, address beyond 32 bits",
+       {0x72, 0x03, 0x11, 0x00, 0, 0, 0, 12, 0x00, 0x0A, 0x80, 0, 0, 0, 0, 1, 0, 0, 0, 5},
+       0x70, 0x03, 0x11, 0x00, {0, 0, 0, 5}, {}},
+      {"descriptor, unit attention", {0x72, 0x06, 0x28, 0x00, 0, 0, 0, 0}, 0x70, 0x06, 0x28, 0x00, {}, {}},
+      {"descriptor running past its length",
+       {0x72, 0x05, 0x24, 0x00, 0, 0, 0, 4, 0x02, 0x06, 0x80, 0x00, 0x07}, 0x70, 0x05, 0x24, 0x00, {}, {}},
+  };
+  for (const Row& row : rows) {
+    auto owned = std::make_unique<TSCSIDevice>();
+    TSCSIDevice& device = *owned;
+    device.ASPIInitialized = true;
+    device.Transport = std::make_unique<test::AnsweringTransport>(kSrbStatusError, row.sense);
+    TSRB_ExecSCSICmd request{};
+    request.SRB_CDBLen = 6;
+    EXPECT_EQ(ExecuteCommand(device, request), kSrbStatusError) << row.what;
+    const TSENSE& s = device.LastSenseInfo;
+    EXPECT_EQ(s.ErrorCode, row.error_code) << row.what;
+    EXPECT_EQ(SenseKeyOf(s), row.key) << row.what;
+    EXPECT_EQ(static_cast<uint16_t>(device.DeviceError), row.asc << 8 | row.ascq) << row.what;
+    EXPECT_EQ((std::array{s.InfoByte0, s.InfoByte1, s.InfoByte2, s.InfoByte3}), row.info) << row.what;
+    EXPECT_EQ((std::array{s.SenKeySpec15, s.SenKeySpec16, s.SenKeySpec17}), row.key_specific) << row.what;
+    EXPECT_EQ(BecomingReady(device), row.asc == 0x04) << row.what;
+    EXPECT_EQ(UnitAttention(device), row.key == kSenseUnitAttention) << row.what;
+    EXPECT_TRUE(CommandLogLine(device, request).ends_with(
+        (std::ostringstream() << std::hex << std::setfill('0') << std::setw(2) << int{row.asc} << ':'
+                              << std::setw(2) << int{row.ascq}).str()))
+        << row.what;
+  }
 }
 
 TEST_F(DriveTest, NothingIsSentWithoutASelectedDrive) {

@@ -18,6 +18,25 @@
 
 namespace orvex::test {
 
+// Whether the command records on the disc or changes it: WRITE(10), FORMAT
+// UNIT, BLANK, RESERVE TRACK, CLOSE TRACK/SESSION, SEND DVD STRUCTURE.
+inline bool Records(const vb_trace_entry& e) {
+  const uint8_t op = e.cdb[0];
+  return op == 0x2A || op == 0x04 || op == 0xA1 || op == 0x53 || op == 0x5B || op == 0xBF;
+}
+
+// Empty when every recording command of the trace went out while the
+// medium was locked in the drive (PREVENT MEDIUM REMOVAL with prevent set)
+// and the trace leaves it allowed again; else what was out of place.
+inline std::string UnguardedRecording(const std::vector<vb_trace_entry>& trace) {
+  bool locked = false;
+  for (size_t i = 0; i < trace.size(); ++i) {
+    if (trace[i].cdb[0] == 0x1E) locked = (trace[i].cdb[4] & 0x01) != 0;
+    if (Records(trace[i]) && !locked) return "command " + std::to_string(i) + " records unlocked";
+  }
+  return locked ? "the medium is left locked" : "";
+}
+
 class DriveTest : public ::testing::Test {
  protected:
   DriveTest() { previous_ = SetClock(&clock_); }

@@ -2,9 +2,12 @@
 // there is none to use.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
+#include "answering_transport.h"
+#include "drive/device_enumeration.h"
 #include "drive_fixture.h"
 #include "platform/sg_io.h"
 
@@ -38,6 +41,45 @@ TEST_F(DriveTest, ALetterTwoDrivesShare) {
   const auto inquiries = Traced([&] { EXPECT_TRUE(disc.SelectDeviceByLetter('G')); }, {0, 1, 0});
   EXPECT_FALSE(inquiries.empty());
   EXPECT_EQ(disc.Device.Target, 2);
+}
+
+// A kernel drive is named by its whole SCSI address, and one on a host
+// adapter numbered 255 or more can still be selected and reached, as a
+// drive (not as "no drive", nor as the drive on a host adapter the number
+// cut to 8 bits would name).
+TEST(LetterRows, KeepTheWholeAddress) {
+  struct Row {
+    std::optional<TScsiAddress> address;
+    const char* name;
+    uint8_t selected_host;
+  };
+  const Row rows[] = {
+      {TScsiAddress{0, 0, 1, 0}, "0:1:0,D: ACME     SPEEDY           0.9  ", 0},
+      {TScsiAddress{254, 0, 0, 0}, "254:0:0,D: ACME     SPEEDY           0.9  ", 254},
+      {TScsiAddress{255, 0, 0, 0}, "255:0:0,D: ACME     SPEEDY           0.9  ", 254},
+      {TScsiAddress{256, 0, 3, 1}, "256:3:1,D: ACME     SPEEDY           0.9  ", 254},
+      {std::nullopt, "0:0:0,D: ACME     SPEEDY           0.9  ", 0},
+  };
+  for (const Row& row : rows) {
+    uint8_t inquiry[64] = {5};
+    std::memcpy(inquiry + 8, "ACME    ", 8);
+    std::memcpy(inquiry + 16, "SPEEDY          ", 16);
+    std::memcpy(inquiry + 32, "0.9 ", 4);
+    auto owned = std::make_unique<TSCSIDevice>();
+    TSCSIDevice& device = *owned;
+    device.Devices[0] = LetterRow('D', row.address, inquiry);
+    device.NoOfDevices = 1;
+    EXPECT_EQ(GetDeviceName(device, 0), row.name);
+
+    auto transport = std::make_unique<test::AnsweringTransport>(kSrbStatusDone);
+    const auto& sent = transport->addresses;
+    device.Transport = std::move(transport);
+    device.ASPIInitialized = device.UsingSPTI = true;
+    EXPECT_TRUE(SelectDevice(device, 0)) << row.name;
+    EXPECT_EQ(device.DriveLetter, 'D') << row.name;
+    ASSERT_FALSE(sent.empty()) << row.name;
+    EXPECT_EQ(sent.front()[0], row.selected_host) << row.name;
+  }
 }
 
 // A machine whose driver library cannot be used, or a library asked not to

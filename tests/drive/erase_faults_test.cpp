@@ -86,6 +86,7 @@ TEST_P(EraseFaultTest, EndsWithOneEventThatSaysWhetherItFailed) {
   if (c.arrange != nullptr) c.arrange(clock);
   const auto trace = Traced([&] { Erase(c.quick, Noting()); });
   EXPECT_EQ(Compact(Erasing(trace)), c.commands);
+  EXPECT_EQ(test::UnguardedRecording(trace), "");
   EXPECT_EQ(outcome.events, 1);
   EXPECT_EQ(outcome.failed, c.failed);
   EXPECT_EQ(disc.ComponentStatus(), kStatusIdle);
@@ -134,6 +135,7 @@ TEST_P(EraseAbortTest, EndsTheWait) {
   clock.At(c.abort_at_ms, [this] { disc.AbortOperation(); });
   const auto trace = Traced([&] { Erase(c.quick, Noting()); });
   EXPECT_EQ(Compact(Erasing(trace)), c.commands);
+  EXPECT_EQ(test::UnguardedRecording(trace), "");
   ExpectAborted();
 }
 

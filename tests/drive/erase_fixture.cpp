@@ -91,7 +91,8 @@ std::string Compact(const std::vector<vb_trace_entry>& trace) {
 std::vector<vb_trace_entry> Erasing(const std::vector<vb_trace_entry>& trace) {
   std::vector<vb_trace_entry> erasing;
   for (size_t i = 4; i < trace.size(); ++i) {
-    if (trace[i].cdb[0] != 0x46 && trace[i].cdb[0] != 0x5A) erasing.push_back(trace[i]);
+    const uint8_t op = trace[i].cdb[0];
+    if (op != 0x46 && op != 0x5A && op != 0x1E) erasing.push_back(trace[i]);
   }
   return erasing;
 }

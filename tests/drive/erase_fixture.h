@@ -83,7 +83,8 @@ std::string Compact(const std::vector<vb_trace_entry>& trace);
 
 // The commands after the first four (the profile, the speed and the write
 // parameters: "46 bb 5a 55"), less the capability queries (46, 5a) that
-// WriteSectors makes while its transfer figures are still empty.
+// WriteSectors makes while its transfer figures are still empty, and less
+// the medium's lock and unlock (1e; UnguardedRecording judges those).
 std::vector<vb_trace_entry> Erasing(const std::vector<vb_trace_entry>& trace);
 
 // The commands of `trace` with this opcode.

@@ -104,6 +104,7 @@ TEST_P(EraseMediaTest, SendsWhatTheMediumNeedsAndLeavesItEmpty) {
   ASSERT_GE(trace.size(), 4u);
   EXPECT_EQ(Compact({trace.begin(), trace.begin() + 4}), "46 bb 5a 55");
   EXPECT_EQ(Compact(Erasing(trace)), c.commands);
+  EXPECT_EQ(test::UnguardedRecording(trace), "");
   const auto blanks = Only(trace, 0xA1);
   ASSERT_EQ(blanks.size(), c.blank_byte1 < 0 ? 0u : 1u);
   if (!blanks.empty()) {

@@ -244,6 +244,29 @@ TEST_F(Media, CdRwBlanksWithAnOperationInProgress) {
   EXPECT_SENSE(drive_.Format({0x00, 0x82, 0x00, 0x08, 0, 0, 0, 0, 0x40, 0, 0, 0x10}), 0x05, 0x30, 0x00);
 }
 
+// A write that is no whole number of the medium's write unit is refused as
+// MMC says: fixed packets are written whole, and a restricted-overwrite
+// DVD-RW records whole ECC blocks of 16.
+TEST_F(Media, WritesComeInWholeUnits) {
+  struct Row {
+    const char* profile;
+    uint32_t fixed_packet;  // asked for in page 05h (packet writing); 0: variable
+    uint16_t count;
+    bool taken;
+  };
+  for (const Row& row : {Row{"dvd-r", 16, 32, true}, Row{"dvd-r", 16, 5, false}, Row{"dvd-r", 0, 5, true},
+                         Row{"dvd-rw-ro", 0, 48, true}, Row{"dvd-rw-ro", 0, 5, false}}) {
+    Load(row.profile);
+    ASSERT_TRUE(drive_.SetWriteParameters(0, false, 3, row.fixed_packet).ok()) << row.profile;
+    const Result written = drive_.Write(0, row.count, 1);
+    if (row.taken) {
+      EXPECT_TRUE(written.ok()) << row.profile << " " << row.count << ": " << SenseText(written);
+    } else {
+      EXPECT_SENSE(written, 0x05, 0x24, 0x00);
+    }
+  }
+}
+
 TEST_F(Media, DvdRwMovesBetweenSequentialAndRestrictedOverwrite) {
   Load("dvd-rw");
   EXPECT_EQ(CurrentProfile(), 0x0014);

@@ -123,13 +123,14 @@ Result Drive::ModeSense(uint8_t page_and_control, uint16_t length) {
              length);
 }
 
-Result Drive::SetWriteParameters(uint8_t write_type, bool test_write, uint8_t multi_session) {
+Result Drive::SetWriteParameters(uint8_t write_type, bool test_write, uint8_t multi_session, uint32_t fixed_packet) {
   Result sense = ModeSense(0x05);
   if (!sense.ok()) return sense;
   const size_t page = 8 + Be16(sense.data, 6);
   Bytes list(sense.data.begin(), sense.data.begin() + static_cast<long>(page + 52));
   list[page + 2] = static_cast<uint8_t>((list[page + 2] & 0xE0) | (test_write ? 0x10 : 0) | write_type);
-  list[page + 3] = static_cast<uint8_t>((list[page + 3] & 0x3F) | multi_session << 6);
+  list[page + 3] = static_cast<uint8_t>((list[page + 3] & 0x1F) | multi_session << 6 | (fixed_packet ? 0x20 : 0));
+  for (int i = 0; i < 4; ++i) list[page + 10 + i] = static_cast<uint8_t>(fixed_packet >> (24 - 8 * i));
   const auto length = static_cast<uint8_t>(list.size());
   return RunOut({0x55, 0x10, 0, 0, 0, 0, 0, 0, length, 0}, list);
 }

@@ -82,7 +82,8 @@ class Drive {
   Result SynchronizeCache() { return Run({0x35, 0, 0, 0, 0, 0, 0, 0, 0, 0}); }
   Result ModeSense(uint8_t page_and_control, uint16_t length = 255);
   // Sets page 05h fields: write type, test write, multi-session.
-  Result SetWriteParameters(uint8_t write_type, bool test_write, uint8_t multi_session);
+  // `fixed_packet`, when not 0, asks for fixed packets of that many blocks.
+  Result SetWriteParameters(uint8_t write_type, bool test_write, uint8_t multi_session, uint32_t fixed_packet = 0);
   Result Format(const Bytes& parameter_list);
   Result Blank(uint8_t type, bool immediate = true) {
     return Run({0xA1, static_cast<uint8_t>((immediate ? 0x10 : 0) | type), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
