@@ -78,7 +78,7 @@ int TOrvex::DiscStatus() {
   TDiscInformation& info = Device.DiscInformation;
   info = TDiscInformation{};
   if (!ReadDiscInformation(Device, reinterpret_cast<uint8_t*>(&info), sizeof info)) return -1;
-  return info.info & 0x03;
+  return DiscStatusOf(info);
 }
 
 bool TOrvex::ReadDeviceBuffer() { return ReadyForJob() && ReadBufferCapacity(Device); }

@@ -29,7 +29,7 @@ bool ReadTrackInfo(TSCSIDevice& device, uint8_t track) {
   return AskedAgainOnce(device, [&] { return ReadTrackInformation(device, track); });
 }
 
-uint8_t DiscStatus(const TSCSIDevice& device) { return device.DiscInformation.info & 0x03; }
+uint8_t DiscStatus(const TSCSIDevice& device) { return DiscStatusOf(device.DiscInformation); }
 
 // Free space never goes below 0: a drive whose figures disagree (a track
 // larger than the formatted capacity) has no room, not four billion blocks.
@@ -92,7 +92,7 @@ std::optional<int32_t> AnsweredSessions(TSCSIDevice& device) {
   }
   TDiscInformation& info = device.DiscInformation;
   // An empty last session is one still to be written.
-  if ((info.info >> 2 & 0x03) == 0 && info.Sessions > 0) --info.Sessions;
+  if (LastSessionState(info) == kSessionEmpty && info.Sessions > 0) --info.Sessions;
   return info.Sessions;
 }
 

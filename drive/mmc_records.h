@@ -72,8 +72,10 @@ static_assert(offsetof(TDiscInformation, DiscIdentification) == 12);
 static_assert(sizeof(TDiscInformation) == 64);
 
 constexpr uint8_t kDiscStatusEmpty = 0, kDiscStatusIncomplete = 1, kDiscStatusComplete = 2;
-constexpr uint8_t kSessionIncomplete = 1;  // state of the last session: 0 empty, 1 incomplete, 3 complete
+// State of the last session: 0 empty, 1 incomplete, 3 complete.
+constexpr uint8_t kSessionEmpty = 0, kSessionIncomplete = 1;
 
+inline uint8_t DiscStatusOf(const TDiscInformation& i) { return i.info & 0x03; }
 inline uint8_t LastSessionState(const TDiscInformation& i) { return i.info >> 2 & 0x03; }
 
 // READ TRACK INFORMATION (the 38 bytes MMC defines for this command); the

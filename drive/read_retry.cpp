@@ -21,7 +21,7 @@ bool Retrying(TSCSIDevice& device, const std::atomic<bool>& stop, uint32_t other
       if (attempt > 1) device.DeviceError = pending;
       return true;
     }
-    const bool waiting = device.TargetBusy || BecomingReady(device);
+    const bool waiting = BecomingReady(device);  // BUSY status too
     if (stop || attempt >= (waiting ? kBusyReadAttempts : other_attempts)) return false;
     Clock().Sleep(kReadPauseMs);
   }

@@ -83,7 +83,7 @@ void ReadyDisc(TSCSIDevice& device) {
   SetWriteParameters(device, device.TestWrite, device.BurnProof, device.Medium, false);
   const bool blank =
       ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.DiscInformation), sizeof device.DiscInformation) &&
-      (device.DiscInformation.info & 0x03) == kDiscStatusEmpty;
+      DiscStatusOf(device.DiscInformation) == kDiscStatusEmpty;
   if (device.TestWrite || (device.Medium == mtDVDRWSR && !blank)) return;
   if (FormatDvdRw(device, device.Medium)) device.Medium = DiscIs(device);
 }
@@ -227,7 +227,7 @@ bool BurnISOImageW(TCDFiles& CDFiles, TSCSIDevice& Device, const std::u16string&
   if (const uint32_t problem = RoomProblem(Device, blocks)) return Refuse(CDFiles, Device, problem);
   LastTrack(Device);  // the disc information, read again
   if (!RandomlyWritable(Device.Medium) && Device.Medium != mtDVDRWRO &&
-      (Device.DiscInformation.info & 0x03) != kDiscStatusEmpty) {
+      DiscStatusOf(Device.DiscInformation) != kDiscStatusEmpty) {
     return Refuse(CDFiles, Device, kErrorNotBlank);
   }
   // The layout's size is the image's now: a Burn needs a new Prepare.
