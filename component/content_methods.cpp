@@ -4,6 +4,7 @@
 #include "component/orvex.h"
 
 #include "platform/text_conversion.h"
+#include "tree/tree_walk.h"
 
 namespace orvex {
 namespace {
@@ -148,26 +149,16 @@ int64_t TOrvex::FileAddress(int32_t FileId) const {
 }
 
 void TOrvex::WalkTree(const std::function<void(const TTreeItem&)>& visit) const {
-  if (CDFiles.RootDir == nullptr) return;
-  // Depth first without recursion: each level remembers its next entry.
-  std::vector<std::pair<const TFileEntry*, std::u16string>> pending = {{CDFiles.RootDir->Files, u""}};
   TTreeItem item;
-  while (!pending.empty()) {
-    auto& [next, prefix] = pending.back();
-    const TFileEntry* e = next;
-    if (e == nullptr) {
-      pending.pop_back();
-      continue;
-    }
-    next = e->NextFile;
-    item.FileId = e->Index;
-    item.IsDirectory = e->DirRecord != nullptr;
-    item.Size = e->FileSize;
-    item.Address = item.IsDirectory ? e->DirRecord->ImportedExtent : e->Address;
-    item.Path = prefix + u"/" + e->LongName;
-    visit(item);
-    if (item.IsDirectory) pending.emplace_back(e->DirRecord->Files, item.Path);
-  }
+  WalkPaths(CDFiles.RootDir, [](const TFileEntry& e) { return e.LongName; },
+            [&](const TFileEntry& e, const std::u16string& path) {
+              item.FileId = e.Index;
+              item.IsDirectory = e.DirRecord != nullptr;
+              item.Size = e.FileSize;
+              item.Address = item.IsDirectory ? e.DirRecord->ImportedExtent : e.Address;
+              item.Path = path;
+              visit(item);
+            });
 }
 
 }  // namespace orvex

@@ -10,6 +10,7 @@
 #include "services/disc_session.h"
 #include "services/session_import.h"
 #include "services/volume_records.h"
+#include "tree/tree_walk.h"
 
 namespace orvex {
 namespace {
@@ -22,26 +23,12 @@ std::u16string ReadBackName(const TFileEntry& e, TNameEncoding names) {
   return DecodeIdentifier({reinterpret_cast<const uint8_t*>(identifier.data()), identifier.size()}, names);
 }
 
-// Depth first over the tree below the root, each entry with its path.
-void Walk(TContentTree& tree, const std::function<std::u16string(const TFileEntry&)>& name,
-          const std::function<void(TFileEntry&, const std::u16string&)>& visit) {
-  if (tree.RootDir == nullptr) return;
-  std::vector<std::pair<pFileEntry, std::u16string>> pending = {{tree.RootDir->Files, u""}};
-  while (!pending.empty()) {
-    auto& [next, prefix] = pending.back();
-    const pFileEntry e = next;
-    if (e == nullptr) {
-      pending.pop_back();
-      continue;
-    }
-    next = e->NextFile;
-    std::u16string path = prefix + u"/" + name(*e);
-    if (e->DirRecord != nullptr) {
-      pending.emplace_back(e->DirRecord->Files, std::move(path));
-    } else {
-      visit(*e, path);
-    }
-  }
+// Every file below the root, each with its path.
+void WalkFiles(TContentTree& tree, const std::function<std::u16string(const TFileEntry&)>& name,
+               const std::function<void(TFileEntry&, const std::u16string&)>& visit) {
+  WalkPaths(tree.RootDir, name, [&](TFileEntry& e, const std::u16string& path) {
+    if (e.DirRecord == nullptr) visit(e, path);
+  });
 }
 
 }  // namespace
@@ -59,7 +46,7 @@ TDiscTree ReadDiscTree(TSCSIDevice& Device, uint8_t SessionNo, const std::atomic
   scratch.ClearAll();
   TDiscSectorReader disc(Device, located->end, stop);
   read.report = ImportVolume(scratch, disc, located->start, scratch.RootDir);
-  Walk(scratch, [](const TFileEntry& e) { return e.LongName; },
+  WalkFiles(scratch, [](const TFileEntry& e) { return e.LongName; },
        [&](TFileEntry& e, const std::u16string& path) {
          read.files[path] = {e.FileSize == 0 ? 0 : e.Address, e.FileSize};
        });
@@ -68,7 +55,7 @@ TDiscTree ReadDiscTree(TSCSIDevice& Device, uint8_t SessionNo, const std::atomic
 
 void ForEachDiscPath(TContentTree& tree, TNameEncoding names,
                      const std::function<void(TFileEntry& file, const std::u16string& path)>& visit) {
-  Walk(tree, [names](const TFileEntry& e) { return ReadBackName(e, names); }, visit);
+  WalkFiles(tree, [names](const TFileEntry& e) { return ReadBackName(e, names); }, visit);
 }
 
 }  // namespace orvex
