@@ -4,13 +4,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "drive/mmc_codes.h"
 #include "drive/mmc_commands.h"
 #include "platform/byte_order.h"
 
 namespace orvex {
 namespace {
 
-constexpr uint8_t kWriteParametersPage = 0x05;
 constexpr uint16_t kPageRead = 512;
 
 // The first 32 bytes of the page every medium starts from: page 05h of 50
@@ -45,15 +45,15 @@ bool SetWriteParameters(TSCSIDevice& device, bool test_write, bool burn_proof, T
   page = TModePage05{};
   uint8_t* buffer = device.tmpBuffer.data();
   const std::optional<uint32_t> answer =
-      ReadAnswer(device, cdb::ModeSense10(kWriteParametersPage, false, kPageRead), buffer, kPageRead, true);
+      ReadAnswer(device, cdb::ModeSense10(mmc::kWriteParametersPage, false, kPageRead), buffer, kPageRead, true);
   if (!answer) return false;
   const uint32_t arrived = *answer;
   // The page follows the 8-byte header, or an 8-byte block descriptor too.
-  const size_t at = buffer[8] == kWriteParametersPage ? 8 : 16;
+  const size_t at = buffer[8] == mmc::kWriteParametersPage ? 8 : 16;
   if (arrived < at + 2) return false;  // no page came
 
   std::memcpy(&page, kTemplate, sizeof kTemplate);
-  page.PageCode = kWriteParametersPage;
+  page.PageCode = mmc::kWriteParametersPage;
   // A page claimed longer than what arrived is as long as what arrived.
   page.PageLen = static_cast<uint8_t>(std::min<size_t>(buffer[at + 1], arrived - at - 2));
   SetWriteType(page, 1);  // track at once

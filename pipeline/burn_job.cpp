@@ -11,6 +11,7 @@
 #include "drive/medium.h"
 #include "drive/medium_inspection.h"
 #include "drive/medium_lock.h"
+#include "drive/mmc_codes.h"
 #include "drive/mmc_commands.h"
 #include "drive/ready_polls.h"
 #include "drive/transfer_rate.h"
@@ -63,11 +64,11 @@ bool FormatDvdRw(TSCSIDevice& device, TMedium medium) {
   if (medium != mtDVDRWSR && medium != mtDVDRWRO) return false;
   const TMediumLock lock(device);
   if (medium == mtDVDRWSR) {
-    if (!FormatUnit(device, 0x11, kQuickFormat, sizeof kQuickFormat)) {
-      FormatUnit(device, 0x11, kQuickFormatAnySize, sizeof kQuickFormatAnySize);
+    if (!FormatUnit(device, mmc::kFormatWithList, kQuickFormat, sizeof kQuickFormat)) {
+      FormatUnit(device, mmc::kFormatWithList, kQuickFormatAnySize, sizeof kQuickFormatAnySize);
     }
   } else {
-    FormatUnit(device, 0x11, kGrowSession, sizeof kGrowSession);
+    FormatUnit(device, mmc::kFormatWithList, kGrowSession, sizeof kGrowSession);
   }
   PollWhileBecomingReady(device, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation);
   return true;

@@ -5,6 +5,7 @@
 
 #include "drive/capabilities.h"
 #include "drive/medium_inspection.h"
+#include "drive/mmc_codes.h"
 #include "drive/mmc_commands.h"
 #include "drive/ready_polls.h"
 #include "drive/transfer_rate.h"
@@ -28,7 +29,6 @@ constexpr uint32_t kBusyPausesMs[] = {0, 5, 10, 20, 50};
 constexpr uint64_t kBusyWaitMs = uint64_t{kWriteAttempts} * kWritePauseMs;
 constexpr uint32_t kHeadCopyPauseMs = 200;      // between attempts of the head copy
 constexpr uint32_t kResetPauseMs = 1000;        // more after a reset (sense 29h)
-constexpr uint8_t kNotReady = 0x04, kReset = 0x29, kCannotWrite = 0x30;
 constexpr uint8_t kBufferCapacityUnknown = 0x14;
 
 // Formats a DVD+RW in the background: format type 26h over 2,295,104 blocks, immediate.
@@ -172,29 +172,30 @@ bool TDriveSink::Retry(uint32_t attempt, bool head_copy, bool& formatted) {
   // The user asked to stop: a refused write is not tried again.
   if (CDFiles_.Aborted) return false;
   // An unformatted DVD+RW is formatted once, then written.
-  if (medium_ == mtDVDPLUSRW && asc == kCannotWrite && ascq == 0x05 && !formatted) {
+  if (medium_ == mtDVDPLUSRW && asc == mmc::kAscCannotWriteMedium && ascq == mmc::kAscqIncompatibleFormat &&
+      !formatted) {
     formatted = true;
     if (FormatOnDemand()) return true;
   }
-  if ((d.TargetBusy || asc == kNotReady) && !head_copy) {
+  if ((d.TargetBusy || asc == mmc::kAscNotReady) && !head_copy) {
     if (BusyWaited(attempt) > kBusyWaitMs) return false;
     Clock().Sleep(BusyPause(attempt));
     return true;
   }
   uint32_t limit = 0;
-  if (d.TargetBusy || asc == kNotReady) {
+  if (d.TargetBusy || asc == mmc::kAscNotReady) {
     limit = kWriteAttempts;
-  } else if (asc == 0 || (head_copy && asc == kReset)) {
+  } else if (asc == 0 || (head_copy && asc == mmc::kAscReset)) {
     limit = head_copy ? kResetAttempts : kWriteAttempts;
   }
   if (attempt >= limit) return false;
-  if (head_copy && asc == kReset) Clock().Sleep(kResetPauseMs);
+  if (head_copy && asc == mmc::kAscReset) Clock().Sleep(kResetPauseMs);
   Clock().Sleep(head_copy ? kHeadCopyPauseMs : kWritePauseMs);
   return true;
 }
 
 bool TDriveSink::FormatOnDemand() {
-  if (!FormatUnit(Device_, 0x11, kDvdPlusRwFormat, sizeof kDvdPlusRwFormat)) return false;
+  if (!FormatUnit(Device_, mmc::kFormatWithList, kDvdPlusRwFormat, sizeof kDvdPlusRwFormat)) return false;
   PollWhileBecomingReady(Device_, TPollOrder::kSleepFirst, TPollCommand::kDiscInformation);
   return true;
 }

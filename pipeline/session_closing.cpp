@@ -1,5 +1,6 @@
 #include "pipeline/session_closing.h"
 
+#include "drive/mmc_codes.h"
 #include "drive/mmc_commands.h"
 #include "drive/mmc_records.h"
 #include "drive/ready_polls.h"
@@ -49,7 +50,7 @@ bool TSessionClosing::Send(bool immediate, const std::function<bool()>& send) {
 
 bool TSessionClosing::Refused(bool fatal) {
   const TSENSE& sense = device_.LastSenseInfo;
-  if (!fatal && SenseKeyOf(sense) == kSenseIllegalRequest) {
+  if (!fatal && SenseKeyOf(sense) == mmc::kSenseIllegalRequest) {
     refusal_ = SenseCodeOf(sense);
   } else {
     FailWith(SenseCodeOf(sense));
