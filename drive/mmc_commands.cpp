@@ -128,13 +128,11 @@ TCdb ModeSense10(uint8_t page, bool defaults, uint16_t allocation) {
   return c;
 }
 
-TCdb CloseTrackSession(bool immediate, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5) {
+TCdb CloseTrackSession(mmc::TCloseFunction what, uint16_t number, bool immediate) {
   TCdb c = Block10(mmc::kCloseTrackSession);
   c.bytes[1] = immediate ? 1 : 0;
-  c.bytes[2] = b2;
-  c.bytes[3] = b3;
-  c.bytes[4] = b4;
-  c.bytes[5] = b5;
+  c.bytes[2] = static_cast<uint8_t>(what);
+  PutBE16(&c.bytes[4], number);
   return c;
 }
 
@@ -276,12 +274,8 @@ bool ModeSense10(TSCSIDevice& device, uint8_t* buffer, uint16_t length, bool def
   return DoneOrPending(RunIn(device, cdb::ModeSense10(page, defaults, length), buffer, length));
 }
 
-bool CloseTrackSession(TSCSIDevice& device, bool immediate, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5) {
-  return DoneOrPending(RunNone(device, cdb::CloseTrackSession(immediate, b2, b3, b4, b5)));
-}
-
-bool CloseTrackOrSession(TSCSIDevice& device, bool immediate, bool track, uint8_t number) {
-  return Done(RunNone(device, cdb::CloseTrackSession(immediate, track ? 1 : 2, 0, 0, number)));
+bool CloseTrackSession(TSCSIDevice& device, mmc::TCloseFunction what, uint16_t number, bool immediate) {
+  return DoneOrPending(RunNone(device, cdb::CloseTrackSession(what, number, immediate)));
 }
 
 bool ReadBufferCapacityCommand(TSCSIDevice& device) {

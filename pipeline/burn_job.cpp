@@ -149,11 +149,13 @@ uint32_t CloseIncompleteSession(TSCSIDevice& device) {
   TSessionClosing closing(device);
   for (int track = std::max(first, 1); track <= last; ++track) {
     const auto number = static_cast<uint8_t>(track);
-    if (ReadTrackInformation(device, number) && TrackIsOpen(device.TrackInformation)) closing.Close(1, number, true);
+    if (ReadTrackInformation(device, number) && TrackIsOpen(device.TrackInformation)) {
+      closing.Close(mmc::TCloseFunction::kTrack, number, true);
+    }
   }
   // CD and DVD-R close the disc with the session unless page 05h asks for more.
   SetWriteParameters(device, false, device.BurnProof, device.Medium, true);
-  closing.Close(2, static_cast<uint8_t>(last), true);
+  closing.Close(mmc::TCloseFunction::kSession, static_cast<uint16_t>(last), true);
   return closing.CheckSessionClosed() ? kErrorNone : kErrorIncompleteSession;
 }
 

@@ -16,6 +16,7 @@ namespace orvex {
 namespace {
 
 using enum TMedium;
+using enum mmc::TCloseFunction;
 
 constexpr uint32_t kWriteAttempts = 5000;       // refusals of a write with no reason
 constexpr uint32_t kResetAttempts = 100;        // refusals of a head copy with no reason or a reset
@@ -242,47 +243,47 @@ void TDriveSink::CloseTrackAndSession(TSessionClosing& closing) {
     case mtDVDR:
       closing.Flush(false);
       ZeroBuffer();
-      closing.Close(1, track(1));
-      closing.Close(1, track(2));
-      closing.Close(2, track(3));
+      closing.Close(kTrack, track(1));
+      closing.Close(kTrack, track(2));
+      closing.Close(kSession, track(3));
       return;
     case mtDVDPLUSR:
     case mtDVDPLUSRDL:
       closing.Flush(false);
       ZeroBuffer();
-      closing.Close(1, track(1));
+      closing.Close(kTrack, track(1));
       // Closing the session leaves a DVD+R open; finalizing is a function of its own.
       if (finalize) {
-        closing.Close(6, 0);
+        closing.Close(kFinalize, 0);
       } else {
-        closing.Close(2, medium_ == mtDVDPLUSR ? 0xFF : 0);
+        closing.Close(kSession, medium_ == mtDVDPLUSR ? 0xFF : 0);
       }
       return;
     case mtDVDPLUSRW:
       closing.Flush(false);
       ZeroBuffer();
-      closing.Close(3, 0xFF);
+      closing.Close(kCompatibleStop, 0xFF);
       return;
     case mtDVDRWRO:
     case mtDVDRWSR:
       closing.Flush(false);
       ZeroBuffer();
-      closing.Close(1, 1);
-      closing.Close(2, 0, true);
+      closing.Close(kTrack, 1);
+      closing.Close(kSession, 0, true);
       return;
     case mtCDR:
     case mtCDRW:
       CommonCloseStart(closing);
       SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, !finalize);
-      closing.Close(2, 0, true) || closing.Close(1, 0, true);
+      closing.Close(kSession, 0, true) || closing.Close(kTrack, 0, true);
       return;
     default:
       CommonCloseStart(closing);
-      closing.Close(1, 0) || closing.Close(1, 0, true);
+      closing.Close(kTrack, 0) || closing.Close(kTrack, 0, true);
       SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, !finalize);
-      closing.Close(2, 0, true) || closing.Close(2, 0);
+      closing.Close(kSession, 0, true) || closing.Close(kSession, 0);
       // A BD-R session closes open; finalizing is a function of its own.
-      if (finalize && OneOf(medium_, {mtBDRSR, mtBDRRR})) closing.Close(6, 0);
+      if (finalize && OneOf(medium_, {mtBDRSR, mtBDRRR})) closing.Close(kFinalize, 0);
       return;
   }
 }

@@ -21,10 +21,9 @@ bool TSessionClosing::Flush(bool immediate) {
   return Send(immediate, [this, immediate] { return SynchronizeCache(device_, immediate); });
 }
 
-bool TSessionClosing::Close(uint8_t function, uint8_t number, bool immediate) {
-  return Send(immediate, [this, immediate, function, number] {
-    return CloseTrackSession(device_, immediate, function, 0, 0, number);
-  });
+bool TSessionClosing::Close(mmc::TCloseFunction what, uint16_t number, bool immediate) {
+  return Send(immediate,
+              [this, what, number, immediate] { return CloseTrackSession(device_, what, number, immediate); });
 }
 
 bool TSessionClosing::Send(bool immediate, const std::function<bool()>& send) {

@@ -128,7 +128,7 @@ bool TEraseThread::FormatAndZeroHead(const TFormatList& list) {
   if (Format(list)) WaitForDiscInformation(Device.tmpBuffer.data());
   const bool written = WriteZeroRuns(kHeadRuns);
   SynchronizeCache(Device, false);
-  CloseTrackSession(Device, false, 3, 0, 0, 0);
+  CloseTrackSession(Device, mmc::TCloseFunction::kCompatibleStop, 0, false);
   Device.CloseFH = true;
   return written;
 }
