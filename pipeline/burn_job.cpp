@@ -81,7 +81,7 @@ bool FormatDvdRw(TSCSIDevice& device, TMedium medium) {
 // must leave the disc as it was, formats nothing.  After a format the
 // medium is asked for again, as its kind may have changed.
 void ReadyDisc(TSCSIDevice& device) {
-  SetWriteParameters(device, device.TestWrite, device.BurnProof, device.Medium, false);
+  SetWriteParameters(device, device.Medium, TNextSession::kNone);
   const bool blank =
       ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.DiscInformation), sizeof device.DiscInformation) &&
       DiscStatusOf(device.DiscInformation) == kDiscStatusEmpty;
@@ -154,7 +154,7 @@ uint32_t CloseIncompleteSession(TSCSIDevice& device) {
     }
   }
   // CD and DVD-R close the disc with the session unless page 05h asks for more.
-  SetWriteParameters(device, false, device.BurnProof, device.Medium, true);
+  SetWriteParameters(device, device.Medium, TNextSession::kAllowed);
   closing.Close(mmc::TCloseFunction::kSession, static_cast<uint16_t>(last), true);
   return closing.CheckSessionClosed() ? kErrorNone : kErrorIncompleteSession;
 }

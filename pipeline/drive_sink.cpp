@@ -87,11 +87,12 @@ bool TDriveSink::Begin() {
 
   SynchronizeCache(d, false);
   RezeroUnit(d);
-  SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, false);
+  SetWriteParameters(d, medium_, TNextSession::kNone);
   ReadDiscInformation(d, reinterpret_cast<uint8_t*>(&d.DiscInformation), sizeof d.DiscInformation);
   if (ReadBufferCapacity(d) && d.LastSenseInfo.AddSenseCode == kBufferCapacityUnknown) no_poll_ = true;
   next_ = CDFiles_.BurnISOImage ? 0 : CDFiles_.FirstWritableSector;
-  if (!SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, KeepsOpenWhileWriting(medium_) && !d.FinalizeDisc) &&
+  const bool open = KeepsOpenWhileWriting(medium_) && !d.FinalizeDisc;
+  if (!SetWriteParameters(d, medium_, open ? TNextSession::kAllowed : TNextSession::kNone) &&
       (ParametersGovern(medium_) || d.TestWrite)) {
     return WriteFailed();
   }
@@ -239,6 +240,7 @@ void TDriveSink::CloseTrackAndSession(TSessionClosing& closing) {
   TSCSIDevice& d = Device_;
   const auto track = [this](int32_t n) { return static_cast<uint8_t>(sessions_ + n); };
   const bool finalize = d.FinalizeDisc;
+  const TNextSession after = finalize ? TNextSession::kNone : TNextSession::kAllowed;
   switch (medium_) {
     case mtDVDR:
       closing.Flush(false);
@@ -274,13 +276,13 @@ void TDriveSink::CloseTrackAndSession(TSessionClosing& closing) {
     case mtCDR:
     case mtCDRW:
       CommonCloseStart(closing);
-      SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, !finalize);
+      SetWriteParameters(d, medium_, after);
       closing.Close(kSession, 0, true) || closing.Close(kTrack, 0, true);
       return;
     default:
       CommonCloseStart(closing);
       closing.Close(kTrack, 0) || closing.Close(kTrack, 0, true);
-      SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, !finalize);
+      SetWriteParameters(d, medium_, after);
       closing.Close(kSession, 0, true) || closing.Close(kSession, 0);
       // A BD-R session closes open; finalizing is a function of its own.
       if (finalize && OneOf(medium_, {mtBDRSR, mtBDRRR})) closing.Close(kFinalize, 0);

@@ -94,7 +94,7 @@ void TEraseThread::Execute() {
   });
   const TMedium medium = DiscIs(Device);
   SetCDSpeed(Device, Device.ReadSpeed, Device.WriteSpeed);
-  SetWriteParameters(Device, false, false, medium, false);
+  SetPlainWriteParameters(Device, medium);
   if (!Stopped()) {
     const TMediumLock lock(Device);
     erased = Erase(medium);
