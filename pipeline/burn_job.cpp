@@ -134,9 +134,10 @@ uint32_t Refusal(const TCDFiles& CDFiles, TSCSIDevice& device, bool tree) {
 // start where the interrupted one does: readers would find that burn's
 // volume, not the new one.  So before anything is written the session is
 // closed as MMC allows: its open tracks, then the session itself, kept open
-// for the one to come.  What the interrupted burn wrote is lost to readers
-// either way.  kErrorIncompleteSession when the session cannot be closed,
-// or the burn is a test write, which must leave the disc as it was; else 0.
+// for the one to come, with the medium locked in the drive meanwhile.  What
+// the interrupted burn wrote is lost to readers either way.
+// kErrorIncompleteSession when the session cannot be closed, or the burn
+// is a test write, which must leave the disc as it was; else 0.
 uint32_t CloseIncompleteSession(TSCSIDevice& device) {
   if (WrittenInPlace(device.Medium)) return kErrorNone;  // no sessions to leave open
   const TDiscInformation& info = device.DiscInformation;
@@ -145,6 +146,9 @@ uint32_t CloseIncompleteSession(TSCSIDevice& device) {
   });
   if (!read || LastSessionState(info) != kSessionIncomplete) return kErrorNone;
   if (device.TestWrite) return kErrorIncompleteSession;
+  // The closes record on the disc: the medium stays in the drive until they
+  // are done, or have failed.
+  const TMediumLock lock(device);
   const int first = info.FirstTrackOfLastSession, last = info.LastTrackOfLastSession;
   TSessionClosing closing(device);
   for (int track = std::max(first, 1); track <= last; ++track) {
