@@ -103,6 +103,13 @@ void FindFirstWritableSector(TCDFiles& CDFiles, TSCSIDevice& device) {
   } else if (ReadTrackInformation(device, 1)) {
     CDFiles.FirstWritableSector = device.TrackInformation.TrackStartAddress;
   }
+  // A restricted-overwrite DVD-RW is written in whole ECC blocks from an
+  // ECC block's start; a disc quick-formatted to another size reports that
+  // size as its next writable address, and the session starts after it.
+  if (device.Medium == mtDVDRWRO) {
+    const uint64_t unit = WriteUnitBlocks(device.Medium);
+    CDFiles.FirstWritableSector = static_cast<uint32_t>((CDFiles.FirstWritableSector + unit - 1) / unit * unit);
+  }
   CDFiles.VDImageSize = CDFiles.FirstWritableSector;
 }
 
