@@ -65,8 +65,9 @@ struct TWriteParametersRow {
 // whole ECC blocks and always stays open.  DVD+R is told fixed packets of
 // 16 only while the disc stays open.  Double-density CD is written session
 // at once.  Every medium without a row of its own (CD-R, CD-RW, BD, HD DVD,
-// DVD-RAM, DVD-RW of unknown mode) is written track at once in mode 1.
-// The row of `medium`: its own, or kOtherMedia.
+// DVD-RAM, DVD-RW of unknown mode) is written track at once in mode 1,
+// with the multi-session field as the CD rows have it.  The row of
+// `medium`: its own, or that of the media without one.
 const TWriteParametersRow& WriteParametersOf(TMedium medium);
 
 // Sends page 05h for `medium` (its row) with MODE SELECT, keeping the disc
