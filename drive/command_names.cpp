@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdio>
 
+#include "drive/mmc_codes.h"
+
 namespace orvex {
 namespace {
 
@@ -12,23 +14,57 @@ struct TNamedOpcode {
 };
 
 constexpr TNamedOpcode kNames[] = {
-    {0x00, "TEST UNIT READY       "}, {0x01, "REWIND UNIT           "}, {0x03, "REQUEST SENSE         "},
-    {0x04, "FORMAT UNIT           "}, {0x12, "INQUIRY               "}, {0x1B, "START STOP UNIT       "},
-    {0x1E, "PREVENT/ALLOW REMOVAL "}, {0x23, "READ FORMAT CAPACITIES"}, {0x25, "READ CAPACITY         "},
-    {0x28, "READ (10)             "}, {0x2A, "WRITE (10)            "}, {0x2B, "SEEK (10)             "},
-    {0x2E, "WRITE AND VERIFY (10) "}, {0x2F, "VERIFY (10)           "}, {0x35, "SYNCHRONIZE CACHE     "},
-    {0x42, "READ SUB-CHANNEL      "}, {0x43, "READ TOC/PMA/ATIP     "}, {0x45, "PLAY AUDIO (10)       "},
-    {0x46, "GET CONFIGURATION     "}, {0x47, "PLAY AUDIO MSF        "}, {0x4A, "GET EVENT/STATUS NOTIF"},
-    {0x4B, "PAUSE/RESUME          "}, {0x4E, "STOP PLAY/SCAN        "}, {0x51, "READ DISC INFORMATION "},
-    {0x52, "READ TRACK INFORMATION"}, {0x53, "RESERVE TRACK         "}, {0x54, "SEND OPC INFORMATION  "},
-    {0x55, "MODE SELECT (10)      "}, {0x58, "REPAIR TRACK          "}, {0x5A, "MODE SENSE (10)       "},
-    {0x5B, "CLOSE TRACK/SESSION   "}, {0x5C, "READ BUFFER CAPACITY  "}, {0x5D, "SEND CUE SHEET        "},
-    {0xA1, "BLANK                 "}, {0xA2, "SEND EVENT            "}, {0xA3, "SEND KEY              "},
-    {0xA4, "REPORT KEY            "}, {0xA5, "PLAY AUDIO (12)       "}, {0xA6, "LOAD/UNLOAD CD/DVD    "},
-    {0xA7, "SET READ AHEAD        "}, {0xA8, "READ (12)             "}, {0xAA, "WRITE (12)            "},
-    {0xAC, "GET PERFORMANCE       "}, {0xAD, "READ DVD STRUCTURE    "}, {0xB6, "SET STREAMING         "},
-    {0xB9, "READ CD MSF           "}, {0xBA, "SCAN                  "}, {0xBB, "SET CD SPEED          "},
-    {0xBD, "MECHANISM STATUS      "}, {0xBE, "READ CD               "}, {0xBF, "SEND DVD STRUCTURE    "},
+    {mmc::kTestUnitReady, "TEST UNIT READY       "},
+    {mmc::kRezeroUnit, "REWIND UNIT           "},
+    {mmc::kRequestSense, "REQUEST SENSE         "},
+    {mmc::kFormatUnit, "FORMAT UNIT           "},
+    {mmc::kInquiry, "INQUIRY               "},
+    {mmc::kStartStopUnit, "START STOP UNIT       "},
+    {mmc::kPreventAllowMediumRemoval, "PREVENT/ALLOW REMOVAL "},
+    {mmc::kReadFormatCapacities, "READ FORMAT CAPACITIES"},
+    {mmc::kReadCapacity, "READ CAPACITY         "},
+    {mmc::kRead10, "READ (10)             "},
+    {mmc::kWrite10, "WRITE (10)            "},
+    {mmc::kSeek10, "SEEK (10)             "},
+    {mmc::kWriteAndVerify10, "WRITE AND VERIFY (10) "},
+    {mmc::kVerify10, "VERIFY (10)           "},
+    {mmc::kSynchronizeCache, "SYNCHRONIZE CACHE     "},
+    {mmc::kReadSubChannel, "READ SUB-CHANNEL      "},
+    {mmc::kReadToc, "READ TOC/PMA/ATIP     "},
+    {mmc::kPlayAudio10, "PLAY AUDIO (10)       "},
+    {mmc::kGetConfiguration, "GET CONFIGURATION     "},
+    {mmc::kPlayAudioMsf, "PLAY AUDIO MSF        "},
+    {mmc::kGetEventStatusNotification, "GET EVENT/STATUS NOTIF"},
+    {mmc::kPauseResume, "PAUSE/RESUME          "},
+    {mmc::kStopPlayScan, "STOP PLAY/SCAN        "},
+    {mmc::kReadDiscInformation, "READ DISC INFORMATION "},
+    {mmc::kReadTrackInformation, "READ TRACK INFORMATION"},
+    {mmc::kReserveTrack, "RESERVE TRACK         "},
+    {mmc::kSendOpcInformation, "SEND OPC INFORMATION  "},
+    {mmc::kModeSelect10, "MODE SELECT (10)      "},
+    {mmc::kRepairTrack, "REPAIR TRACK          "},
+    {mmc::kModeSense10, "MODE SENSE (10)       "},
+    {mmc::kCloseTrackSession, "CLOSE TRACK/SESSION   "},
+    {mmc::kReadBufferCapacity, "READ BUFFER CAPACITY  "},
+    {mmc::kSendCueSheet, "SEND CUE SHEET        "},
+    {mmc::kBlank, "BLANK                 "},
+    {mmc::kSendEvent, "SEND EVENT            "},
+    {mmc::kSendKey, "SEND KEY              "},
+    {mmc::kReportKey, "REPORT KEY            "},
+    {mmc::kPlayAudio12, "PLAY AUDIO (12)       "},
+    {mmc::kLoadUnloadMedium, "LOAD/UNLOAD CD/DVD    "},
+    {mmc::kSetReadAhead, "SET READ AHEAD        "},
+    {mmc::kRead12, "READ (12)             "},
+    {mmc::kWrite12, "WRITE (12)            "},
+    {mmc::kGetPerformance, "GET PERFORMANCE       "},
+    {mmc::kReadDvdStructure, "READ DVD STRUCTURE    "},
+    {mmc::kSetStreaming, "SET STREAMING         "},
+    {mmc::kReadCdMsf, "READ CD MSF           "},
+    {mmc::kScan, "SCAN                  "},
+    {mmc::kSetCdSpeed, "SET CD SPEED          "},
+    {mmc::kMechanismStatus, "MECHANISM STATUS      "},
+    {mmc::kReadCd, "READ CD               "},
+    {mmc::kSendDvdStructure, "SEND DVD STRUCTURE    "},
 };
 
 constexpr std::array<const char*, 256> Table() {

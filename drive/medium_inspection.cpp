@@ -75,7 +75,7 @@ bool Writable(TSCSIDevice& device) {
   }
   // No disc information, or the status "others": the track that can still
   // be written says.
-  SetWriteParameters(device, device.TestWrite, device.BurnProof, m, false);
+  SetWriteParameters(device, m, TNextSession::kNone);
   if (ReadTrackInfo(device, 0xFF)) return device.TrackInformation.FreeBlocks != 0;
   if (ReadTrackInfo(device, static_cast<uint8_t>(device.DiscInformation.LastTrackOfLastSession + 1))) {
     return device.TrackInformation.FreeBlocks != 0;
@@ -101,7 +101,7 @@ int32_t SessionsOnDisc(TSCSIDevice& device) { return AnsweredSessions(device).va
 std::optional<uint32_t> AnsweredFreeBlocks(TSCSIDevice& device) {
   if (!Writable(device)) return 0;
   const TMedium m = DiscIs(device);
-  SetWriteParameters(device, false, false, m, false);
+  SetPlainWriteParameters(device, m);
   if (ReadDiscInfo(device) && ReadTrackInfo(device, device.DiscInformation.LastTrackOfLastSession)) {
     const TTrackInformation& t = device.TrackInformation;
     if (t.TrackSize == 0xFFFFFFFF) return 0;
@@ -120,7 +120,7 @@ std::optional<uint32_t> AnsweredFreeBlocks(TSCSIDevice& device) {
 uint32_t FreeBlocksOnDisc(TSCSIDevice& device) { return AnsweredFreeBlocks(device).value_or(0); }
 
 uint32_t TotalBlocksOnDisc(TSCSIDevice& device) {
-  SetWriteParameters(device, false, false, DiscIs(device), false);
+  SetPlainWriteParameters(device, DiscIs(device));
   if (ReadDiscInfo(device) && ReadTrackInfo(device, device.DiscInformation.LastTrackOfLastSession)) {
     const TTrackInformation& t = device.TrackInformation;
     if ((t.info2 & 0x10) == 0) return t.TrackStartAddress + t.TrackSize;
@@ -145,7 +145,7 @@ uint32_t ReadFormatCapacity(TSCSIDevice& device) {
 
 uint32_t ExistingVolumeSize(TSCSIDevice& device) {
   uint8_t sector[2048];
-  SetWriteParameters(device, device.TestWrite, device.BurnProof, DiscIs(device), false);
+  SetWriteParameters(device, DiscIs(device), TNextSession::kNone);
   for (const uint8_t type : {uint8_t{2}, uint8_t{1}}) {  // a supplementary descriptor first
     for (uint32_t lba = 16; lba <= 31; ++lba) {
       std::memset(sector, 0xFF, sizeof sector);

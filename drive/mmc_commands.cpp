@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "drive/execute_command.h"
+#include "drive/mmc_codes.h"
 #include "platform/byte_order.h"
 
 namespace orvex {
@@ -34,59 +35,59 @@ bool DoneOrPending(uint8_t status) { return status == kSrbStatusDone || status =
 
 namespace cdb {
 
-TCdb TestUnitReady() { return Block6(0x00); }
-TCdb RezeroUnit() { return Block6(0x01); }
+TCdb TestUnitReady() { return Block6(mmc::kTestUnitReady); }
+TCdb RezeroUnit() { return Block6(mmc::kRezeroUnit); }
 
 TCdb Inquiry(uint8_t allocation) {
-  TCdb c = Block6(0x12);
+  TCdb c = Block6(mmc::kInquiry);
   c.bytes[4] = allocation;
   return c;
 }
 
 TCdb StartStopUnit(bool immediate, uint8_t load_eject) {
-  TCdb c = Block6(0x1B);
+  TCdb c = Block6(mmc::kStartStopUnit);
   c.bytes[1] = immediate ? 1 : 0;
   c.bytes[4] = load_eject;
   return c;
 }
 
 TCdb PreventAllowMediumRemoval(bool prevent) {
-  TCdb c = Block6(0x1E);
+  TCdb c = Block6(mmc::kPreventAllowMediumRemoval);
   c.bytes[4] = prevent ? 1 : 0;
   return c;
 }
 
 TCdb FormatUnit(uint8_t byte1) {
-  TCdb c = Block6(0x04);
+  TCdb c = Block6(mmc::kFormatUnit);
   c.bytes[1] = byte1;
   return c;
 }
 
-TCdb ReadFormatCapacities(uint16_t allocation) { return WithLength10(Block10(0x23), allocation); }
+TCdb ReadFormatCapacities(uint16_t allocation) { return WithLength10(Block10(mmc::kReadFormatCapacities), allocation); }
 
 TCdb Read10(uint32_t lba, uint16_t blocks) {
-  TCdb c = Block10(0x28);
+  TCdb c = Block10(mmc::kRead10);
   PutBE32(&c.bytes[2], lba);
   PutBE16(&c.bytes[7], blocks);
   return c;
 }
 
 TCdb Write10(uint32_t lba, uint16_t blocks) {
-  TCdb c = Block10(0x2A);
+  TCdb c = Block10(mmc::kWrite10);
   PutBE32(&c.bytes[2], lba);
   PutBE16(&c.bytes[7], blocks);
   return c;
 }
 
 TCdb SynchronizeCache(bool immediate) {
-  TCdb c = Block10(0x35);
-  c.bytes[1] = immediate ? 0x02 : 0;
+  TCdb c = Block10(mmc::kSynchronizeCache);
+  c.bytes[1] = immediate ? 0x02 : 0;  // IMMED
   return c;
 }
 
 TCdb ReadToc(uint8_t format, uint8_t number, uint8_t allocation, bool msf) {
-  TCdb c = Block10(0x43);
-  c.bytes[1] = msf ? 0x02 : 0;
+  TCdb c = Block10(mmc::kReadToc);
+  c.bytes[1] = msf ? 0x02 : 0;  // addresses as minute, second, frame
   c.bytes[2] = format;
   c.bytes[6] = number;
   c.bytes[8] = allocation;
@@ -94,65 +95,63 @@ TCdb ReadToc(uint8_t format, uint8_t number, uint8_t allocation, bool msf) {
 }
 
 TCdb GetConfiguration(uint16_t feature, uint16_t allocation) {
-  TCdb c = WithLength10(Block10(0x46), allocation);
+  TCdb c = WithLength10(Block10(mmc::kGetConfiguration), allocation);
   c.bytes[1] = 0x02;  // the one feature named
   PutBE16(&c.bytes[2], feature);
   return c;
 }
 
-TCdb ReadDiscInformation(uint16_t allocation) { return WithLength10(Block10(0x51), allocation); }
+TCdb ReadDiscInformation(uint16_t allocation) { return WithLength10(Block10(mmc::kReadDiscInformation), allocation); }
 
 TCdb ReadTrackInformation(uint8_t track, uint16_t allocation) {
-  TCdb c = WithLength10(Block10(0x52), allocation);
+  TCdb c = WithLength10(Block10(mmc::kReadTrackInformation), allocation);
   c.bytes[1] = 0x01;  // by track number
   c.bytes[5] = track;
   return c;
 }
 
 TCdb ReserveTrack(uint32_t blocks) {
-  TCdb c = Block10(0x53);
+  TCdb c = Block10(mmc::kReserveTrack);
   PutBE32(&c.bytes[5], blocks);
   return c;
 }
 
 TCdb ModeSelect10(uint16_t length) {
-  TCdb c = WithLength10(Block10(0x55), length);
+  TCdb c = WithLength10(Block10(mmc::kModeSelect10), length);
   c.bytes[1] = 0x10;  // page format
   return c;
 }
 
 TCdb ModeSense10(uint8_t page, bool defaults, uint16_t allocation) {
-  TCdb c = WithLength10(Block10(0x5A), allocation);
-  c.bytes[2] = static_cast<uint8_t>(page | (defaults ? 0x80 : 0));
+  TCdb c = WithLength10(Block10(mmc::kModeSense10), allocation);
+  c.bytes[2] = static_cast<uint8_t>(page | (defaults ? 0x80 : 0));  // page control 10b: the defaults
   return c;
 }
 
-TCdb CloseTrackSession(bool immediate, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5) {
-  TCdb c = Block10(0x5B);
+TCdb CloseTrackSession(mmc::TCloseFunction what, uint16_t number, bool immediate) {
+  TCdb c = Block10(mmc::kCloseTrackSession);
   c.bytes[1] = immediate ? 1 : 0;
-  c.bytes[2] = b2;
-  c.bytes[3] = b3;
-  c.bytes[4] = b4;
-  c.bytes[5] = b5;
+  c.bytes[2] = static_cast<uint8_t>(what);
+  PutBE16(&c.bytes[4], number);
   return c;
 }
 
-TCdb ReadBufferCapacity(uint16_t allocation) { return WithLength10(Block10(0x5C), allocation); }
+TCdb ReadBufferCapacity(uint16_t allocation) { return WithLength10(Block10(mmc::kReadBufferCapacity), allocation); }
 
 TCdb Blank(bool quick) {
-  TCdb c = Block12(0xA1);
-  c.bytes[1] = static_cast<uint8_t>(0x10 | (quick ? 1 : 0));
+  TCdb c = Block12(mmc::kBlank);
+  c.bytes[1] = static_cast<uint8_t>(0x10 | (quick ? 1 : 0));  // IMMED; blanking type 001b minimal, 000b all
   return c;
 }
 
 TCdb SetStreaming(uint16_t length) {
-  TCdb c = Block12(0xB6);
+  TCdb c = Block12(mmc::kSetStreaming);
   PutBE16(&c.bytes[9], length);
   return c;
 }
 
 TCdb SetCdSpeed(uint16_t read, uint16_t write) {
-  TCdb c = Block12(0xBB);
+  TCdb c = Block12(mmc::kSetCdSpeed);
   c.bytes[1] = 0x00;  // rotational control 00b: CLV (and non-pure CAV), as recording wants
   PutBE16(&c.bytes[2], read == 0 ? 0xFFFF : read);
   PutBE16(&c.bytes[4], write == 0 ? 0xFFFF : write);
@@ -160,7 +159,7 @@ TCdb SetCdSpeed(uint16_t read, uint16_t write) {
 }
 
 TCdb SendDvdStructure(uint8_t format, uint16_t length) {
-  TCdb c = Block12(0xBF);
+  TCdb c = Block12(mmc::kSendDvdStructure);
   c.bytes[7] = format;
   PutBE16(&c.bytes[8], length);
   return c;
@@ -209,10 +208,10 @@ bool TestUnitReady(TSCSIDevice& device) { return Done(RunNone(device, cdb::TestU
 bool RezeroUnit(TSCSIDevice& device) { return Done(RunNone(device, cdb::RezeroUnit())); }
 bool Inquiry(TSCSIDevice& device, uint8_t* buffer) { return Done(RunIn(device, cdb::Inquiry(64), buffer, 64)); }
 bool LoadMedium(TSCSIDevice& device, bool immediate) {
-  return Done(RunNone(device, cdb::StartStopUnit(immediate, 0x03)));
+  return Done(RunNone(device, cdb::StartStopUnit(immediate, mmc::kLoad)));
 }
 bool EjectMedium(TSCSIDevice& device, bool immediate) {
-  return Done(RunNone(device, cdb::StartStopUnit(immediate, 0x02)));
+  return Done(RunNone(device, cdb::StartStopUnit(immediate, mmc::kEject)));
 }
 bool LockMedium(TSCSIDevice& device) { return Done(RunNone(device, cdb::PreventAllowMediumRemoval(true))); }
 bool UnlockMedium(TSCSIDevice& device) { return Done(RunNone(device, cdb::PreventAllowMediumRemoval(false))); }
@@ -275,12 +274,8 @@ bool ModeSense10(TSCSIDevice& device, uint8_t* buffer, uint16_t length, bool def
   return DoneOrPending(RunIn(device, cdb::ModeSense10(page, defaults, length), buffer, length));
 }
 
-bool CloseTrackSession(TSCSIDevice& device, bool immediate, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5) {
-  return DoneOrPending(RunNone(device, cdb::CloseTrackSession(immediate, b2, b3, b4, b5)));
-}
-
-bool CloseTrackOrSession(TSCSIDevice& device, bool immediate, bool track, uint8_t number) {
-  return Done(RunNone(device, cdb::CloseTrackSession(immediate, track ? 1 : 2, 0, 0, number)));
+bool CloseTrackSession(TSCSIDevice& device, mmc::TCloseFunction what, uint16_t number, bool immediate) {
+  return DoneOrPending(RunNone(device, cdb::CloseTrackSession(what, number, immediate)));
 }
 
 bool ReadBufferCapacityCommand(TSCSIDevice& device) {

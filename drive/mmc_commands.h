@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "drive/mmc_codes.h"
 #include "drive/scsi_device.h"
 
 namespace orvex {
@@ -42,7 +43,7 @@ TCdb ReadTrackInformation(uint8_t track, uint16_t allocation);  // 52, by track 
 TCdb ReserveTrack(uint32_t blocks);                             // 53
 TCdb ModeSelect10(uint16_t length);                             // 55, page format
 TCdb ModeSense10(uint8_t page, bool defaults, uint16_t allocation);  // 5A
-TCdb CloseTrackSession(bool immediate, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5);  // 5B
+TCdb CloseTrackSession(mmc::TCloseFunction what, uint16_t number, bool immediate);  // 5B
 TCdb ReadBufferCapacity(uint16_t allocation);                   // 5C
 TCdb Blank(bool quick);                                         // A1, immediate
 TCdb SetStreaming(uint16_t length);                             // B6
@@ -92,9 +93,10 @@ bool ReserveTrack(TSCSIDevice& device, uint32_t blocks);
 bool ModeSelect10(TSCSIDevice& device, const uint8_t* buffer, uint16_t length);
 // Done or pending.
 bool ModeSense10(TSCSIDevice& device, uint8_t* buffer, uint16_t length, bool defaults, uint8_t page);
-// Done or pending.
-bool CloseTrackSession(TSCSIDevice& device, bool immediate, uint8_t b2, uint8_t b3, uint8_t b4, uint8_t b5);
-bool CloseTrackOrSession(TSCSIDevice& device, bool immediate, bool track, uint8_t number);
+// CLOSE TRACK/SESSION with close function `what` of track or session
+// `number` (0 where the function names none, FFh for the open one as some
+// media take it).  Done or pending.
+bool CloseTrackSession(TSCSIDevice& device, mmc::TCloseFunction what, uint16_t number, bool immediate);
 // 32 bytes into tmpBuffer.
 bool ReadBufferCapacityCommand(TSCSIDevice& device);
 // Done or pending.

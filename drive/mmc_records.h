@@ -33,8 +33,6 @@ static_assert(offsetof(TSENSE, AddSenseCode) == 12);
 static_assert(offsetof(TSENSE, AddSenQual) == 13);
 static_assert(sizeof(TSENSE) == 32);
 
-constexpr uint8_t kSenseIllegalRequest = 0x05, kSenseUnitAttention = 0x06;
-
 // The sense area as the fixed-format record every reader of TSENSE expects.
 // Fixed-format sense (70h, 71h) comes back as it is.  Descriptor-format
 // sense (72h current, 73h deferred), which carries the key, code and

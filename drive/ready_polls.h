@@ -14,6 +14,7 @@
 
 #include <cstdint>
 
+#include "drive/mmc_codes.h"
 #include "drive/mmc_records.h"
 #include "drive/scsi_device.h"
 
@@ -25,12 +26,12 @@ constexpr uint32_t kMaxReadyPolls = 720;
 // Whether the last command's answer says the drive is still busy: the
 // sense code 04h, or BUSY status (asked again later, as for "not ready").
 inline bool BecomingReady(const TSCSIDevice& device) {
-  return device.LastSenseInfo.AddSenseCode == 0x04 || device.TargetBusy;
+  return device.LastSenseInfo.AddSenseCode == mmc::kAscNotReady || device.TargetBusy;
 }
 
 // Whether the last command was refused with a unit attention.
 inline bool UnitAttention(const TSCSIDevice& device) {
-  return SenseKeyOf(device.LastSenseInfo) == kSenseUnitAttention;
+  return SenseKeyOf(device.LastSenseInfo) == mmc::kSenseUnitAttention;
 }
 
 // A drive has few attentions to report: more in a row than this are no

@@ -4,118 +4,108 @@
 #include <cstdio>
 #include <cstring>
 
+#include "drive/mmc_codes.h"
 #include "drive/mmc_commands.h"
 #include "platform/byte_order.h"
 
 namespace orvex {
 namespace {
 
-constexpr uint8_t kWriteParametersPage = 0x05;
-constexpr uint16_t kPageRead = 512;
+using enum TMedium;
+using enum TWriteType;
+using enum TSessionsRule;
+using enum TPacketRule;
 
-// The first 32 bytes of the page every medium starts from: page 05h of 50
-// bytes, write type 2, multi-session 11b with track mode 4, data block type
-// 8, audio pause 150.  BUFE is clear: it is set only where the caller and
-// the drive allow it, since a drive without underrun protection refuses a
-// page that asks for it.
-constexpr uint8_t kTemplate[32] = {0x05, 0x32, 0x02, 0xC4, 0x08, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x96};
+constexpr uint16_t kPageRead = 512;
+constexpr uint16_t kAudioPauseBlocks = 150;
+
+// Every medium without a row of its own.
+constexpr TWriteParametersRow kOtherMedia = {mtUNKNOWN, kTrackAtOnce, 4, 8, 0, kOpenUnderTest, kVariable, 0, false,
+                                             0, 1};
+constexpr TWriteParametersRow kRows[] = {
+    // medium      write type      mode dbt sf sessions        packets          size  LS_V  link unit
+    {mtDDCDR,      kSessionAtOnce, 5,   8,  0, kOpenUnderTest, kVariable,       0,    false, 0,  1},
+    {mtDDCDRW,     kSessionAtOnce, 5,   8,  0, kOpenUnderTest, kVariable,       0,    false, 0,  1},
+    {mtDVDRW,      kIncremental,   5,   8,  0, kOpenUnderTest, kVariable,       0,    false, 0,  1},
+    {mtDVDR,       kIncremental,   5,   8,  0, kAsAsked,       kFixed,          16,   true,  16, 16},
+    {mtDVDRWSR,    kIncremental,   5,   8,  0, kAsAsked,       kVariable,       16,   true,  16, 1},
+    {mtDVDRWRO,    kIncremental,   5,   8,  0, kAlwaysOpen,    kVariable,       16,   true,  16, 16},
+    {mtDVDPLUSR,   kSessionAtOnce, 4,   8,  0, kOpenUnderTest, kFixedWhileOpen, 16,   true,  16, 1},
+    {mtDVDPLUSRW,  kSessionAtOnce, 4,   8,  0, kOpenUnderTest, kVariable,       0,    true,  16, 1},
+    {mtDVDPLUSRDL, kSessionAtOnce, 4,   8,  0, kAsAsked,       kVariable,       0,    true,  0,  1},
+};
 
 constexpr uint8_t kBufe = 0x40, kLinkSizeValid = 0x20, kTestWriteBit = 0x10;
 constexpr uint8_t kFixedPacket = 0x20;
-constexpr uint32_t kDvdPacketBlocks = 16;  // an ECC block
+constexpr uint8_t kMultiSessionOpen = 0xC0;  // 11b: another session may follow
+constexpr uint8_t kUnderrunFree = 0x80;      // page 2Ah byte 4
 
-void SetWriteType(TModePage05& p, uint8_t type) { p.WriteType = static_cast<uint8_t>((p.WriteType & 0xF0) | type); }
-void SetTrackMode(TModePage05& p, uint8_t mode) { p.TrackMode = static_cast<uint8_t>((p.TrackMode & 0xF0) | mode); }
-void SetMultiSession(TModePage05& p, uint8_t bits) {
-  p.TrackMode = static_cast<uint8_t>((p.TrackMode & 0x3F) | (bits << 6));
-}
-void SetFixedPacket(TModePage05& p, bool on) {
-  p.TrackMode = static_cast<uint8_t>(on ? p.TrackMode | kFixedPacket : p.TrackMode & ~kFixedPacket);
-}
-void SetPackets(TModePage05& p, uint32_t packet, uint8_t link) {
-  PutBE32(p.PacketSize, packet);
-  p.LinkSize = link;
-  p.WriteType |= kLinkSizeValid;
+// Page 05h's fields from `row`, the next session and the device's settings.
+TModePage05 PageOf(const TWriteParametersRow& row, TNextSession next, bool test_write, bool underrun_protection) {
+  const bool open = next == TNextSession::kAllowed;
+  const bool fixed = row.packets == kFixed || (row.packets == kFixedWhileOpen && open);
+  const bool packet_fields = row.packets != kFixedWhileOpen || open;
+  const bool keeps_open = row.sessions == kAlwaysOpen || open || (row.sessions == kOpenUnderTest && test_write);
+  TModePage05 page{};
+  page.PageCode = mmc::kWriteParametersPage;
+  page.WriteType = static_cast<uint8_t>(static_cast<uint8_t>(row.write_type) |
+                                        (row.link_size_valid ? kLinkSizeValid : 0) |
+                                        (test_write ? kTestWriteBit : 0) | (underrun_protection ? kBufe : 0));
+  page.TrackMode =
+      static_cast<uint8_t>(row.track_mode | (fixed ? kFixedPacket : 0) | (keeps_open ? kMultiSessionOpen : 0));
+  page.DBType = row.data_block_type;
+  page.LinkSize = packet_fields ? row.link_blocks : 0;
+  page.SessionFormat = row.session_format;
+  PutBE32(page.PacketSize, packet_fields ? row.packet_blocks : 0);
+  PutBE16(page.PauseLength, kAudioPauseBlocks);
+  return page;
 }
 
 }  // namespace
 
-bool SetWriteParameters(TSCSIDevice& device, bool test_write, bool burn_proof, TMedium medium, bool multi) {
-  TModePage05& page = device.ModePage05;
-  page = TModePage05{};
+const TWriteParametersRow& WriteParametersOf(TMedium medium) {
+  for (const TWriteParametersRow& row : kRows) {
+    if (row.medium == medium) return row;
+  }
+  return kOtherMedia;
+}
+
+namespace {
+
+// Reads the drive's page 05h and sends it back holding `medium`'s page.
+bool SendPage(TSCSIDevice& device, TMedium medium, TNextSession next, bool test_write, bool underrun_protection) {
   uint8_t* buffer = device.tmpBuffer.data();
+  device.ModePage05 = TModePage05{};
   const std::optional<uint32_t> answer =
-      ReadAnswer(device, cdb::ModeSense10(kWriteParametersPage, false, kPageRead), buffer, kPageRead, true);
+      ReadAnswer(device, cdb::ModeSense10(mmc::kWriteParametersPage, false, kPageRead), buffer, kPageRead, true);
   if (!answer) return false;
   const uint32_t arrived = *answer;
   // The page follows the 8-byte header, or an 8-byte block descriptor too.
-  const size_t at = buffer[8] == kWriteParametersPage ? 8 : 16;
+  const size_t at = buffer[8] == mmc::kWriteParametersPage ? 8 : 16;
   if (arrived < at + 2) return false;  // no page came
 
-  std::memcpy(&page, kTemplate, sizeof kTemplate);
-  page.PageCode = kWriteParametersPage;
+  TModePage05& page = device.ModePage05;
+  page = PageOf(WriteParametersOf(medium), next, test_write, underrun_protection);
   // A page claimed longer than what arrived is as long as what arrived.
   page.PageLen = static_cast<uint8_t>(std::min<size_t>(buffer[at + 1], arrived - at - 2));
-  SetWriteType(page, 1);  // track at once
-  page.DBType = 8;        // mode 1, 2048-byte blocks
-  page.SessionFormat = 0;
-  SetTrackMode(page, 4);
-  switch (medium) {
-    case TMedium::mtDDCDR:
-    case TMedium::mtDDCDRW:
-      SetWriteType(page, 2);  // session at once
-      SetTrackMode(page, 5);
-      break;
-    case TMedium::mtDVDR:
-    case TMedium::mtDVDRW:
-    case TMedium::mtDVDRWRO:
-    case TMedium::mtDVDRWSR:
-      SetWriteType(page, 0);  // incremental
-      SetTrackMode(page, 5);
-      break;
-    default:
-      break;
-  }
-  if (!test_write) SetMultiSession(page, multi ? 3 : 0);
-  if (medium == TMedium::mtDVDR || medium == TMedium::mtDVDRWSR || medium == TMedium::mtDVDRWRO) {
-    // In packets of 16 blocks (fixed ones on DVD-R).  Closing a session of
-    // a sequential disc finalizes it unless this field says 11b, also under
-    // test write; a restricted-overwrite disc always stays open.
-    SetMultiSession(page, multi || medium == TMedium::mtDVDRWRO ? 3 : 0);
-    SetFixedPacket(page, medium == TMedium::mtDVDR);
-    SetPackets(page, kDvdPacketBlocks, kDvdPacketBlocks);
-  }
-  page.DBType = 8;
-  if (medium == TMedium::mtDVDPLUSR || medium == TMedium::mtDVDPLUSRW) {
-    SetWriteType(page, 2);
-    SetTrackMode(page, 4);
-    page.Res6 = 0;
-    // DVD+R keeps fixed packets of 16 only while the disc stays open.
-    const bool packets = medium == TMedium::mtDVDPLUSR && multi;
-    SetFixedPacket(page, packets);
-    SetPackets(page, packets ? 16 : 0, medium == TMedium::mtDVDPLUSRW || packets ? 16 : 0);
-  }
-  if (medium == TMedium::mtDVDPLUSRDL) {
-    SetWriteType(page, 2);
-    SetTrackMode(page, 4);
-    page.Res6 = 0;
-    SetPackets(page, 0, 0);
-    SetFixedPacket(page, false);
-    SetMultiSession(page, multi ? 3 : 0);  // also under test write
-  }
-  if (burn_proof && (device.ModePage2A.OtherInfo & 0x80) != 0) page.WriteType |= kBufe;
-  PutBE16(page.PauseLength, 150);
-  if (test_write) page.WriteType |= kTestWriteBit;
-
   // The drive's page, as long as it says it is, gets ours; the header, any
   // block descriptor and the page's last two bytes go back unchanged.
   std::memcpy(buffer + at, &page, std::min<size_t>(page.PageLen, sizeof page));
   return ModeSelect10(device, buffer, static_cast<uint16_t>(at + page.PageLen + 2));
 }
 
-uint32_t WriteUnitBlocks(TMedium medium) {
-  return medium == TMedium::mtDVDRWRO || medium == TMedium::mtDVDR ? kDvdPacketBlocks : 1;
+}  // namespace
+
+bool SetWriteParameters(TSCSIDevice& device, TMedium medium, TNextSession next) {
+  const bool underrun_protection = device.BurnProof && (device.ModePage2A.OtherInfo & kUnderrunFree) != 0;
+  return SendPage(device, medium, next, device.TestWrite, underrun_protection);
 }
+
+bool SetPlainWriteParameters(TSCSIDevice& device, TMedium medium) {
+  return SendPage(device, medium, TNextSession::kNone, false, false);
+}
+
+uint32_t WriteUnitBlocks(TMedium medium) { return WriteParametersOf(medium).write_unit; }
 
 void SetDeviceSpeed(TSCSIDevice& device, uint16_t read_speed, uint16_t write_speed) {
   device.WriteSpeed = write_speed;

@@ -11,6 +11,7 @@
 #include "drive/medium.h"
 #include "drive/medium_inspection.h"
 #include "drive/medium_lock.h"
+#include "drive/mmc_codes.h"
 #include "drive/mmc_commands.h"
 #include "drive/ready_polls.h"
 #include "drive/transfer_rate.h"
@@ -63,11 +64,11 @@ bool FormatDvdRw(TSCSIDevice& device, TMedium medium) {
   if (medium != mtDVDRWSR && medium != mtDVDRWRO) return false;
   const TMediumLock lock(device);
   if (medium == mtDVDRWSR) {
-    if (!FormatUnit(device, 0x11, kQuickFormat, sizeof kQuickFormat)) {
-      FormatUnit(device, 0x11, kQuickFormatAnySize, sizeof kQuickFormatAnySize);
+    if (!FormatUnit(device, mmc::kFormatWithList, kQuickFormat, sizeof kQuickFormat)) {
+      FormatUnit(device, mmc::kFormatWithList, kQuickFormatAnySize, sizeof kQuickFormatAnySize);
     }
   } else {
-    FormatUnit(device, 0x11, kGrowSession, sizeof kGrowSession);
+    FormatUnit(device, mmc::kFormatWithList, kGrowSession, sizeof kGrowSession);
   }
   PollWhileBecomingReady(device, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation);
   return true;
@@ -80,7 +81,7 @@ bool FormatDvdRw(TSCSIDevice& device, TMedium medium) {
 // must leave the disc as it was, formats nothing.  After a format the
 // medium is asked for again, as its kind may have changed.
 void ReadyDisc(TSCSIDevice& device) {
-  SetWriteParameters(device, device.TestWrite, device.BurnProof, device.Medium, false);
+  SetWriteParameters(device, device.Medium, TNextSession::kNone);
   const bool blank =
       ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.DiscInformation), sizeof device.DiscInformation) &&
       DiscStatusOf(device.DiscInformation) == kDiscStatusEmpty;
@@ -101,6 +102,13 @@ void FindFirstWritableSector(TCDFiles& CDFiles, TSCSIDevice& device) {
     CDFiles.FirstWritableSector = next == kBlankDiscAddress ? 0 : next;
   } else if (ReadTrackInformation(device, 1)) {
     CDFiles.FirstWritableSector = device.TrackInformation.TrackStartAddress;
+  }
+  // A restricted-overwrite DVD-RW is written in whole ECC blocks from an
+  // ECC block's start; a disc quick-formatted to another size reports that
+  // size as its next writable address, and the session starts after it.
+  if (device.Medium == mtDVDRWRO) {
+    const uint64_t unit = WriteUnitBlocks(device.Medium);
+    CDFiles.FirstWritableSector = static_cast<uint32_t>((CDFiles.FirstWritableSector + unit - 1) / unit * unit);
   }
   CDFiles.VDImageSize = CDFiles.FirstWritableSector;
 }
@@ -133,9 +141,10 @@ uint32_t Refusal(const TCDFiles& CDFiles, TSCSIDevice& device, bool tree) {
 // start where the interrupted one does: readers would find that burn's
 // volume, not the new one.  So before anything is written the session is
 // closed as MMC allows: its open tracks, then the session itself, kept open
-// for the one to come.  What the interrupted burn wrote is lost to readers
-// either way.  kErrorIncompleteSession when the session cannot be closed,
-// or the burn is a test write, which must leave the disc as it was; else 0.
+// for the one to come, with the medium locked in the drive meanwhile.  What
+// the interrupted burn wrote is lost to readers either way.
+// kErrorIncompleteSession when the session cannot be closed, or the burn
+// is a test write, which must leave the disc as it was; else 0.
 uint32_t CloseIncompleteSession(TSCSIDevice& device) {
   if (WrittenInPlace(device.Medium)) return kErrorNone;  // no sessions to leave open
   const TDiscInformation& info = device.DiscInformation;
@@ -144,15 +153,20 @@ uint32_t CloseIncompleteSession(TSCSIDevice& device) {
   });
   if (!read || LastSessionState(info) != kSessionIncomplete) return kErrorNone;
   if (device.TestWrite) return kErrorIncompleteSession;
+  // The closes record on the disc: the medium stays in the drive until they
+  // are done, or have failed.
+  const TMediumLock lock(device);
   const int first = info.FirstTrackOfLastSession, last = info.LastTrackOfLastSession;
   TSessionClosing closing(device);
   for (int track = std::max(first, 1); track <= last; ++track) {
     const auto number = static_cast<uint8_t>(track);
-    if (ReadTrackInformation(device, number) && TrackIsOpen(device.TrackInformation)) closing.Close(1, number, true);
+    if (ReadTrackInformation(device, number) && TrackIsOpen(device.TrackInformation)) {
+      closing.Close(mmc::TCloseFunction::kTrack, number, true);
+    }
   }
   // CD and DVD-R close the disc with the session unless page 05h asks for more.
-  SetWriteParameters(device, false, device.BurnProof, device.Medium, true);
-  closing.Close(2, static_cast<uint8_t>(last), true);
+  SetWriteParameters(device, device.Medium, TNextSession::kAllowed);
+  closing.Close(mmc::TCloseFunction::kSession, static_cast<uint16_t>(last), true);
   return closing.CheckSessionClosed() ? kErrorNone : kErrorIncompleteSession;
 }
 

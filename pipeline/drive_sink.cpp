@@ -5,6 +5,7 @@
 
 #include "drive/capabilities.h"
 #include "drive/medium_inspection.h"
+#include "drive/mmc_codes.h"
 #include "drive/mmc_commands.h"
 #include "drive/ready_polls.h"
 #include "drive/transfer_rate.h"
@@ -15,6 +16,7 @@ namespace orvex {
 namespace {
 
 using enum TMedium;
+using enum mmc::TCloseFunction;
 
 constexpr uint32_t kWriteAttempts = 5000;       // refusals of a write with no reason
 constexpr uint32_t kResetAttempts = 100;        // refusals of a head copy with no reason or a reset
@@ -28,7 +30,6 @@ constexpr uint32_t kBusyPausesMs[] = {0, 5, 10, 20, 50};
 constexpr uint64_t kBusyWaitMs = uint64_t{kWriteAttempts} * kWritePauseMs;
 constexpr uint32_t kHeadCopyPauseMs = 200;      // between attempts of the head copy
 constexpr uint32_t kResetPauseMs = 1000;        // more after a reset (sense 29h)
-constexpr uint8_t kNotReady = 0x04, kReset = 0x29, kCannotWrite = 0x30;
 constexpr uint8_t kBufferCapacityUnknown = 0x14;
 
 // Formats a DVD+RW in the background: format type 26h over 2,295,104 blocks, immediate.
@@ -86,11 +87,12 @@ bool TDriveSink::Begin() {
 
   SynchronizeCache(d, false);
   RezeroUnit(d);
-  SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, false);
+  SetWriteParameters(d, medium_, TNextSession::kNone);
   ReadDiscInformation(d, reinterpret_cast<uint8_t*>(&d.DiscInformation), sizeof d.DiscInformation);
   if (ReadBufferCapacity(d) && d.LastSenseInfo.AddSenseCode == kBufferCapacityUnknown) no_poll_ = true;
   next_ = CDFiles_.BurnISOImage ? 0 : CDFiles_.FirstWritableSector;
-  if (!SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, KeepsOpenWhileWriting(medium_) && !d.FinalizeDisc) &&
+  const bool open = KeepsOpenWhileWriting(medium_) && !d.FinalizeDisc;
+  if (!SetWriteParameters(d, medium_, open ? TNextSession::kAllowed : TNextSession::kNone) &&
       (ParametersGovern(medium_) || d.TestWrite)) {
     return WriteFailed();
   }
@@ -172,29 +174,30 @@ bool TDriveSink::Retry(uint32_t attempt, bool head_copy, bool& formatted) {
   // The user asked to stop: a refused write is not tried again.
   if (CDFiles_.Aborted) return false;
   // An unformatted DVD+RW is formatted once, then written.
-  if (medium_ == mtDVDPLUSRW && asc == kCannotWrite && ascq == 0x05 && !formatted) {
+  if (medium_ == mtDVDPLUSRW && asc == mmc::kAscCannotWriteMedium && ascq == mmc::kAscqIncompatibleFormat &&
+      !formatted) {
     formatted = true;
     if (FormatOnDemand()) return true;
   }
-  if ((d.TargetBusy || asc == kNotReady) && !head_copy) {
+  if ((d.TargetBusy || asc == mmc::kAscNotReady) && !head_copy) {
     if (BusyWaited(attempt) > kBusyWaitMs) return false;
     Clock().Sleep(BusyPause(attempt));
     return true;
   }
   uint32_t limit = 0;
-  if (d.TargetBusy || asc == kNotReady) {
+  if (d.TargetBusy || asc == mmc::kAscNotReady) {
     limit = kWriteAttempts;
-  } else if (asc == 0 || (head_copy && asc == kReset)) {
+  } else if (asc == 0 || (head_copy && asc == mmc::kAscReset)) {
     limit = head_copy ? kResetAttempts : kWriteAttempts;
   }
   if (attempt >= limit) return false;
-  if (head_copy && asc == kReset) Clock().Sleep(kResetPauseMs);
+  if (head_copy && asc == mmc::kAscReset) Clock().Sleep(kResetPauseMs);
   Clock().Sleep(head_copy ? kHeadCopyPauseMs : kWritePauseMs);
   return true;
 }
 
 bool TDriveSink::FormatOnDemand() {
-  if (!FormatUnit(Device_, 0x11, kDvdPlusRwFormat, sizeof kDvdPlusRwFormat)) return false;
+  if (!FormatUnit(Device_, mmc::kFormatWithList, kDvdPlusRwFormat, sizeof kDvdPlusRwFormat)) return false;
   PollWhileBecomingReady(Device_, TPollOrder::kSleepFirst, TPollCommand::kDiscInformation);
   return true;
 }
@@ -237,51 +240,52 @@ void TDriveSink::CloseTrackAndSession(TSessionClosing& closing) {
   TSCSIDevice& d = Device_;
   const auto track = [this](int32_t n) { return static_cast<uint8_t>(sessions_ + n); };
   const bool finalize = d.FinalizeDisc;
+  const TNextSession after = finalize ? TNextSession::kNone : TNextSession::kAllowed;
   switch (medium_) {
     case mtDVDR:
       closing.Flush(false);
       ZeroBuffer();
-      closing.Close(1, track(1));
-      closing.Close(1, track(2));
-      closing.Close(2, track(3));
+      closing.Close(kTrack, track(1));
+      closing.Close(kTrack, track(2));
+      closing.Close(kSession, track(3));
       return;
     case mtDVDPLUSR:
     case mtDVDPLUSRDL:
       closing.Flush(false);
       ZeroBuffer();
-      closing.Close(1, track(1));
+      closing.Close(kTrack, track(1));
       // Closing the session leaves a DVD+R open; finalizing is a function of its own.
       if (finalize) {
-        closing.Close(6, 0);
+        closing.Close(kFinalize, 0);
       } else {
-        closing.Close(2, medium_ == mtDVDPLUSR ? 0xFF : 0);
+        closing.Close(kSession, medium_ == mtDVDPLUSR ? 0xFF : 0);
       }
       return;
     case mtDVDPLUSRW:
       closing.Flush(false);
       ZeroBuffer();
-      closing.Close(3, 0xFF);
+      closing.Close(kCompatibleStop, 0xFF);
       return;
     case mtDVDRWRO:
     case mtDVDRWSR:
       closing.Flush(false);
       ZeroBuffer();
-      closing.Close(1, 1);
-      closing.Close(2, 0, true);
+      closing.Close(kTrack, 1);
+      closing.Close(kSession, 0, true);
       return;
     case mtCDR:
     case mtCDRW:
       CommonCloseStart(closing);
-      SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, !finalize);
-      closing.Close(2, 0, true) || closing.Close(1, 0, true);
+      SetWriteParameters(d, medium_, after);
+      closing.Close(kSession, 0, true) || closing.Close(kTrack, 0, true);
       return;
     default:
       CommonCloseStart(closing);
-      closing.Close(1, 0) || closing.Close(1, 0, true);
-      SetWriteParameters(d, d.TestWrite, d.BurnProof, medium_, !finalize);
-      closing.Close(2, 0, true) || closing.Close(2, 0);
+      closing.Close(kTrack, 0) || closing.Close(kTrack, 0, true);
+      SetWriteParameters(d, medium_, after);
+      closing.Close(kSession, 0, true) || closing.Close(kSession, 0);
       // A BD-R session closes open; finalizing is a function of its own.
-      if (finalize && OneOf(medium_, {mtBDRSR, mtBDRRR})) closing.Close(6, 0);
+      if (finalize && OneOf(medium_, {mtBDRSR, mtBDRRR})) closing.Close(kFinalize, 0);
       return;
   }
 }

@@ -1,5 +1,6 @@
 #include "pipeline/session_closing.h"
 
+#include "drive/mmc_codes.h"
 #include "drive/mmc_commands.h"
 #include "drive/mmc_records.h"
 #include "drive/ready_polls.h"
@@ -20,10 +21,9 @@ bool TSessionClosing::Flush(bool immediate) {
   return Send(immediate, [this, immediate] { return SynchronizeCache(device_, immediate); });
 }
 
-bool TSessionClosing::Close(uint8_t function, uint8_t number, bool immediate) {
-  return Send(immediate, [this, immediate, function, number] {
-    return CloseTrackSession(device_, immediate, function, 0, 0, number);
-  });
+bool TSessionClosing::Close(mmc::TCloseFunction what, uint16_t number, bool immediate) {
+  return Send(immediate,
+              [this, what, number, immediate] { return CloseTrackSession(device_, what, number, immediate); });
 }
 
 bool TSessionClosing::Send(bool immediate, const std::function<bool()>& send) {
@@ -49,7 +49,7 @@ bool TSessionClosing::Send(bool immediate, const std::function<bool()>& send) {
 
 bool TSessionClosing::Refused(bool fatal) {
   const TSENSE& sense = device_.LastSenseInfo;
-  if (!fatal && SenseKeyOf(sense) == kSenseIllegalRequest) {
+  if (!fatal && SenseKeyOf(sense) == mmc::kSenseIllegalRequest) {
     refusal_ = SenseCodeOf(sense);
   } else {
     FailWith(SenseCodeOf(sense));

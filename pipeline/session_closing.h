@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "drive/mmc_codes.h"
 #include "drive/scsi_device.h"
 
 namespace orvex {
@@ -32,9 +33,9 @@ class TSessionClosing {
 
   // SYNCHRONIZE CACHE.  True when the drive did it.
   bool Flush(bool immediate);
-  // CLOSE TRACK/SESSION with close `function` (CDB byte 2) and track
-  // `number` (byte 5).  True when the drive did it.
-  bool Close(uint8_t function, uint8_t number, bool immediate = false);
+  // CLOSE TRACK/SESSION: close function `what` of track or session
+  // `number`.  True when the drive did it.
+  bool Close(mmc::TCloseFunction what, uint16_t number, bool immediate = false);
 
   // Waits until the drive is ready (READ DISC INFORMATION into BGFDI while
   // it says "not ready"): true when the closing has not failed and the

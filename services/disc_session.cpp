@@ -32,7 +32,7 @@ int32_t SessionNumberOf(TSCSIDevice& Device, uint8_t SessionNo) {
 std::optional<TDiscSession> LocateSession(TSCSIDevice& Device, int32_t session) {
   // Track 0 would be the lead-in, not a session: a blank disc has none.
   if (session < 1 || session > std::numeric_limits<uint8_t>::max()) return std::nullopt;
-  SetWriteParameters(Device, Device.TestWrite, Device.BurnProof, DiscIs(Device), false);
+  SetWriteParameters(Device, DiscIs(Device), TNextSession::kNone);
   if (!ReadTrackInformation(Device, static_cast<uint8_t>(session))) return std::nullopt;
   const TTrackInformation& track = Device.TrackInformation;
   // The drive's figures are untrusted: a size that runs past the last

@@ -7,6 +7,7 @@
 #include "drive/execute_command.h"
 #include "drive/medium_inspection.h"
 #include "drive/medium_lock.h"
+#include "drive/mmc_codes.h"
 #include "drive/mmc_commands.h"
 #include "drive/ready_polls.h"
 #include "drive/transfer_rate.h"
@@ -27,7 +28,6 @@ constexpr TFormatList kDvdRamFullFormat = {0x00, 0x82, 0x00, 0x08, 0x00, 0x22, 0
 constexpr TFormatList kDvdPlusRwFormat = {0x00, 0x82, 0x00, 0x08, 0x00, 0x23, 0x05, 0x40, 0x98, 0x00, 0x00, 0x00};
 // 640 blocks, type 30h sub-type 0 (quick reformat), parameter 001000h.
 constexpr TFormatList kBdReQuickFormat = {0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x02, 0x80, 0xC0, 0x00, 0x10, 0x00};
-constexpr uint8_t kFormatUnitByte1 = 0x11;  // FmtData, format code 1
 
 constexpr uint16_t kRunBlocks = 32;
 constexpr uint32_t kRunBytes = kRunBlocks * 2048;
@@ -61,7 +61,7 @@ class TEraseThread : public TObject {
   bool ZeroDvdRamHead();
   bool FormatDvdRam();
 
-  bool Format(const TFormatList& list) { return FormatUnit(Device, kFormatUnitByte1, list.data(), list.size()); }
+  bool Format(const TFormatList& list) { return FormatUnit(Device, mmc::kFormatWithList, list.data(), list.size()); }
   // Asks the drive with `ask` every five seconds while it answers "not
   // ready"; true when its last answer was a success.  False, asking no
   // more, once the job is asked to stop.
@@ -94,7 +94,7 @@ void TEraseThread::Execute() {
   });
   const TMedium medium = DiscIs(Device);
   SetCDSpeed(Device, Device.ReadSpeed, Device.WriteSpeed);
-  SetWriteParameters(Device, false, false, medium, false);
+  SetPlainWriteParameters(Device, medium);
   if (!Stopped()) {
     const TMediumLock lock(Device);
     erased = Erase(medium);
@@ -128,7 +128,7 @@ bool TEraseThread::FormatAndZeroHead(const TFormatList& list) {
   if (Format(list)) WaitForDiscInformation(Device.tmpBuffer.data());
   const bool written = WriteZeroRuns(kHeadRuns);
   SynchronizeCache(Device, false);
-  CloseTrackSession(Device, false, 3, 0, 0, 0);
+  CloseTrackSession(Device, mmc::TCloseFunction::kCompatibleStop, 0, false);
   Device.CloseFH = true;
   return written;
 }

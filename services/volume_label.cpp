@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "drive/command_names.h"
+#include "drive/mmc_codes.h"
 #include "drive/mmc_commands.h"
 #include "platform/byte_order.h"
 #include "platform/text_conversion.h"
@@ -15,7 +16,7 @@ std::u16string ReadVolumeLabelOfDisc(TSCSIDevice& Device, uint8_t SessionNo, std
   if (unanswered != nullptr) unanswered->clear();
   const std::optional<int32_t> number = AnsweredSessionNumber(Device, SessionNo);
   if (!number) {
-    if (unanswered != nullptr) *unanswered = RefusalText(cdb::ReadDiscInformation(0).bytes[0], Device.LastSenseInfo);
+    if (unanswered != nullptr) *unanswered = RefusalText(mmc::kReadDiscInformation, Device.LastSenseInfo);
     return {};
   }
   const std::optional<TDiscSession> session = LocateSession(Device, *number);

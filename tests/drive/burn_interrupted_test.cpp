@@ -64,8 +64,9 @@ class InterruptedBurn : public BurnTest, public ::testing::WithParamInterface<TI
   }
 };
 
-// The repair shows in the trace as closes before the first write; the new
-// session starts a track of its own, and readers find it as the last.
+// The repair shows in the trace as closes before the first write, with the
+// medium locked in the drive; the new session starts a track of its own,
+// and readers find it as the last.
 TEST_P(InterruptedBurn, TheNextBurnClosesTheSessionFirst) {
   const TInterruptedCase& c = GetParam();
   Load(c.profile);
@@ -81,6 +82,7 @@ TEST_P(InterruptedBurn, TheNextBurnClosesTheSessionFirst) {
   EXPECT_TRUE(std::any_of(trace.begin(), first_write,
                           [](const vb_trace_entry& e) { return e.cdb[0] == 0x5B && (e.cdb[2] & 7) == 2; }))
       << "the session is closed before anything is written";
+  EXPECT_EQ(UnguardedRecording(trace), "") << "the medium is locked while the session is closed";
 
   EXPECT_EQ(disc.ReadVolumeLabelOfDisc(0), u"THIRD");
   EXPECT_EQ(disc.SessionsOnDisc(), 3);
@@ -117,7 +119,8 @@ TEST_F(LastSessionAfterInterruption, IsTheLastCompleteOne) {
 }
 
 // Refusals leave the disc as it was: nothing written, the session still
-// incomplete, error 16 pending and no event.  On a CD-R, which can
+// incomplete, error 16 pending and no event; a repair tried and failed
+// leaves the medium unlocked.  On a CD-R, which can
 // simulate writing.
 class IncompleteSessionRefused : public InterruptedBurn {
  protected:
@@ -133,6 +136,7 @@ class IncompleteSessionRefused : public InterruptedBurn {
     EXPECT_EQ(outcome.events, 0);
     EXPECT_EQ(outcome.error, kErrorIncompleteSession);
     EXPECT_EQ(Writing(trace), "");
+    EXPECT_EQ(UnguardedRecording(trace), "") << "a failed repair leaves the medium unlocked";
     EXPECT_EQ(vbtest::Drive().DiscInfo().data[2] >> 2 & 0x03, 1) << "still incomplete";
   }
 };

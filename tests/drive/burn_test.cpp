@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "drive/burn_fixture.h"
+#include "platform/byte_order.h"
 
 namespace orvex::test {
 namespace {
@@ -115,6 +116,31 @@ TEST_F(BurnTest, TheLastPacketIsFilledUpToTheWriteUnit) {
     EXPECT_EQ(burned.compare(0, wanted.size(), wanted), 0) << profile << ": the image's bytes differ";
     EXPECT_EQ(burned.find_first_not_of('\0', wanted.size()), std::string::npos) << profile << ": the filler";
   }
+}
+
+// A restricted-overwrite DVD-RW is written in whole ECC blocks (16) that
+// start on an ECC block.  One quick-formatted to a size that is no multiple
+// of 16 reports that size as its next writable address: the new session
+// starts at the next ECC block, and its volume is found there.
+TEST_F(BurnTest, OnRestrictedOverwriteTheSessionStartsOnAnEccBlock) {
+  Load("dvd-rw");
+  vbtest::Drive drive;
+  // Quick format (type 15h) of 1005 blocks.
+  ASSERT_TRUE(drive.Format({0x00, 0x82, 0x00, 0x08, 0x00, 0x00, 0x03, 0xED, 0x54, 0x00, 0x00, 0x10}).ok());
+  vbtest::Lib().vb_advance_time(60'000'000);
+  ASSERT_EQ(drive.NextWritable(1), 1005u);
+  disc.SetVolumeID("ALIGNED");
+  Lay(Source("src"));
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
+  ASSERT_TRUE(outcome.started) << outcome.error;
+  EXPECT_FALSE(outcome.failed) << outcome.error;
+  EXPECT_EQ(disc.CDFiles.FirstWritableSector, 1008u);
+  for (const vb_trace_entry& e : trace) {
+    if (e.cdb[0] != 0x2A) continue;
+    EXPECT_EQ(GetBE32(&e.cdb[2]) % 16, 0u) << "a WRITE at " << GetBE32(&e.cdb[2]);
+  }
+  EXPECT_EQ(disc.ReadVolumeLabelOfDisc(0), u"ALIGNED");
 }
 
 // A test write goes through every step of a burn on the media that can

@@ -11,6 +11,7 @@
 namespace orvex {
 namespace {
 
+using mmc::TCloseFunction;
 using test::DriveTest;
 
 struct TBlockCase {
@@ -45,12 +46,15 @@ const TBlockCase kBlocks[] = {
      {0x53, 0, 0, 0, 0, 0x12, 0x34, 0x56, 0x78, 0}, 0, 0},
     {"MODE SENSE", [](TSCSIDevice& d, uint8_t* b) { ModeSense10(d, b, 128, true, 0x2A); },
      {0x5A, 0, 0xAA, 0, 0, 0, 0, 0, 128, 0}, 128, 0},
-    {"CLOSE TRACK/SESSION", [](TSCSIDevice& d, uint8_t*) { CloseTrackSession(d, true, 2, 0, 0, 0xFF); },
+    {"close the session", [](TSCSIDevice& d, uint8_t*) { CloseTrackSession(d, TCloseFunction::kSession, 0xFF, true); },
      {0x5B, 1, 2, 0, 0, 0xFF, 0, 0, 0, 0}, 0, 0},
-    {"close a track", [](TSCSIDevice& d, uint8_t*) { CloseTrackOrSession(d, false, true, 3); },
-     {0x5B, 0, 1, 0, 0, 3, 0, 0, 0, 0}, 0, 0},
-    {"close the session", [](TSCSIDevice& d, uint8_t*) { CloseTrackOrSession(d, true, false, 0); },
-     {0x5B, 1, 2, 0, 0, 0, 0, 0, 0, 0}, 0, 0},
+    {"close a track", [](TSCSIDevice& d, uint8_t*) { CloseTrackSession(d, TCloseFunction::kTrack, 0x0103, false); },
+     {0x5B, 0, 1, 0, 0x01, 0x03, 0, 0, 0, 0}, 0, 0},
+    {"compatible stop",
+     [](TSCSIDevice& d, uint8_t*) { CloseTrackSession(d, TCloseFunction::kCompatibleStop, 0, false); },
+     {0x5B, 0, 3, 0, 0, 0, 0, 0, 0, 0}, 0, 0},
+    {"finalize", [](TSCSIDevice& d, uint8_t*) { CloseTrackSession(d, TCloseFunction::kFinalize, 0, true); },
+     {0x5B, 1, 6, 0, 0, 0, 0, 0, 0, 0}, 0, 0},
     {"READ BUFFER CAPACITY", [](TSCSIDevice& d, uint8_t*) { ReadBufferCapacityCommand(d); },
      {0x5C, 0, 0, 0, 0, 0, 0, 0, 0x20, 0}, 32, 0},
     {"quick BLANK", [](TSCSIDevice& d, uint8_t*) { BlankDisc(d, true); }, {0xA1, 0x11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0, 0},

@@ -105,7 +105,7 @@ TEST(SenseFormats, AreReadAlike) {
     EXPECT_EQ((std::array{s.InfoByte0, s.InfoByte1, s.InfoByte2, s.InfoByte3}), row.info) << row.what;
     EXPECT_EQ((std::array{s.SenKeySpec15, s.SenKeySpec16, s.SenKeySpec17}), row.key_specific) << row.what;
     EXPECT_EQ(BecomingReady(device), row.asc == 0x04) << row.what;
-    EXPECT_EQ(UnitAttention(device), row.key == kSenseUnitAttention) << row.what;
+    EXPECT_EQ(UnitAttention(device), row.key == mmc::kSenseUnitAttention) << row.what;
     EXPECT_TRUE(CommandLogLine(device, request).ends_with(
         (std::ostringstream() << std::hex << std::setfill('0') << std::setw(2) << int{row.asc} << ':'
                               << std::setw(2) << int{row.ascq}).str()))

@@ -3,6 +3,7 @@
 // speed, streaming, time stamp and sector commands.
 #include <gtest/gtest.h>
 
+#include "drive/capabilities.h"
 #include "drive/transfer_rate.h"
 #include "drive/write_parameters.h"
 #include "drive_fixture.h"
@@ -53,8 +54,10 @@ TEST_P(WriteParametersTest, ThePageSent) {
   const TPageCase& c = GetParam();
   for (const bool block_descriptor : {false, true}) {
     Load(c.profile, std::string("class=bd-writer,blockdesc=") + (block_descriptor ? "1" : "0"));
+    disc.Device.TestWrite = c.test_write;
+    disc.Device.BurnProof = true;
     const auto trace = Traced([&] {
-      EXPECT_TRUE(SetWriteParameters(disc.Device, c.test_write, true, c.medium, c.multi));
+      EXPECT_TRUE(SetWriteParameters(disc.Device, c.medium, c.multi ? TNextSession::kAllowed : TNextSession::kNone));
     });
     ASSERT_EQ(trace.size(), 2u);
     const vb_trace_entry& select = trace[1];
@@ -76,6 +79,37 @@ TEST_P(WriteParametersTest, ThePageSent) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, WriteParametersTest, ::testing::ValuesIn(kPages));
+
+// Test write and BUFE come from the device's settings, BUFE only where the
+// drive has underrun protection; the plain page has neither, whatever the
+// settings say.
+struct TSettingsCase {
+  const char* drive;
+  bool test_write, burn_proof, plain;
+  uint8_t write_type;  // page byte 2
+};
+
+const TSettingsCase kSettings[] = {
+    {"class=cd-writer", false, false, false, 0x01},
+    {"class=cd-writer", true, true, false, 0x51},
+    {"class=cd-writer,bufe=0", true, true, false, 0x11},
+    {"class=cd-writer", true, true, true, 0x01},
+};
+
+TEST_F(DriveTest, TestWriteAndUnderrunProtectionFromTheDevice) {
+  for (const TSettingsCase& c : kSettings) {
+    Load("cd-r", c.drive);
+    disc.Device.TestWrite = c.test_write;
+    disc.Device.BurnProof = c.burn_proof;
+    RefreshCapabilities(disc.Device);
+    const auto trace = Traced([&] {
+      EXPECT_TRUE(c.plain ? SetPlainWriteParameters(disc.Device, TMedium::mtCDR)
+                          : SetWriteParameters(disc.Device, TMedium::mtCDR, TNextSession::kNone));
+    });
+    ASSERT_EQ(trace.size(), 2u);
+    EXPECT_EQ(trace[1].data[10], c.write_type) << c.drive << (c.plain ? " plain" : "");
+  }
+}
 
 TEST_F(DriveTest, SpeedsStreamingAndTimeStamp) {
   Load("dvd-r", "class=dvd-writer");
