@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -28,9 +29,11 @@ std::string Failed(const fs::path& path, const char* what, int error) {
   return std::string("cannot ") + what + " " + path.string() + ": " + std::strerror(error);
 }
 
-// A configfs attribute takes its value in one write.
+// A configfs attribute takes its value in one write, whatever the file
+// position; appending keeps each write of a plain file (a scratch folder
+// standing in for configfs) too.
 bool WriteAttribute(const fs::path& path, const std::string& value, std::string& error) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) {
     error = Failed(path, "open", errno);
     return false;
@@ -124,6 +127,7 @@ std::vector<std::string> ListBackstores(const KernelPaths& paths) {
     const std::string name = entry.path().filename().string();
     if (entry.is_directory(failed) && name.rfind(kBackstorePrefix, 0) == 0) names.push_back(name);
   }
+  std::sort(names.begin(), names.end());
   return names;
 }
 

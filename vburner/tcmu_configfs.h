@@ -42,7 +42,7 @@ struct UioDevice {
 };
 bool FindUio(const KernelPaths& paths, const std::string& backstore, UioDevice& out, std::string& error);
 
-// The burner's backstores present now, of any attach.
+// The burner's backstores present now, of any attach, sorted by name.
 std::vector<std::string> ListBackstores(const KernelPaths& paths);
 
 // Makes the loopback target with one LUN per backstore, linked to it.
