@@ -37,15 +37,22 @@ bool TakeDown(const KernelPaths& paths, std::string& error) {
 
 // Backstores nobody serves (their attach was killed) hold commands the
 // kernel waits for, and taking the devices down sends more: they are all
-// refused meanwhile.  A backstore a running attach serves cannot be
-// opened here and needs no help.
-bool RemoveLeftOvers(const KernelPaths& paths, std::string& error) {
+// refused meanwhile.  A backstore that cannot be opened is served by a
+// running attach: `detach` takes it down all the same (that attach then
+// ends), `attach` (keep_served) leaves it and fails.
+bool RemoveLeftOvers(const KernelPaths& paths, bool keep_served, std::string& error) {
   std::vector<std::unique_ptr<UioServer>> refusers;
   for (const std::string& name : ListBackstores(paths)) {
     UioDevice device;
     std::string ignored;
     if (!FindUio(paths, name, device, ignored)) continue;
-    if (auto server = UioServer::Start(device, RefuseCommand, nullptr, ignored)) refusers.push_back(std::move(server));
+    std::string busy;
+    if (auto server = UioServer::Start(device, RefuseCommand, nullptr, busy)) {
+      refusers.push_back(std::move(server));
+    } else if (keep_served) {
+      error = "another attach is running: " + busy + " (orvex-vburner detach ends it)";
+      return false;
+    }
   }
   return TakeDown(paths, error);
 }
@@ -112,7 +119,7 @@ int RunAttach(const AttachOptions& options, const KernelPaths& paths) {
 
   Emulator& emulator = Emulator::Instance();
   if (!emulator.Configure(description.str(), error)) return Failure(error);
-  if (!RemoveLeftOvers(paths, error)) return Failure("cannot remove what an earlier attach left: " + error);
+  if (!RemoveLeftOvers(paths, true, error)) return Failure("cannot remove what an earlier attach left: " + error);
 
   std::vector<std::unique_ptr<UioServer>> servers;
   const auto give_up = [&](const std::string& why) {
@@ -156,7 +163,7 @@ int RunAttach(const AttachOptions& options, const KernelPaths& paths) {
 int RunDetach(const KernelPaths& paths) {
   if (::geteuid() != 0) return Failure("detach needs root privileges (the kernel's SCSI target is set up by root only)");
   std::string error;
-  if (!RemoveLeftOvers(paths, error)) return Failure(error);
+  if (!RemoveLeftOvers(paths, false, error)) return Failure(error);
   return 0;
 }
 

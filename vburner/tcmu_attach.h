@@ -26,8 +26,8 @@ std::string MediumForItem(const std::string& item, size_t index, const std::stri
 
 // Attaches one drive per medium, prints each drive's device files and
 // serves them until SIGINT, SIGTERM or SIGHUP, or until `detach` removes
-// them; then takes them down.  Left-overs of an earlier attach are
-// removed first.  Returns the process's exit code; messages go to stderr.
+// them; then takes them down.  Left-overs of an earlier attach that was
+// killed are removed first; it fails while another attach runs.  Returns the process's exit code; messages go to stderr.
 int RunAttach(const AttachOptions& options, const KernelPaths& paths);
 
 // Removes every device of the burner's naming, answering the commands a

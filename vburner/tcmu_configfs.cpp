@@ -98,7 +98,10 @@ bool CreateBackstore(const KernelPaths& paths, size_t index, std::string& error)
   for (const char* setting : {"dev_config=orvex/vburner", "dev_size=268435456000", "hw_block_size=2048",
                               "nl_reply_supported=-1"})
     if (!WriteAttribute(dir / "control", setting, error)) return false;
-  return WriteAttribute(dir / "enable", "1", error);
+  // A drive holds a command as long as it takes (a full blank, a format
+  // without the immediate bit): the initiator's own timeout governs, not
+  // the target's, which would fail it after 30 s.
+  return WriteAttribute(dir / "enable", "1", error) && WriteAttribute(dir / "attrib" / "cmd_time_out", "0", error);
 }
 
 bool FindUio(const KernelPaths& paths, const std::string& backstore, UioDevice& out, std::string& error) {

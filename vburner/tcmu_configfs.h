@@ -31,7 +31,8 @@ std::vector<std::string> MissingForAttach(const KernelPaths& paths, bool root);
 std::string BackstoreName(size_t index);
 
 // Makes the backstore of drive `index` with a block size of 2048 bytes and
-// no netlink replies awaited, and enables it, which makes its UIO device.
+// no netlink replies awaited, and enables it, which makes its UIO device;
+// its commands never time out in the target.
 bool CreateBackstore(const KernelPaths& paths, size_t index, std::string& error);
 
 // The UIO device of a backstore (the device file) and the size of its

@@ -41,7 +41,8 @@ std::vector<manual::TCommand> Commands() {
        "process, no other daemon) per drive, with 2048-byte blocks, behind a loopback target (tcm_loop), set up in "
        "configfs. It needs root, configfs mounted at /sys/kernel/config and the kernel modules target_core_mod, "
        "target_core_user and tcm_loop; without them it names what is missing. Devices an earlier attach left "
-       "(when it was killed) are removed first. The media are saved as each command changes them, so that export "
+       "(when it was killed) are removed first; while another attach runs, it fails. A command takes as long as "
+       "the drive needs: only the initiator's timeout ends it. The media are saved as each command changes them, so that export "
        "can copy what a program burned while the drive is still attached.",
        {{{{"--timescale"}, "X", "how many times faster than a real drive time runs (default 20)"}}},
        TCompletion::kPath},

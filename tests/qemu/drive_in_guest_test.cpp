@@ -204,6 +204,12 @@ void CheckAttachedInfo(const TGuestSuite&, const TGuestCommandResult& result) {
   EXPECT_EQ(InfoValue(result.out, "writable"), "yes") << result.out;
 }
 
+// A second attach leaves the running one's devices alone.
+void CheckSecondAttachRefused(const TGuestSuite&, const TGuestCommandResult& result) {
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("another attach is running"), std::string::npos) << result.err;
+}
+
 void CheckSucceeded(const TGuestSuite&, const TGuestCommandResult& result) {
   EXPECT_EQ(result.status, 0) << result.err << "\n" << Shown(result.out);
 }
@@ -263,6 +269,8 @@ const TGuestCommand kGuestCommands[] = {
      CheckAttached},
     {"AttachedDevices", "orvex devices", CheckAttachedDevices},
     {"AttachedInfo", "orvex info -d 1", CheckAttachedInfo},
+    {"SecondAttachRefused", "orvex-vburner new cd-r /tmp/e.vmed && orvex-vburner attach /tmp/e.vmed",
+     CheckSecondAttachRefused},
     {"BurnThroughTheKernel",
      "mkdir -p /tmp/tree/sub && echo hello >/tmp/tree/hello.txt && seq 1 20000 >/tmp/tree/sub/numbers.txt && "
      "orvex burn -q -d 1 --verify -V ORVEX_SG /tmp/tree",

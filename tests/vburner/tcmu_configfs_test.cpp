@@ -52,12 +52,16 @@ TEST(TcmuConfigfs, WhatAttachLacksIsNamed) {
 TEST(TcmuConfigfs, BackstoresAndTheLoopbackTargetAreMadeAsTheKernelWantsThem) {
   Roots roots;
   std::string error;
-  for (size_t i = 0; i < 2; ++i) ASSERT_TRUE(CreateBackstore(roots.paths, i, error)) << error;
+  for (size_t i = 0; i < 2; ++i) {
+    roots.dir.Mkdir("config/target/core/user_2048/" + BackstoreName(i) + "/attrib");  // configfs makes it
+    ASSERT_TRUE(CreateBackstore(roots.paths, i, error)) << error;
+  }
   const fs::path store = roots.paths.configfs / "target/core/user_2048/orvex_vb1";
   // The block size goes in before enabling: the attribute itself is read-only.
   EXPECT_EQ(Slurp(store / "control"),
             "dev_config=orvex/vburner" "dev_size=268435456000" "hw_block_size=2048" "nl_reply_supported=-1");
   EXPECT_EQ(Slurp(store / "enable"), "1");
+  EXPECT_EQ(Slurp(store / "attrib/cmd_time_out"), "0");
   roots.dir.Mkdir("config/target/core/user_2048/someone_elses");
   EXPECT_EQ(ListBackstores(roots.paths), (std::vector<std::string>{"orvex_vb0", "orvex_vb1"}));
 
