@@ -71,9 +71,10 @@ Drive::~Drive() {
   if (medium_) SaveMedium();
 }
 
-uint8_t Drive::Submit(TSRB_ExecSCSICmd* srb) {
+uint8_t Drive::Submit(TSRB_ExecSCSICmd* srb, uint32_t* data_in) {
   auto request = std::make_shared<Request>();
   request->srb = srb;
+  request->data_in = data_in;
   const bool wait = config_.synchronous || (srb->SRB_Flags & kSrbPostEvent) == 0;
   request->post = !wait;
   srb->SRB_Status = kSrbStatusPending;
@@ -306,6 +307,7 @@ void Drive::Execute(Request& request) {
     std::memcpy(srb.SenseArea, sense.data(), std::min<size_t>({srb.SRB_SenseLen, sense.size(), sizeof srb.SenseArea}));
   }
   Record(srb, c, status, check);
+  if (request.data_in != nullptr) *request.data_in = c.data_in;
   // The status goes last: a caller polling it may reuse the block at once.
   std::atomic_ref<uint8_t>(srb.SRB_Status).store(status, std::memory_order_release);
   if (request.post) {

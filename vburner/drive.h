@@ -74,7 +74,10 @@ class Drive {
   // Queues an execute-SCSI request whose fields the entry point checked.
   // Returns kSrbStatusPending when the request completes later (through
   // its post event, or by its status byte changing), else its status.
-  uint8_t Submit(TSRB_ExecSCSICmd* srb);
+  // When `data_in` is given, the bytes of data in that reached the buffer
+  // are stored there as the request completes (a transport that reports
+  // residuals needs them: the request block has no field for them).
+  uint8_t Submit(TSRB_ExecSCSICmd* srb, uint32_t* data_in = nullptr);
 
   // Tray and medium, run on the worker between two commands.
   bool Insert(std::unique_ptr<Medium> medium, std::string& error);
@@ -107,6 +110,7 @@ class Drive {
  private:
   struct Request {
     TSRB_ExecSCSICmd* srb;
+    uint32_t* data_in = nullptr;  // where the bytes of data in go, if asked
     bool post = false;  // write the post event when done
     bool done = false;
     std::optional<uint64_t> release_at;  // a delay fault holds it back until then

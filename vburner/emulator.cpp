@@ -16,18 +16,8 @@ namespace {
 // orvex/vburner/dvd+r.vmed of the user's state directory, a blank DVD+R
 // made there when there is none, and time running 20 times as fast.
 std::string DefaultDescription(std::string& error) {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  const char* home = std::getenv("HOME");
-  std::filesystem::path dir;
-  if (state != nullptr && *state == '/') {
-    dir = state;
-  } else if (home != nullptr && *home != '\0') {
-    dir = std::filesystem::path(home) / ".local" / "state";
-  } else {
-    error = "neither XDG_STATE_HOME nor HOME is set";
-    return "";
-  }
-  dir /= "orvex/vburner";
+  const std::filesystem::path dir = StateFolder(error);
+  if (dir.empty()) return "";
   std::error_code failed;
   std::filesystem::create_directories(dir, failed);
   const std::string medium = (dir / "dvd+r.vmed").string();
@@ -36,6 +26,15 @@ std::string DefaultDescription(std::string& error) {
 }
 
 }  // namespace
+
+std::filesystem::path StateFolder(std::string& error) {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  const char* home = std::getenv("HOME");
+  if (state != nullptr && *state == '/') return std::filesystem::path(state) / "orvex/vburner";
+  if (home != nullptr && *home != '\0') return std::filesystem::path(home) / ".local/state/orvex/vburner";
+  error = "neither XDG_STATE_HOME nor HOME is set";
+  return {};
+}
 
 Emulator& Emulator::Instance() {
   static Emulator emulator;

@@ -4,6 +4,7 @@
 #ifndef ORVEX_VBURNER_EMULATOR_H_
 #define ORVEX_VBURNER_EMULATOR_H_
 
+#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -13,6 +14,11 @@
 #include "vburner/drive.h"
 
 namespace orvex::vburner {
+
+// The burner's folder in the user's state directory (orvex/vburner in
+// XDG_STATE_HOME, or in ~/.local/state); empty with `error` when neither
+// is set.  Not made here.
+std::filesystem::path StateFolder(std::string& error);
 
 class Emulator {
  public:

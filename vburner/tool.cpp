@@ -9,6 +9,7 @@
 #include "vburner/media_files.h"
 #include "vburner/medium.h"
 #include "vburner/profiles.h"
+#include "vburner/tcmu_attach.h"
 #include "vburner/tool_docs.h"
 
 using namespace orvex::vburner;
@@ -91,5 +92,20 @@ int main(int argc, char** argv) {
     if (p == nullptr) return 1;
     return ImportImage(argv[3], *p, argv[4], error) ? 0 : Failure(error);
   }
+  if (command == "attach" && argc >= 3) {
+    AttachOptions options;
+    for (int i = 2; i < argc; ++i) {
+      if (std::strcmp(argv[i], "--timescale") == 0 && i + 1 < argc) {
+        char* end = nullptr;
+        options.time_scale = std::strtod(argv[++i], &end);
+        if (*end != '\0' || !(options.time_scale > 0)) return Usage();
+      } else {
+        options.media.push_back(argv[i]);
+      }
+    }
+    if (options.media.empty() || options.media.size() > 8) return Usage();
+    return RunAttach(options, KernelPaths{});
+  }
+  if (command == "detach" && argc == 2) return RunDetach(KernelPaths{});
   return Usage();
 }

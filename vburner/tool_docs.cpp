@@ -30,6 +30,26 @@ std::vector<manual::TCommand> Commands() {
        {},
        TCompletion::kPath},
       {"profiles", "", "the profile names", "Lists the profile names with their MMC profile numbers.", {}},
+      {"attach", "[--timescale X] MEDIUM|PROFILE...", "the drives behind real SCSI devices (/dev/srN, /dev/sgN)",
+       "Puts one drive per argument on a SCSI bus of the running kernel, so that any burning program finds it as a "
+       "real optical drive: /dev/srN and /dev/sgN appear, and every command sent to them is answered by the "
+       "emulated drive, INQUIRY included. An argument is a medium file, used as it is, or a profile name, for which "
+       "a blank medium is made in $XDG_STATE_HOME/orvex/vburner/attached as INDEX-PROFILE.vmed (replacing the one "
+       "an earlier attach made there). attach prints each drive's device files and medium, then serves the drives "
+       "until it gets SIGINT, SIGTERM or SIGHUP, or until detach, and then takes the devices down.\n\n"
+       "It uses the kernel's SCSI target: a user backstore (target_core_user, served through its UIO device by this "
+       "process, no other daemon) per drive, with 2048-byte blocks, behind a loopback target (tcm_loop), set up in "
+       "configfs. It needs root, configfs mounted at /sys/kernel/config and the kernel modules target_core_mod, "
+       "target_core_user and tcm_loop; without them it names what is missing. Devices an earlier attach left "
+       "(when it was killed) are removed first; while another attach runs, it fails. A command takes as long as "
+       "the drive needs: only the initiator's timeout ends it. The media are saved as each command changes them, so that export "
+       "can copy what a program burned while the drive is still attached.",
+       {{{{"--timescale"}, "X", "how many times faster than a real drive time runs (default 20)"}}},
+       TCompletion::kPath},
+      {"detach", "", "take the attached drives' devices down",
+       "Removes every device attach made, also one left by an attach that was killed (its unanswered commands are "
+       "refused so that the kernel lets them go). A running attach then ends.",
+       {}},
   };
 }
 
@@ -65,7 +85,7 @@ manual::TProgram MakeProgram() {
   manual::TProgram program;
   program.name = "orvex-vburner";
   program.version = ORVEX_VERSION;
-  program.summary = "make, show and export the media of the virtual burner";
+  program.summary = "make, show and export the media of the virtual burner, and attach it as a real drive";
   program.synopsis = "COMMAND ...";
   program.description =
       "The virtual burner emulates MMC CD, DVD and BD writers, so that burns, multi-session, erasing and drive "
@@ -86,7 +106,10 @@ manual::TProgram MakeProgram() {
         {"XDG_STATE_HOME", "where the default drive's medium is kept (default: ~/.local/state)"}}},
       {"FILES",
        {{"FILE, FILE.blocks", "a medium: its state as text, and its blocks"},
-        {"$XDG_STATE_HOME/orvex/vburner/dvd+r.vmed", "the medium of the default drive"}}},
+        {"$XDG_STATE_HOME/orvex/vburner/dvd+r.vmed", "the medium of the default drive"},
+        {"$XDG_STATE_HOME/orvex/vburner/attached/", "the media attach makes for profile names"},
+        {"/sys/kernel/config/target", "where attach sets up the kernel's SCSI target; its objects are named "
+                                      "orvex_vbN (the backstores) and naa.50000f0e5e000001 (the loopback target)"}}},
   };
   program.examples = {
       {"orvex-vburner new dvd+r ~/disc.vmed\nexport ORVEX_VBURNER=\"0:1:0,class=dvd-writer,medium=$HOME/disc.vmed\"\n"
@@ -95,6 +118,9 @@ manual::TProgram MakeProgram() {
       {"orvex-vburner show ~/disc.vmed\norvex-vburner export ~/disc.vmed out.iso --session 1",
        "See its sessions and copy the first one out:"},
       {"orvex-vburner load dvd-rom rom.vmed image.iso", "Turn an image into a DVD-ROM:"},
+      {"orvex-vburner attach dvd+r &\n(burn to the /dev/srN it prints with any burning program)\n"
+       "orvex-vburner detach\norvex-vburner export ~/.local/state/orvex/vburner/attached/0-dvd+r.vmed out.iso",
+       "Attach a blank DVD+R as a real drive, burn it with another program, and check what it wrote:"},
       {"ORVEX_VBURNER=\"0:1:0,class=bd-writer,medium=$HOME/disc.vmed;timescale=50\"",
        "A BD writer running 50 times faster than a real one:"},
   };

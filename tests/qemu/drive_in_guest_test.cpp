@@ -18,6 +18,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "interop/peer_tools.h"
 #include "qemu/guest_boot.h"
 #include "support/run_tool.h"
 #include "support/temp_dir.h"
@@ -27,6 +28,7 @@ namespace {
 
 const std::string kOrvex = ORVEX_CLI_PATH;
 const std::string kReadProbe = ORVEX_READ_PROBE_PATH;
+const std::string kBurnerTool = ORVEX_VBURNER_TOOL_PATH;
 
 // The sysfs address of /dev/sr0 in the guest (host:channel:target:lun).
 constexpr const char* kGuestDriveAddress = "1:0:0:0";
@@ -34,7 +36,7 @@ constexpr const char* kVolumeLabel = "ORVEX_GUEST";
 constexpr size_t kSectorSize = 2048;
 
 // Programs the guest commands run; make_initramfs.sh brings their libraries.
-const std::vector<std::string> kGuestPrograms = {kOrvex, kReadProbe};
+const std::vector<std::string> kGuestPrograms = {kOrvex, kReadProbe, kBurnerTool};
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -171,6 +173,84 @@ void CheckInfo(const TGuestSuite&, const TGuestCommandResult& result) {
   EXPECT_EQ(InfoValue(result.out, "writable"), "no");
 }
 
+// The virtual burner attached as a kernel SCSI device next to QEMU's
+// drive: its LUN becomes /dev/sr1 and /dev/sg1, found by the sr driver
+// through the burner's own INQUIRY.
+void CheckAttached(const TGuestSuite&, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::vector<std::string> lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 3u) << Shown(result.out);
+  // The guest loads no sg driver: the block device is the only file.
+  EXPECT_EQ(lines[0], "drive 0: /dev/sr1  medium /tmp/d.vmed");
+  EXPECT_EQ(TrimRight(lines[1]), "ORVEX");
+  EXPECT_EQ(TrimRight(lines[2]), "VIRTUAL BD-RW");
+}
+
+// Our enumeration over SG_IO finds both drives, the burner second.
+void CheckAttachedDevices(const TGuestSuite&, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::vector<std::string> lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 2u) << Shown(result.out);
+  EXPECT_EQ(lines[1].rfind("1: ", 0), 0u) << lines[1];
+  EXPECT_NE(lines[1].find("ORVEX    VIRTUAL BD-RW"), std::string::npos) << lines[1];
+}
+
+// The attached burner's blank DVD+R, inspected through the kernel.
+void CheckAttachedInfo(const TGuestSuite&, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(InfoValue(result.out, "vendor"), "ORVEX") << result.out;
+  EXPECT_EQ(InfoValue(result.out, "burner"), "yes") << result.out;
+  EXPECT_EQ(InfoValue(result.out, "disc status"), "empty") << result.out;
+  EXPECT_EQ(InfoValue(result.out, "writable"), "yes") << result.out;
+}
+
+// A second attach leaves the running one's devices alone.
+void CheckSecondAttachRefused(const TGuestSuite&, const TGuestCommandResult& result) {
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("another attach is running"), std::string::npos) << result.err;
+}
+
+void CheckSucceeded(const TGuestSuite&, const TGuestCommandResult& result) {
+  EXPECT_EQ(result.status, 0) << result.err << "\n" << Shown(result.out);
+}
+
+// What the burn over SG_IO recorded, exported in the guest after detach
+// and judged here as the burn tests judge a disc: by our own reader and by
+// the peer tools, against the tree the guest burned, made again here.
+void CheckExportedBurn(const TGuestSuite& suite, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::string packed = suite.dir / "burned.iso.gz";
+  std::ofstream(packed, std::ios::binary) << result.out;
+  const TToolResult unpacked = RunTool({"gzip", "-dkf", packed});
+  ASSERT_EQ(unpacked.status, 0) << unpacked.err;
+  const std::string image = suite.dir / "burned.iso";
+  const TToolResult listed = RunTool({kOrvex, "ls", image});
+  ASSERT_EQ(listed.status, 0) << listed.err;
+  EXPECT_NE(listed.out.find("sub/numbers.txt"), std::string::npos) << listed.out;
+  std::string numbers;
+  for (int i = 1; i <= 20000; ++i) numbers += std::to_string(i) + "\n";
+  suite.dir.Write("burned/hello.txt", "hello\n");
+  suite.dir.Write("burned/sub/numbers.txt", numbers);
+  EXPECT_EQ(JudgeImage(image, DiskTreeFacts(suite.dir / "burned"), suite.dir.Mkdir("judged")), "");
+}
+
+// An attach killed with its devices up is cleaned up by the next.
+void CheckAttachAfterKill(const TGuestSuite&, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::vector<std::string> lines = Lines(result.out);
+  ASSERT_EQ(lines.size(), 1u) << Shown(result.out);
+  EXPECT_EQ(lines[0].rfind("drive 0: /dev/sr", 0), 0u) << lines[0];
+  EXPECT_NE(lines[0].find("medium /tmp/c.vmed"), std::string::npos) << lines[0];
+}
+
+// detach leaves no device and no configfs object of the burner's.
+void CheckDetached(const TGuestSuite&, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out.find("user_2048"), std::string::npos) << result.out;
+  EXPECT_EQ(result.out.find("naa."), std::string::npos) << result.out;
+  EXPECT_EQ(result.out.find("sr1"), std::string::npos) << result.out;
+}
+
 const TGuestCommand kGuestCommands[] = {
     {"VolumeDescriptor", "dd if=/dev/sr0 bs=2048 skip=16 count=1", CheckVolumeDescriptor},
     {"Inquiry", "cd /sys/class/block/sr0/device && cat vendor model rev", CheckInquiry},
@@ -180,6 +260,33 @@ const TGuestCommand kGuestCommands[] = {
     {"Devices", "orvex devices", CheckDevices},
     {"Info", "orvex info -d 0", CheckInfo},
     {"ReadSectorsThroughSgIo", "read_sector_probe 16", CheckVolumeDescriptor},
+    {"AttachBurner",
+     "mount -t configfs none /sys/kernel/config && orvex-vburner new dvd+r /tmp/d.vmed && "
+     "{ orvex-vburner attach --timescale 50 /tmp/d.vmed >/tmp/attach.out 2>/tmp/attach.err & } && pid=$! && i=0 && "
+     "while ! grep -q drive /tmp/attach.out; do { kill -0 $pid && [ $i -lt 450 ]; } || "
+     "{ cat /tmp/attach.err >&2; exit 1; }; usleep 100000; i=$((i + 1)); done && cat /tmp/attach.out && "
+     "cat /sys/class/block/sr1/device/vendor /sys/class/block/sr1/device/model",
+     CheckAttached},
+    {"AttachedDevices", "orvex devices", CheckAttachedDevices},
+    {"AttachedInfo", "orvex info -d 1", CheckAttachedInfo},
+    {"SecondAttachRefused", "orvex-vburner new cd-r /tmp/e.vmed && orvex-vburner attach /tmp/e.vmed",
+     CheckSecondAttachRefused},
+    {"BurnThroughTheKernel",
+     "mkdir -p /tmp/tree/sub && echo hello >/tmp/tree/hello.txt && seq 1 20000 >/tmp/tree/sub/numbers.txt && "
+     "orvex burn -q -d 1 --verify -V ORVEX_SG /tmp/tree",
+     CheckSucceeded},
+    {"DetachAndExport",
+     "orvex-vburner detach && while pidof orvex-vburner >/dev/null; do usleep 100000; done && "
+     "orvex-vburner export /tmp/d.vmed /tmp/out.iso && gzip -c /tmp/out.iso",
+     CheckExportedBurn},
+    {"AttachAfterKill",
+     "orvex-vburner new cd-r /tmp/c.vmed && attached() { i=0; while ! grep -q drive $1; do [ $i -lt 450 ] || exit 1; "
+     "usleep 100000; i=$((i + 1)); done; } && { orvex-vburner attach /tmp/c.vmed >/tmp/a1.out 2>&1 & } && "
+     "attached /tmp/a1.out && kill -9 $! && { orvex-vburner attach /tmp/c.vmed >/tmp/a2.out 2>/tmp/a2.err & } && "
+     "attached /tmp/a2.out && cat /tmp/a2.out && orvex-vburner detach && "
+     "while pidof orvex-vburner >/dev/null; do usleep 100000; done",
+     CheckAttachAfterKill},
+    {"NothingLeftAttached", "ls /sys/kernel/config/target/core /sys/kernel/config/target/loopback /dev", CheckDetached},
 };
 
 std::unique_ptr<TGuestSuite> MakeSuite() {
