@@ -62,21 +62,6 @@ TEST_P(HeldCommand, GivenUpAfterTheBoundOfItsKind) {
 INSTANTIATE_TEST_SUITE_P(Bounds, HeldCommand, ::testing::ValuesIn(kHeld),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
-TEST(CommandBounds, ByKind) {
-  struct TRow {
-    uint8_t opcode;
-    uint32_t seconds;
-  };
-  for (const TRow r : {TRow{0x12, kQuestionTimeoutSeconds}, TRow{0x00, kQuestionTimeoutSeconds},
-                       TRow{0x46, kQuestionTimeoutSeconds}, TRow{0x5C, kQuestionTimeoutSeconds},
-                       TRow{0x28, kReadTimeoutSeconds}, TRow{0x2A, kRecordingTimeoutSeconds},
-                       TRow{0x35, kRecordingTimeoutSeconds}, TRow{0x5B, kRecordingTimeoutSeconds},
-                       TRow{0xA1, kRecordingTimeoutSeconds}, TRow{0x04, kRecordingTimeoutSeconds},
-                       TRow{0xEE, kRecordingTimeoutSeconds}}) {
-    EXPECT_EQ(CommandTimeoutSeconds(r.opcode), r.seconds) << std::hex << int{r.opcode};
-  }
-}
-
 // A WRITE that fails with no sense at all never reached the medium in a
 // way the drive could tell: it is not sent again thousands of times, the
 // burn fails at once with the system's reason and names the command.
