@@ -4,9 +4,12 @@
 
 #include <errno.h>
 
+#include <atomic>
+
 #include "drive/burn_fixture.h"
 #include "drive/command_timeouts.h"
 #include "drive/mmc_commands.h"
+#include "drive/read_retry.h"
 #include "drive/transfer_rate.h"
 
 namespace orvex::test {
@@ -78,6 +81,37 @@ TEST_F(BurnTest, AWriteFailingWithoutSenseEndsTheBurnAtOnce) {
   EXPECT_EQ(outcome.drive.Opcode, 0x2A);
   EXPECT_EQ(outcome.drive.Text, "write error at block 0: Input/output error");
   EXPECT_EQ(Sent(trace, 0x2A), 1u) << "the write is not tried again";
+}
+
+// A read refused with a reason is tried again; one that failed without
+// any sense is not, and leaves the system's reason.
+TEST_F(BurnTest, AReadFailingWithoutSenseIsNotTriedAgain) {
+  struct TRow {
+    const char* name;
+    void (*arrange)(vb_address drive);
+    bool read;
+    size_t reads_sent;
+    int system_error;
+  };
+  const TRow rows[] = {
+      {"medium error", [](vb_address d) { ASSERT_EQ(vbtest::Lib().vb_fault_fail(d, 0x28, 1, 0x03, 0x11, 0x05), 0); },
+       true, 2, 0},
+      {"no sense", [](vb_address d) { ASSERT_EQ(vbtest::Lib().vb_fault_empty_sense(d, 0x28), 0); }, false, 1, EIO},
+  };
+  Load("dvd+r");
+  Lay(Source("src"));
+  ASSERT_FALSE(Burn().failed);
+  const std::atomic<bool> stop{false};
+  uint8_t block[2048];
+  for (const TRow& r : rows) {
+    SCOPED_TRACE(r.name);
+    r.arrange(drive_);
+    bool read = false;
+    const auto trace = Traced([&] { read = ReadSectorsRetrying(disc.Device, 16, 1, block, stop); });
+    EXPECT_EQ(read, r.read);
+    EXPECT_EQ(Sent(trace, 0x28), r.reads_sent);
+    EXPECT_EQ(disc.Device.LastFailure.system_error, r.system_error);
+  }
 }
 
 // The failing WRITE's own record reaches the component: command, block,
