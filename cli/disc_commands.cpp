@@ -285,7 +285,7 @@ int RunErase(int argc, char** argv) {
   if (failed) {
     const TOrvex::TErrorInfo error = s.disc.TakeError();
     TReport::Current().Failed(error);
-    Say("erasing failed" + (error.Number != 0 ? ": " + error.Text : std::string()));
+    Say("erasing failed" + (error.Number != 0 ? ": " + FailureMessage(error) : std::string()));
     return kExitFailed;
   }
   if (!JsonOutput()) std::printf("%s: erased\n", medium.c_str());

@@ -6,6 +6,19 @@
 
 namespace orvex::cli {
 
+namespace {
+
+// The drive command a failure comes from.
+TJson CommandObject(const TOrvex::TDriveFailure& drive) {
+  TJson command = TJson::Object();
+  command.Text("name", drive.Command).Number("opcode", drive.Opcode);
+  if (drive.HasBlock) command.Number("block", drive.Block);
+  command.Number("sense_key", drive.SenseKey).Number("asc", drive.Asc).Number("ascq", drive.Ascq);
+  return command;
+}
+
+}  // namespace
+
 TReport& TReport::Current() {
   static TReport report;
   return report;
@@ -21,6 +34,7 @@ std::string TReport::Written(const std::string& command, int status) const {
         .Text("text", said_.empty() ? error_.Text : said_)
         .Text("file", error_.FileName)
         .Number("system_error", error_.SystemError);
+    if (error_.Drive.Failed) error.Nested("command", CommandObject(error_.Drive));
     object.Nested("error", error);
   }
   object.Nested("warnings", warnings_);

@@ -70,6 +70,8 @@ std::string FailureMessage(const TOrvex::TErrorInfo& error) {
     case kErrorWriting:
       return "cannot write " + path + Reason(error.SystemError);
     default:
+      // What the drive said, in words, beside the component's text.
+      if (error.Drive.Failed) return error.Drive.Text + " (" + error.Text + ")";
       return error.Text;
   }
 }

@@ -1,9 +1,19 @@
 #include "component/error_text.h"
 
+#include <cstdio>
+#include <cstring>
+
+#include "drive/command_names.h"
 #include "platform/text_conversion.h"
 
 namespace orvex {
 namespace {
+
+// The text of error 22, naming the device when it is known.
+std::string DriveBusyText(std::u16string_view device) {
+  return device.empty() ? "Drive is in use by another program"
+                        : "Drive " + Utf16ToUtf8(device) + " is in use by another program";
+}
 
 // The opening text of the errors that name a file, or null for the others.
 const char* FileErrorText(uint32_t number) {
@@ -55,7 +65,44 @@ const char* BurnErrorText(uint32_t number) {
   }
 }
 
+// What a failed command was doing, as the opening of its text.
+std::string FailedAction(const TCommandFailure& failure) {
+  switch (failure.opcode) {
+    case 0x28:  // READ (10)
+    case 0xA8:  // READ (12)
+    case 0xBE:  // READ CD
+      return "read error";
+    case 0x2A:  // WRITE (10)
+    case 0xAA:  // WRITE (12)
+    case 0x2E:  // WRITE AND VERIFY (10)
+      return "write error";
+    default:
+      return CommandTitle(failure.opcode) + " failed";
+  }
+}
+
 }  // namespace
+
+std::string SenseKeyName(uint8_t key) {
+  static constexpr const char* kNames[16] = {
+      "no sense",        "recovered error", "not ready",     "medium error",   "hardware error", "illegal request",
+      "unit attention",  "data protect",    "blank check",   "vendor specific", "copy aborted",  "aborted command",
+      nullptr,           "volume overflow", "miscompare",    nullptr};
+  if (key < 16 && kNames[key] != nullptr) return kNames[key];
+  char text[24];
+  std::snprintf(text, sizeof text, "sense key %Xh", key);
+  return text;
+}
+
+std::string CommandFailureText(const TCommandFailure& failure) {
+  if (!failure.failed) return "";
+  std::string text = FailedAction(failure);
+  if (failure.has_block) text += " at block " + std::to_string(failure.block);
+  if (failure.system_error != 0) return text + ": " + std::strerror(failure.system_error);
+  char codes[16];
+  std::snprintf(codes, sizeof codes, "%02X/%02X/%02X", failure.sense_key, failure.asc, failure.ascq);
+  return text + ": " + SenseKeyName(failure.sense_key) + ", " + codes;
+}
 
 std::string ErrorText(uint32_t number, std::u16string_view file_name) {
   switch (number) {
@@ -65,6 +112,8 @@ std::string ErrorText(uint32_t number, std::u16string_view file_name) {
       return "Data not prepared ";
     case kErrorAborted:
       return "Aborted by user";
+    case kErrorDriveBusy:
+      return DriveBusyText(file_name);
     default:
       break;
   }
@@ -84,6 +133,8 @@ std::u16string ErrorTextW(uint32_t number, std::u16string_view file_name) {
       return u"Data not prepared";
     case kErrorAborted:
       return u"Aborted by user";
+    case kErrorDriveBusy:
+      return Utf8ToUtf16(DriveBusyText(file_name));
     default:
       break;
   }

@@ -31,7 +31,7 @@ namespace {
 std::optional<std::u16string> ImageFileName(TCDFiles& CDFiles, const std::string& FileName, uint32_t error) {
   std::u16string name;
   if (Utf8ToUtf16Bounded(FileName, kMaxImageFileNameUnits + 1, name)) return name;
-  TPendingError{CDFiles.ErrorNumber, CDFiles.FileName, CDFiles.SystemError}.Set({error, Utf8ToUtf16(FileName), 0});
+  CDFiles.PendingError().Set({error, Utf8ToUtf16(FileName), 0});
   return std::nullopt;
 }
 
@@ -91,7 +91,7 @@ int32_t TOrvex::ImportSessionW(uint8_t SessionNo, const std::u16string& DestPath
   const int32_t session = orvex::ImportSessionW(CDFiles, Device, SessionNo, DestPath, &last_import_);
   // A new session made from a part of the tree would hide the rest of it.
   if (last_import_.found && !last_import_.Complete()) {
-    TPendingError{CDFiles.ErrorNumber, CDFiles.FileName, CDFiles.SystemError}.Set({kErrorSessionUnreadable, {}, 0});
+    CDFiles.PendingError().Set({kErrorSessionUnreadable, {}, 0});
   }
   return session;
 }

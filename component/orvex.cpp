@@ -1,6 +1,7 @@
 // Construction, properties, errors and the delivery of completion events.
 #include "component/orvex.h"
 
+#include "drive/command_names.h"
 #include "drive/device_enumeration.h"
 #include "drive/execute_command.h"
 #include "image/boot_image.h"
@@ -13,6 +14,12 @@ constexpr uint32_t kMinCacheBytes = 2 * 1024 * 1024;
 
 // Boolean message parameters arrive as their low byte: -1 is true, 256 false.
 bool FlagOf(int64_t parameter) { return (parameter & 0xFF) != 0; }
+
+TOrvex::TDriveFailure DriveFailureRecord(const TCommandFailure& f) {
+  if (!f.failed) return {};
+  return {true, f.opcode, CommandTitle(f.opcode), f.has_block, f.block, f.sense_key, f.asc, f.ascq, f.system_error,
+          CommandFailureText(f)};
+}
 
 }  // namespace
 
@@ -93,6 +100,7 @@ TOrvex::TErrorInfo TOrvex::TakeError() {
   if (job) {
     info.FileName = CDFiles.FileName.Get();
     info.SystemError = CDFiles.SystemError;
+    info.Drive = DriveFailureRecord(CDFiles.FailedCommand.Get());
   }
   Device.ErrStr = std::string(CutUtf8(ErrorText(info.Number, CDFiles.FileName.Get()), kErrorTextBytes));
   info.Text = Device.ErrStr;

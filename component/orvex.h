@@ -146,14 +146,36 @@ class TOrvex : public TComponent {
   std::string ErrorString();
   std::u16string ErrorStringW();
 
+  // The drive command a job's error comes from, for a front end to say
+  // what failed in a person's words beside the component's text ("Hardware
+  // Error 3072"): the command, the block where it failed, the drive's sense
+  // key, code and qualifier, and the system's reason when the drive gave no
+  // sense at all.  Failed is false when the error comes from no command (a
+  // file, an abort, a refusal before the drive was used).
+  struct TDriveFailure {
+    bool Failed = false;
+    uint8_t Opcode = 0;
+    std::string Command;   // the command's name ("WRITE (10)"), else "command 5Eh"
+    bool HasBlock = false;
+    uint32_t Block = 0;    // the block the failure applies to, when HasBlock
+    uint8_t SenseKey = 0, Asc = 0, Ascq = 0;
+    int SystemError = 0;   // errno when the command failed without sense, else 0
+    // "write error at block 123456: medium error, 03/0C/00"; a command that
+    // neither reads nor writes blocks is named ("BLANK failed: ...").  Empty
+    // when not Failed.
+    std::string Text;
+  };
+
   // The pending error taken whole: its number and 8-bit text (as
-  // ErrorString gives them), the file it names, and the system's reason
-  // (errno, 0 when none is known).
+  // ErrorString gives them), the file or device it names, the system's
+  // reason (errno, 0 when none is known), and the drive command it comes
+  // from.
   struct TErrorInfo {
     uint32_t Number = 0;
     std::string Text;
     std::u16string FileName;
     int SystemError = 0;
+    TDriveFailure Drive;
   };
   TErrorInfo TakeError();
 

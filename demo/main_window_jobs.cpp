@@ -20,6 +20,13 @@ constexpr const char* kImageFilter = "ISO9660 Image Files (*.iso *.ISO);;All Fil
 
 QString DefaultImageName() { return QString::fromStdString(HomeDirectory() + "/orvex.iso"); }
 
+// A job's error as the log shows it: the component's text, and what the
+// drive said when a command failed ("write error at block 40: medium
+// error, 03/0C/00").
+std::string Described(const TOrvex::TErrorInfo& error) {
+  return error.Drive.Failed ? error.Text + ": " + error.Drive.Text : error.Text;
+}
+
 }  // namespace
 
 // Every line of the path list into the root of the tree: a folder with
@@ -151,7 +158,7 @@ void TfrmMain::orvexWriteDone(bool WriteFailed) {
   pb->setValue(0);
   btnAbortBurn->hide();
   if (WriteFailed) {
-    LogStamped(QString::fromStdString(" >>> WRITE DONE WITH ERROR (" + orvex.ErrorString() + ")."));
+    LogStamped(QString::fromStdString(" >>> WRITE DONE WITH ERROR (" + Described(orvex.TakeError()) + ")."));
   } else {
     LogStamped(" >>> WRITE DONE.");
   }
@@ -163,7 +170,11 @@ void TfrmMain::orvexWriteDone(bool WriteFailed) {
 void TfrmMain::orvexEraseDone(bool EraseFailed) {
   tmrErase->stop();
   pb->setValue(0);
-  Log(EraseFailed ? ">>> ERASE DONE WITH ERROR." : ">>> ERASE DONE.");
+  if (EraseFailed) {
+    Log(QString::fromStdString(">>> ERASE DONE WITH ERROR (" + Described(orvex.TakeError()) + ")."));
+  } else {
+    Log(">>> ERASE DONE.");
+  }
   UpdateControls(true);
 }
 
@@ -173,7 +184,7 @@ void TfrmMain::orvexVerifyDone(int32_t FileId, bool Failed) {
     // as such; files that only differ leave no error.
     const TOrvex::TErrorInfo error = Failed ? orvex.TakeError() : TOrvex::TErrorInfo{};
     if (error.Number != 0) {
-      Log(QString::fromStdString("VERIFYING DONE WITH ERROR (" + error.Text + ")"));
+      Log(QString::fromStdString("VERIFYING DONE WITH ERROR (" + Described(error) + ")"));
     } else {
       Log(Failed ? "VERIFYING DONE, AT LEAST ONE FILE FAILED" : "VERIFYING DONE, ALL FILES OKAY");
     }

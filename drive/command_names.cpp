@@ -82,18 +82,21 @@ std::string_view CommandName(uint8_t opcode) {
   return name == nullptr ? std::string_view() : std::string_view(name);
 }
 
-std::string RefusalText(uint8_t opcode, const TSENSE& sense) {
-  std::string_view name = CommandName(opcode);
-  name = name.substr(0, name.find_last_not_of(' ') + 1);
-  char text[64];
+std::string CommandTitle(uint8_t opcode) {
+  const std::string_view name = CommandName(opcode);
   if (name.empty()) {
+    char text[16];
     std::snprintf(text, sizeof text, "command %02Xh", opcode);
-    name = text;
+    return text;
   }
+  return std::string(name.substr(0, name.find_last_not_of(' ') + 1));
+}
+
+std::string RefusalText(uint8_t opcode, const TSENSE& sense) {
   char detail[40];
   std::snprintf(detail, sizeof detail, " failed (sense %X/%02Xh/%02Xh)", SenseKeyOf(sense), sense.AddSenseCode,
                 sense.AddSenQual);
-  return std::string(name) + detail;
+  return CommandTitle(opcode) + detail;
 }
 
 }  // namespace orvex

@@ -13,6 +13,9 @@ namespace orvex {
 
 std::string_view CommandName(uint8_t opcode);
 
+// The name without the padding, or "command 5Eh" for an opcode without one.
+std::string CommandTitle(uint8_t opcode);
+
 // What a user is told of a command the drive refused: its name without the
 // padding (the opcode when it has none) and the sense it ended with, as
 // "READ DISC INFORMATION failed (sense 2/04h/01h)".

@@ -111,10 +111,10 @@ size_t ScanLetters(TSCSIDevice& device) {
       continue;
     }
     int error = 0;
-    int fd = OpenOpticalDrive(letter, true, &error);
+    int fd = OpenOpticalDrive(letter, TDriveOpen::kReadWrite, &error);
     if (fd < 0) {
       Log(device, "System Error Code: " + std::to_string(error));
-      fd = OpenOpticalDrive(letter, false, &error);
+      fd = OpenOpticalDrive(letter, TDriveOpen::kRead, &error);
     }
     if (fd < 0) {
       Log(device, "System Error Code: " + std::to_string(error));

@@ -2,13 +2,19 @@
 
 #include <chrono>
 
+#include "drive/command_timeouts.h"
 #include "drive/scsi_device.h"
 #include "platform/clock.h"
 
 namespace orvex {
 namespace {
 
-constexpr std::chrono::seconds kCommandTimeout{kCommandTimeoutSeconds};
+// The longest the library may hold a request block it was asked to give up.
+constexpr std::chrono::seconds kHeldBlockLimit{kRecordingTimeoutSeconds};
+// Most commands end within this, waited for in real time; a slower one is
+// then waited for in steps of the platform clock, which counts its bound.
+constexpr std::chrono::milliseconds kPromptAnswer{250};
+constexpr uint32_t kStepMilliseconds = 100;
 
 }  // namespace
 
@@ -44,33 +50,38 @@ uint8_t TDriverLibrary::Send(TSCSIDevice&, TSRB_ExecSCSICmd& request) {
 
 void TDriverLibrary::WaitFor(TSRB_ExecSCSICmd& request) {
   // The read of the event orders the library's writes to the block before ours.
-  const TPostEvent::TWait wait = WaitUnlessInterrupted();
+  const TPostEvent::TWait wait = WaitUnlessInterrupted(CommandTimeoutSeconds(request.CDBByte[0]));
   if (wait == TPostEvent::TWait::kSignalled) return;
+  // Past its bound, or overdue after the abort: the command is given up.
   if (wait == TPostEvent::TWait::kOther && WaitOverdue()) return;
-  if (wait == TPostEvent::TWait::kOther) {
-    TSRB_Abort abort{};
-    abort.SRB_Cmd = kSrbAbortSRB;
-    abort.SRB_HaId = request.SRB_HaId;
-    abort.SRB_ToAbort = &request;
-    send_(&abort);
-    not_answering_ = true;
-    // Given up or not, the library holds the block until it posts.
-    if (event_.Wait(kCommandTimeout) == TPostEvent::TWait::kSignalled) return;
-  }
+  TSRB_Abort abort{};
+  abort.SRB_Cmd = kSrbAbortSRB;
+  abort.SRB_HaId = request.SRB_HaId;
+  abort.SRB_ToAbort = &request;
+  send_(&abort);
+  not_answering_ = true;
+  // Given up or not, the library holds the block until it posts.
+  if (event_.Wait(kHeldBlockLimit) == TPostEvent::TWait::kSignalled) return;
   if (request.SRB_Status == kSrbStatusPending) request.SRB_Status = kSrbStatusAborted;
 }
 
-TPostEvent::TWait TDriverLibrary::WaitUnlessInterrupted() {
-  for (;;) {
+TPostEvent::TWait TDriverLibrary::WaitUnlessInterrupted(uint32_t seconds) {
+  const uint64_t limit = uint64_t{seconds} * 1000;
+  const uint64_t start = Clock().TickCount();
+  for (bool first = true;; first = false) {
     if (interrupted_) return TPostEvent::TWait::kOther;
-    const TPostEvent::TWait wait = event_.Wait(kCommandTimeout, &interrupt_);
-    if (wait != TPostEvent::TWait::kOther || interrupted_) return wait;
-    interrupt_.Reset();  // a signal from before the last Resume
+    const TPostEvent::TWait wait = event_.Wait(first ? kPromptAnswer : std::chrono::milliseconds(0), &interrupt_);
+    if (wait == TPostEvent::TWait::kSignalled || (wait == TPostEvent::TWait::kOther && interrupted_)) return wait;
+    if (wait == TPostEvent::TWait::kOther) {
+      interrupt_.Reset();  // a signal from before the last Resume
+      continue;
+    }
+    if (Clock().TickCount() - start >= limit) return TPostEvent::TWait::kTimedOut;
+    Clock().Sleep(kStepMilliseconds);
   }
 }
 
 bool TDriverLibrary::WaitOverdue() {
-  constexpr uint32_t kStepMilliseconds = 100;
   for (uint32_t waited = 0; waited < kOverdueMilliseconds; waited += kStepMilliseconds) {
     // A short look at the event in real time, then the step through the
     // clock, which a test advances without waiting.

@@ -3,11 +3,13 @@
 // (drive/srb.h).  A command the library accepts as pending completes
 // through the post event, an eventfd it signals.
 //
-// The library is outside the system and may misbehave: a command it never
-// completes is given up after the command time limit (status aborted), and
-// whatever it answers is read only within the buffer handed to it.  After
-// Interrupt, a command that stays overdue is given up sooner, with the
-// library's abort request.
+// The library is outside the system and may misbehave: whatever it answers
+// is read only within the buffer handed to it, and a command it does not
+// complete within the bound of its kind (command_timeouts.h, counted by the
+// platform clock) is given up with the library's abort request (status
+// aborted); the drive then counts as not answering until Resume.  After
+// Interrupt, a command that stays overdue is given up sooner, in the same
+// way.
 #ifndef ORVEX_DRIVE_DRIVER_LIBRARY_H_
 #define ORVEX_DRIVE_DRIVER_LIBRARY_H_
 
@@ -48,9 +50,9 @@ class TDriverLibrary final : public TTransport {
 
   TSharedLibrary library_;
   SendASPI32CommandFn send_;
-  // Waits for the post event, at most kCommandTimeoutSeconds, unless the
-  // abort arrives first (kOther).
-  TPostEvent::TWait WaitUnlessInterrupted();
+  // Waits for the post event, at most `seconds` by the platform clock,
+  // unless the abort arrives first (kOther).
+  TPostEvent::TWait WaitUnlessInterrupted(uint32_t seconds);
   // After the abort: waits for the post event in steps through the
   // platform clock, at most kOverdueMilliseconds; false when it ran out.
   bool WaitOverdue();

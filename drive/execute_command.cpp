@@ -41,6 +41,9 @@ uint8_t ExecuteCommand(TSCSIDevice& device, TSRB_ExecSCSICmd& request) {
                       request.SRB_TargStat == kTargetStatusBusy;
   device.LastSenseInfo = FixedFormatSense(request.SenseArea, sizeof request.SenseArea);
   if (device.LastSenseInfo.AddSenseCode != 0) device.DeviceError = SenseCodeOf(device.LastSenseInfo);
+  const int system_error = device.UsingSPTI ? static_cast<int>(device.LastWinError) : 0;
+  device.LastFailure = request.SRB_Status == kSrbStatusDone ? TCommandFailure{}
+                                                            : DescribeFailure(request, device.LastSenseInfo, system_error);
   return request.SRB_Status;
 }
 

@@ -33,9 +33,16 @@ constexpr uint8_t kSenseBytes = 24;
 // LastSenseInfo: the sense area, also after success, in fixed format
 // (descriptor-format sense is turned into it).  DeviceError: the
 // sense code x 256 + qualifier when the code is not 0 (success leaves it).
+// LastFailure: how the command failed (DescribeFailure, with the
+// pass-through's errno), or nothing after a success.
 // A transport that reports more data than was asked for is cut back to the
 // request's length.
 uint8_t ExecuteCommand(TSCSIDevice& device, TSRB_ExecSCSICmd& request);
+
+// The system's reason (errno) when the last command failed without any
+// sense: the request did not reach the drive, or the drive is gone.
+// Asking again cannot help, so a job ends at once with it.  0 otherwise.
+inline int FailedWithoutSense(const TSCSIDevice& device) { return device.LastFailure.system_error; }
 
 // The job using the drive was aborted: a command that still does not
 // answer a while later is given up, and the drive counts as not answering

@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "drive/command_timeouts.h"
 #include "drive/scsi_device.h"
 #include "platform/sg_io.h"
 
 namespace orvex {
 
 int OpenDriveHandle(char letter, int* error) {
-  const int fd = OpenOpticalDrive(letter, true, error);
-  return fd >= 0 ? fd : OpenOpticalDrive(letter, false, error);
+  const int fd = OpenOpticalDrive(letter, TDriveOpen::kReadWrite, error);
+  return fd >= 0 ? fd : OpenOpticalDrive(letter, TDriveOpen::kRead, error);
 }
 
 uint8_t TPassThroughTransport::Send(TSCSIDevice& device, TSRB_ExecSCSICmd& request) {
@@ -37,7 +38,7 @@ uint8_t PassThroughCommand(TSCSIDevice& device, TSRB_ExecSCSICmd& request) {
   call.length = request.SRB_BufLen;
   call.sense = sense;
   call.sense_length = std::min<uint8_t>(request.SRB_SenseLen, kSrbSenseSize);
-  call.timeout_seconds = kCommandTimeoutSeconds;
+  call.timeout_seconds = CommandTimeoutSeconds(request.CDBByte[0]);
   const TPassThroughResult result = PassThrough(device.Handle, call);
   device.LastWinError = static_cast<uint32_t>(result.error);
 
@@ -52,7 +53,7 @@ uint8_t PassThroughCommand(TSCSIDevice& device, TSRB_ExecSCSICmd& request) {
     request.SRB_TargStat = result.scsi_status;
     request.SRB_HaStat = static_cast<uint8_t>(std::min<uint16_t>(result.host_status, 0xFF));
   }
-  if (device.CloseFH) {
+  if (device.CloseFH && !device.HeldForJob) {
     CloseOpticalDrive(device.Handle);
     device.Handle = -1;
   }

@@ -1,8 +1,9 @@
 // The kernel pass-through transport: a request goes to /dev/srN of the
 // selected drive letter (platform/sg_io.h).  The device is opened when a
 // command needs it and stays open unless CloseFH asks to close it after
-// each command.  Commands complete synchronously, within the command time
-// limit.
+// each command; a recording job's exclusive hold (exclusive_use.h) keeps
+// it open whatever CloseFH says.  Commands complete synchronously, within the bound of
+// their kind (command_timeouts.h), which the kernel enforces.
 #ifndef ORVEX_DRIVE_PASS_THROUGH_H_
 #define ORVEX_DRIVE_PASS_THROUGH_H_
 

@@ -2,6 +2,7 @@
 
 #include <functional>
 
+#include "drive/execute_command.h"
 #include "drive/mmc_commands.h"
 #include "drive/ready_polls.h"
 #include "drive/transfer_rate.h"
@@ -22,7 +23,10 @@ bool Retrying(TSCSIDevice& device, const std::atomic<bool>& stop, uint32_t other
       return true;
     }
     const bool waiting = BecomingReady(device);  // BUSY status too
-    if (stop || attempt >= (waiting ? kBusyReadAttempts : other_attempts)) return false;
+    // A request that never reached the drive is not tried again.
+    if (stop || FailedWithoutSense(device) != 0 || attempt >= (waiting ? kBusyReadAttempts : other_attempts)) {
+      return false;
+    }
     Clock().Sleep(kReadPauseMs);
   }
 }

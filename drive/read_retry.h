@@ -21,7 +21,8 @@ constexpr uint32_t kFailedReadAttempts = 4;   // for any other refusal of a read
 // ReadSectors (READ(10) of `count` blocks from `lba` into `buffer`), tried
 // again after kReadPauseMs while the drive is busy or becoming ready (at
 // most kBusyReadAttempts times) and after any other refusal (at most
-// kFailedReadAttempts times).  No attempt follows once `stop` is set.
+// kFailedReadAttempts times), but not after a failure without sense
+// (FailedWithoutSense), which asking again cannot mend.  No attempt follows once `stop` is set.
 // True when an attempt succeeded (the pending drive error is then what it
 // was before the first attempt); on false the drive record holds the last
 // attempt's sense.

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "drive/command_failure.h"
 #include "drive/debug_log.h"
 #include "drive/medium.h"
 #include "drive/mmc_records.h"
@@ -97,6 +98,7 @@ struct TSCSIDevice {
   uint8_t DeviceType = 255;            // type byte of the selected row; 255 when none
   uint32_t LastWinError = 0;           // errno after the last pass-through call
   bool CloseFH = false;                // close Handle after every pass-through command
+  bool HeldForJob = false;             // Handle is a job's exclusive hold: kept open (exclusive_use.h)
   bool DoNotUseSPTI = false;           // the pass-through scan was skipped
   bool ASPIInitialized = false;        // a transport is ready
   bool UsingSPTI = false;              // true: pass-through; false: the driver library
@@ -112,6 +114,8 @@ struct TSCSIDevice {
   // Additional sense code x 256 + qualifier of the last command that failed
   // with one; taken (and cleared) by the component's error getters.
   TSharedWord DeviceError;
+  // How the last command failed; `failed` false after a success.
+  TCommandFailure LastFailure;
   TDebugLog fdbg;
 
   // --- Write settings (write_parameters.h) -------------------------------------

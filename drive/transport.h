@@ -36,10 +36,6 @@ class TTransport {
 // more than a cache flush of a full drive buffer at the slowest speed.
 constexpr uint32_t kOverdueMilliseconds = 60'000;
 
-// How long a command may take before it is given up: long enough for a
-// full format or blank of the slowest medium.
-constexpr uint32_t kCommandTimeoutSeconds = 12000;
-
 }  // namespace orvex
 
 #endif  // ORVEX_DRIVE_TRANSPORT_H_

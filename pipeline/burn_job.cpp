@@ -8,6 +8,7 @@
 
 #include "drive/capabilities.h"
 #include "drive/execute_command.h"
+#include "drive/exclusive_use.h"
 #include "drive/medium.h"
 #include "drive/medium_inspection.h"
 #include "drive/medium_lock.h"
@@ -48,7 +49,7 @@ void ForgetPreparationErrors(TSCSIDevice& device) { device.DeviceError.exchange(
 
 bool Refuse(TCDFiles& CDFiles, TSCSIDevice& device, uint32_t error, const std::u16string& name = {}) {
   ForgetPreparationErrors(device);
-  TPendingError{CDFiles.ErrorNumber, CDFiles.FileName, CDFiles.SystemError}.Set({error, name, 0});
+  CDFiles.PendingError().Set({error, name, 0});
   return false;
 }
 
@@ -198,9 +199,16 @@ bool HoldsVolume(const std::string& path) {
   return std::memcmp(id, "CD001", 5) == 0 || std::memcmp(id, "BEA01", 5) == 0;
 }
 
-bool StartBurn(TCDFiles& CDFiles, TSCSIDevice& device, TObject* Sender, TWriteDoneEvent OnDone) {
+bool StartBurn(TCDFiles& CDFiles, TSCSIDevice& device, TExclusiveUse hold, TObject* Sender, TWriteDoneEvent OnDone) {
   ForgetPreparationErrors(device);
-  return StartWriteJob(CDFiles, std::make_unique<TDriveSink>(CDFiles, device), Sender, std::move(OnDone));
+  return StartWriteJob(CDFiles, std::make_unique<TDriveSink>(CDFiles, device, std::move(hold)), Sender,
+                       std::move(OnDone));
+}
+
+// The drive is the burn's alone from its preparation (a format among it)
+// to its end; error 22 names the device another program holds.
+bool HeldByOther(const TExclusiveUse& hold, TCDFiles& CDFiles, TSCSIDevice& device) {
+  return hold.Busy() && !Refuse(CDFiles, device, kErrorDriveBusy, Utf8ToUtf16(hold.Path()));
 }
 
 }  // namespace
@@ -212,6 +220,8 @@ bool Burn(TCDFiles& CDFiles, TSCSIDevice& Device, TObject* Sender, TWriteDoneEve
   CDFiles.ISOFileName.clear();
   CDFiles.SaveToISOImage = false;
   CDFiles.BurnISOImage = false;
+  TExclusiveUse hold(Device);
+  if (HeldByOther(hold, CDFiles, Device)) return false;
   Device.Medium = DiscIs(Device);
   if (const uint32_t refusal = Refusal(CDFiles, Device, true)) return Refuse(CDFiles, Device, refusal);
   ResetSpeedSamples(Device);
@@ -219,7 +229,7 @@ bool Burn(TCDFiles& CDFiles, TSCSIDevice& Device, TObject* Sender, TWriteDoneEve
   if (const uint32_t problem = CloseIncompleteSession(Device)) return Refuse(CDFiles, Device, problem);
   if (const uint32_t problem = RoomProblem(Device, CDFiles.TotalImageSize)) return Refuse(CDFiles, Device, problem);
   FindFirstWritableSector(CDFiles, Device);
-  return StartBurn(CDFiles, Device, Sender, std::move(OnDone));
+  return StartBurn(CDFiles, Device, std::move(hold), Sender, std::move(OnDone));
 }
 
 bool BurnISOImageW(TCDFiles& CDFiles, TSCSIDevice& Device, const std::u16string& FileName, TObject* Sender,
@@ -234,6 +244,8 @@ bool BurnISOImageW(TCDFiles& CDFiles, TSCSIDevice& Device, const std::u16string&
   const std::optional<uint64_t> bytes = image->OpenedFileSize();
   if (!bytes || !HoldsVolume(path)) return Refuse(CDFiles, Device, kErrorNotAnImage, FileName);
 
+  TExclusiveUse hold(Device);
+  if (HeldByOther(hold, CDFiles, Device)) return false;
   Device.Medium = DiscIs(Device);
   if (const uint32_t refusal = Refusal(CDFiles, Device, false)) return Refuse(CDFiles, Device, refusal);
   ResetSpeedSamples(Device);
@@ -252,7 +264,7 @@ bool BurnISOImageW(TCDFiles& CDFiles, TSCSIDevice& Device, const std::u16string&
   CDFiles.TotalImageSize = blocks;
   CDFiles.ImageBytes = *bytes;
   CDFiles.ImageSource = std::move(image);
-  return StartBurn(CDFiles, Device, Sender, std::move(OnDone));
+  return StartBurn(CDFiles, Device, std::move(hold), Sender, std::move(OnDone));
 }
 
 }  // namespace orvex

@@ -54,9 +54,13 @@ class TCDFiles : public TImageLayout {
   std::atomic<uint32_t> ErrorNumber{0};    // the pending job error, 0 = none
   TSharedText FileName;                    // the file the pending error names
   std::atomic<int> SystemError{0};         // the system's reason for it (errno), 0 = none
+  TGuarded<TCommandFailure> FailedCommand;  // the drive command it comes from; `failed` false when none
   TCompletionQueue* hWNDFE = nullptr;      // where workers post completions; null: call directly
   // The running job's lifecycle: begin, stop, wait, end.
-  TJobControl Job{Aborted, TPendingError{ErrorNumber, FileName, SystemError}};
+  TJobControl Job{Aborted, PendingError()};
+
+  // The slots of the pending error, for a job that sets it without stopping.
+  TPendingError PendingError() { return {ErrorNumber, FileName, SystemError, FailedCommand}; }
 
   uint32_t CacheSize = 0;                  // packet ring capacity in bytes
 

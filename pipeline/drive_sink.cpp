@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "drive/capabilities.h"
+#include "drive/execute_command.h"
 #include "drive/medium_inspection.h"
 #include "drive/mmc_codes.h"
 #include "drive/mmc_commands.h"
@@ -171,8 +172,10 @@ bool TDriveSink::WritePacket(uint32_t lba, const uint8_t* data, uint32_t size, b
 bool TDriveSink::Retry(uint32_t attempt, bool head_copy, bool& formatted) {
   const TSCSIDevice& d = Device_;
   const uint8_t asc = d.LastSenseInfo.AddSenseCode, ascq = d.LastSenseInfo.AddSenQual;
-  // The user asked to stop: a refused write is not tried again.
-  if (CDFiles_.Aborted) return false;
+  // The user asked to stop, or the write never reached the drive (no sense
+  // at all: the device is gone or refuses the request): a refused write is
+  // not tried again.
+  if (CDFiles_.Aborted || FailedWithoutSense(d) != 0) return false;
   // An unformatted DVD+RW is formatted once, then written.
   if (medium_ == mtDVDPLUSRW && asc == mmc::kAscCannotWriteMedium && ascq == mmc::kAscqIncompatibleFormat &&
       !formatted) {
@@ -205,10 +208,12 @@ bool TDriveSink::FormatOnDemand() {
 bool TDriveSink::WriteFailed() {
   if (CDFiles_.Aborted) return Fail(kErrorAborted, {}, 0);
   // The refused command's own sense is the job's error; without one the
-  // drive did not say why.  It is reported once, as the job's.
+  // drive did not say why, and the system's reason, when there is one,
+  // goes with it.  It is reported once, as the job's.
   const uint32_t sense = SenseCodeOf(Device_.LastSenseInfo);
   Device_.DeviceError.exchange(0);
-  return Fail(sense != 0 ? sense : kErrorDriveFailed, {}, 0);
+  const TCommandFailure& command = Device_.LastFailure;
+  return Fail(sense != 0 ? sense : kErrorDriveFailed, {}, command.system_error, command);
 }
 
 void TDriveSink::ZeroBuffer() {

@@ -29,8 +29,10 @@
 #ifndef ORVEX_PIPELINE_DRIVE_SINK_H_
 #define ORVEX_PIPELINE_DRIVE_SINK_H_
 
+#include <utility>
 #include <vector>
 
+#include "drive/exclusive_use.h"
 #include "drive/scsi_device.h"
 #include "pipeline/cd_files.h"
 #include "pipeline/packet_sink.h"
@@ -40,7 +42,9 @@ namespace orvex {
 
 class TDriveSink final : public TPacketSink {
  public:
-  TDriveSink(TCDFiles& CDFiles, TSCSIDevice& Device) : CDFiles_(CDFiles), Device_(Device) {}
+  // `hold` keeps the drive to the burn until the sink goes (exclusive_use.h).
+  TDriveSink(TCDFiles& CDFiles, TSCSIDevice& Device, TExclusiveUse hold)
+      : CDFiles_(CDFiles), Device_(Device), hold_(std::move(hold)) {}
 
   bool Begin() override;
   bool Write(const uint8_t* data, uint32_t size) override;
@@ -77,6 +81,7 @@ class TDriveSink final : public TPacketSink {
   bool head_copy_ = false;     // the session needs a copy of its start at block 0
   std::vector<uint8_t> head_;  // the first packet, for the copy at block 0
   std::vector<uint8_t> padded_;  // a short packet filled up to the write unit
+  TExclusiveUse hold_;
 };
 
 }  // namespace orvex

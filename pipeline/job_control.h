@@ -26,33 +26,38 @@
 
 namespace orvex {
 
-// A text shared between a worker that sets it and the thread that reads it.
-class TSharedText {
+// A value shared between a worker that sets it and the thread that reads it.
+template <class T>
+class TGuarded {
  public:
-  void Set(std::u16string text) {
+  void Set(T value) {
     std::lock_guard<std::mutex> lock(mutex_);
-    text_ = std::move(text);
+    value_ = std::move(value);
   }
-  std::u16string Get() const {
+  T Get() const {
     std::lock_guard<std::mutex> lock(mutex_);
-    return text_;
+    return value_;
   }
 
  private:
   mutable std::mutex mutex_;
-  std::u16string text_;
+  T value_{};
 };
+using TSharedText = TGuarded<std::u16string>;
 
 // The pending job error the component reports: the number, the file it
-// names and the system's reason (errno), set together by a failing worker.
+// names, the system's reason (errno) and the drive command that failed, set
+// together by a failing worker.
 struct TPendingError {
   std::atomic<uint32_t>& Number;
   TSharedText& FileName;
   std::atomic<int>& SystemError;
+  TGuarded<TCommandFailure>& Command;
 
   void Set(const TJobFailure& failure) {
     FileName.Set(failure.name);
     SystemError = failure.system_error;
+    Command.Set(failure.command);
     Number = failure.error;
   }
 };

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "drive/command_failure.h"
+
 namespace orvex {
 
 // Job errors.  Any other non-zero number is a drive error: additional sense
@@ -30,14 +32,17 @@ enum TErrorNumber : uint32_t {
   kErrorSessionUnreadable = 18,   // an imported session's tree could not be read whole
   kErrorReadingDisc = 19,         // verification could not read a file's blocks from the disc
   kErrorWrongSession = 20,        // the session's file tree does not hold the files verified
+  kErrorDriveBusy = 22,           // another program holds the drive open exclusively (names the device)
 };
 
 // How a job failed: the error number, the file it names (errors 2, 3, 5
-// and 6), and the system's reason (errno) where there is one.
+// and 6) or the device (error 22), the system's reason (errno) where there
+// is one, and the drive command that failed where one did.
 struct TJobFailure {
   uint32_t error = kErrorNone;
   std::u16string name;
   int system_error = 0;
+  TCommandFailure command{};
 };
 
 } // namespace orvex

@@ -33,8 +33,8 @@ class TPacketSink {
   const TJobFailure& Failure() const { return failure_; }
 
  protected:
-  bool Fail(uint32_t error, std::u16string name, int system_error) {
-    failure_ = {error, std::move(name), system_error};
+  bool Fail(uint32_t error, std::u16string name, int system_error, const TCommandFailure& command = {}) {
+    failure_ = {error, std::move(name), system_error, command};
     return false;
   }
 

@@ -23,7 +23,7 @@ bool BuildISOImageW(TCDFiles& CDFiles, const std::u16string& FileName, TObject* 
     sink = TImageFileSink::Open(FileName, failure);
   }
   if (!sink) {
-    TPendingError{CDFiles.ErrorNumber, CDFiles.FileName, CDFiles.SystemError}.Set(failure);
+    CDFiles.PendingError().Set(failure);
     return false;
   }
   CDFiles.ISOFileName = FileName;

@@ -20,6 +20,10 @@ constexpr unsigned kScsiCdromMajor = 11;
 
 int DriveNumber(char letter) { return letter - kFirstDriveLetter; }
 
+int SystemOpen(const char* path, int flags) { return open(path, flags); }
+
+TOpenCall open_call = SystemOpen;
+
 }  // namespace
 
 std::string OpticalDrivePath(char letter) { return "/dev/sr" + std::to_string(DriveNumber(letter)); }
@@ -31,11 +35,18 @@ bool IsOpticalDrive(char letter) {
          major(st.st_rdev) == kScsiCdromMajor;
 }
 
-int OpenOpticalDrive(char letter, bool read_write, int* error) {
+int OpenOpticalDrive(char letter, TDriveOpen how, int* error) {
+  const int access = how == TDriveOpen::kRead ? O_RDONLY : how == TDriveOpen::kReadWrite ? O_RDWR : O_RDWR | O_EXCL;
   // O_NONBLOCK: an empty tray or a closing door must not hold the open.
-  const int fd = open(OpticalDrivePath(letter).c_str(), (read_write ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_CLOEXEC);
+  const int fd = open_call(OpticalDrivePath(letter).c_str(), access | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0 && error != nullptr) *error = errno;
   return fd;
+}
+
+TOpenCall SetOpenCall(TOpenCall call) {
+  const TOpenCall previous = open_call;
+  open_call = call != nullptr ? call : SystemOpen;
+  return previous == SystemOpen ? nullptr : previous;
 }
 
 void CloseOpticalDrive(int fd) {

@@ -23,10 +23,23 @@ std::string OpticalDrivePath(char letter);
 // Whether a SCSI CD-ROM block device exists for the letter.
 bool IsOpticalDrive(char letter);
 
-// The drive opened for reading and writing, or for reading only; -1 with
-// `error` set (errno) when it cannot be.
-int OpenOpticalDrive(char letter, bool read_write, int* error);
+// How a drive is opened: for reading only, for reading and writing, or for
+// reading and writing by this program alone (O_EXCL: the kernel refuses it
+// with EBUSY while anyone else has the drive open, and refuses others while
+// it is held, so automounters and pollers cannot send commands between a
+// recording job's).
+enum class TDriveOpen : uint8_t { kRead, kReadWrite, kExclusive };
+
+// The drive opened as `how` says; -1 with `error` set (errno) when it
+// cannot be.
+int OpenOpticalDrive(char letter, TDriveOpen how, int* error);
 void CloseOpticalDrive(int fd);
+
+// The system's open(2), through which every drive is opened.  A test puts
+// a stand-in in its place to see how the drive is opened without one;
+// returns the call it replaces (null: the system's).
+using TOpenCall = int (*)(const char* path, int flags);
+TOpenCall SetOpenCall(TOpenCall call);
 
 // A device node that exists but may not be opened by this user, and the
 // group that owns it (whose members may open it).

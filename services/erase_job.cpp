@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "drive/execute_command.h"
+#include "drive/exclusive_use.h"
 #include "drive/medium_inspection.h"
 #include "drive/medium_lock.h"
 #include "drive/mmc_codes.h"
@@ -14,6 +15,7 @@
 #include "drive/write_parameters.h"
 #include "image/component_status.h"
 #include "platform/clock.h"
+#include "platform/text_conversion.h"
 
 namespace orvex {
 namespace {
@@ -79,9 +81,20 @@ class TEraseThread : public TObject {
   // written.
   bool WriteZeroRuns(uint32_t runs);
   bool Stopped() const { return CDFiles.Aborted; }
+  // Keeps how the command just sent failed, as the erase's failure;
+  // returns false.
+  bool Refused() {
+    refusal_ = Device.LastFailure;
+    return false;
+  }
+  // The job's error of an erase that failed without being stopped: the
+  // refused command's own sense and record, never a code an earlier
+  // command left.
+  void ReportRefusal();
 
   TCDFiles& CDFiles;
   TSCSIDevice& Device;
+  TCommandFailure refusal_;
 };
 
 void TEraseThread::Execute() {
@@ -92,6 +105,12 @@ void TEraseThread::Execute() {
     const bool failed = !erased || CDFiles.Job.Failed();
     ReportCompletion(Device.hWNDFE, done, kMessageEraseDone, 0, failed ? 1 : 0, [&] { done(this, 0, failed); });
   });
+  // The drive is the erase's alone until it ends.
+  const TExclusiveUse hold(Device);
+  if (hold.Busy()) {
+    CDFiles.Job.Fail({kErrorDriveBusy, Utf8ToUtf16(hold.Path()), hold.Error()});
+    return;
+  }
   const TMedium medium = DiscIs(Device);
   SetCDSpeed(Device, Device.ReadSpeed, Device.WriteSpeed);
   SetPlainWriteParameters(Device, medium);
@@ -99,7 +118,16 @@ void TEraseThread::Execute() {
     const TMediumLock lock(Device);
     erased = Erase(medium);
   }
+  if (!erased && !Stopped()) ReportRefusal();
   CDFiles.ComponentStatus = kStatusIdle;
+}
+
+void TEraseThread::ReportRefusal() {
+  // What the drive refused on the side (a speed, the write parameters) is
+  // not the erase's outcome.
+  Device.DeviceError.exchange(0);
+  const uint32_t sense = uint32_t{refusal_.asc} << 8 | refusal_.ascq;
+  CDFiles.Job.Fail({refusal_.asc != 0 ? sense : kErrorDriveFailed, {}, refusal_.system_error, refusal_});
 }
 
 bool TEraseThread::Erase(TMedium medium) {
@@ -118,7 +146,7 @@ bool TEraseThread::Erase(TMedium medium) {
 }
 
 bool TEraseThread::Blank(bool quick) {
-  if (!BlankDisc(Device, quick)) return false;
+  if (!BlankDisc(Device, quick)) return Refused();
   return WaitForDiscInformation(Device.tmpBuffer.data());
 }
 
@@ -136,7 +164,7 @@ bool TEraseThread::FormatAndZeroHead(const TFormatList& list) {
 // The basic format goes on in the background while the zero runs cover
 // the disc.
 bool TEraseThread::FormatAndZeroDvdPlusRw() {
-  if (!Format(kDvdPlusRwFormat)) return false;
+  if (!Format(kDvdPlusRwFormat)) return Refused();
   if (!WaitForDiscInformation(reinterpret_cast<uint8_t*>(&Device.BGFDI))) return false;
   CDFiles.ComponentStatus = kStatusBackgroundFormat;
   const bool written = WriteZeroRuns(kDvdPlusRwRuns);
@@ -153,7 +181,7 @@ bool TEraseThread::ZeroDvdRamHead() {
 }
 
 bool TEraseThread::FormatDvdRam() {
-  if (!Format(kDvdRamFullFormat)) return false;
+  if (!Format(kDvdRamFullFormat)) return Refused();
   return WaitWhileNotReady([this] { return TestUnitReady(Device); });
 }
 
@@ -163,7 +191,7 @@ bool TEraseThread::WaitWhileNotReady(Ask ask) {
     // A unit attention is asked past; any other answer ends the wait: the
     // medium went away, or the drive stopped answering.
     if (PastAttentions(Device, ask)) return true;
-    if (!BecomingReady(Device)) return false;
+    if (!BecomingReady(Device)) return Refused();
   }
   return false;
 }
@@ -177,6 +205,7 @@ bool TEraseThread::WriteZeroRuns(uint32_t runs) {
   Device.CloseFH = false;
   for (uint32_t run = 0; run < runs; ++run) {
     if (Stopped() || !WriteSectors(Device, run * kRunBlocks, kRunBlocks, kRunBytes, kZeros.data())) {
+      if (!Stopped()) Refused();
       Device.CloseFH = true;
       return false;
     }

@@ -27,7 +27,9 @@
 // ready" (the medium went away, the drive stopped answering), when a zero
 // run cannot be written (the writing stops there, the cache is still
 // synchronised and a quick erase still closes), and when the job is
-// aborted.  The drive's reason stays in LastSenseInfo and DeviceError.
+// aborted.  The job's error is then the refused command's own (not a code
+// an earlier command left): its sense code and qualifier, else error 11
+// with the system's reason, and the command's record (TCommandFailure).
 #ifndef ORVEX_SERVICES_ERASE_JOB_H_
 #define ORVEX_SERVICES_ERASE_JOB_H_
 

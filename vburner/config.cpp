@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <string_view>
 
@@ -84,6 +85,22 @@ bool ParseNumber(std::string_view s, T& out, T min, T max) {
   return true;
 }
 
+bool ParseHexByte(std::string_view s, uint8_t& out) {
+  unsigned v = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v, 16);
+  if (s.empty() || ec != std::errc() || end != s.data() + s.size() || v > 0xFF) return false;
+  out = static_cast<uint8_t>(v);
+  return true;
+}
+
+// "FIRST/KK/AA/QQ": a number read by `first`, then a sense in hexadecimal.
+template <typename T, typename ParseFirst>
+bool ParseFault(std::string_view s, T& first, Sense& sense, ParseFirst parse_first) {
+  const std::vector<std::string_view> parts = Split(s, '/');
+  return parts.size() == 4 && parse_first(parts[0], first) && ParseHexByte(parts[1], sense.key) &&
+         ParseHexByte(parts[2], sense.asc) && ParseHexByte(parts[3], sense.ascq);
+}
+
 bool ParseFlag(std::string_view s, bool& out) {
   if (s != "0" && s != "1") return false;
   out = s == "1";
@@ -132,6 +149,19 @@ bool ApplyOption(DriveConfig& d, std::string_view key, std::string_view value) {
   if (key == "blockdesc") return ParseFlag(value, d.block_descriptor);
   if (key == "ua") return ParseFlag(value, d.unit_attention);
   if (key == "sync") return ParseFlag(value, d.synchronous);
+  if (key == "writeerror") {
+    std::pair<uint32_t, Sense> fault{};
+    const auto lba = [](std::string_view v, uint32_t& out) { return ParseNumber<uint32_t>(v, out, 0, UINT32_MAX); };
+    if (!ParseFault(value, fault.first, fault.second, lba)) return false;
+    d.write_error = fault;
+    return true;
+  }
+  if (key == "fail") {
+    std::pair<uint8_t, Sense> fault{};
+    if (!ParseFault(value, fault.first, fault.second, ParseHexByte)) return false;
+    d.failures.push_back(fault);
+    return true;
+  }
   if (key == "buffer") return ParseNumber<uint32_t>(value, d.buffer_kib, 64, 1u << 20);
   if (key == "cdspeed") return ParseNumber<uint32_t>(value, d.cd_speed, 1, 200);
   if (key == "dvdspeed") return ParseNumber<uint32_t>(value, d.dvd_speed, 1, 100);

@@ -14,7 +14,12 @@
 // blockdesc (mode data carries a block descriptor), ua (report unit
 // attentions), sync (complete every command before SendASPI32Command
 // returns) as 0 or 1, buffer (KiB), cdspeed, dvdspeed, bdspeed (highest
-// multiple of 1x).  Values cannot contain "," or ";".
+// multiple of 1x).  Two faults can be set from the start, for a program
+// that cannot call vb_fault_*: writeerror=LBA/KK/AA/QQ (as
+// vb_fault_write_error, the LBA in decimal) and fail=OP/KK/AA/QQ (the next
+// command with opcode OP ends in CHECK CONDITION, as vb_fault_fail with
+// count 1; may be given for several opcodes), opcode and sense in
+// hexadecimal.  Values cannot contain "," or ";".
 //
 // Example: "0:1:0,class=dvd-writer,medium=/tmp/a.vmed;timescale=100"
 #ifndef ORVEX_VBURNER_CONFIG_H_
@@ -23,7 +28,10 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "vburner/sense.h"
 
 namespace orvex::vburner {
 
@@ -45,6 +53,8 @@ struct DriveConfig {
   std::string medium;  // empty: no medium
   bool tray_open = false;
   char letter = 0;     // 0: get-disk-info knows no letter
+  std::optional<std::pair<uint32_t, Sense>> write_error;  // writeerror=
+  std::vector<std::pair<uint8_t, Sense>> failures;        // fail=
 
   bool Reads(uint16_t profile) const;
   bool Writes(uint16_t profile) const;

@@ -56,6 +56,8 @@ Drive::Drive(DriveConfig config, Clock& clock, std::shared_ptr<TraceFile> trace_
     : config_(std::move(config)), clock_(clock), trace_file_(std::move(trace_file)) {
   tray_open_ = config_.tray_open;
   if (config_.unit_attention) unit_attention_ = kPowerOnReset;
+  if (config_.write_error) write_error_ = config_.write_error;
+  for (const auto& [opcode, sense] : config_.failures) failures_[opcode] = Failure{1, sense};
   ResetModePages();
   worker_ = std::thread([this] { Work(); });
 }

@@ -77,6 +77,10 @@ manual::TSection DriveDescription() {
            {"sync=0|1", "complete every command before SendASPI32Command returns (default 0)"},
            {"buffer=KIB", "the drive's buffer in KiB, 64 to 1048576 (default 4096)"},
            {"cdspeed=X, dvdspeed=X, bdspeed=X", "the highest multiple of 1x per family (default 48, 16 and 12)"},
+           {"writeerror=LBA/KK/AA/QQ", "the first write that reaches block LBA fails there with sense KK/AA/QQ "
+                                       "(hexadecimal)"},
+           {"fail=OP/KK/AA/QQ", "the next command with opcode OP fails with sense KK/AA/QQ (all hexadecimal); "
+                                "may be given for several opcodes"},
            {"timescale=NUMBER", "a setting: how many times faster than a real drive time runs (0: time moves only when a test moves it through the vb_* functions)"},
            {"trace=FILE", "a setting: append one line per command to FILE"}}};
 }

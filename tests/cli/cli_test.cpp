@@ -902,5 +902,39 @@ TEST(Cli, DevicesNameTheGroupOfADriveTheUserMayNotOpen) {
                 "inaccessible.0.system_error=13", "inaccessible.0.error=\"Permission denied\"", "drives.0.index=0"});
 }
 
+// A drive's refusal is told as a person reads it, beside the component's
+// text: the command, the block, the sense key's name and the codes, also in
+// the JSON object.  An erase names the command that failed, not a code an
+// earlier command left (here SET CD SPEED's).
+TEST_F(CliJson, DriveErrorsSayWhatFailed) {
+  TempDir dir;
+  dir.Write("src/a.txt", "in an image\n");
+  ASSERT_EQ(Orvex({"mkiso", "-q", "-o", dir / "a.iso", dir / "src"}).status, 0);
+  struct TCase {
+    std::string drive;
+    std::vector<std::string> args;
+    std::string said;
+    std::vector<std::string> leaves;
+  };
+  const TCase cases[] = {
+      {DriveWith(dir, "dvd+r") + ",writeerror=40/03/0C/00",
+       {"burn-image", "--json", dir / "a.iso"},
+       "orvex: write error at block 40: medium error, 03/0C/00 (Hardware Error 3072)\n",
+       {"error.number=3072", "error.command.name=\"WRITE (10)\"", "error.command.opcode=42", "error.command.block=40",
+        "error.command.sense_key=3", "error.command.asc=12", "error.command.ascq=0"}},
+      {DriveWith(dir, "cd-rw", "rw.vmed") + ",fail=BB/05/26/00,fail=A1/03/00/00",
+       {"erase", "--json", "--full"},
+       "orvex: erasing failed: BLANK failed: medium error, 03/00/00 (Drive did not answer)\n",
+       {"error.number=11", "error.command.name=\"BLANK\"", "error.command.sense_key=3", "error.command.asc=0"}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    const TToolResult r = OrvexWithDrives(c.drive, c.args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+    ExpectLeaves(CheckedJson(r, c.args[0]), c.leaves);
+  }
+}
+
 }  // namespace
 }  // namespace orvex::test

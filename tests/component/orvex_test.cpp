@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <string>
 
 #include "component/orvex.h"
@@ -130,6 +131,8 @@ TEST(Component, TextsOfEveryErrorNumber) {
       {6, "/o.iso", "Error writing file \\/o.iso\\", u"Error writing file \\'/o.iso\\'"},
       {6, "", "Error writing file", u"Error writing file"},
       {14850, "", "Hardware Error 14850", u"Hardware Error \\'14850"},
+      {22, "/dev/sr1", "Drive /dev/sr1 is in use by another program", u"Drive /dev/sr1 is in use by another program"},
+      {22, "", "Drive is in use by another program", u"Drive is in use by another program"},
   };
   TOrvex disc(nullptr);
   for (const Case& c : cases) {
@@ -139,6 +142,42 @@ TEST(Component, TextsOfEveryErrorNumber) {
     disc.CDFiles.ErrorNumber = c.number;
     EXPECT_EQ(disc.ErrorStringW(), c.wide) << c.number;
   }
+}
+
+// The record of the drive command a job's error comes from, taken with the
+// error (only a job's), and its text as a person reads it.
+TEST(Component, TheFailedCommandIsTakenWithTheJobError) {
+  struct Case {
+    TCommandFailure failure;
+    const char* command;
+    const char* text;
+  };
+  const Case cases[] = {
+      {{true, 0x2A, true, 123456, 0x03, 0x0C, 0x00, 0}, "WRITE (10)",
+       "write error at block 123456: medium error, 03/0C/00"},
+      {{true, 0x28, true, 17, 0x03, 0x11, 0x05, 0}, "READ (10)", "read error at block 17: medium error, 03/11/05"},
+      {{true, 0xA1, false, 0, 0x05, 0x24, 0x00, 0}, "BLANK", "BLANK failed: illegal request, 05/24/00"},
+      {{true, 0x2A, true, 64, 0, 0, 0, ENODEV}, "WRITE (10)", "write error at block 64: No such device"},
+      {{true, 0xEE, false, 0, 0x0C, 0x01, 0x02, 0}, "command EEh", "command EEh failed: sense key Ch, 0C/01/02"},
+  };
+  TOrvex disc(nullptr);
+  for (const Case& c : cases) {
+    disc.CDFiles.PendingError().Set({kErrorDriveFailed, {}, c.failure.system_error, c.failure});
+    const TOrvex::TErrorInfo error = disc.TakeError();
+    EXPECT_TRUE(error.Drive.Failed);
+    EXPECT_EQ(error.Drive.Opcode, c.failure.opcode);
+    EXPECT_EQ(error.Drive.Command, c.command);
+    EXPECT_EQ(error.Drive.HasBlock, c.failure.has_block);
+    EXPECT_EQ(error.Drive.Block, c.failure.block);
+    EXPECT_EQ(error.Drive.SenseKey, c.failure.sense_key);
+    EXPECT_EQ(error.Drive.Asc, c.failure.asc);
+    EXPECT_EQ(error.Drive.Ascq, c.failure.ascq);
+    EXPECT_EQ(error.Drive.Text, c.text);
+    EXPECT_EQ(error.Text, "Drive did not answer") << "the component's own text stays";
+  }
+  // A drive error taken outside a job names no command.
+  disc.Device.DeviceError = 0x3A00;
+  EXPECT_FALSE(disc.TakeError().Drive.Failed);
 }
 
 TEST(Component, LongFileNamesAreCutToTheTextBuffers) {

@@ -94,7 +94,10 @@ BurnTest::TOutcome BurnTest::Run(const std::function<bool()>& start, const std::
   outcome.events = events_;
   outcome.failed = failed_;
   lock.unlock();
-  outcome.error = disc.ErrorNumber();
+  const TOrvex::TErrorInfo error = disc.TakeError();
+  outcome.error = error.Number;
+  outcome.system_error = error.SystemError;
+  outcome.drive = error.Drive;
   return outcome;
 }
 

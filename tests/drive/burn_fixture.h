@@ -19,12 +19,15 @@ namespace orvex::test {
 class BurnTest : public DriveTest {
  protected:
   // How a job ended: whether the call started it, its events, the failure
-  // flag of the (first) event, and the error read afterwards.
+  // flag of the (first) event, and the error taken afterwards (its number,
+  // the system's reason and the drive command it comes from).
   struct TOutcome {
     bool started = false;
     int events = 0;
     bool failed = false;
     uint32_t error = 0;
+    int system_error = 0;
+    TOrvex::TDriveFailure drive;
   };
 
   BurnTest();

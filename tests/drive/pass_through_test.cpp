@@ -7,7 +7,12 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
+#include "drive/exclusive_use.h"
+#include "drive/mmc_commands.h"
+#include "drive/pass_through.h"
 #include "platform/sg_io.h"
 #include "support/temp_dir.h"
 
@@ -75,6 +80,92 @@ TEST(PassThrough, AccessProblemNamesTheOwningGroup) {
   EXPECT_EQ(AccessProblem(node, EPERM)->group, "54321");
   EXPECT_EQ(AccessProblem(dir / "gone", EACCES)->group, "");
   for (int error : {ENOENT, EBUSY, ENOMEDIUM, ENXIO}) EXPECT_FALSE(AccessProblem(node, error)) << error;
+}
+
+// Stands in for the system's open: notes every open of a drive and gives a
+// descriptor of /dev/null, on which SG_IO fails as it does on a device
+// that is gone (no sense, the system's reason), or fails as `refusal` says.
+struct TOpenLog {
+  static inline std::vector<std::string> paths;
+  static inline std::vector<int> flags;
+  static inline int refusal = 0;
+  static int Open(const char* path, int how) {
+    paths.push_back(path);
+    flags.push_back(how);
+    if (refusal != 0) {
+      errno = refusal;
+      return -1;
+    }
+    return open("/dev/null", O_RDWR | O_CLOEXEC);
+  }
+};
+
+class PassThroughDevice : public ::testing::Test {
+ protected:
+  PassThroughDevice() {
+    TOpenLog::paths.clear();
+    TOpenLog::flags.clear();
+    TOpenLog::refusal = 0;
+    previous_ = SetOpenCall(&TOpenLog::Open);
+    device.UsingSPTI = device.ASPIInitialized = true;
+    device.Transport = std::make_unique<TPassThroughTransport>();
+    device.DriveLetter = 'C';
+    device.HaID = device.Target = device.Lun = 0;
+    device.CloseFH = true;  // as the component leaves it between jobs
+  }
+  ~PassThroughDevice() override {
+    if (device.Handle >= 0) CloseOpticalDrive(device.Handle);
+    SetOpenCall(previous_);
+  }
+
+  TSCSIDevice device;
+
+ private:
+  TOpenCall previous_ = nullptr;
+};
+
+// A recording job opens the drive once, exclusively, and every command of
+// the job goes through that one descriptor; afterwards each command opens
+// the drive shared again.  A command that fails without sense carries the
+// system's reason.
+TEST_F(PassThroughDevice, ARecordingJobHoldsTheDriveAlone) {
+  {
+    TExclusiveUse hold(device);
+    ASSERT_EQ(hold.Error(), 0);
+    ASSERT_EQ(TOpenLog::flags.size(), 1u);
+    EXPECT_EQ(TOpenLog::paths[0], "/dev/sr0");
+    EXPECT_EQ(TOpenLog::flags[0] & (O_ACCMODE | O_EXCL), O_RDWR | O_EXCL);
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_FALSE(TestUnitReady(device));
+      EXPECT_EQ(device.LastFailure.system_error, ENOTTY) << "SG_IO on a node that is no drive";
+      EXPECT_EQ(device.LastFailure.opcode, 0x00);
+    }
+    EXPECT_EQ(TOpenLog::flags.size(), 1u) << "no command reopened the drive";
+    EXPECT_GE(device.Handle, 0);
+  }
+  EXPECT_EQ(device.Handle, -1) << "the hold ends with the job";
+  EXPECT_FALSE(TestUnitReady(device));
+  ASSERT_EQ(TOpenLog::flags.size(), 2u);
+  EXPECT_EQ(TOpenLog::flags[1] & O_EXCL, 0) << "outside a job the drive is shared";
+  EXPECT_EQ(device.Handle, -1);
+}
+
+// Another program holding the drive is told apart from other failures to
+// open it; neither leaves anything held.
+TEST_F(PassThroughDevice, ADriveHeldElsewhereIsBusy) {
+  struct TRow {
+    int refusal;
+    bool busy;
+  };
+  for (const TRow r : {TRow{EBUSY, true}, TRow{EACCES, false}}) {
+    TOpenLog::refusal = r.refusal;
+    TExclusiveUse hold(device);
+    EXPECT_EQ(hold.Error(), r.refusal);
+    EXPECT_EQ(hold.Busy(), r.busy);
+    EXPECT_EQ(hold.Path(), "/dev/sr0");
+    EXPECT_EQ(device.Handle, -1);
+    EXPECT_FALSE(device.HeldForJob);
+  }
 }
 
 }  // namespace

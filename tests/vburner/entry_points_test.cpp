@@ -261,6 +261,21 @@ TEST(VburnerFaults, WriteErrorAndPulledMediumStopAWriteAtTheirAddress) {
   EXPECT_EQ(drive.NextWritable(1), 50u);  // the track stayed open where the medium left
 }
 
+// The same faults set by the description, for a program that cannot call
+// the vb_* functions: each hits once.
+TEST(VburnerFaults, TheDescriptionSetsFaultsFromTheStart) {
+  Scratch scratch;
+  const std::string disc = Create(scratch, "a.vmed", "dvd+r");
+  Configure("0:0:0,medium=" + disc + ",writeerror=40/03/0C/00,fail=28/03/11/05,fail=00/02/04/01");
+  Drive drive;
+  EXPECT_SENSE(drive.TestUnitReady(), 0x02, 0x04, 0x01);
+  EXPECT_TRUE(drive.TestUnitReady().ok());
+  EXPECT_TRUE(drive.Write(0, 32, 1).ok());
+  EXPECT_SENSE(drive.Write(32, 32, 2), 0x03, 0x0C, 0x00);
+  EXPECT_SENSE(drive.Read(0, 1), 0x03, 0x11, 0x05);
+  EXPECT_TRUE(drive.Read(0, 1).ok());
+}
+
 TEST(VburnerTrace, RecordsEveryCommandWithItsDataAndOutcome) {
   Scratch scratch;
   const std::string disc = Create(scratch, "a.vmed", "dvd+r");
@@ -302,7 +317,8 @@ TEST(VburnerTrace, RecordsEveryCommandWithItsDataAndOutcome) {
 TEST(VburnerConfiguration, MalformedDescriptionsAreRefusedWithTheReason) {
   Scratch scratch;
   for (const char* bad : {"0:0", "0:9:0", "0:0:0,colour=red", "0:0:0,reads=cd-r/laserdisc", "timescale=-1",
-                          "0:0:0;0:0:0", "0:0:0,buffer=1", "volume=11"}) {
+                          "0:0:0;0:0:0", "0:0:0,buffer=1", "volume=11", "0:0:0,fail=2A/03/0C", "0:0:0,fail=2AA/03/0C/00",
+                          "0:0:0,writeerror=x/03/0C/00", "0:0:0,writeerror=40/03/0C/100"}) {
     EXPECT_EQ(Lib().vb_configure(bad), -1) << bad;
     EXPECT_STRNE(Lib().vb_last_error(), "") << bad;
   }
