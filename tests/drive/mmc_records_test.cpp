@@ -161,17 +161,5 @@ TEST(MmcRecords, CapabilitiesPage) {
   EXPECT_EQ(page.MaxWriteSpeed, 0x5690);
 }
 
-TEST(MmcRecords, ConfigurationHeader) {
-  TConfigHeader header{};
-  header.CurrentProfile[0] = 0x00, header.CurrentProfile[1] = 0x1B;
-  header.FeatureCode[0] = 0x00, header.FeatureCode[1] = 0x2F;
-  header.info = 0x02;
-  EXPECT_EQ(CurrentProfileOf(header, 8), 0x001B);
-  EXPECT_EQ(CurrentProfileOf(header, 7), 0);  // not arrived whole: no profile
-  EXPECT_EQ(FeatureCodeOf(header), 0x002F);
-  EXPECT_TRUE(FeatureWritesDvdRw(header));
-  EXPECT_FALSE(FeatureWrites(header));
-}
-
 }  // namespace
 }  // namespace orvex
