@@ -1,10 +1,6 @@
 #include "drive/capabilities.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "drive/mmc_commands.h"
-#include "platform/byte_order.h"
 
 namespace orvex {
 namespace {
@@ -24,14 +20,7 @@ bool ReadCapabilitiesPage(TSCSIDevice& device, bool defaults, TModePage2A& page)
   }
   const size_t at = buffer[8] == kCapabilitiesPage ? 8 : buffer[16] == kCapabilitiesPage ? 16 : 0;
   if (at == 0) return true;
-  const uint8_t* p = buffer + at;
-  std::memcpy(&page, p, kModePage2ABytes);
-  page.MaxReadSpeed = GetBE16(p + 8);
-  page.NumVolLevels = GetBE16(p + 10);
-  page.BufferSize = GetBE16(p + 12);
-  page.CurReadSpeed = GetBE16(p + 14);
-  page.MaxWriteSpeed = GetBE16(p + 18);
-  page.CurWriteSpeed = GetBE16(p + 20);
+  page = DecodeCapabilitiesPage(buffer + at);
   return true;
 }
 
@@ -40,15 +29,26 @@ bool ReadCapabilitiesPage(TSCSIDevice& device, bool defaults, TModePage2A& page)
 bool Feature(TSCSIDevice& device, uint16_t feature, bool& present, bool& exact) {
   TConfigHeader& header = device.ConfigHeader;
   header = TConfigHeader{};
-  if (!ReadAnswer(device, cdb::GetConfiguration(feature, kFeatureRead), reinterpret_cast<uint8_t*>(&header), kFeatureRead)) {
-    return false;
-  }
-  exact = GetBE16(header.FeatureCode) == feature;
-  present = GetBE16(header.CurrentProfile) == 0 || exact;
+  const std::optional<uint32_t> arrived =
+      ReadAnswer(device, cdb::GetConfiguration(feature, kFeatureRead), reinterpret_cast<uint8_t*>(&header), kFeatureRead);
+  if (!arrived) return false;
+  exact = FeatureCodeOf(header) == feature;
+  present = CurrentProfileOf(header, *arrived) == 0 || exact;
   return true;
 }
 
-bool Bit(uint8_t byte, int bit) { return (byte >> bit & 1) != 0; }
+// The flags the capabilities page alone decides.
+constexpr struct {
+  TPageCapability capability;
+  bool TDC::*flag;
+} kPageFlags[] = {
+    {TPageCapability::kReadCdR, &TDC::Read_CDR},          {TPageCapability::kReadCdRw, &TDC::Read_CDRW},
+    {TPageCapability::kReadMethod2, &TDC::Read_Method2},  {TPageCapability::kReadDvdRom, &TDC::Read_DVDROM},
+    {TPageCapability::kReadDvdR, &TDC::Read_DVDR},        {TPageCapability::kReadDvdRam, &TDC::Read_DVDRAM},
+    {TPageCapability::kWriteCdR, &TDC::Write_CDR},        {TPageCapability::kWriteCdRw, &TDC::Write_CDRW},
+    {TPageCapability::kTestWrite, &TDC::TestWrite},       {TPageCapability::kWriteDvdR, &TDC::Write_DVDR},
+    {TPageCapability::kWriteDvdRam, &TDC::Write_DVDRAM},  {TPageCapability::kUnderrunFree, &TDC::UnderRunProtection},
+};
 
 constexpr uint8_t kOpenLog = 72, kCloseLog = 73;
 
@@ -88,22 +88,11 @@ bool RefreshCapabilities(TSCSIDevice& device) {
   device.MaxWriteSpeed = page.MaxWriteSpeed;
   device.CurWriteSpeed = page.CurWriteSpeed;
 
-  dc.Read_CDR = Bit(page.ReadInfo, 0);
-  dc.Read_CDRW = Bit(page.ReadInfo, 1);
-  dc.Read_Method2 = Bit(page.ReadInfo, 2);
-  dc.Read_DVDROM = Bit(page.ReadInfo, 3);
-  dc.Read_DVDR = Bit(page.ReadInfo, 4);
-  dc.Read_DVDRAM = Bit(page.ReadInfo, 5);
-  dc.Write_CDR = Bit(page.WriteInfo, 0);
-  dc.Write_CDRW = Bit(page.WriteInfo, 1);
-  dc.TestWrite = Bit(page.WriteInfo, 2);
-  dc.Write_DVDR = Bit(page.WriteInfo, 4);
-  dc.Write_DVDRAM = Bit(page.WriteInfo, 5);
-  dc.UnderRunProtection = Bit(page.OtherInfo, 7);
+  for (const auto& row : kPageFlags) dc.*row.flag = PageCan(page, row.capability);
   if (ModeSense10(device, device.tmpBuffer.data(), kPageRead, true, kUnderrunPage)) dc.UnderRunProtection = true;
 
   bool present = false, exact = false;
-  const auto writes = [&] { return Bit(device.ConfigHeader.info, 0); };
+  const auto writes = [&] { return FeatureWrites(device.ConfigHeader); };
   if (Feature(device, 0x002A, present, exact) && present) {  // DVD+RW
     dc.Read_DVDPLUSR = dc.Read_DVDPLUSRW = true;
     if (writes()) dc.Write_DVDPLUSR = dc.Write_DVDPLUSRW = true;
@@ -112,7 +101,7 @@ bool RefreshCapabilities(TSCSIDevice& device) {
     dc.Read_DVDPLUSRDL = true;
     if (writes()) dc.Write_DVDPLUSRDL = true;
   }
-  if (Feature(device, 0x002F, present, exact) && present && Bit(device.ConfigHeader.info, 1)) {  // DVD-R/-RW write
+  if (Feature(device, 0x002F, present, exact) && present && FeatureWritesDvdRw(device.ConfigHeader)) {  // DVD-R/-RW write
     dc.Read_DVDRW = dc.Write_DVDRW = true;
   }
   if (Feature(device, 0x0040, present, exact) && present) dc.Read_BDROM = dc.Read_BDR = dc.Read_BDRE = true;
@@ -133,6 +122,6 @@ bool DeviceCan(TSCSIDevice& device, uint8_t id, const char* log_path) {
   return false;
 }
 
-bool DeviceIsBurner(const TSCSIDevice& device) { return device.ModePage2A.WriteInfo != 0; }
+bool DeviceIsBurner(const TSCSIDevice& device) { return PageWritesAny(device.ModePage2A); }
 
 }  // namespace orvex

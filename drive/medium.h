@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "drive/mmc_records.h"
+
 namespace orvex {
 
 enum class TMedium : uint8_t {
@@ -22,6 +24,19 @@ TMedium MediumOfProfile(uint16_t profile);
 // readers find the newest only through a copy of its start at block 0.  A
 // sequential DVD-RW takes sessions, as a DVD-R does.
 bool WrittenInPlace(TMedium medium);
+
+// Media whose disc information carries the erasable bit: CD-RW, every
+// DVD-RW, DVD+RW, DVD-RAM, BD-RE, HD DVD-RAM and DDCD-RW.
+bool Rewritable(TMedium medium);
+
+// The medium a DVD's physical format names by its book type and layers
+// (DVD-RW by the way track 1 is written: in fixed packets only when
+// restricted overwrite); mtUNKNOWN for the kinds without one of ours
+// (DVD-R DL, DVD+RW DL) and for other books.
+TMedium MediumOfDvdBook(uint8_t book, uint8_t layers, bool fixed_packet);
+// The medium a BD's disc information names: a BD-R is taken to be
+// recorded sequentially, the mode a blank one starts in.
+TMedium MediumOfBdDisc(TBdDisc disc);
 
 // The medium's name in words ("DVD+R", "BD-RE"), as front ends show it.
 const char* MediumName(TMedium medium);

@@ -13,6 +13,7 @@ namespace orvex {
 namespace {
 
 constexpr uint16_t kDiscInformationRead = 64;
+constexpr uint8_t kDvdStructures = 0, kBdStructures = 1;  // READ DISC STRUCTURE's media type
 
 // READ DISC INFORMATION of 64 bytes into DiscInformation, asked again once
 // when refused; what did not arrive reads 0.
@@ -24,12 +25,26 @@ bool ReadDiscInfo(TSCSIDevice& device) {
   });
 }
 
+// READ DISC INFORMATION asked once, kept apart from DiscInformation: a
+// check that leaves what the inspection read before as it was.
+std::optional<TDiscInformation> DiscInformationOnce(TSCSIDevice& device) {
+  TDiscInformation info{};
+  if (!ReadAnswer(device, cdb::ReadDiscInformation(kDiscInformationRead), reinterpret_cast<uint8_t*>(&info),
+                  kDiscInformationRead)) {
+    return std::nullopt;
+  }
+  return info;
+}
+
 // READ TRACK INFORMATION of `track`, asked again once when refused.
 bool ReadTrackInfo(TSCSIDevice& device, uint8_t track) {
   return AskedAgainOnce(device, [&] { return ReadTrackInformation(device, track); });
 }
 
 uint8_t DiscStatus(const TSCSIDevice& device) { return DiscStatusOf(device.DiscInformation); }
+
+constexpr uint8_t kFullFormat = 0x00;  // format type 00h, as the descriptor's byte 4 holds it
+constexpr uint32_t kBlockBytes = 2048;
 
 // Free space never goes below 0: a drive whose figures disagree (a track
 // larger than the formatted capacity) has no room, not four billion blocks.
@@ -39,22 +54,49 @@ bool OneOf(TMedium m, std::initializer_list<TMedium> media) {
   return std::find(media.begin(), media.end(), m) != media.end();
 }
 
+// What the medium says of itself, for a drive that does not name a
+// profile or names one the medium contradicts: the ATIP of a recordable
+// CD, the physical format of a DVD, the disc information unit of a BD.  A
+// disc with none of them that its disc information shows complete and not
+// erasable is a pressed CD: nothing can be written on it whatever it is.
+// Anything else is unknown, and no burn takes an unknown medium.
+TMedium MediumOfItsOwnAnswers(TSCSIDevice& device) {
+  uint8_t* answer = device.tmpBuffer.data();
+  if (const auto arrived = ReadAnswer(device, cdb::ReadToc(4, 0, kAtipBytes, true), answer, kAtipBytes)) {
+    const TAtipDisc atip = AtipDiscOf(answer, *arrived);
+    if (atip != TAtipDisc::kNone) return atip == TAtipDisc::kRewritable ? TMedium::mtCDRW : TMedium::mtCDR;
+  }
+  if (const auto arrived = ReadAnswer(device, cdb::ReadDiscStructure(kDvdStructures, 0, kDvdFormatBytes), answer,
+                                      kDvdFormatBytes)) {
+    const TDvdPhysicalFormat format = DecodeDvdPhysicalFormat(answer, *arrived);
+    const bool fixed_packet =
+        format.book == kBookDvdRw && ReadTrackInfo(device, 1) && TrackFixedPacket(device.TrackInformation);
+    return MediumOfDvdBook(format.book, format.layers, fixed_packet);
+  }
+  if (const auto arrived =
+          ReadAnswer(device, cdb::ReadDiscStructure(kBdStructures, 0, kBdUnitBytes), answer, kBdUnitBytes)) {
+    return MediumOfBdDisc(DecodeBdDiscType(answer, *arrived));
+  }
+  const std::optional<TDiscInformation> info = DiscInformationOnce(device);
+  return info && DiscStatusOf(*info) == kDiscStatusComplete && !DiscErasable(*info) ? TMedium::mtCDROM
+                                                                                    : TMedium::mtUNKNOWN;
+}
+
 }  // namespace
 
 TMedium DiscIs(TSCSIDevice& device) {
   TConfigHeader& header = device.ConfigHeader;
-  if (const auto arrived = ReadAnswer(device, cdb::GetConfiguration(0, sizeof header), reinterpret_cast<uint8_t*>(&header),
-                                      sizeof header)) {
-    // A profile that did not arrive whole is no profile.
-    return *arrived >= 8 ? MediumOfProfile(GetBE16(header.CurrentProfile)) : TMedium::mtUNKNOWN;
-  }
-  uint8_t* atip = device.tmpBuffer.data();
-  if (ReadAnswer(device, cdb::ReadToc(4, 0, 30, true), atip, 30)) {
-    if ((atip[6] & 0x80) == 0) return TMedium::mtCDROM;
-    return (atip[6] & 0x40) != 0 ? TMedium::mtCDRW : TMedium::mtCDR;
-  }
-  if (ReadDiscInfo(device)) return (device.DiscInformation.info & 0x10) != 0 ? TMedium::mtCDRW : TMedium::mtCDR;
-  return TestUnitReady(device) ? TMedium::mtCDROM : TMedium::mtUNKNOWN;
+  const std::optional<uint32_t> arrived = ReadAnswer(device, cdb::GetConfiguration(0, sizeof header),
+                                                     reinterpret_cast<uint8_t*>(&header), sizeof header);
+  if (!arrived) return MediumOfItsOwnAnswers(device);
+  const TMedium named = MediumOfProfile(CurrentProfileOf(header, *arrived));
+  if (named == TMedium::mtUNKNOWN) return named;
+  // A profile that contradicts the erasable bit is not trusted: a DVD+R
+  // taken for a DVD+RW would be written in place and never closed.
+  const std::optional<TDiscInformation> info = DiscInformationOnce(device);
+  if (!info || DiscErasable(*info) == Rewritable(named)) return named;
+  const TMedium own = MediumOfItsOwnAnswers(device);
+  return Rewritable(own) == DiscErasable(*info) ? own : TMedium::mtUNKNOWN;
 }
 
 bool Erasable(TSCSIDevice& device) {
@@ -62,7 +104,7 @@ bool Erasable(TSCSIDevice& device) {
   if (OneOf(m, {TMedium::mtDVDRAM, TMedium::mtDVDRW, TMedium::mtDVDRWRO, TMedium::mtDVDRWSR, TMedium::mtDVDPLUSRW})) {
     return true;
   }
-  return ReadDiscInfo(device) && (device.DiscInformation.info & 0x10) != 0;
+  return ReadDiscInfo(device) && DiscErasable(device.DiscInformation);
 }
 
 bool Writable(TSCSIDevice& device) {
@@ -123,7 +165,7 @@ uint32_t TotalBlocksOnDisc(TSCSIDevice& device) {
   SetPlainWriteParameters(device, DiscIs(device));
   if (ReadDiscInfo(device) && ReadTrackInfo(device, device.DiscInformation.LastTrackOfLastSession)) {
     const TTrackInformation& t = device.TrackInformation;
-    if ((t.info2 & 0x10) == 0) return t.TrackStartAddress + t.TrackSize;
+    if (!TrackFixedPacket(t)) return t.TrackStartAddress + t.TrackSize;
     return t.TrackSize == 0xFFFFFFFF ? 0 : ReadFormatCapacity(device);
   }
   return ReadFormatCapacity(device);
@@ -133,14 +175,13 @@ uint32_t ReadFormatCapacity(TSCSIDevice& device) {
   uint8_t list[124];
   const std::optional<uint32_t> arrived = ReadAnswer(device, cdb::ReadFormatCapacities(sizeof list), list, sizeof list);
   if (!arrived) return 0;
-  // The descriptors the header announces, as far as they arrived.
-  const size_t end = std::min<size_t>({4 + size_t{list[3]}, *arrived, sizeof list});
-  const size_t count = end < 4 ? 0 : (end - 4) / 8;
-  for (size_t i = 0; i < std::min<size_t>(count, 4); ++i) {
-    const uint8_t* d = list + 4 + 8 * i;
-    if (d[4] == 0 && d[5] == 0 && d[6] == 0x08 && d[7] == 0) return GetBE32(d);
+  const std::vector<TCapacityDescriptor> descriptors = DecodeFormatCapacities(list, *arrived);
+  // Without a medium the drive tells the most it could write: no capacity.
+  if (descriptors.empty() || DescriptorTypeOf(descriptors.front()) == kNoMediumPresent) return 0;
+  for (size_t i = 0; i < std::min<size_t>(descriptors.size(), 4); ++i) {
+    if (descriptors[i].type == kFullFormat && descriptors[i].parameter == kBlockBytes) return descriptors[i].blocks;
   }
-  return count > 0 ? GetBE32(list + 4) : 0;
+  return descriptors.front().blocks;
 }
 
 uint32_t ExistingVolumeSize(TSCSIDevice& device) {
@@ -160,8 +201,10 @@ bool ReadBufferCapacity(TSCSIDevice& device) {
   std::memset(device.tmpBuffer.data(), 0, 32);
   const bool ok = ReadBufferCapacityCommand(device);
   // Written also after a failure, as the write thread's polls expect.
-  device.DeviceBufferSize = GetBE32(device.tmpBuffer.data() + 4);
-  device.DeviceBufferPosition = GetBE32(device.tmpBuffer.data() + 8);
+  TBufferCapacity answer;
+  std::memcpy(&answer, device.tmpBuffer.data(), sizeof answer);
+  device.DeviceBufferSize = BufferLengthOf(answer);
+  device.DeviceBufferPosition = BlankLengthOf(answer);
   return ok;
 }
 

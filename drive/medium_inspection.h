@@ -14,10 +14,15 @@
 
 namespace orvex {
 
-// The current profile of GET CONFIGURATION; without it (drives before
-// MMC-3) the ATIP (CD-R or CD-RW by its disc type bits, else CD-ROM), then
-// the erasable bit of the disc information, then TEST UNIT READY (CD-ROM);
-// mtUNKNOWN when nothing answers.
+// The current profile of GET CONFIGURATION, unless the disc information's
+// erasable bit contradicts it (a rewritable profile on a write-once disc or
+// the reverse).  Without a profile (drives before MMC-3), or against such
+// a contradiction, what the medium says of itself: the ATIP's disc type
+// (CD-R, CD-RW), a DVD's physical format (its book type and layers; a
+// DVD-RW written in fixed packets is restricted overwrite), a BD's disc
+// information unit (BD-ROM, BD-R sequential, BD-RE), and a complete,
+// unerasable disc with none of them is a CD-ROM.  mtUNKNOWN when nothing
+// tells, or when what the medium says contradicts the erasable bit too.
 TMedium DiscIs(TSCSIDevice& device);
 
 bool Erasable(TSCSIDevice& device);
@@ -41,7 +46,7 @@ uint32_t TotalBlocksOnDisc(TSCSIDevice& device);
 
 // The block count of the first 2048-byte format among the first four
 // format descriptors, else of the current/maximum capacity; 0 when the
-// command fails.
+// command fails and when the drive says it holds no medium.
 uint32_t ReadFormatCapacity(TSCSIDevice& device);
 
 // The volume space size of the first supplementary, else primary, volume

@@ -158,6 +158,14 @@ TCdb SetCdSpeed(uint16_t read, uint16_t write) {
   return c;
 }
 
+TCdb ReadDiscStructure(uint8_t media_type, uint8_t format, uint16_t allocation) {
+  TCdb c = Block12(0xAD);
+  c.bytes[1] = media_type;
+  c.bytes[7] = format;
+  PutBE16(&c.bytes[8], allocation);
+  return c;
+}
+
 TCdb SendDvdStructure(uint8_t format, uint16_t length) {
   TCdb c = Block12(mmc::kSendDvdStructure);
   c.bytes[7] = format;
@@ -252,15 +260,7 @@ bool ReadDiscInformation(TSCSIDevice& device, uint8_t* buffer, uint16_t length) 
 bool ReadTrackInformation(TSCSIDevice& device, uint8_t track) {
   uint8_t raw[kTrackInformationBytes];
   if (!ReadAnswer(device, cdb::ReadTrackInformation(track, sizeof raw), raw, sizeof raw)) return false;
-  TTrackInformation& t = device.TrackInformation;
-  std::memcpy(&t, raw, sizeof raw);
-  t.DataLength = GetBE16(raw);
-  t.TrackStartAddress = GetBE32(raw + 8);
-  t.NextWritableAddress = GetBE32(raw + 12);
-  t.FreeBlocks = GetBE32(raw + 16);
-  t.FixedPacketSize = GetBE32(raw + 20);
-  t.TrackSize = GetBE32(raw + 24);
-  t.LastRecordedAddress = GetBE32(raw + 28);
+  device.TrackInformation = DecodeTrackInformation(raw);
   return true;
 }
 

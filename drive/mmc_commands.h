@@ -48,6 +48,7 @@ TCdb ReadBufferCapacity(uint16_t allocation);                   // 5C
 TCdb Blank(bool quick);                                         // A1, immediate
 TCdb SetStreaming(uint16_t length);                             // B6
 TCdb SetCdSpeed(uint16_t read, uint16_t write);                 // BB, CLV: 0 asks for the fastest (FFFFh)
+TCdb ReadDiscStructure(uint8_t media_type, uint8_t format, uint16_t allocation);  // AD, layer 0
 TCdb SendDvdStructure(uint8_t format, uint16_t length);         // BF
 }  // namespace cdb
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/byte_order.h"
+
 namespace orvex {
 namespace {
 
@@ -53,6 +55,86 @@ TSENSE FixedFormatSense(const uint8_t* area, size_t length) {
     at += size;
   }
   return fixed;
+}
+
+TTrackInformation DecodeTrackInformation(const uint8_t* raw) {
+  TTrackInformation t{};
+  std::memcpy(&t, raw, kTrackInformationBytes);
+  t.DataLength = GetBE16(raw);
+  t.TrackStartAddress = GetBE32(raw + 8);
+  t.NextWritableAddress = GetBE32(raw + 12);
+  t.FreeBlocks = GetBE32(raw + 16);
+  t.FixedPacketSize = GetBE32(raw + 20);
+  t.TrackSize = GetBE32(raw + 24);
+  t.LastRecordedAddress = GetBE32(raw + 28);
+  return t;
+}
+
+TModePage2A DecodeCapabilitiesPage(const uint8_t* page) {
+  TModePage2A p{};
+  std::memcpy(&p, page, kModePage2ABytes);
+  p.MaxReadSpeed = GetBE16(page + 8);
+  p.NumVolLevels = GetBE16(page + 10);
+  p.BufferSize = GetBE16(page + 12);
+  p.CurReadSpeed = GetBE16(page + 14);
+  p.MaxWriteSpeed = GetBE16(page + 18);
+  p.CurWriteSpeed = GetBE16(page + 20);
+  return p;
+}
+
+bool PageCan(const TModePage2A& page, TPageCapability capability) {
+  // Byte and bit of each flag, in the enumeration's order.
+  static constexpr struct {
+    uint8_t TModePage2A::*byte;
+    uint8_t bit;
+  } kBits[] = {
+      {&TModePage2A::ReadInfo, 0},  {&TModePage2A::ReadInfo, 1},  {&TModePage2A::ReadInfo, 2},
+      {&TModePage2A::ReadInfo, 3},  {&TModePage2A::ReadInfo, 4},  {&TModePage2A::ReadInfo, 5},
+      {&TModePage2A::WriteInfo, 0}, {&TModePage2A::WriteInfo, 1}, {&TModePage2A::WriteInfo, 2},
+      {&TModePage2A::WriteInfo, 4}, {&TModePage2A::WriteInfo, 5}, {&TModePage2A::OtherInfo, 7},
+  };
+  const auto& b = kBits[static_cast<size_t>(capability)];
+  return (page.*b.byte >> b.bit & 1) != 0;
+}
+
+uint16_t CurrentProfileOf(const TConfigHeader& header, size_t arrived) {
+  return arrived >= kConfigHeaderBytes ? GetBE16(header.CurrentProfile) : 0;
+}
+
+uint16_t FeatureCodeOf(const TConfigHeader& header) { return GetBE16(header.FeatureCode); }
+
+uint32_t BufferLengthOf(const TBufferCapacity& answer) { return GetBE32(answer.BufferLength); }
+uint32_t BlankLengthOf(const TBufferCapacity& answer) { return GetBE32(answer.BlankLength); }
+
+std::vector<TCapacityDescriptor> DecodeFormatCapacities(const uint8_t* list, size_t arrived) {
+  std::vector<TCapacityDescriptor> found;
+  if (arrived < 4) return found;
+  const size_t end = std::min<size_t>(4 + size_t{list[3]}, arrived);
+  for (size_t at = 4; at + 8 <= end; at += 8) {
+    const uint8_t* d = list + at;
+    found.push_back({GetBE32(d), d[4], uint32_t{d[5]} << 16 | uint32_t{d[6]} << 8 | d[7]});
+  }
+  return found;
+}
+
+TAtipDisc AtipDiscOf(const uint8_t* answer, size_t arrived) {
+  // The descriptor follows the 4-byte header; its third byte holds the bits.
+  if (arrived < 7 || (answer[6] & 0x80) == 0) return TAtipDisc::kNone;
+  return (answer[6] & 0x40) != 0 ? TAtipDisc::kRewritable : TAtipDisc::kRecordable;
+}
+
+TDvdPhysicalFormat DecodeDvdPhysicalFormat(const uint8_t* answer, size_t arrived) {
+  if (arrived < kDvdFormatBytes) return {};
+  return {static_cast<uint8_t>(answer[4] >> 4), static_cast<uint8_t>((answer[6] >> 5 & 0x03) + 1)};
+}
+
+TBdDisc DecodeBdDiscType(const uint8_t* answer, size_t arrived) {
+  if (arrived < kBdUnitBytes || std::memcmp(answer + 4, "DI", 2) != 0) return TBdDisc::kNone;
+  const uint8_t* type = answer + 4 + 8;
+  if (std::memcmp(type, "BDO", 3) == 0) return TBdDisc::kRom;
+  if (std::memcmp(type, "BDR", 3) == 0) return TBdDisc::kRecordable;
+  if (std::memcmp(type, "BDW", 3) == 0) return TBdDisc::kRewritable;
+  return TBdDisc::kNone;
 }
 
 }  // namespace orvex

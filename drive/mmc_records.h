@@ -2,15 +2,19 @@
 // as MMC defines them: fixed-format sense data (descriptor-format sense is
 // turned into it), disc and track information,
 // the write parameters page (05h) and the capabilities page (2Ah), the
-// configuration header with its first feature, buffer capacity and format
-// capacities.  Multi-byte fields are big-endian on the wire; the records
-// that the drive layer keeps in host order say so.  Every offset is fixed
-// by a static_assert, so a record can be read straight from a response.
+// configuration header with its first feature, buffer capacity, format
+// capacities, the ATIP of a recordable CD and the disc structures that name
+// a DVD's or BD's kind.  Multi-byte fields are big-endian on the wire; the
+// records that the drive layer keeps in host order say so.  Every offset is
+// fixed by a static_assert, so a record can be read straight from a
+// response.  This is the one place that knows where a field or bit of an
+// answer lies: readers go through the decodes and accessors below.
 #ifndef ORVEX_DRIVE_MMC_RECORDS_H_
 #define ORVEX_DRIVE_MMC_RECORDS_H_
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace orvex {
 
@@ -75,6 +79,8 @@ constexpr uint8_t kSessionEmpty = 0, kSessionIncomplete = 1;
 
 inline uint8_t DiscStatusOf(const TDiscInformation& i) { return i.info & 0x03; }
 inline uint8_t LastSessionState(const TDiscInformation& i) { return i.info >> 2 & 0x03; }
+// The erasable bit: the medium is rewritable (CD-RW, DVD-RW, DVD+RW, DVD-RAM, BD-RE).
+inline bool DiscErasable(const TDiscInformation& i) { return (i.info & 0x10) != 0; }
 
 // READ TRACK INFORMATION (the 38 bytes MMC defines for this command); the
 // 16- and 32-bit fields are turned to host order once read.
@@ -106,13 +112,21 @@ static_assert(offsetof(TTrackInformation, LastRecordedAddress) == 28);
 static_assert(offsetof(TTrackInformation, Res6) == 37);
 constexpr size_t kTrackInformationBytes = 38;
 
+// The record of kTrackInformationBytes bytes as sent, its 16- and 32-bit
+// fields turned to host order.
+TTrackInformation DecodeTrackInformation(const uint8_t* raw);
+
+inline bool TrackDamaged(const TTrackInformation& t) { return (t.info1 & 0x20) != 0; }
+inline bool TrackReserved(const TTrackInformation& t) { return (t.info2 & 0x80) != 0; }
+inline bool TrackBlank(const TTrackInformation& t) { return (t.info2 & 0x40) != 0; }
+inline bool TrackFixedPacket(const TTrackInformation& t) { return (t.info2 & 0x10) != 0; }
+inline bool NextWritableAddressValid(const TTrackInformation& t) { return (t.info3 & 0x01) != 0; }
+
 // A track still open for writing: data or a reservation in it, and either
 // an address to go on at or the damage an interrupted write leaves.  The
 // empty track after the last one is not open in this sense.
 inline bool TrackIsOpen(const TTrackInformation& t) {
-  const bool damaged = (t.info1 & 0x20) != 0, reserved = (t.info2 & 0x80) != 0, blank = (t.info2 & 0x40) != 0;
-  const bool appendable = (t.info3 & 0x01) != 0;
-  return (appendable || damaged) && (reserved || !blank);
+  return (NextWritableAddressValid(t) || TrackDamaged(t)) && (TrackReserved(t) || !TrackBlank(t));
 }
 
 // The write parameters page (05h), big-endian as sent.
@@ -177,6 +191,19 @@ static_assert(offsetof(TModePage2A, DeviceMaxReadSpeed) == 72);
 static_assert(sizeof(TModePage2A) == 76);
 constexpr size_t kModePage2ABytes = 64;
 
+// The page's first kModePage2ABytes bytes as sent, its speed, volume and
+// buffer fields turned to host order; the default speeds stay 0.
+TModePage2A DecodeCapabilitiesPage(const uint8_t* page);
+
+// The page's flags, each one bit of bytes 2 to 4.
+enum class TPageCapability : uint8_t {
+  kReadCdR, kReadCdRw, kReadMethod2, kReadDvdRom, kReadDvdR, kReadDvdRam,
+  kWriteCdR, kWriteCdRw, kTestWrite, kWriteDvdR, kWriteDvdRam, kUnderrunFree,
+};
+bool PageCan(const TModePage2A& page, TPageCapability capability);
+// A drive that writes any medium the page knows of.
+inline bool PageWritesAny(const TModePage2A& page) { return page.WriteInfo != 0; }
+
 // The GET CONFIGURATION header and the first feature descriptor, raw.
 struct TConfigHeader {
   uint8_t DataLength[4];
@@ -192,6 +219,18 @@ static_assert(offsetof(TConfigHeader, CurrentProfile) == 6);
 static_assert(offsetof(TConfigHeader, FeatureCode) == 8);
 static_assert(offsetof(TConfigHeader, info) == 12);
 static_assert(sizeof(TConfigHeader) == 114);
+constexpr size_t kConfigHeaderBytes = 8;  // data length, reserved, current profile
+
+// The current profile, or 0 (no medium) when the header did not arrive
+// whole in the `arrived` bytes.
+uint16_t CurrentProfileOf(const TConfigHeader& header, size_t arrived);
+// The code of the first feature descriptor.
+uint16_t FeatureCodeOf(const TConfigHeader& header);
+// Bit 0 of the first feature's first dependent byte: Write in the DVD+RW
+// (2Ah) and DVD+R DL (3Bh) features.
+inline bool FeatureWrites(const TConfigHeader& header) { return (header.info & 0x01) != 0; }
+// Bit 1 of it in the DVD-R/-RW Write feature (2Fh): DVD-RW too.
+inline bool FeatureWritesDvdRw(const TConfigHeader& header) { return (header.info & 0x02) != 0; }
 
 // READ BUFFER CAPACITY.
 struct TBufferCapacity {
@@ -205,18 +244,50 @@ static_assert(offsetof(TBufferCapacity, BufferLength) == 4);
 static_assert(offsetof(TBufferCapacity, BlankLength) == 8);
 static_assert(sizeof(TBufferCapacity) == 12);
 
-// READ FORMAT CAPACITIES: a header, then descriptors.
-struct TCapacityListHeader {
-  uint8_t Reserved[3];
-  uint8_t ListLength;       // bytes of descriptors that follow
+// The buffer's length and its blank length in bytes, from the answer as sent.
+uint32_t BufferLengthOf(const TBufferCapacity& answer);
+uint32_t BlankLengthOf(const TBufferCapacity& answer);
+
+// READ FORMAT CAPACITIES: a 4-byte header whose last byte counts the bytes
+// of 8-byte descriptors that follow.  The first describes the current or
+// greatest capacity, the others the formats the medium takes.
+struct TCapacityDescriptor {
+  uint32_t blocks;
+  uint8_t type;        // format type (bits 7-2) or, in the first, the descriptor type (bits 1-0)
+  uint32_t parameter;  // 24 bits: the block length, or the format's parameter
 };
-struct TFormatCapacityDescriptor {
-  uint8_t Blocks[4];
-  uint8_t Type;             // format type (bits 7-2) or, first, the descriptor type
-  uint8_t Parameter[3];     // block length, or the type-dependent parameter
+// The descriptors the header announces, as far as they arrived in `arrived` bytes.
+std::vector<TCapacityDescriptor> DecodeFormatCapacities(const uint8_t* list, size_t arrived);
+inline uint8_t DescriptorTypeOf(const TCapacityDescriptor& d) { return d.type & 0x03; }
+// The descriptor type of a drive without a medium: the capacity is the
+// greatest the drive can write, no medium's.
+constexpr uint8_t kNoMediumPresent = 3;
+
+// The ATIP of a recordable CD (READ TOC/PMA/ATIP format 4): what its disc
+// type bit says, from an answer of `arrived` bytes.  An answer without the
+// bit that is always one in an ATIP is no ATIP (a pressed disc).
+enum class TAtipDisc : uint8_t { kNone, kRecordable, kRewritable };
+TAtipDisc AtipDiscOf(const uint8_t* answer, size_t arrived);
+constexpr uint8_t kAtipBytes = 30;
+
+// READ DISC STRUCTURE format 00h, read as DVD (media type 0): the physical
+// format's book type (bits 7-4 of its first byte) and layers (bits 6-5 of
+// its third, plus one).  Zeros when fewer than kDvdFormatBytes arrived.
+struct TDvdPhysicalFormat {
+  uint8_t book;
+  uint8_t layers;
 };
-static_assert(sizeof(TCapacityListHeader) == 4);
-static_assert(sizeof(TFormatCapacityDescriptor) == 8);
+constexpr size_t kDvdFormatBytes = 4 + 3;
+TDvdPhysicalFormat DecodeDvdPhysicalFormat(const uint8_t* answer, size_t arrived);
+constexpr uint8_t kBookDvdRom = 0x0, kBookDvdRam = 0x1, kBookDvdR = 0x2, kBookDvdRw = 0x3, kBookDvdPlusRw = 0x9,
+                  kBookDvdPlusR = 0xA, kBookDvdPlusRwDl = 0xD, kBookDvdPlusRDl = 0xE;
+
+// READ DISC STRUCTURE format 00h, read as BD (media type 1): the disc type
+// of the first disc information unit ("BDO", "BDR", "BDW" at bytes 8-10 of
+// the unit that begins "DI").
+enum class TBdDisc : uint8_t { kNone, kRom, kRecordable, kRewritable };
+constexpr size_t kBdUnitBytes = 4 + 11;
+TBdDisc DecodeBdDiscType(const uint8_t* answer, size_t arrived);
 
 }  // namespace orvex
 

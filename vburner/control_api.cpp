@@ -205,6 +205,13 @@ int vb_fault_profile(vb_address a, uint16_t profile) {
   });
 }
 
+int vb_fault_wrong_profile(vb_address a, uint16_t profile) {
+  return OnDrive(a, [&](Drive& drive) {
+    drive.MistakeProfile(profile);
+    return 0;
+  });
+}
+
 int vb_fault_empty_sense(vb_address a, uint8_t opcode) {
   return OnDrive(a, [&](Drive& drive) {
     drive.EmptySense(opcode);

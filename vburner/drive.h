@@ -96,6 +96,8 @@ class Drive {
   void ShortTransfer(uint8_t opcode, uint32_t bytes);
   bool MisstateLength(uint8_t opcode, uint32_t length);  // false: its answer has no length field
   void MisstateProfile(uint16_t profile);
+  // Every GET CONFIGURATION from now on names `profile` (vburner.h).
+  void MistakeProfile(uint16_t profile);
   void EmptySense(uint8_t opcode);
   void Delay(uint8_t opcode, uint64_t microseconds);
   void ClearFaults();
@@ -258,6 +260,7 @@ class Drive {
   std::optional<std::pair<uint32_t, Sense>> write_error_;
   std::optional<uint32_t> remove_at_;
   bool stalled_ = false;
+  std::optional<uint16_t> mistaken_profile_;  // the current profile every GET CONFIGURATION names
 
   bool tracing_ = false;
   std::deque<vb_trace_entry> trace_;

@@ -1,6 +1,6 @@
 // The faults a test injects (vburner.h): failing, busy and stalled
 // commands, write errors and a pulled medium at a block, and bad answers:
-// short transfers, length fields that overstate the data, an unknown
+// short transfers, length fields that overstate the data, a wrong
 // current profile, empty sense data and commands that complete late.
 #include <algorithm>
 
@@ -35,6 +35,11 @@ void Drive::MisstateProfile(uint16_t profile) {
   ChangeBadAnswer(kGetConfiguration, [&](BadAnswer& bad) { bad.profile = profile; });
 }
 
+void Drive::MistakeProfile(uint16_t profile) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  mistaken_profile_ = profile;
+}
+
 void Drive::EmptySense(uint8_t opcode) {
   ChangeBadAnswer(opcode, [](BadAnswer& bad) { bad.empty_sense = true; });
 }
@@ -67,7 +72,8 @@ void Drive::Misstate(Command& c, const BadAnswer& bad) const {
     else
       Put32(field, claim);
   }
-  if (bad.profile && r.size() >= 8) Put16(&r[6], *bad.profile);
+  const std::optional<uint16_t> profile = bad.profile ? bad.profile : c.cdb[0] == kGetConfiguration ? mistaken_profile_ : std::nullopt;
+  if (profile && r.size() >= 8) Put16(&r[6], *profile);
 }
 
 void Drive::FailNext(uint8_t opcode, uint32_t count, Sense sense) {
@@ -111,6 +117,7 @@ void Drive::ClearFaults() {
     remove_at_.reset();
     stalled_ = false;
     bad_answers_.clear();
+    mistaken_profile_.reset();
     for (const std::shared_ptr<Request>& request : queue_)
       if (request->release_at) request->release_at = 0;  // held back: released now
   }

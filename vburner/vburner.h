@@ -103,6 +103,10 @@ int vb_fault_clear(vb_address drive);
  * other opcode.
  * vb_fault_profile: the next GET CONFIGURATION names `profile` as the
  * current one in its header; the profile list stays as it is.
+ * vb_fault_wrong_profile: every GET CONFIGURATION from now on, until
+ * vb_fault_clear, names `profile` as the current one in its header, as a
+ * drive does that takes the medium for another kind; the profile list and
+ * every other answer stay those of the medium.
  * vb_fault_empty_sense: the command is not executed and ends in CHECK
  * CONDITION with a sense area of zeros.
  * vb_fault_delay: the command waits until `microseconds` of modelled time
@@ -113,6 +117,7 @@ int vb_fault_clear(vb_address drive);
 int vb_fault_short_transfer(vb_address drive, uint8_t opcode, uint32_t bytes);
 int vb_fault_length(vb_address drive, uint8_t opcode, uint32_t length);
 int vb_fault_profile(vb_address drive, uint16_t profile);
+int vb_fault_wrong_profile(vb_address drive, uint16_t profile);
 int vb_fault_empty_sense(vb_address drive, uint8_t opcode);
 int vb_fault_delay(vb_address drive, uint8_t opcode, uint64_t microseconds);
 

@@ -449,6 +449,17 @@ TEST(Cli, DevicesAndInfoOfTheVirtualBurner) {
   EXPECT_NE(r.out.find("burner:                no\n"), std::string::npos) << r.out;
 }
 
+// A burner without a medium tells the most it could write when asked for
+// format capacities; that is no capacity of a disc.
+TEST(Cli, InfoOnAnEmptyDriveShowsNoCapacity) {
+  const TToolResult r = OrvexWithDrives("0:1:0,class=bd-writer", {"info", "--no-pass-through"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* line : {"medium:                no or unknown medium\n", "free blocks:           0 (0.0 MiB)\n",
+                           "total blocks:          0 (0.0 MiB)\n", "writable:              no\n"}) {
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
+  }
+}
+
 TEST(Cli, DriveCommandsFailClearly) {
   const std::string drives = "0:1:0,class=dvd-writer";
   TToolResult r = OrvexWithDrives(drives, {"info", "--no-pass-through", "-d", "3"});

@@ -63,12 +63,14 @@ const TFaultCase kFaults[] = {
      [](THookedClock&) { ASSERT_EQ(vbtest::Lib().vb_fault_write_error(kDrive, 3200, 0x03, 0x0C, 0x00), 0); },
      "04 51 2a*100 2a! 35", true, 0x0C00},
     // Not ready for 15 polls (becoming ready after the blank's 60 s), then
-    // ready: no failure, however long it takes.
-    {"NotReadyForAWhileThenReady", "cd-rw", true, [](THookedClock&) { Fail(0x51, 14, 0x02, 0x04, 0x01); },
+    // ready: no failure, however long it takes.  The first refusal of each
+    // row below goes to the disc information that the medium's profile is
+    // checked against before the erase; the drive's profile then stands.
+    {"NotReadyForAWhileThenReady", "cd-rw", true, [](THookedClock&) { Fail(0x51, 15, 0x02, 0x04, 0x01); },
      "a1 51!*14 51", false, 0x0401},
     // A unit attention during the wait is asked past: the reset or medium
     // change it reports ends nothing.
-    {"ResetWhileWaiting", "cd-rw", true, [](THookedClock&) { Fail(0x51, 1, 0x06, 0x29, 0x00); }, "a1 51!*12 51", false,
+    {"ResetWhileWaiting", "cd-rw", true, [](THookedClock&) { Fail(0x51, 2, 0x06, 0x29, 0x00); }, "a1 51!*12 51", false,
      kAnyError},
     {"MediumChangeReportedWhileWaiting", "dvd-ram", false, [](THookedClock&) { Fail(0x00, 2, 0x06, 0x28, 0x00); },
      "04 00!*332 00", false, kAnyError},
@@ -151,7 +153,7 @@ TEST_F(EraseAbortTest, BeforeTheEraseBegins) {
     ASSERT_EQ(vbtest::Lib().vb_fault_stall(kDrive, 0), 0);
     WaitForEnd(disc);
   });
-  EXPECT_EQ(Compact(trace), "46 bb 5a 55");
+  EXPECT_EQ(Compact(trace), "46 51 bb 5a 55");
   ExpectAborted();
   EXPECT_EQ(DiscInformation().data[2] & 0x03, 2);  // the recorded disc as it was
 }

@@ -1,5 +1,6 @@
 #include "erase_fixture.h"
 
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <utility>
@@ -90,7 +91,8 @@ std::string Compact(const std::vector<vb_trace_entry>& trace) {
 
 std::vector<vb_trace_entry> Erasing(const std::vector<vb_trace_entry>& trace) {
   std::vector<vb_trace_entry> erasing;
-  for (size_t i = 4; i < trace.size(); ++i) {
+  const auto page = std::find_if(trace.begin(), trace.end(), [](const vb_trace_entry& e) { return e.cdb[0] == 0x55; });
+  for (size_t i = page == trace.end() ? trace.size() : static_cast<size_t>(page - trace.begin()) + 1; i < trace.size(); ++i) {
     const uint8_t op = trace[i].cdb[0];
     if (op != 0x46 && op != 0x5A && op != 0x1E) erasing.push_back(trace[i]);
   }

@@ -81,8 +81,9 @@ class EraseTest : public DriveTest {
 // token written once with its count: "46 bb a1 51!*11 51".
 std::string Compact(const std::vector<vb_trace_entry>& trace);
 
-// The commands after the first four (the profile, the speed and the write
-// parameters: "46 bb 5a 55"), less the capability queries (46, 5a) that
+// The commands after the preamble that ends with the write parameters (the
+// profile checked against the disc information, the speed, the page: "46 51
+// bb 5a 55"), less the capability queries (46, 5a) that
 // WriteSectors makes while its transfer figures are still empty, and less
 // the medium's lock and unlock (1e; UnguardedRecording judges those).
 std::vector<vb_trace_entry> Erasing(const std::vector<vb_trace_entry>& trace);

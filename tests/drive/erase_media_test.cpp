@@ -101,8 +101,8 @@ TEST_P(EraseMediaTest, SendsWhatTheMediumNeedsAndLeavesItEmpty) {
   LoadRecorded(c.profile);
   const auto trace = Traced([&] { Erase(c.quick, Noting()); });
 
-  ASSERT_GE(trace.size(), 4u);
-  EXPECT_EQ(Compact({trace.begin(), trace.begin() + 4}), "46 bb 5a 55");
+  ASSERT_GE(trace.size(), 5u);
+  EXPECT_EQ(Compact({trace.begin(), trace.begin() + 5}), "46 51 bb 5a 55");
   EXPECT_EQ(Compact(Erasing(trace)), c.commands);
   EXPECT_EQ(test::UnguardedRecording(trace), "");
   const auto blanks = Only(trace, 0xA1);

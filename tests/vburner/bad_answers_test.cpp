@@ -97,6 +97,14 @@ TEST_F(BadAnswers, AnUnknownCurrentProfileAndSenseOfZeros) {
   ASSERT_TRUE(r.ok());
   EXPECT_EQ(Be16(r.data, 6), 0x00FF);
   EXPECT_EQ(CurrentProfile(), 0x001B);  // once only
+  // A mistaken profile stays until the faults are cleared; the disc
+  // information still tells the medium's own erasable bit.
+  ASSERT_EQ(Lib().vb_fault_wrong_profile(drive_.address(), 0x001A), 0);
+  EXPECT_EQ(CurrentProfile(), 0x001A);
+  EXPECT_EQ(CurrentProfile(), 0x001A);
+  EXPECT_EQ(drive_.DiscInfo().data[2] & 0x10, 0);
+  ASSERT_EQ(Lib().vb_fault_clear(drive_.address()), 0);
+  EXPECT_EQ(CurrentProfile(), 0x001B);
 
   ASSERT_EQ(Lib().vb_fault_empty_sense(drive_.address(), 0x2A), 0);
   r = drive_.Write(8224, 16, 1);  // the next writable address of the second session

@@ -24,8 +24,8 @@ using Bytes = std::vector<uint8_t>;
   X(vb_medium_describe) X(vb_insert) X(vb_remove) X(vb_tray) X(vb_set_time_scale)                 \
   X(vb_advance_time) X(vb_now) X(vb_fault_fail) X(vb_fault_busy) X(vb_fault_write_error)         \
   X(vb_fault_remove_medium) X(vb_fault_stall) X(vb_fault_clear) X(vb_fault_short_transfer)        \
-  X(vb_fault_length) X(vb_fault_profile) X(vb_fault_empty_sense) X(vb_fault_delay) X(vb_trace)     \
-  X(vb_trace_count) X(vb_trace_get)
+  X(vb_fault_length) X(vb_fault_profile) X(vb_fault_wrong_profile) X(vb_fault_empty_sense)        \
+  X(vb_fault_delay) X(vb_trace) X(vb_trace_count) X(vb_trace_get)
 
 // The library's entry points and control functions, looked up by name.
 struct Library {
