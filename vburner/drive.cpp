@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <utility>
 
 namespace orvex::vburner {
@@ -349,6 +350,8 @@ void Drive::Dispatch(Command& c) {
     Fail(attention);
   }
   if (active_ && (handler->traits & kWhileBusy) == 0) throw CheckCondition{active_->op.busy, std::nullopt, Progress()};
+  if (deferred_error_ && (handler->traits & kIgnoresAttention) == 0)
+    throw CheckCondition{*std::exchange(deferred_error_, std::nullopt), std::nullopt, std::nullopt, true};
   (this->*handler->run)(c);
 }
 
@@ -387,7 +390,7 @@ void Drive::Settle() {
   if (active_ && now >= active_->end) {
     const Active finished = std::move(*active_);
     active_.reset();
-    ApplyOperation(finished.op, finished.end);
+    if (!ApplyOperation(finished.op, finished.end)) deferred_error_ = kWriteError;
   }
   if (background_ && now >= background_->second) {
     background_.reset();
@@ -470,17 +473,29 @@ MediumState& Drive::RequireWritable() {
 
 bool Drive::SaveMedium() {
   std::string error;
+  save_due_in_ = 0;
   if (medium_->Save(error)) return true;
   std::fprintf(stderr, "orvex-vburner: %s\n", error.c_str());
   return false;
 }
 
-void Drive::SaveOrFail() {
-  if (!SaveMedium()) Fail(kWriteError);
+void Drive::SaveOrFail(std::optional<uint32_t> lba) {
+  if (!SaveMedium()) throw CheckCondition{kWriteError, lba, std::nullopt};
+}
+
+void Drive::NoteRecorded(uint32_t lba, uint32_t blocks) {
+  if (blocks < save_due_in_) {
+    save_due_in_ -= blocks;
+    return;
+  }
+  SaveOrFail(lba);
+  save_due_in_ = kSaveEveryBlocks;
 }
 
 void Drive::LoadMedium(std::unique_ptr<Medium> medium) {
   medium_ = std::move(medium);
+  save_due_in_ = 0;
+  deferred_error_.reset();
   requested_read_ = requested_write_ = 0xFFFF;
   buffer_level_ = 0;
   PostMediaEvent(kNewMedia);
@@ -535,6 +550,23 @@ bool Drive::SetTray(bool open, std::string& error) {
         return true;
       },
       error);
+}
+
+bool Drive::WithMedium(const std::string& medium_path, const std::function<bool(const Medium&)>& task) {
+  bool held = false;
+  std::string ignored;
+  RunControl(
+      [&](std::string&) {
+        std::error_code failed;
+        held = medium_ && std::filesystem::equivalent(medium_->path(), medium_path, failed);
+        if (held) {
+          SaveMedium();
+          task(*medium_);
+        }
+        return true;
+      },
+      ignored);
+  return held;
 }
 
 // ---------------------------------------------------------------------------
