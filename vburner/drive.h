@@ -129,19 +129,20 @@ class Drive {
   struct Handler {
     void (Drive::*run)(Command&);
     uint8_t cdb_length;
-    uint8_t traits;
+    uint8_t traits = 0;
     uint8_t length_at = 0, length_width = 0;  // the answer's field that counts the bytes after it
   };
 
-  // drive.cpp: worker, dispatch, time, medium access.
+  // drive_queue.cpp: the queue and its worker.
   void Work();
   bool RunControl(std::function<bool(std::string&)> task, std::string& error);
   bool HeldBack(Request& request);
-  void Execute(Request& request);
   // Completes a request that will not run as aborted (lock held).
   void GiveUp(Request& request);
   // Runs a request on the calling thread, which holds `lock`.
   void ExecuteHere(Request& request, std::unique_lock<std::mutex>& lock);
+  // drive.cpp: dispatch, time, medium access.
+  void Execute(Request& request);
   void Dispatch(Command& c);
   void Deliver(TSRB_ExecSCSICmd& srb, Command& c);
   static const Handler* FindHandler(uint8_t opcode);
