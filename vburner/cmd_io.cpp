@@ -84,6 +84,7 @@ void Drive::Write10(Command& c) {
       FailAt(kWriteError, lba);
     }
     model.Commit(s, lba, good, kind);
+    if (kind == WriteKind::kRecord) NoteRecorded(lba, good);
   }
   if (pulled) {
     // The track stays open and unfinished on the disc, as after a real mishap.

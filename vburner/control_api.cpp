@@ -73,7 +73,7 @@ int vb_medium_create(const char* path, const char* profile, uint32_t blocks, int
     const ProfileInfo* p = Profile(profile);
     std::string error;
     if (p == nullptr || !NonNull(path, "path")) return -1;
-    return Medium::Create(path, *p, blocks, formatted != 0, error) ? 0 : Failed(error);
+    return Medium::Create(path, *p, blocks, formatted != 0, Existing::kReplace, error) ? 0 : Failed(error);
   });
 }
 
@@ -90,6 +90,10 @@ int vb_medium_export(const char* path, uint32_t session, const char* image) {
   return Guarded([&] {
     std::string error;
     if (!NonNull(path, "path") || !NonNull(image, "image")) return -1;
+    // A drive of this library exports the medium it holds as it holds it.
+    bool exported = false;
+    const auto from_drive = [&](const Medium& held) { return exported = ExportImage(held, session, image, error); };
+    if (Emulator::Instance().WithHeldMedium(path, from_drive)) return exported ? 0 : Failed(error);
     return ExportImage(path, session, image, error) ? 0 : Failed(error);
   });
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <utility>
 
 namespace orvex::vburner {
@@ -50,215 +51,47 @@ void Command::Respond(Bytes data, uint32_t allocation_length) {
 }
 
 // ---------------------------------------------------------------------------
-// Life cycle and the worker
-
-Drive::Drive(DriveConfig config, Clock& clock, std::shared_ptr<TraceFile> trace_file)
-    : config_(std::move(config)), clock_(clock), trace_file_(std::move(trace_file)) {
-  tray_open_ = config_.tray_open;
-  if (config_.unit_attention) unit_attention_ = kPowerOnReset;
-  if (config_.write_error) write_error_ = config_.write_error;
-  for (const auto& [opcode, sense] : config_.failures) failures_[opcode] = Failure{1, sense};
-  ResetModePages();
-  worker_ = std::thread([this] { Work(); });
-}
-
-Drive::~Drive() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stop_ = true;
-  }
-  wake_.notify_all();
-  done_.notify_all();
-  worker_.join();
-  if (medium_) SaveMedium();
-}
-
-uint8_t Drive::Submit(TSRB_ExecSCSICmd* srb, uint32_t* data_in) {
-  auto request = std::make_shared<Request>();
-  request->srb = srb;
-  request->data_in = data_in;
-  const bool wait = config_.synchronous || (srb->SRB_Flags & kSrbPostEvent) == 0;
-  request->post = !wait;
-  srb->SRB_Status = kSrbStatusPending;
-  std::unique_lock<std::mutex> lock(mutex_);
-  if (stop_) {
-    srb->SRB_Status = kSrbStatusAborted;
-    return kSrbStatusAborted;
-  }
-  if (wait && queue_.empty() && controls_.empty() && !executing_ && !stalled_ && !HeldBack(*request)) {
-    // Nothing runs or waits before it: the caller's thread runs the command
-    // itself, sparing the two thread switches of a hand-over.
-    ExecuteHere(*request, lock);
-    return srb->SRB_Status;
-  }
-  queue_.push_back(request);
-  wake_.notify_all();
-  if (!wait) return kSrbStatusPending;
-  // While a delayed command holds the queue, those waiting behind it are slow too.
-  const auto delayed = [&] {
-    const std::optional<uint64_t> release = queue_.empty() ? std::nullopt : queue_.front()->release_at;
-    return release && clock_.Now() < *release;
-  };
-  done_.wait(lock, [&] { return request->done || delayed() || stalled_ || stop_; });
-  if (!request->done) {
-    // A drive that stopped answering, or is slow to: the caller gets its answer later.
-    request->post = (srb->SRB_Flags & kSrbPostEvent) != 0;
-    return kSrbStatusPending;
-  }
-  return srb->SRB_Status;
-}
-
-void Drive::ExecuteHere(Request& request, std::unique_lock<std::mutex>& lock) {
-  std::unique_lock<std::mutex>* const worker = held_;
-  held_ = &lock;
-  const std::optional<uint64_t> deadline = NextDeadline();
-  executing_ = true;
-  Execute(request);
-  executing_ = false;
-  held_ = worker;
-  // The worker has something to do only when it was parked meanwhile, work
-  // arrived, or the command moved the time it waits for; waking it for
-  // every command would cost a thread switch each.
-  if (worker_parked_ || !queue_.empty() || !controls_.empty() || NextDeadline() != deadline) wake_.notify_all();
-}
-
-void Drive::Work() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  held_ = &lock;
-  while (true) {
-    if (executing_) {
-      // A caller's thread runs a command (and may have let go of the lock
-      // to spend time): nothing else happens to the drive meanwhile.
-      worker_parked_ = true;
-      wake_.wait(lock);
-      worker_parked_ = false;
-      continue;
-    }
-    if (!controls_.empty()) {
-      std::function<void()> task = std::move(controls_.front());
-      controls_.pop_front();
-      task();
-      continue;
-    }
-    if (stop_) break;
-    Settle();
-    if (!queue_.empty() && !stalled_ && !HeldBack(*queue_.front())) {
-      std::shared_ptr<Request> request = queue_.front();
-      queue_.pop_front();
-      executing_ = true;
-      Execute(*request);
-      executing_ = false;
-      continue;
-    }
-    const std::optional<uint64_t> deadline = NextDeadline();
-    if (deadline && clock_.Scale() > 0)
-      wake_.wait_until(lock, clock_.RealDeadline(*deadline));
-    else
-      wake_.wait(lock);
-  }
-  for (const std::shared_ptr<Request>& request : queue_) GiveUp(*request);
-  queue_.clear();
-  done_.notify_all();
-  held_ = nullptr;
-}
-
-void Drive::GiveUp(Request& request) {
-  TSRB_ExecSCSICmd& srb = *request.srb;
-  srb.SRB_HaStat = kHaStatOk;
-  srb.SRB_TargStat = kTargetStatusGood;
-  std::atomic_ref<uint8_t>(srb.SRB_Status).store(kSrbStatusAborted, std::memory_order_release);
-  if (request.post) {
-    const uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = write(static_cast<int>(srb.SRB_PostProc), &one, sizeof one);
-  }
-  request.done = true;
-}
-
-bool Drive::Abort(const TSRB_ExecSCSICmd* srb) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  const auto it = std::find_if(queue_.begin(), queue_.end(),
-                               [&](const std::shared_ptr<Request>& request) { return request->srb == srb; });
-  if (it == queue_.end()) return false;
-  const std::shared_ptr<Request> request = *it;
-  queue_.erase(it);
-  GiveUp(*request);
-  done_.notify_all();
-  return true;
-}
-
-bool Drive::RunControl(std::function<bool(std::string&)> task, std::string& error) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  if (stop_) {
-    error = "the drive is shutting down";
-    return false;
-  }
-  bool finished = false;
-  bool ok = false;
-  controls_.push_back([&] {
-    ok = task(error);
-    finished = true;
-    done_.notify_all();
-  });
-  wake_.notify_all();
-  done_.wait(lock, [&] { return finished; });
-  return ok;
-}
-
-void Drive::Wake() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  wake_.notify_all();
-}
-
-// ---------------------------------------------------------------------------
 // Executing one command
-
-// A delay fault holds the command at the head of the queue until modelled
-// time reaches its release; a caller waiting in Submit is told "pending".
-bool Drive::HeldBack(Request& request) {
-  if (!request.release_at) {
-    const auto it = bad_answers_.find(request.srb->CDBByte[0]);
-    if (it == bad_answers_.end() || it->second.delay_us == 0) return false;
-    request.release_at = clock_.Now() + std::exchange(it->second.delay_us, 0);
-    done_.notify_all();
-  }
-  return clock_.Now() < *request.release_at;
-}
 
 const Drive::Handler* Drive::FindHandler(uint8_t opcode) {
   // A constant table, so that no destructor runs before the drives' own at
-  // exit.  The last two numbers place an answer's length field.
+  // exit.
   static constexpr struct {
     uint8_t opcode;
     Handler handler;
   } kHandlers[] = {
-      {0x00, {&Drive::TestUnitReady, 6, 0}},
-      {0x01, {&Drive::RezeroUnit, 6, 0}},
-      {0x03, {&Drive::RequestSense, 6, kWhileBusy | kIgnoresAttention, 7, 1}},
-      {0x04, {&Drive::FormatUnit, 6, kRecording}},
-      {0x12, {&Drive::Inquiry, 6, kWhileBusy | kIgnoresAttention, 4, 1}},
-      {0x1B, {&Drive::StartStopUnit, 6, 0}},
-      {0x1E, {&Drive::PreventAllowMediumRemoval, 6, kWhileBusy}},
-      {0x23, {&Drive::ReadFormatCapacities, 10, 0, 3, 1}},
-      {0x25, {&Drive::ReadCapacity, 10, 0}},
-      {0x28, {&Drive::Read10, 10, 0}},
-      {0x2A, {&Drive::Write10, 10, kRecording}},
-      {0x35, {&Drive::SynchronizeCache, 10, 0}},
-      {0x43, {&Drive::ReadTocPmaAtip, 10, 0, 0, 2}},
-      {0x46, {&Drive::GetConfiguration, 10, kWhileBusy | kIgnoresAttention, 0, 4}},
-      {0x4A, {&Drive::GetEventStatusNotification, 10, kWhileBusy | kIgnoresAttention, 0, 2}},
-      {0x51, {&Drive::ReadDiscInformation, 10, 0, 0, 2}},
-      {0x52, {&Drive::ReadTrackInformation, 10, 0, 0, 2}},
-      {0x53, {&Drive::ReserveTrack, 10, kRecording}},
-      {0x55, {&Drive::ModeSelect10, 10, kWhileBusy}},
-      {0x5A, {&Drive::ModeSense10, 10, kWhileBusy, 0, 2}},
-      {0x5B, {&Drive::CloseTrackSession, 10, kRecording}},
-      {0x5C, {&Drive::ReadBufferCapacity, 10, kWhileBusy, 0, 2}},
-      {0xA1, {&Drive::Blank, 12, kRecording}},
-      {0xAC, {&Drive::GetPerformance, 12, kWhileBusy, 0, 4}},
-      {0xAD, {&Drive::ReadDiscStructure, 12, 0, 0, 2}},
-      {0xB6, {&Drive::SetStreaming, 12, 0}},
-      {0xBB, {&Drive::SetCdSpeed, 12, 0}},
-      {0xBF, {&Drive::SendDiscStructure, 12, kRecording}},
+      {0x00, {.run = &Drive::TestUnitReady, .cdb_length = 6}},
+      {0x01, {.run = &Drive::RezeroUnit, .cdb_length = 6}},
+      {0x03, {.run = &Drive::RequestSense, .cdb_length = 6, .traits = kWhileBusy | kIgnoresAttention,
+               .length_at = 7, .length_width = 1}},
+      {0x04, {.run = &Drive::FormatUnit, .cdb_length = 6, .traits = kRecording}},
+      {0x12, {.run = &Drive::Inquiry, .cdb_length = 6, .traits = kWhileBusy | kIgnoresAttention,
+               .length_at = 4, .length_width = 1}},
+      {0x1B, {.run = &Drive::StartStopUnit, .cdb_length = 6}},
+      {0x1E, {.run = &Drive::PreventAllowMediumRemoval, .cdb_length = 6, .traits = kWhileBusy}},
+      {0x23, {.run = &Drive::ReadFormatCapacities, .cdb_length = 10, .length_at = 3, .length_width = 1}},
+      {0x25, {.run = &Drive::ReadCapacity, .cdb_length = 10}},
+      {0x28, {.run = &Drive::Read10, .cdb_length = 10}},
+      {0x2A, {.run = &Drive::Write10, .cdb_length = 10, .traits = kRecording}},
+      {0x35, {.run = &Drive::SynchronizeCache, .cdb_length = 10}},
+      {0x43, {.run = &Drive::ReadTocPmaAtip, .cdb_length = 10, .length_width = 2}},
+      {0x46, {.run = &Drive::GetConfiguration, .cdb_length = 10, .traits = kWhileBusy | kIgnoresAttention,
+               .length_width = 4}},
+      {0x4A, {.run = &Drive::GetEventStatusNotification, .cdb_length = 10, .traits = kWhileBusy | kIgnoresAttention,
+               .length_width = 2}},
+      {0x51, {.run = &Drive::ReadDiscInformation, .cdb_length = 10, .length_width = 2}},
+      {0x52, {.run = &Drive::ReadTrackInformation, .cdb_length = 10, .length_width = 2}},
+      {0x53, {.run = &Drive::ReserveTrack, .cdb_length = 10, .traits = kRecording}},
+      {0x55, {.run = &Drive::ModeSelect10, .cdb_length = 10, .traits = kWhileBusy}},
+      {0x5A, {.run = &Drive::ModeSense10, .cdb_length = 10, .traits = kWhileBusy, .length_width = 2}},
+      {0x5B, {.run = &Drive::CloseTrackSession, .cdb_length = 10, .traits = kRecording}},
+      {0x5C, {.run = &Drive::ReadBufferCapacity, .cdb_length = 10, .traits = kWhileBusy, .length_width = 2}},
+      {0xA1, {.run = &Drive::Blank, .cdb_length = 12, .traits = kRecording}},
+      {0xAC, {.run = &Drive::GetPerformance, .cdb_length = 12, .traits = kWhileBusy, .length_width = 4}},
+      {0xAD, {.run = &Drive::ReadDiscStructure, .cdb_length = 12, .length_width = 2}},
+      {0xB6, {.run = &Drive::SetStreaming, .cdb_length = 12}},
+      {0xBB, {.run = &Drive::SetCdSpeed, .cdb_length = 12}},
+      {0xBF, {.run = &Drive::SendDiscStructure, .cdb_length = 12, .traits = kRecording}},
   };
   for (const auto& entry : kHandlers)
     if (entry.opcode == opcode) return &entry.handler;
@@ -353,6 +186,8 @@ void Drive::Dispatch(Command& c) {
     Fail(attention);
   }
   if (active_ && (handler->traits & kWhileBusy) == 0) throw CheckCondition{active_->op.busy, std::nullopt, Progress()};
+  if (deferred_error_ && (handler->traits & kIgnoresAttention) == 0)
+    throw CheckCondition{*std::exchange(deferred_error_, std::nullopt), std::nullopt, std::nullopt, true};
   (this->*handler->run)(c);
 }
 
@@ -391,7 +226,7 @@ void Drive::Settle() {
   if (active_ && now >= active_->end) {
     const Active finished = std::move(*active_);
     active_.reset();
-    ApplyOperation(finished.op, finished.end);
+    if (!ApplyOperation(finished.op, finished.end)) deferred_error_ = kWriteError;
   }
   if (background_ && now >= background_->second) {
     background_.reset();
@@ -474,17 +309,29 @@ MediumState& Drive::RequireWritable() {
 
 bool Drive::SaveMedium() {
   std::string error;
+  save_due_in_ = 0;
   if (medium_->Save(error)) return true;
   std::fprintf(stderr, "orvex-vburner: %s\n", error.c_str());
   return false;
 }
 
-void Drive::SaveOrFail() {
-  if (!SaveMedium()) Fail(kWriteError);
+void Drive::SaveOrFail(std::optional<uint32_t> lba) {
+  if (!SaveMedium()) throw CheckCondition{kWriteError, lba, std::nullopt};
+}
+
+void Drive::NoteRecorded(uint32_t lba, uint32_t blocks) {
+  if (blocks < save_due_in_) {
+    save_due_in_ -= blocks;
+    return;
+  }
+  SaveOrFail(lba);
+  save_due_in_ = kSaveEveryBlocks;
 }
 
 void Drive::LoadMedium(std::unique_ptr<Medium> medium) {
   medium_ = std::move(medium);
+  save_due_in_ = 0;
+  deferred_error_.reset();
   requested_read_ = requested_write_ = 0xFFFF;
   buffer_level_ = 0;
   PostMediaEvent(kNewMedia);
@@ -539,6 +386,23 @@ bool Drive::SetTray(bool open, std::string& error) {
         return true;
       },
       error);
+}
+
+bool Drive::WithMedium(const std::string& medium_path, const std::function<bool(const Medium&)>& task) {
+  bool held = false;
+  std::string ignored;
+  RunControl(
+      [&](std::string&) {
+        std::error_code failed;
+        held = medium_ && std::filesystem::equivalent(medium_->path(), medium_path, failed);
+        if (held) {
+          SaveMedium();
+          task(*medium_);
+        }
+        return true;
+      },
+      ignored);
+  return held;
 }
 
 // ---------------------------------------------------------------------------

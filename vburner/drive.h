@@ -83,6 +83,10 @@ class Drive {
   bool Insert(std::unique_ptr<Medium> medium, std::string& error);
   bool Remove(std::string& error);
   bool SetTray(bool open, std::string& error);
+  // Runs `task` on the medium at `medium_path` between two commands, its
+  // state saved first, when this drive holds that medium; false (without
+  // running it) when it does not.
+  bool WithMedium(const std::string& medium_path, const std::function<bool(const Medium&)>& task);
 
   void FailNext(uint8_t opcode, uint32_t count, Sense sense);
   void ReportBusy(uint32_t count);
@@ -131,19 +135,20 @@ class Drive {
   struct Handler {
     void (Drive::*run)(Command&);
     uint8_t cdb_length;
-    uint8_t traits;
+    uint8_t traits = 0;
     uint8_t length_at = 0, length_width = 0;  // the answer's field that counts the bytes after it
   };
 
-  // drive.cpp: worker, dispatch, time, medium access.
+  // drive_queue.cpp: the queue and its worker.
   void Work();
   bool RunControl(std::function<bool(std::string&)> task, std::string& error);
   bool HeldBack(Request& request);
-  void Execute(Request& request);
   // Completes a request that will not run as aborted (lock held).
   void GiveUp(Request& request);
   // Runs a request on the calling thread, which holds `lock`.
   void ExecuteHere(Request& request, std::unique_lock<std::mutex>& lock);
+  // drive.cpp: dispatch, time, medium access.
+  void Execute(Request& request);
   void Dispatch(Command& c);
   void Deliver(TSRB_ExecSCSICmd& srb, Command& c);
   static const Handler* FindHandler(uint8_t opcode);
@@ -156,8 +161,17 @@ class Drive {
   std::optional<uint16_t> Progress() const;
   MediumState& RequireMedium();
   MediumState& RequireWritable();
+  // Saves the medium's state; a failure is told on standard error.
   bool SaveMedium();
-  void SaveOrFail();
+  // Saves it, or fails the command (write error, at `lba` when given).
+  void SaveOrFail(std::optional<uint32_t> lba = std::nullopt);
+  // After a WRITE recorded `blocks`: saves the state at the first write
+  // since the last save (a track's first, which shows a reader that the
+  // disc is no longer blank) and then every kSaveEveryBlocks, so that a
+  // program killed mid-burn leaves a medium that shows what it recorded,
+  // give or take the last few megabytes, without a save per command.
+  void NoteRecorded(uint32_t lba, uint32_t blocks);
+  static constexpr uint32_t kSaveEveryBlocks = 2048;
   void LoadMedium(std::unique_ptr<Medium> medium);
   void UnloadMedium();
 
@@ -237,6 +251,12 @@ class Drive {
   std::deque<std::function<void()>> controls_;
 
   std::unique_ptr<Medium> medium_;
+  // Blocks WRITE may record before the state is saved again; 0 after
+  // every save and after a failed one, so that the next write saves.
+  uint32_t save_due_in_ = 0;
+  // An operation that ended in the background (Immed) but whose result
+  // could not be saved: the next command reports it.
+  std::optional<Sense> deferred_error_;
   bool tray_open_ = false;
   bool prevent_removal_ = false;
   std::optional<Sense> unit_attention_;

@@ -21,7 +21,9 @@ std::string DefaultDescription(std::string& error) {
   std::error_code failed;
   std::filesystem::create_directories(dir, failed);
   const std::string medium = (dir / "dvd+r.vmed").string();
-  if (!std::filesystem::exists(medium) && !Medium::Create(medium, *FindProfile("dvd+r"), 0, false, error)) return "";
+  if (!std::filesystem::exists(medium) &&
+      !Medium::Create(medium, *FindProfile("dvd+r"), 0, false, Existing::kReplace, error))
+    return "";
   return "0:0:0,class=dvd-writer,medium=" + medium + ";timescale=20";
 }
 
@@ -119,6 +121,17 @@ std::shared_ptr<Drive> Emulator::Find(uint8_t ha, uint8_t target, uint8_t lun) {
   for (const std::shared_ptr<Drive>& d : drives_)
     if (d->config().ha == ha && d->config().target == target && d->config().lun == lun) return d;
   return nullptr;
+}
+
+bool Emulator::WithHeldMedium(const std::string& medium_path, const std::function<bool(const Medium&)>& task) {
+  std::vector<std::shared_ptr<Drive>> drives;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    drives = drives_;
+  }
+  for (const std::shared_ptr<Drive>& d : drives)
+    if (d->WithMedium(medium_path, task)) return true;
+  return false;
 }
 
 uint8_t Emulator::AdapterCount() {

@@ -5,6 +5,7 @@
 #define ORVEX_VBURNER_EMULATOR_H_
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -38,6 +39,10 @@ class Emulator {
 
   // Null when no drive has that address.
   std::shared_ptr<Drive> Find(uint8_t ha, uint8_t target, uint8_t lun);
+
+  // Runs `task` on the medium at `medium_path` through the drive that
+  // holds it (see Drive::WithMedium); false when none does.
+  bool WithHeldMedium(const std::string& medium_path, const std::function<bool(const Medium&)>& task);
 
   // One more than the highest host adapter number in use; 0 without drives.
   uint8_t AdapterCount();

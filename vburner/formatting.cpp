@@ -101,7 +101,10 @@ FormatCapacities ListFormatCapacities(const MediumState& s) {
                          BdRSpare(s, kBdRWithSpare, kBdRMinimumSpare)};
       break;
     case profile::kDvdRwSequential:
-      c.formattable = {{s.capacity, kDvdRwFull, 16}, {s.capacity, kDvdRwQuick, 16}};
+      // The full format is offered as the generic type too, which formatters ask for first.
+      c.formattable = {{s.capacity, kFullFormat, kBlockSize},
+                       {s.capacity, kDvdRwFull, 16},
+                       {s.capacity, kDvdRwQuick, 16}};
       break;
     case profile::kDvdRwRestricted:
       // Quick growing is for a disc whose quick format left the rest of it unformatted.
@@ -121,9 +124,11 @@ Operation StartFormat(const MediumState& s, const FormatRequest& request) {
   const FormattableCapacity& match = Match(offered, request);
   if (s.profile == profile::kBdRSequential) return FormatBdR(match, request);
   const bool unformatted = s.format == FormatState::kUnformatted;
+  const bool dvd_rw = s.profile == profile::kDvdRwSequential || s.profile == profile::kDvdRwRestricted;
+  const uint8_t type = dvd_rw && request.type == kFullFormat ? kDvdRwFull : request.type;
   const uint32_t blocks = std::min(request.blocks, s.capacity);
 
-  switch (request.type) {
+  switch (type) {
     case kDvdPlusRwBasic: {
       // The drive is ready again after the lead-in; the rest formats in
       // the background while the host may already write.

@@ -48,7 +48,8 @@ ssize_t ReadFull(int fd, uint8_t* out, size_t size) {
 
 bool ImportImage(const std::string& medium_path, const ProfileInfo& profile, const std::string& image,
                  std::string& error) {
-  if (profile.model == Model::kReadOnly) return Medium::CreateOverImage(medium_path, profile, image, error) != nullptr;
+  if (profile.model == Model::kReadOnly)
+    return Medium::CreateOverImage(medium_path, profile, image, Existing::kReplace, error) != nullptr;
   const int fd = open(image.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat st {};
   if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -62,7 +63,7 @@ bool ImportImage(const std::string& medium_path, const ProfileInfo& profile, con
     error = image + (blocks == 0 ? " is empty" : " does not fit on a " + std::string(profile.name));
     return false;
   }
-  std::unique_ptr<Medium> medium = Medium::Create(medium_path, profile, 0, true, error);
+  std::unique_ptr<Medium> medium = Medium::Create(medium_path, profile, 0, true, Existing::kReplace, error);
   bool ok = medium != nullptr;
   std::vector<uint8_t> chunk(size_t{kChunkBlocks} * kBlockSize);
   for (uint32_t at = 0; ok && at < blocks; at += kChunkBlocks) {
@@ -92,9 +93,12 @@ bool ImportImage(const std::string& medium_path, const ProfileInfo& profile, con
 }
 
 bool ExportImage(const std::string& medium_path, uint32_t session, const std::string& image, std::string& error) {
-  std::unique_ptr<Medium> medium = Medium::Open(medium_path, BlockStore::Access::kInspect, error);
-  if (!medium) return false;
-  const MediumState& s = medium->state();
+  const std::unique_ptr<Medium> medium = Medium::OpenIdle(medium_path, error);
+  return medium && ExportImage(*medium, session, image, error);
+}
+
+bool ExportImage(const Medium& medium, uint32_t session, const std::string& image, std::string& error) {
+  const MediumState& s = medium.state();
   const MediumModel& model = ModelFor(s);
   uint32_t first = 0;
   uint32_t end = model.RecordedEnd(s);
@@ -107,7 +111,7 @@ bool ExportImage(const std::string& medium_path, uint32_t session, const std::st
       end = v.last_recorded_valid ? v.last_recorded + 1 : v.start;
     }
     if (!found) {
-      error = "no recorded session " + std::to_string(session) + " on " + medium_path;
+      error = "no recorded session " + std::to_string(session) + " on " + medium.path();
       return false;
     }
   }
@@ -120,7 +124,7 @@ bool ExportImage(const std::string& medium_path, uint32_t session, const std::st
   bool ok = true;
   for (uint32_t at = first; ok && at < end; at += kChunkBlocks) {
     const uint32_t count = std::min(kChunkBlocks, end - at);
-    ok = medium->store().Read(at, count, chunk.data(), error);
+    ok = medium.store().Read(at, count, chunk.data(), error);
     const size_t bytes = size_t{count} * kBlockSize;
     if (ok && write(fd, chunk.data(), bytes) != static_cast<ssize_t>(bytes)) {
       error = "cannot write " + image + ": " + std::strerror(errno);

@@ -6,17 +6,22 @@
 #include <cstdint>
 #include <string>
 
+#include "vburner/medium.h"
 #include "vburner/profiles.h"
 
 namespace orvex::vburner {
 
 // A read-only profile refers to the image in place; a recordable one gets
-// a copy of the image as one track of one closed session, finalized.
+// a copy of the image as one track of one closed session, finalized.  A
+// medium already at `medium_path` is replaced, unless a drive holds it.
 bool ImportImage(const std::string& medium_path, const ProfileInfo& profile, const std::string& image,
                  std::string& error);
 
-// Session 0: the whole recorded area from block 0 on.
+// Session 0: the whole recorded area from block 0 on.  Refused while a
+// drive holds the medium, whose file may not show all it has recorded.
 bool ExportImage(const std::string& medium_path, uint32_t session, const std::string& image, std::string& error);
+// The same from a medium already open (the one a drive holds, say).
+bool ExportImage(const Medium& medium, uint32_t session, const std::string& image, std::string& error);
 
 // Empty with `error` set when the medium cannot be read.
 std::string DescribeMedium(const std::string& medium_path, std::string& error);

@@ -1,8 +1,12 @@
 #include "vburner/medium.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -33,6 +37,35 @@ std::string BaseName(const std::string& path) {
 
 std::string Resolve(const std::string& metadata_path, const std::string& backing) {
   return !backing.empty() && backing[0] == '/' ? backing : Folder(metadata_path) + backing;
+}
+
+// A recordable medium's blocks are a file beside its metadata file.
+bool BesideItsMetadata(const std::string& backing) {
+  return backing.find('/') == std::string::npos && backing != "." && backing != "..";
+}
+
+std::string InUse(const std::string& path) {
+  return "the medium " + path + " is in use by a drive; take it out of the drive, or end the program that holds it, "
+         "first";
+}
+
+// Nothing may stand at a new medium's path unless it is to be replaced,
+// and a medium a drive holds is never replaced.
+bool MayCreateAt(const std::string& path, Existing existing, std::string& error) {
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0) return true;
+  if (existing == Existing::kRefuse) {
+    error = path + " exists already";
+    return false;
+  }
+  // Whatever is not a readable medium is not in a drive either.
+  std::string ignored;
+  const std::unique_ptr<Medium> old = Medium::Open(path, BlockStore::Access::kInspect, ignored);
+  if (old && !old->store().Share()) {
+    error = InUse(path);
+    return false;
+  }
+  return true;
 }
 
 // Rejects states the models could not work with, so that a damaged or
@@ -82,14 +115,17 @@ MediumState BlankState(const ProfileInfo& profile, uint32_t capacity, bool forma
 }
 
 std::unique_ptr<Medium> Medium::Create(const std::string& path, const ProfileInfo& profile, uint32_t blocks,
-                                       bool formatted, std::string& error) {
+                                       bool formatted, Existing existing, std::string& error) {
   const uint32_t capacity = blocks != 0 ? blocks : profile.default_blocks;
   if (profile.model != Model::kReadOnly && capacity == 0) {
     error = "a recordable medium needs a capacity";
     return nullptr;
   }
+  if (!MayCreateAt(path, existing, error)) return nullptr;
   const std::string backing = BaseName(path) + ".blocks";
-  std::unique_ptr<BlockStore> store = BlockStore::Open(Resolve(path, backing), BlockStore::Access::kCreate, error);
+  const BlockStore::Access access = existing == Existing::kReplace ? BlockStore::Access::kReplace
+                                                                    : BlockStore::Access::kCreate;
+  std::unique_ptr<BlockStore> store = BlockStore::Open(Resolve(path, backing), access, error);
   if (!store) return nullptr;
   std::unique_ptr<Medium> medium(new Medium(path, backing, BlankState(profile, capacity, formatted), std::move(store)));
   if (!medium->Save(error)) return nullptr;
@@ -97,7 +133,9 @@ std::unique_ptr<Medium> Medium::Create(const std::string& path, const ProfileInf
 }
 
 std::unique_ptr<Medium> Medium::CreateOverImage(const std::string& path, const ProfileInfo& profile,
-                                                const std::string& image, std::string& error) {
+                                                const std::string& image, Existing existing,
+                                                std::string& error) {
+  if (!MayCreateAt(path, existing, error)) return nullptr;
   struct stat st {};
   if (stat(image.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
     error = "cannot use " + image + " as an image file";
@@ -134,16 +172,16 @@ bool Medium::Save(std::string& error) const {
     out << "track " << t.session << ' ' << t.start << ' ' << t.reserved << ' ' << t.recorded << ' ' << t.tail << ' '
         << (t.closed ? 1 : 0) << "\n";
   const std::string text = out.str();
+  // Written whole under another name and renamed over the old one: a
+  // reader, or the next run after a crash, sees the old state or the new.
   const std::string temporary = path_ + ".tmp";
-  FILE* f = std::fopen(temporary.c_str(), "w");
-  bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  if (f != nullptr && std::fclose(f) != 0) ok = false;
-  if (!ok || std::rename(temporary.c_str(), path_.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    error = "cannot write the medium file " + path_;
-    return false;
-  }
-  return true;
+  const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+  bool ok = fd >= 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+  if (fd >= 0 && close(fd) != 0) ok = false;
+  if (ok && std::rename(temporary.c_str(), path_.c_str()) == 0) return true;
+  error = "cannot write the medium file " + path_ + ": " + std::strerror(errno);
+  if (fd >= 0) unlink(temporary.c_str());
+  return false;
 }
 
 std::unique_ptr<Medium> Medium::Open(const std::string& path, BlockStore::Access access, std::string& error) {
@@ -216,10 +254,22 @@ std::unique_ptr<Medium> Medium::Open(const std::string& path, BlockStore::Access
   }
   if (!have_profile || backing.empty()) return corrupt(0, "profile or backing missing");
   if (const std::string why = CheckConsistent(s); !why.empty()) return corrupt(0, why);
+  if (InfoOf(s).model != Model::kReadOnly && !BesideItsMetadata(backing))
+    return corrupt(0, "its blocks file " + backing + " lies outside the medium file's folder; a recordable medium "
+                      "keeps its blocks beside it");
   if (access == BlockStore::Access::kDrive && InfoOf(s).model == Model::kReadOnly) access = BlockStore::Access::kRead;
   std::unique_ptr<BlockStore> store = BlockStore::Open(Resolve(path, backing), access, error);
   if (!store) return nullptr;
   return std::unique_ptr<Medium>(new Medium(path, backing, std::move(s), std::move(store)));
+}
+
+std::unique_ptr<Medium> Medium::OpenIdle(const std::string& path, std::string& error) {
+  std::unique_ptr<Medium> medium = Open(path, BlockStore::Access::kInspect, error);
+  if (medium && !medium->store().Share()) {
+    error = InUse(path);
+    return nullptr;
+  }
+  return medium;
 }
 
 }  // namespace orvex::vburner

@@ -70,27 +70,41 @@ const ProfileInfo& InfoOf(const MediumState& state);
 // for sequential media, unformatted (or formatted) for overwritable ones.
 MediumState BlankState(const ProfileInfo& profile, uint32_t capacity, bool formatted);
 
+// What creating a medium does with a file already at its path (or at its
+// blocks file's): kRefuse fails; kReplace empties it, unless a drive holds
+// the medium there, which is refused either way.
+enum class Existing { kRefuse, kReplace };
+
 class Medium {
  public:
   // Creates the metadata file `path` and an empty backing file next to it
   // (`path`.blocks).  `blocks` 0 means the profile's usual capacity.
   static std::unique_ptr<Medium> Create(const std::string& path, const ProfileInfo& profile, uint32_t blocks,
-                                        bool formatted, std::string& error);
+                                        bool formatted, Existing existing, std::string& error);
 
   // A read-only medium whose blocks are the image file itself; nothing is copied.
   static std::unique_ptr<Medium> CreateOverImage(const std::string& path, const ProfileInfo& profile,
-                                                 const std::string& image, std::string& error);
+                                                 const std::string& image, Existing existing, std::string& error);
 
   // Opens an existing medium.  kDrive locks the backing file for the
   // lifetime of the object (opening it read-only for a read-only profile,
   // whose backing file may be someone's image); kInspect reads a snapshot
-  // without locking.
+  // without locking.  A recordable medium's backing file must lie in the
+  // metadata file's own folder, named without a path: a medium file from
+  // elsewhere cannot make a drive write to any other file.
   static std::unique_ptr<Medium> Open(const std::string& path, BlockStore::Access access, std::string& error);
+
+  // Opens the medium for reading with a shared lock held for the life of
+  // the object, so that no drive loads it meanwhile; refused while a drive
+  // holds it, whose state on file may lag behind what it has recorded.
+  static std::unique_ptr<Medium> OpenIdle(const std::string& path, std::string& error);
 
   MediumState& state() { return state_; }
   const MediumState& state() const { return state_; }
   const ProfileInfo& info() const { return InfoOf(state_); }
   BlockStore& store() { return *store_; }
+  const BlockStore& store() const { return *store_; }
+  const std::string& path() const { return path_; }
 
   // Replaces the metadata file in one rename, so a reader never sees half of it.
   bool Save(std::string& error) const;

@@ -6,7 +6,7 @@ namespace orvex::vburner {
 
 std::array<uint8_t, kFixedSenseLength> BuildFixedSense(const CheckCondition& condition) {
   std::array<uint8_t, kFixedSenseLength> s{};
-  s[0] = 0x70;
+  s[0] = condition.deferred ? 0x71 : 0x70;
   s[2] = condition.sense.key;
   if (condition.information) {
     s[0] |= 0x80;  // VALID: the information field holds the block address

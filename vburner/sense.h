@@ -49,6 +49,7 @@ struct CheckCondition {
   Sense sense;
   std::optional<uint32_t> information;  // the failing block address, where one applies
   std::optional<uint16_t> progress;     // 0..65535 of a not-ready operation
+  bool deferred = false;  // the failure of an earlier command that returned before it ended
 };
 
 [[noreturn]] inline void Fail(Sense sense) { throw CheckCondition{sense, std::nullopt, std::nullopt}; }
@@ -56,7 +57,8 @@ struct CheckCondition {
 
 constexpr size_t kFixedSenseLength = 18;
 
-// The 18 bytes of fixed-format sense data (response code 70h, current error).
+// The 18 bytes of fixed-format sense data (response code 70h, current
+// error, or 71h, deferred error).
 std::array<uint8_t, kFixedSenseLength> BuildFixedSense(const CheckCondition& condition);
 
 }  // namespace orvex::vburner

@@ -64,16 +64,22 @@ int main(int argc, char** argv) {
     if (p == nullptr) return 1;
     uint32_t blocks = 0;
     bool formatted = false;
+    Existing existing = Existing::kRefuse;
     for (int i = 4; i < argc; ++i) {
       if (std::strcmp(argv[i], "--blocks") == 0 && i + 1 < argc && ParseCount(argv[i + 1], blocks)) {
         ++i;
       } else if (std::strcmp(argv[i], "--formatted") == 0) {
         formatted = true;
+      } else if (std::strcmp(argv[i], "--force") == 0) {
+        existing = Existing::kReplace;
       } else {
         return Usage();
       }
     }
-    return Medium::Create(argv[3], *p, blocks, formatted, error) ? 0 : Failure(error);
+    if (Medium::Create(argv[3], *p, blocks, formatted, existing, error)) return 0;
+    return Failure(existing == Existing::kRefuse && error.ends_with(" exists already")
+                       ? error + " (--force replaces it, and what it holds is lost)"
+                       : error);
   }
   if (command == "show" && argc == 3) {
     const std::string text = DescribeMedium(argv[2], error);

@@ -7,11 +7,14 @@ using manual::TCompletion;
 
 std::vector<manual::TCommand> Commands() {
   return {
-      {"new", "PROFILE FILE [--blocks N] [--formatted]", "make a blank medium",
+      {"new", "PROFILE FILE [--blocks N] [--formatted] [--force]", "make a blank medium",
        "Makes FILE a blank medium of PROFILE (see profiles), with its blocks in FILE.blocks beside it: one empty "
-       "session on a recordable medium, unformatted on a rewritable one unless --formatted.",
+       "session on a recordable medium, unformatted on a rewritable one unless --formatted. An existing FILE or "
+       "FILE.blocks is left alone unless --force; a medium in a running drive is never replaced, and FILE.blocks "
+       "is never a symbolic link.",
        {{{{"--blocks"}, "N", "the medium's size in blocks of 2048 bytes (default: the profile's usual capacity)"},
-         {{"--formatted"}, "", "a rewritable medium formatted already"}}},
+         {{"--formatted"}, "", "a rewritable medium formatted already"},
+         {{"--force"}, "", "replace the medium (or file) at FILE and empty FILE.blocks; what they held is lost"}}},
        TCompletion::kPath},
       {"show", "FILE", "profile, status, sessions and tracks",
        "Prints the profile of the medium FILE, its status, and where each of its sessions and tracks starts and "
@@ -20,13 +23,13 @@ std::vector<manual::TCommand> Commands() {
        TCompletion::kPath},
       {"export", "FILE IMAGE [--session N]", "copy a session (default: all that is recorded)",
        "Copies what the medium FILE has recorded into the image file IMAGE: everything from block 0 on, or session N "
-       "only.",
+       "only. A medium in a running drive is refused: take it out first.",
        {{{{"--session"}, "N", "the session to copy, from 1"}}},
        TCompletion::kPath},
       {"load", "PROFILE FILE IMAGE", "a medium holding IMAGE: a ROM that refers to it, or a finalized disc with a copy of it",
        "Makes FILE a medium of PROFILE holding the image file IMAGE: a read-only profile (cd-rom, dvd-rom, bd-rom) "
        "refers to IMAGE in place; a recordable one gets a copy of it as the one track of one closed session, "
-       "finalized.",
+       "finalized. A medium at FILE is replaced, unless it is in a running drive.",
        {},
        TCompletion::kPath},
       {"profiles", "", "the profile names", "Lists the profile names with their MMC profile numbers.", {}},
@@ -109,7 +112,10 @@ manual::TProgram MakeProgram() {
        {{"ORVEX_VBURNER", "the drives the driver library emulates; see DRIVE DESCRIPTION"},
         {"XDG_STATE_HOME", "where the default drive's medium is kept (default: ~/.local/state)"}}},
       {"FILES",
-       {{"FILE, FILE.blocks", "a medium: its state as text, and its blocks"},
+       {{"FILE, FILE.blocks", "a medium: its state as text, and its blocks, which a recordable medium keeps in its "
+                              "own folder (a medium file naming blocks elsewhere is refused). The state is saved as "
+                              "it changes, so a medium whose program died mid-burn shows what it recorded; a drive "
+                              "holds a lock on FILE.blocks while the medium is in it"},
         {"$XDG_STATE_HOME/orvex/vburner/dvd+r.vmed", "the medium of the default drive"},
         {"$XDG_STATE_HOME/orvex/vburner/attached/", "the media attach makes for profile names"},
         {"/sys/kernel/config/target", "where attach sets up the kernel's SCSI target; its objects are named "

@@ -37,7 +37,9 @@ int vb_configure(const char* description);
 
 /* Media files.  profile is a name such as "cd-r", "dvd+rw" or "bd-re";
  * blocks 0 means the usual capacity; formatted applies to media that are
- * formatted (DVD+RW, DVD-RAM, BD-RE). */
+ * formatted (DVD+RW, DVD-RAM, BD-RE).  Creating a medium replaces the one
+ * at path, but never one that a drive holds, and never writes through a
+ * symbolic link at its blocks file. */
 int vb_medium_create(const char* path, const char* profile, uint32_t blocks, int formatted);
 
 /* A medium holding an image file: a read-only profile refers to the image
@@ -48,7 +50,9 @@ int vb_medium_from_image(const char* path, const char* profile, const char* imag
 
 /* Writes the blocks of a session (1, 2, ...) or, with session 0, of the
  * whole recorded area from block 0 on, to an image file.  Blocks never
- * recorded read as zeros. */
+ * recorded read as zeros.  A medium that a drive of this library holds is
+ * exported as that drive has it, between two commands; one that a drive
+ * in another process holds is refused. */
 int vb_medium_export(const char* path, uint32_t session, const char* image);
 
 /* The medium's state as text (profile, status, sessions, tracks with their

@@ -45,7 +45,7 @@ TEST_F(Formats, BlankMediaOfferTheFormatTypesTheirStateAllows) {
       {"bd-r", false, {12219392, 1, 2048},
        {{11826176, 0x00, 12288}, {12219392, 0x00, 0}, {11826176, 0x32, 12288}, {5796864, 0x32, 200704},
         {12088320, 0x32, 4096}}},
-      {"dvd-rw", false, {2297888, 1, 2048}, {{2297888, 0x10, 16}, {2297888, 0x15, 16}}},
+      {"dvd-rw", false, {2297888, 1, 2048}, {{2297888, 0x00, 2048}, {2297888, 0x10, 16}, {2297888, 0x15, 16}}},
       {"dvd-rw-ro", false, {2297888, 2, 2048}, {{2297888, 0x10, 16}, {2297888, 0x15, 16}}},  // no 13h: nothing to grow
       {"dvd+rw", false, {2295104, 1, 2048}, {{2295104, 0x26, 0}}},
       {"cd-r", false, {359849, 1, 2048}, {}},
@@ -107,6 +107,43 @@ TEST_F(Formats, DvdPlusRwBasicFormatCoversTheDiscWhateverTheCount) {
     EXPECT_EQ(drive_.DiscInfo().data[7] & 0x03, 3);
     EXPECT_EQ(Be32(drive_.Run({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 8).data, 0), 2295103u);
     EXPECT_TRUE(drive_.Write(2295104 - 32, 32, 1).ok());
+  }
+}
+
+// The generic full format (00h) and the DVD-RW one (10h) both make a
+// sequential disc, blank or burned, a restricted-overwrite one formatted
+// over its whole capacity, its old blocks gone.
+TEST_F(Formats, DvdRwFullFormatOfEitherTypeGivesWholeRestrictedOverwrite) {
+  const struct {
+    uint8_t type;
+    bool burned;
+    uint32_t asked;
+    bool accepted;
+  } kCases[] = {
+      {0x00, false, 2297888, true}, {0x00, true, 0, true},   {0x10, false, 2297888, true},
+      {0x10, true, 1000, true},     {0x00, false, 2297889, false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << int{c.type} << (c.burned ? " burned " : " blank ") << c.asked);
+    Load("dvd-rw");
+    if (c.burned) {
+      ASSERT_TRUE(drive_.SetWriteParameters(0, false, 0).ok());
+      ASSERT_TRUE(drive_.Write(0, 32, 7).ok());
+      ASSERT_TRUE(drive_.Close(2, 0).ok());
+    }
+    const Result r = FormatUnit(c.type, c.asked, 0, true);
+    if (!c.accepted) {
+      EXPECT_SENSE(r, 0x05, 0x26, 0x00);
+      EXPECT_EQ(CurrentProfile(), 0x0014);
+      continue;
+    }
+    ASSERT_TRUE(r.ok()) << SenseText(r);
+    EXPECT_GT(WaitReady(0x04), 200);  // passes over the whole disc
+    EXPECT_EQ(CurrentProfile(), 0x0013);
+    EXPECT_EQ(Be32(drive_.Run({0x25, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 8).data, 0), 2297887u);
+    EXPECT_EQ(drive_.NextWritable(1), 0u);
+    EXPECT_EQ(Block(0), Bytes(2048, 0));
+    EXPECT_TRUE(drive_.Write(2297888 - 16, 16, 1).ok());
   }
 }
 

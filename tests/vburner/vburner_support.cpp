@@ -343,4 +343,10 @@ int RunCommand(const std::string& command, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::string Tool(const std::string& arguments, int expected_status) {
+  std::string out;
+  EXPECT_EQ(RunCommand(VBURNER_TOOL " " + arguments + " 2>&1", &out), expected_status) << arguments << ": " << out;
+  return out;
+}
+
 }  // namespace vbtest

@@ -140,6 +140,9 @@ Bytes MinimalIso(const std::string& text);
 std::string ReadFile(const std::string& path);
 // Runs a command line; returns its exit status and fills `output` with its stdout.
 int RunCommand(const std::string& command, std::string* output = nullptr);
+// Runs orvex-vburner with `arguments`, expecting `expected_status`; returns
+// what it printed on standard output and error.
+std::string Tool(const std::string& arguments, int expected_status = 0);
 
 // Drive 0:0:0 (a bd-writer unless `options` say otherwise) with a fresh
 // medium, in a scratch folder, with modelled time standing still.
