@@ -83,9 +83,7 @@ std::string MediumForItem(const std::string& item, size_t index, const std::stri
   }
   fs::create_directories(folder, failed);
   const std::string path = (fs::path(folder) / (std::to_string(index) + "-" + profile->name + ".vmed")).string();
-  fs::remove(path, failed);
-  fs::remove(path + ".blocks", failed);
-  return Medium::Create(path, *profile, 0, false, error) ? path : "";
+  return Medium::Create(path, *profile, 0, false, Existing::kReplace, error) ? path : "";
 }
 
 int RunAttach(const AttachOptions& options, const KernelPaths& paths) {

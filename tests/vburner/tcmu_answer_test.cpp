@@ -22,7 +22,7 @@ class TcmuAnswer : public ::testing::Test {
   void SetUp() override {
     std::string error;
     const std::string medium = dir_ / "disc.vmed";
-    ASSERT_TRUE(Medium::Create(medium, *FindProfile("dvd+r"), 0, false, error)) << error;
+    ASSERT_TRUE(Medium::Create(medium, *FindProfile("dvd+r"), 0, false, Existing::kRefuse, error)) << error;
     clock_.SetScale(0);
     auto config = ParseConfig("0:0:0,medium=" + medium, error);
     ASSERT_TRUE(config) << error;
