@@ -54,6 +54,8 @@ void Command::Respond(Bytes data, uint32_t allocation_length) {
 
 Drive::Drive(DriveConfig config, Clock& clock, std::shared_ptr<TraceFile> trace_file)
     : config_(std::move(config)), clock_(clock), trace_file_(std::move(trace_file)) {
+  stalled_ = config_.stall == kStallAtStart;
+  if (!stalled_) stall_after_ = config_.stall;
   tray_open_ = config_.tray_open;
   if (config_.unit_attention) unit_attention_ = kPowerOnReset;
   ResetModePages();
@@ -306,6 +308,10 @@ void Drive::Execute(Request& request) {
     std::memcpy(srb.SenseArea, sense.data(), std::min<size_t>({srb.SRB_SenseLen, sense.size(), sizeof srb.SenseArea}));
   }
   Record(srb, c, status, check);
+  if (stall_after_ == c.cdb[0]) {
+    stall_after_.reset();
+    stalled_ = true;  // this command is answered, the next ones are not
+  }
   // The status goes last: a caller polling it may reuse the block at once.
   std::atomic_ref<uint8_t>(srb.SRB_Status).store(status, std::memory_order_release);
   if (request.post) {

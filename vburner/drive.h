@@ -254,6 +254,7 @@ class Drive {
   std::optional<std::pair<uint32_t, Sense>> write_error_;
   std::optional<uint32_t> remove_at_;
   bool stalled_ = false;
+  std::optional<uint16_t> stall_after_;  // the opcode the configured stall waits for
 
   bool tracing_ = false;
   std::deque<vb_trace_entry> trace_;

@@ -110,6 +110,7 @@ void Drive::ClearFaults() {
     write_error_.reset();
     remove_at_.reset();
     stalled_ = false;
+    stall_after_.reset();
     bad_answers_.clear();
     for (const std::shared_ptr<Request>& request : queue_)
       if (request->release_at) request->release_at = 0;  // held back: released now

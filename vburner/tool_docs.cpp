@@ -57,6 +57,8 @@ manual::TSection DriveDescription() {
            {"sync=0|1", "complete every command before SendASPI32Command returns (default 0)"},
            {"buffer=KIB", "the drive's buffer in KiB, 64 to 1048576 (default 4096)"},
            {"cdspeed=X, dvdspeed=X, bdspeed=X", "the highest multiple of 1x per family (default 48, 16 and 12)"},
+           {"stall=start|OP", "the drive stops answering: from the start, or once it has answered the first "
+                              "command with the opcode OP (hexadecimal); its commands then stay pending"},
            {"timescale=NUMBER", "a setting: how many times faster than a real drive time runs (0: time moves only when a test moves it through the vb_* functions)"},
            {"trace=FILE", "a setting: append one line per command to FILE"}}};
 }
