@@ -11,6 +11,8 @@
 #include <string>
 #include <thread>
 
+#include "cli/commands.h"
+#include "cli/json_report.h"
 #include "cli/messages.h"
 #include "cli/progress_bar.h"
 
@@ -26,6 +28,7 @@ uint64_t NowMilliseconds() {
 // What a job whose status is `status` is doing, where the status says
 // more than the caller's `what`.
 std::string Doing(uint16_t status, const std::string& what) {
+  if (what.empty()) return what;
   switch (status) {
     case kStatusBackgroundFormat:
       return "formatting the disc";
@@ -51,7 +54,10 @@ class TStopping {
       Say("closing the disc goes on so that it stays readable; stop again to end it at once");
       noted_ = true;
     }
-    if (deadline_ != 0 && !done && (!noted_ || halting_) && NowMilliseconds() >= deadline_) ExitInterrupted(what_);
+    // A job that uses no drive (what_ empty) cleans up however long it takes.
+    if (deadline_ != 0 && !done && !what_.empty() && (!noted_ || halting_) && NowMilliseconds() >= deadline_) {
+      ExitInterrupted(what_);
+    }
   }
 
  private:
@@ -59,7 +65,7 @@ class TStopping {
     if (!stopped_) {
       what_ = Doing(disc_.ComponentStatus(), what_);
       stopped_ = true;
-    } else if (noted_ && !halting_) {
+    } else if (!halting_ && disc_.JobClosing()) {
       what_ = "closing the disc";
       halting_ = true;
     } else {
@@ -81,9 +87,10 @@ class TStopping {
 
 void ExitInterrupted(const std::string& what) {
   Say("interrupted while " + what);
+  TReport::Current().Finish(kExitFailed);
   std::fflush(stdout);
   std::fflush(stderr);
-  std::_Exit(1);
+  std::_Exit(kExitFailed);
 }
 
 bool RunInterruptible(TOrvex& disc, TSignalWatch& signals, const std::string& what, const std::function<void()>& work) {
@@ -146,7 +153,7 @@ bool RunWriteJob(TOrvex& disc, TSignalWatch& signals, const std::function<bool()
   const TOrvex::TErrorInfo refusal = started ? TOrvex::TErrorInfo{} : disc.TakeError();
   {
     TProgressBar bar(label, show && started);
-    const char* what = drive ? "writing the disc" : "writing the image";
+    const char* what = drive ? "writing the disc" : "";
     WaitForEvents(disc, signals, what, [&] { return done || (!started && !disc.JobRunning()); }, [&] {
       const uint64_t total = disc.ImageSize(), written = disc.BlocksWritten();
       std::string extra = "blocks " + std::to_string(written) + "/" + std::to_string(total);

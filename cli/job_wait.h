@@ -42,8 +42,10 @@ bool RunInterruptible(TOrvex& disc, TSignalWatch& signals, const std::string& wh
 void RunOrExit(TOrvex& disc, TSignalWatch& signals, const std::string& what, const std::function<void()>& work);
 
 // Dispatches events and calls `tick` about ten times a second until `done`.
-// `what` names what the job does ("verifying the disc"), for the line said
-// when a stop ends the program before the job ended.
+// `what` names what the job does on the drive ("verifying the disc"), for
+// the line said when a stop ends the program before the job ended; empty
+// for a job that uses no drive, which is waited for however long it takes
+// to clean up (a partial image file is removed).
 void WaitForEvents(TOrvex& disc, TSignalWatch& signals, const std::string& what, const std::function<bool()>& done,
                    const std::function<void()>& tick);
 

@@ -1,7 +1,7 @@
 #include "pipeline/burn_job.h"
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <initializer_list>
 #include <memory>

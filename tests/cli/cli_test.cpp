@@ -923,6 +923,20 @@ TEST_F(CliJson, ImageBurnAndErase) {
   ExpectLeaves(CheckedJson(r, "erase"), {"mode=\"quick\"", "medium.type=\"DVD+RW\"", "outcome=\"succeeded\""});
 }
 
+// A command that a stop signal ends while the drive does not answer still
+// prints its one object.
+TEST_F(CliJson, AnInterruptedCommand) {
+  TempDir dir;
+  TRunningTool label({"env", "ORVEX_VBURNER=" + DriveWith(dir, "dvd+r") + ",stall=start;timescale=0", kOrvex, "label",
+                      "--json"});
+  ASSERT_TRUE(label.WaitUntilBlocking(SIGINT, 60));
+  label.Signal(SIGINT);
+  const TToolResult r = label.FinishWithin(60);
+  EXPECT_EQ(r.status, 1);
+  ExpectLeaves(CheckedJson(r, "label"),
+               {"outcome=\"failed\"", "error.text=\"interrupted while looking for the drive\""});
+}
+
 // --- Drives the user may not open -----------------------------------------------------
 
 // The group the tests give a device node: cdrom where there is one.
