@@ -167,7 +167,9 @@ manual::TProgram MakeProgram() {
       "volume label.\n\n"
       "The drives are the kernel's (/dev/sr0 to /dev/sr23) and, when there are none, those of a driver library: by "
       "default the virtual burner's, whose drives ORVEX_VBURNER describes. On a terminal a progress bar shows how "
-      "a job goes; Ctrl-C, SIGTERM and SIGHUP end it cleanly.";
+      "a job goes; Ctrl-C, SIGTERM and SIGHUP end it cleanly, within two seconds also when the drive does not "
+      "answer. A burn that has begun closing the disc goes on closing after the first of them, so that the disc "
+      "stays readable; a second one ends it at once, leaving the disc as the drive has it.";
   program.commands = {Mkiso(), Ls(), Devices(), Info(), Burn(), BurnImage(), Erase(), Verify(), Label()};
   program.options = kGeneralOptions;
   program.help_footer = "orvex COMMAND --help shows a command's options.";

@@ -82,7 +82,7 @@ bool FindSmartReferences(TOrvex& disc, TSignalWatch& signals, bool show, int64_t
   });
   disc.GenerateSmartReferences();
   TProgressBar bar("Comparing", show);
-  WaitForEvents(disc, signals, [&] { return done; }, [&] {
+  WaitForEvents(disc, signals, "", [&] { return done; }, [&] {
     bar.Update(uint64_t{disc.SmartReferencesProgress()} * 2048, uint64_t{disc.SmartReferencesSize()} * 2048);
   });
   bar.Finish();

@@ -33,6 +33,13 @@ struct TSession {
   TSignalWatch signals;
   TComponent owner{nullptr};
   TOrvex disc{&owner};
+
+  // SelectDrive, which a stop signal interrupts.
+  int Select(const TCommandLine& args) {
+    int stop = -1;
+    RunOrExit(disc, signals, "looking for the drive", [&] { stop = SelectDrive(disc, args); });
+    return stop;
+  }
 };
 
 bool ShowProgress(const TCommandLine& args) { return !args.Has("--quiet") && !JsonOutput() && isatty(STDERR_FILENO); }
@@ -136,7 +143,7 @@ bool RunVerify(TOrvex& disc, TSignalWatch& signals, std::optional<uint8_t> sessi
   }
   {
     TProgressBar bar("Verifying", show);
-    WaitForEvents(disc, signals, [&] { return done; }, [&] {
+    WaitForEvents(disc, signals, "verifying the disc", [&] { return done; }, [&] {
       bar.Update(uint64_t{disc.VerifyProgress()} * 2048, uint64_t{disc.VerifySize()} * 2048);
     });
   }
@@ -213,7 +220,7 @@ int RunBurn(int argc, char** argv) {
   int import = -1;
   if (!ParseImportSession(args, import)) return Usage(args, kImportSessionError);
   TSession s;
-  if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
+  if (const int stop = s.Select(args); stop >= 0) return stop;
   SetWriting(s.disc, args, times, !args.Has("--no-underrun-protection"));
   s.disc.ClearAll();
   if (import >= 0) {
@@ -245,7 +252,7 @@ int RunBurnImage(int argc, char** argv) {
   double times = 0;
   if (!ParseSpeed(args, times)) return Usage(args, kSpeedError);
   TSession s;
-  if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
+  if (const int stop = s.Select(args); stop >= 0) return stop;
   SetWriting(s.disc, args, times, true);
   const std::string image = args.Operands()[0];
   Fields().Text("image", image);
@@ -268,7 +275,7 @@ int RunErase(int argc, char** argv) {
   if (args.Has("--quick") == args.Has("--full")) return Usage(args, "give --quick or --full");
   if (!args.Operands().empty()) return Usage(args, "erase takes no operand");
   TSession s;
-  if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
+  if (const int stop = s.Select(args); stop >= 0) return stop;
   Fields().Text("mode", args.Has("--quick") ? "quick" : "full");
   if (!s.disc.Erasable()) {
     Say("the disc in the drive cannot be erased (" + std::string(MediumName(s.disc.DiscIs())) + ")");
@@ -280,7 +287,7 @@ int RunErase(int argc, char** argv) {
   s.disc.EraseDisc(args.Has("--quick"));
   {
     TProgressBar bar("Erasing", ShowProgress(args));
-    WaitForEvents(s.disc, s.signals, [&] { return done; }, [&] { bar.UpdateBusy(); });
+    WaitForEvents(s.disc, s.signals, "erasing the disc", [&] { return done; }, [&] { bar.UpdateBusy(); });
   }
   if (failed) {
     const TOrvex::TErrorInfo error = s.disc.TakeError();
@@ -305,7 +312,7 @@ int RunVerifyCommand(int argc, char** argv) {
     return Usage(args, "--session takes a session number (0: the last)");
   }
   TSession s;
-  if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
+  if (const int stop = s.Select(args); stop >= 0) return stop;
   s.disc.ClearAll();
   if (import >= 0) {
     if (const int stop = ImportFromDisc(s.disc, import); stop >= 0) return stop;
@@ -334,9 +341,11 @@ int RunLabel(int argc, char** argv) {
   uint32_t session = 0;
   if (!ParseNumber(args.Value("--session", "0"), 255, session)) return Usage(args, "--session takes a number");
   TSession s;
-  if (const int stop = SelectDrive(s.disc, args); stop >= 0) return stop;
+  if (const int stop = s.Select(args); stop >= 0) return stop;
   std::string unanswered;
-  const std::u16string label = s.disc.ReadVolumeLabelOfDisc(static_cast<uint8_t>(session), &unanswered);
+  std::u16string label;
+  RunOrExit(s.disc, s.signals, "reading the disc",
+            [&] { label = s.disc.ReadVolumeLabelOfDisc(static_cast<uint8_t>(session), &unanswered); });
   Fields().Number("session", session);
   if (!unanswered.empty()) {
     Say("the drive did not tell the disc's sessions: " + unanswered);

@@ -1,25 +1,136 @@
 #include "cli/job_wait.h"
 
 #include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <thread>
 
+#include "cli/commands.h"
+#include "cli/json_report.h"
 #include "cli/messages.h"
 #include "cli/progress_bar.h"
 
 namespace orvex::cli {
+namespace {
 
-void WaitForEvents(TOrvex& disc, TSignalWatch& signals, const std::function<bool()>& done,
+uint64_t NowMilliseconds() {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
+// What a job whose status is `status` is doing, where the status says
+// more than the caller's `what`.
+std::string Doing(uint16_t status, const std::string& what) {
+  if (what.empty()) return what;
+  switch (status) {
+    case kStatusBackgroundFormat:
+      return "formatting the disc";
+    case kStatusClosingSession:
+      return "closing the disc";
+    default:
+      return what;
+  }
+}
+
+// The stop signals during a job: the first asks the job to stop, a second
+// one while it closes the disc halts the closing; a job that keeps the
+// program past its grace ends it.
+class TStopping {
+ public:
+  TStopping(TOrvex& disc, TSignalWatch& signals, std::string what)
+      : disc_(disc), signals_(signals), what_(std::move(what)), handled_(signals.Count()) {}
+
+  void Look(bool done) {
+    signals_.Poll();
+    for (; handled_ < signals_.Count(); ++handled_) Take();
+    if (stopped_ && !noted_ && !halting_ && disc_.JobClosing()) {
+      Say("closing the disc goes on so that it stays readable; stop again to end it at once");
+      noted_ = true;
+    }
+    // A job that uses no drive (what_ empty) cleans up however long it takes.
+    if (deadline_ != 0 && !done && !what_.empty() && (!noted_ || halting_) && NowMilliseconds() >= deadline_) {
+      ExitInterrupted(what_);
+    }
+  }
+
+ private:
+  void Take() {
+    if (!stopped_) {
+      what_ = Doing(disc_.ComponentStatus(), what_);
+      stopped_ = true;
+    } else if (!halting_ && disc_.JobClosing()) {
+      what_ = "closing the disc";
+      halting_ = true;
+    } else {
+      return;  // the stop asked for goes on
+    }
+    disc_.AbortOperation();
+    deadline_ = NowMilliseconds() + kStopGraceMilliseconds;
+  }
+
+  TOrvex& disc_;
+  TSignalWatch& signals_;
+  std::string what_;
+  unsigned handled_;
+  bool stopped_ = false, noted_ = false, halting_ = false;
+  uint64_t deadline_ = 0;  // when the program ends without the job; 0: not yet
+};
+
+}  // namespace
+
+void ExitInterrupted(const std::string& what) {
+  Say("interrupted while " + what);
+  TReport::Current().Finish(kExitFailed);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  std::_Exit(kExitFailed);
+}
+
+bool RunInterruptible(TOrvex& disc, TSignalWatch& signals, const std::string& what, const std::function<void()>& work) {
+  const unsigned before = signals.Count();
+  const int finished = eventfd(0, EFD_CLOEXEC);
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    work();
+    done = true;
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = write(finished, &one, sizeof one);
+  });
+  uint64_t deadline = 0;
+  while (!done) {
+    pollfd fds[2] = {{finished, POLLIN, 0}, {signals.Fd(), POLLIN, 0}};
+    poll(fds, 2, 100);
+    signals.Poll();
+    if (deadline == 0 && signals.Count() > before) {
+      disc.AbortOperation();
+      deadline = NowMilliseconds() + kStopGraceMilliseconds;
+    }
+    if (deadline != 0 && !done && NowMilliseconds() >= deadline) ExitInterrupted(what);
+  }
+  worker.join();
+  close(finished);
+  return deadline != 0;
+}
+
+void RunOrExit(TOrvex& disc, TSignalWatch& signals, const std::string& what, const std::function<void()>& work) {
+  if (RunInterruptible(disc, signals, what, work)) ExitInterrupted(what);
+}
+
+void WaitForEvents(TOrvex& disc, TSignalWatch& signals, const std::string& what, const std::function<bool()>& done,
                    const std::function<void()>& tick) {
-  bool aborted = false;
+  TStopping stopping(disc, signals, what);
   while (!done()) {
     pollfd fds[2] = {{disc.NotificationHandle(), POLLIN, 0}, {signals.Fd(), POLLIN, 0}};
     poll(fds, 2, 100);
-    if (signals.Poll() && !aborted) {
-      disc.AbortOperation();
-      aborted = true;
-    }
     disc.ProcessMessages();
+    stopping.Look(done());
     tick();
   }
 }
@@ -28,13 +139,22 @@ bool RunWriteJob(TOrvex& disc, TSignalWatch& signals, const std::function<bool()
                  bool show, bool drive) {
   bool done = false, failed = false;
   disc.SetOnWriteDone([&](TObject*, uint8_t, bool f) { done = true, failed = f; });
-  const bool started = start();
+  bool started = false;
+  if (drive) {
+    // A stop that came just as the job started is the job's.
+    if (RunInterruptible(disc, signals, "readying the disc", [&] { started = start(); }) && started) {
+      disc.AbortOperation();
+    }
+  } else {
+    started = start();
+  }
   // A refused job ends at once; one that stopped while the queue filled
   // has reported its end, which waits in the queue.
   const TOrvex::TErrorInfo refusal = started ? TOrvex::TErrorInfo{} : disc.TakeError();
   {
     TProgressBar bar(label, show && started);
-    WaitForEvents(disc, signals, [&] { return done || (!started && !disc.JobRunning()); }, [&] {
+    const char* what = drive ? "writing the disc" : "";
+    WaitForEvents(disc, signals, what, [&] { return done || (!started && !disc.JobRunning()); }, [&] {
       const uint64_t total = disc.ImageSize(), written = disc.BlocksWritten();
       std::string extra = "blocks " + std::to_string(written) + "/" + std::to_string(total);
       if (drive && disc.DeviceBufferSize() > 0) {

@@ -41,8 +41,8 @@ std::string TReport::Written(const std::string& command, int status) const {
   return object.Merge(fields_).Written();
 }
 
-int TReport::Finish(const std::string& command, int status) const {
-  if (enabled_ && status != kExitUsage) std::printf("%s\n", Written(command, status).c_str());
+int TReport::Finish(int status) const {
+  if (enabled_ && status != kExitUsage) std::printf("%s\n", Written(command_, status).c_str());
   return status;
 }
 

@@ -42,11 +42,15 @@ class TReport {
   // The whole object for a command that ended with `status`.
   std::string Written(const std::string& command, int status) const;
 
+  // The command the report is of, named before it runs.
+  void Begin(const std::string& command) { command_ = command; }
+
   // Prints it when enabled and `status` is not a usage error; returns `status`.
-  int Finish(const std::string& command, int status) const;
+  int Finish(int status) const;
 
  private:
   bool enabled_ = false;
+  std::string command_;
   TJson fields_ = TJson::Object();
   TJson warnings_ = TJson::Array();
   std::string said_;

@@ -41,7 +41,9 @@ int main(int argc, char** argv) {
     return orvex::cli::kExitOk;
   }
   for (const TCommand& command : kCommands) {
-    if (name == command.name) return orvex::cli::TReport::Current().Finish(name, command.run(argc, argv));
+    if (name != command.name) continue;
+    orvex::cli::TReport::Current().Begin(name);
+    return orvex::cli::TReport::Current().Finish(command.run(argc, argv));
   }
   std::fprintf(stderr, "orvex: unknown command %s\n%s", name.c_str(), Usage().c_str());
   return orvex::cli::kExitUsage;

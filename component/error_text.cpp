@@ -60,6 +60,8 @@ const char* BurnErrorText(uint32_t number) {
       return "Error reading the disc";
     case kErrorWrongSession:
       return "The disc's session does not hold these files";
+    case kErrorClosingHalted:
+      return "Aborted while closing: the disc is left as the drive has it";
     default:
       return nullptr;
   }

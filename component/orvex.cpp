@@ -122,8 +122,13 @@ void TOrvex::ClearAll() {
 // handler: it takes locks.
 void TOrvex::AbortOperation() {
   CDFiles.ComponentStatus = kStatusAborting;
-  CDFiles.Job.RequestStop(kErrorAborted);
-  InterruptCommands(Device);  // a drive that stopped answering must not hold the job
+  // A drive that stopped answering must not hold the job: its command is
+  // given up a while later, or at once when the closing halts.
+  if (CDFiles.Job.UserStop()) {
+    HaltCommands(Device);
+  } else {
+    InterruptCommands(Device);
+  }
 }
 
 size_t TOrvex::ProcessMessages() {

@@ -198,7 +198,10 @@ class TOrvex : public TComponent {
   // Empties the tree and creates the root; call it before the first insertion.
   void ClearAll();
 
-  // Sets error 4, status 7 and the abort flag; running workers stop.
+  // Sets error 4, status 7 and the abort flag; running workers stop.  A
+  // burn that closes the disc goes on closing so that the disc stays
+  // readable; called again while it closes, it halts the closing at once
+  // (error 21): the disc is left as the drive has it.
   void AbortOperation();
 
   pDirEntry CreateDir(const std::string& DestPath, const std::string& DirName);
@@ -327,6 +330,8 @@ class TOrvex : public TComponent {
   std::vector<int32_t> ChangedFiles() const { return CDFiles.ChangedFiles.Get(); }
 
   bool JobRunning() const { return CDFiles.Job.Running(); }
+  // Whether the running burn closes the disc (see AbortOperation).
+  bool JobClosing() const { return CDFiles.Job.Running() && CDFiles.Job.Closing(); }
 
   // --- Drive control -------------------------------------------------------------
   //

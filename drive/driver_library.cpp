@@ -82,13 +82,13 @@ TPostEvent::TWait TDriverLibrary::WaitUnlessInterrupted(uint32_t seconds) {
 }
 
 bool TDriverLibrary::WaitOverdue() {
-  for (uint32_t waited = 0; waited < kOverdueMilliseconds; waited += kStepMilliseconds) {
+  for (uint32_t waited = 0;; waited += kStepMilliseconds) {
     // A short look at the event in real time, then the step through the
     // clock, which a test advances without waiting.
     if (event_.Wait(std::chrono::milliseconds(1)) == TPostEvent::TWait::kSignalled) return true;
+    if (halted_ || waited >= kOverdueMilliseconds) return false;
     Clock().Sleep(kStepMilliseconds);
   }
-  return false;
 }
 
 void TDriverLibrary::Interrupt() {
@@ -96,7 +96,13 @@ void TDriverLibrary::Interrupt() {
   interrupt_.Signal();
 }
 
+void TDriverLibrary::Halt() {
+  halted_ = true;
+  Interrupt();
+}
+
 void TDriverLibrary::Resume() {
+  halted_ = false;
   interrupted_ = false;
   not_answering_ = false;
   interrupt_.Reset();

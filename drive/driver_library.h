@@ -36,6 +36,7 @@ class TDriverLibrary final : public TTransport {
   uint8_t Send(TSCSIDevice& device, TSRB_ExecSCSICmd& request) override;
   void WaitFor(TSRB_ExecSCSICmd& request) override;
   void Interrupt() override;
+  void Halt() override;
   void Resume() override;
 
   // Any other request block (host adapter inquiry, get disk info), sent as it is.
@@ -54,13 +55,15 @@ class TDriverLibrary final : public TTransport {
   // unless the abort arrives first (kOther).
   TPostEvent::TWait WaitUnlessInterrupted(uint32_t seconds);
   // After the abort: waits for the post event in steps through the
-  // platform clock, at most kOverdueMilliseconds; false when it ran out.
+  // platform clock, at most kOverdueMilliseconds (none after Halt); false
+  // when it ran out.
   bool WaitOverdue();
 
   uint8_t adapters_;
   TPostEvent event_;
   TPostEvent interrupt_;                  // signalled by Interrupt, for a wait in progress
   std::atomic<bool> interrupted_{false};
+  std::atomic<bool> halted_{false};
   std::atomic<bool> not_answering_{false};  // a command was given up since the last Resume
 };
 

@@ -51,6 +51,12 @@ inline void InterruptCommands(TSCSIDevice& device) {
   if (device.Transport) device.Transport->Interrupt();
 }
 
+// The user stops the job at once: a pending command is given up now
+// (TTransport::Halt).  Any thread may call it.
+inline void HaltCommands(TSCSIDevice& device) {
+  if (device.Transport) device.Transport->Halt();
+}
+
 // A job starts, or a drive is selected: commands are waited for as long as
 // they take again.
 inline void ResumeCommands(TSCSIDevice& device) {

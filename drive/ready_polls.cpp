@@ -1,18 +1,29 @@
 #include "drive/ready_polls.h"
 
+#include <algorithm>
+
 #include "drive/mmc_commands.h"
 #include "platform/clock.h"
 
 namespace orvex {
 
-bool PollWhileBecomingReady(TSCSIDevice& device, TPollOrder order, TPollCommand) {
+bool SleepUnlessStopped(uint32_t milliseconds, const std::atomic<bool>* stop) {
+  const auto stopped = [stop] { return stop != nullptr && *stop; };
+  for (uint32_t slept = 0; slept < milliseconds && !stopped(); slept += kStopLookMilliseconds) {
+    Clock().Sleep(std::min(kStopLookMilliseconds, milliseconds - slept));
+  }
+  return !stopped();
+}
+
+bool PollWhileBecomingReady(TSCSIDevice& device, TPollOrder order, TPollCommand, const std::atomic<bool>* stop) {
   for (uint32_t round = 0; round < kMaxReadyPolls; ++round) {
-    if (order == TPollOrder::kSleepFirst) Clock().Sleep(kReadyPollMilliseconds);
+    if (order == TPollOrder::kSleepFirst && !SleepUnlessStopped(kReadyPollMilliseconds, stop)) return false;
+    if (stop != nullptr && *stop) return false;
     const bool answered = PastAttentions(
         device, [&] { return ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.BGFDI), 42); });
     const bool busy = BecomingReady(device);
-    if (order == TPollOrder::kSleepIfBusy && busy) Clock().Sleep(kReadyPollMilliseconds);
     if (!busy) return answered;
+    if (order == TPollOrder::kSleepIfBusy && !SleepUnlessStopped(kReadyPollMilliseconds, stop)) return false;
   }
   return false;
 }

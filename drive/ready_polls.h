@@ -4,7 +4,8 @@
 // long write in progress, with the progress in the sense-key specific
 // bytes) until the operation ends.  The waits poll every five seconds
 // through the platform clock, and give up after an hour, so that a drive
-// that never becomes ready cannot hold a job forever.
+// that never becomes ready cannot hold a job forever; a job that is told
+// to stop ends its wait within kStopLookMilliseconds.
 //
 // A unit attention (sense key 6: the medium may have changed, the drive
 // was reset) is reported once, to whichever command comes next, and that
@@ -12,6 +13,7 @@
 #ifndef ORVEX_DRIVE_READY_POLLS_H_
 #define ORVEX_DRIVE_READY_POLLS_H_
 
+#include <atomic>
 #include <cstdint>
 
 #include "drive/mmc_codes.h"
@@ -22,6 +24,8 @@ namespace orvex {
 
 constexpr uint32_t kReadyPollMilliseconds = 5000;
 constexpr uint32_t kMaxReadyPolls = 720;
+// How often a wait between polls looks whether it was told to stop.
+constexpr uint32_t kStopLookMilliseconds = 100;
 
 // Whether the last command's answer says the drive is still busy: the
 // sense code 04h, or BUSY status (asked again later, as for "not ready").
@@ -74,8 +78,16 @@ enum class TPollCommand : uint8_t {
 // kMaxReadyPolls times; a poll met by a unit attention is sent again
 // (PastAttentions).  True when the last poll succeeded: the drive is
 // ready.  False when it ended in another refusal, or the drive was still
-// not ready after the last round; LastSenseInfo then says why.
-bool PollWhileBecomingReady(TSCSIDevice& device, TPollOrder order, TPollCommand command);
+// not ready after the last round; LastSenseInfo then says why.  False too,
+// sending nothing more, once `stop` (when given) is true: the job using the
+// drive was told to stop.
+bool PollWhileBecomingReady(TSCSIDevice& device, TPollOrder order, TPollCommand command,
+                            const std::atomic<bool>* stop = nullptr);
+
+// Sleeps `milliseconds` through the platform clock in steps of
+// kStopLookMilliseconds, ending early once `stop` (when given) is true.
+// False when it ended so.
+bool SleepUnlessStopped(uint32_t milliseconds, const std::atomic<bool>* stop);
 
 }  // namespace orvex
 

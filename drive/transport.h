@@ -27,8 +27,12 @@ class TTransport {
   // kOverdueMilliseconds is given up, and the drive counts as not answering
   // (every later command fails at once) until Resume.  A transport whose
   // commands cannot be given up (the kernel's, bounded by its own time-out)
-  // ignores both.
+  // ignores all three: a program told to stop ends without waiting for it.
   virtual void Interrupt() {}
+  // The user stops the job at once (a second stop while it closes the
+  // disc): as Interrupt, but a pending command is given up after one more
+  // look at its answer.
+  virtual void Halt() {}
   virtual void Resume() {}
 };
 

@@ -1,6 +1,7 @@
 #include "pipeline/burn_job.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <initializer_list>
 #include <memory>
@@ -61,7 +62,7 @@ uint8_t LastTrack(TSCSIDevice& device) {
 // Quick-formats a blank sequential DVD-RW (it becomes a restricted-
 // overwrite one) or grows the formatted area of a restricted-overwrite one;
 // false when the medium is neither.
-bool FormatDvdRw(TSCSIDevice& device, TMedium medium) {
+bool FormatDvdRw(TSCSIDevice& device, TMedium medium, const std::atomic<bool>& stop) {
   if (medium != mtDVDRWSR && medium != mtDVDRWRO) return false;
   const TMediumLock lock(device);
   if (medium == mtDVDRWSR) {
@@ -71,7 +72,7 @@ bool FormatDvdRw(TSCSIDevice& device, TMedium medium) {
   } else {
     FormatUnit(device, mmc::kFormatWithList, kGrowSession, sizeof kGrowSession);
   }
-  PollWhileBecomingReady(device, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation);
+  PollWhileBecomingReady(device, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation, &stop);
   return true;
 }
 
@@ -80,14 +81,15 @@ bool FormatDvdRw(TSCSIDevice& device, TMedium medium) {
 // holds sessions takes the next, since formatting would overwrite the
 // blocks that files imported from it still point at.  A test write, which
 // must leave the disc as it was, formats nothing.  After a format the
-// medium is asked for again, as its kind may have changed.
-void ReadyDisc(TSCSIDevice& device) {
+// medium is asked for again, as its kind may have changed.  The wait for
+// the format ends once `stop` is true.
+void ReadyDisc(TSCSIDevice& device, const std::atomic<bool>& stop) {
   SetWriteParameters(device, device.Medium, TNextSession::kNone);
   const bool blank =
       ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.DiscInformation), sizeof device.DiscInformation) &&
       DiscStatusOf(device.DiscInformation) == kDiscStatusEmpty;
   if (device.TestWrite || (device.Medium == mtDVDRWSR && !blank)) return;
-  if (FormatDvdRw(device, device.Medium)) device.Medium = DiscIs(device);
+  if (FormatDvdRw(device, device.Medium, stop)) device.Medium = DiscIs(device);
 }
 
 // The block the new session starts at.  Every address the session writes
@@ -225,7 +227,11 @@ bool Burn(TCDFiles& CDFiles, TSCSIDevice& Device, TObject* Sender, TWriteDoneEve
   Device.Medium = DiscIs(Device);
   if (const uint32_t refusal = Refusal(CDFiles, Device, true)) return Refuse(CDFiles, Device, refusal);
   ResetSpeedSamples(Device);
-  ReadyDisc(Device);
+  // An abort meanwhile (AbortOperation from another thread) ends the
+  // format's wait and the burn with it.
+  CDFiles.Aborted = false;
+  ReadyDisc(Device, CDFiles.Aborted);
+  if (CDFiles.Aborted) return Refuse(CDFiles, Device, kErrorAborted);
   if (const uint32_t problem = CloseIncompleteSession(Device)) return Refuse(CDFiles, Device, problem);
   if (const uint32_t problem = RoomProblem(Device, CDFiles.TotalImageSize)) return Refuse(CDFiles, Device, problem);
   FindFirstWritableSector(CDFiles, Device);

@@ -201,7 +201,7 @@ bool TDriveSink::Retry(uint32_t attempt, bool head_copy, bool& formatted) {
 
 bool TDriveSink::FormatOnDemand() {
   if (!FormatUnit(Device_, mmc::kFormatWithList, kDvdPlusRwFormat, sizeof kDvdPlusRwFormat)) return false;
-  PollWhileBecomingReady(Device_, TPollOrder::kSleepFirst, TPollCommand::kDiscInformation);
+  PollWhileBecomingReady(Device_, TPollOrder::kSleepFirst, TPollCommand::kDiscInformation, &CDFiles_.Aborted);
   return true;
 }
 
@@ -224,13 +224,15 @@ void TDriveSink::ZeroBuffer() {
 uint32_t TDriveSink::Close() {
   TSCSIDevice& d = Device_;
   d.CloseFH = true;
-  TSessionClosing closing(d);
+  // A stop from now on lets the closing go on; a second one halts it.
+  CDFiles_.Job.BeginClosing();
+  TSessionClosing closing(d, &CDFiles_.Job.Halted());
   CloseTrackAndSession(closing);
   // Media written in place have no session to leave open.
   if (!WrittenInPlace(medium_)) {
     closing.CheckSessionClosed();
   } else if (medium_ != mtDVDRAM) {
-    PollWhileBecomingReady(d, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation);
+    PollWhileBecomingReady(d, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation, &CDFiles_.Job.Halted());
   }
   UnlockMedium(d);
   LoadMedium(d, false);

@@ -12,6 +12,9 @@ bool TJobControl::Begin() {
   if (!Idle()) return false;
   aborted_ = false;
   failed_ = false;
+  closing_ = false;
+  halted_ = false;
+  user_stops_ = 0;
   error_.Set(TJobFailure{});
   running_ = true;
   return true;
@@ -26,6 +29,13 @@ void TJobControl::RequestStop(uint32_t error) {
     if (waker_) waker_();
   }
   changed_.notify_all();
+}
+
+bool TJobControl::UserStop() {
+  const bool halt = user_stops_++ > 0 && closing_;
+  if (halt) halted_ = true;
+  RequestStop(halt ? kErrorClosingHalted : kErrorAborted);
+  return halt;
 }
 
 void TJobControl::Fail(const TJobFailure& failure) {

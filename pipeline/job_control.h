@@ -3,6 +3,9 @@
 // stop from the component's thread at any moment, and ends on its last
 // worker with exactly one completion event.
 //
+// A job that closes a disc is the exception: a stop lets the closing run
+// to its end, and only a second one halts it (UserStop).
+//
 // Stopping wakes every waiter at once: waits are plain condition waits, so
 // every change a waiter waits for is followed by Notify, and a stop also
 // wakes the one outside wait a job registers (its packet ring's).  Nothing
@@ -89,6 +92,18 @@ class TJobControl {
   // `error` (unless 0) becomes the pending error, and every waiter wakes.
   void RequestStop(uint32_t error);
 
+  // The user asks the job to stop (AbortOperation).  A job that closes the
+  // disc goes on closing after the first such request, so that the disc
+  // stays readable; one more while it closes halts it: the pending error
+  // becomes kErrorClosingHalted, and Halted() ends the closing's waits.
+  // Otherwise as RequestStop(kErrorAborted).  True when it halted.
+  bool UserStop();
+
+  // From now on the job closes the disc (see UserStop).
+  void BeginClosing() { closing_ = true; }
+  bool Closing() const { return closing_; }
+  const std::atomic<bool>& Halted() const { return halted_; }
+
   // A worker's failure: the pending error, then a stop.
   void Fail(const TJobFailure& failure);
 
@@ -137,6 +152,9 @@ class TJobControl {
   TPendingError error_;
   std::atomic<bool> running_{false};
   std::atomic<bool> failed_{false};
+  std::atomic<bool> closing_{false};
+  std::atomic<bool> halted_{false};
+  std::atomic<uint32_t> user_stops_{0};
   std::mutex mutex_;
   std::condition_variable changed_;
   std::function<void()> waker_;  // guarded by mutex_

@@ -32,6 +32,7 @@ enum TErrorNumber : uint32_t {
   kErrorSessionUnreadable = 18,   // an imported session's tree could not be read whole
   kErrorReadingDisc = 19,         // verification could not read a file's blocks from the disc
   kErrorWrongSession = 20,        // the session's file tree does not hold the files verified
+  kErrorClosingHalted = 21,       // stopped a second time while closing: the disc is as the drive left it
   kErrorDriveBusy = 22,           // another program holds the drive open exclusively (names the device)
 };
 

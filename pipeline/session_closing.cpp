@@ -5,7 +5,6 @@
 #include "drive/mmc_records.h"
 #include "drive/ready_polls.h"
 #include "pipeline/job_errors.h"
-#include "platform/clock.h"
 
 namespace orvex {
 namespace {
@@ -29,17 +28,20 @@ bool TSessionClosing::Close(mmc::TCloseFunction what, uint16_t number, bool imme
 bool TSessionClosing::Send(bool immediate, const std::function<bool()>& send) {
   if (Failed()) return false;
   for (uint32_t attempt = 0; attempt < kCloseAttempts; ++attempt) {
+    if (Halted()) return false;
     if (PastAttentions(device_, send)) {
       // What an immediate command ran into shows in the polls after it.
-      if (!immediate || PollWhileBecomingReady(device_, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation)) {
+      if (!immediate ||
+          PollWhileBecomingReady(device_, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation, halt_)) {
         return true;
       }
-      return Refused(true);
+      return !Halted() && Refused(true);
     }
+    if (Halted()) return false;
     if (device_.TargetBusy) {
-      Clock().Sleep(kBusyPauseMs);
+      SleepUnlessStopped(kBusyPauseMs, halt_);
     } else if (BecomingReady(device_)) {
-      PollWhileBecomingReady(device_, TPollOrder::kSleepFirst, TPollCommand::kDiscInformation);
+      PollWhileBecomingReady(device_, TPollOrder::kSleepFirst, TPollCommand::kDiscInformation, halt_);
     } else {
       return Refused(false);
     }
@@ -61,9 +63,15 @@ void TSessionClosing::FailWith(uint16_t sense) {
   error_ = sense != 0 ? uint32_t{sense} : uint32_t{kErrorClosingFailed};
 }
 
+bool TSessionClosing::Halted() {
+  if (halt_ == nullptr || !*halt_) return false;
+  error_ = kErrorClosingHalted;
+  return true;
+}
+
 bool TSessionClosing::CheckSessionClosed() {
-  const bool ready = PollWhileBecomingReady(device_, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation);
-  if (Failed()) return false;
+  const bool ready = PollWhileBecomingReady(device_, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation, halt_);
+  if (Failed() || Halted()) return false;
   if (!ready) {
     FailWith(SenseCodeOf(device_.LastSenseInfo));
   } else if (LastSessionState(device_.BGFDI) == kSessionIncomplete) {

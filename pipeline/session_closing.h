@@ -16,9 +16,14 @@
 // and the disc's state afterwards decides (CheckSessionClosed).  Any other
 // refusal, and one without sense data, fails the closing; nothing more is
 // sent through it then.
+//
+// A closing that is halted (the user stopped the job a second time while
+// it closes) ends at once, failed with kErrorClosingHalted, however far
+// it came: no command is sent again, no wait goes on.
 #ifndef ORVEX_PIPELINE_SESSION_CLOSING_H_
 #define ORVEX_PIPELINE_SESSION_CLOSING_H_
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -29,7 +34,9 @@ namespace orvex {
 
 class TSessionClosing {
  public:
-  explicit TSessionClosing(TSCSIDevice& device) : device_(device) {}
+  // `halt`, when given, halts the closing once it is true.
+  explicit TSessionClosing(TSCSIDevice& device, const std::atomic<bool>* halt = nullptr)
+      : device_(device), halt_(halt) {}
 
   // SYNCHRONIZE CACHE.  True when the drive did it.
   bool Flush(bool immediate);
@@ -56,8 +63,11 @@ class TSessionClosing {
   // or any but an illegal request), or one to remember.  False.
   bool Refused(bool fatal);
   void FailWith(uint16_t sense);
+  // Fails the closing as halted when it is: true then.
+  bool Halted();
 
   TSCSIDevice& device_;
+  const std::atomic<bool>* halt_;
   uint32_t error_ = 0;
   uint16_t refusal_ = 0;  // the sense of the last illegal request refused
 };

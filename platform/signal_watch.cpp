@@ -34,6 +34,7 @@ bool TSignalWatch::Poll() {
   signalfd_siginfo info;
   while (fd_ >= 0 && read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
     arrived_ = static_cast<int>(info.ssi_signo);
+    ++count_;
   }
   return Arrived();
 }

@@ -24,10 +24,13 @@ class TSignalWatch {
   // arrived.
   bool Poll();
   bool Arrived() const { return arrived_ != 0; }
+  // How many signals Poll has taken so far.
+  unsigned Count() const { return count_; }
 
  private:
   int fd_ = -1;
   int arrived_ = 0;
+  unsigned count_ = 0;
 };
 
 }  // namespace orvex

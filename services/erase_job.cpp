@@ -43,8 +43,6 @@ constexpr uint32_t kDvdPlusRwRuns = 71000;  // blocks 0 to 2271999
 constexpr std::array<uint8_t, kRunBytes> kZeros{};
 
 constexpr uint32_t kPollMilliseconds = 5000;
-// A poll's wait is slept in steps this long, so that an abort ends it soon.
-constexpr uint32_t kSleepStep = 100;
 constexpr uint16_t kPollDiscInformationBytes = 42;
 
 class TEraseThread : public TObject {
@@ -73,8 +71,6 @@ class TEraseThread : public TObject {
   bool WaitForDiscInformation(uint8_t* into) {
     return WaitWhileNotReady([this, into] { return ReadDiscInformation(Device, into, kPollDiscInformationBytes); });
   }
-  // False, at once, when the job is asked to stop meanwhile.
-  bool SleepUnlessStopped(uint32_t milliseconds);
   // Writes `runs` zero runs from block 0 on with the drive handle kept
   // open between them; stops at the first that fails or at a stop, the
   // handle then closing after every command again.  True when all were
@@ -187,18 +183,13 @@ bool TEraseThread::FormatDvdRam() {
 
 template <class Ask>
 bool TEraseThread::WaitWhileNotReady(Ask ask) {
-  while (SleepUnlessStopped(kPollMilliseconds)) {
+  while (SleepUnlessStopped(kPollMilliseconds, &CDFiles.Aborted)) {
     // A unit attention is asked past; any other answer ends the wait: the
     // medium went away, or the drive stopped answering.
     if (PastAttentions(Device, ask)) return true;
     if (!BecomingReady(Device)) return Refused();
   }
   return false;
-}
-
-bool TEraseThread::SleepUnlessStopped(uint32_t milliseconds) {
-  for (uint32_t slept = 0; slept < milliseconds && !Stopped(); slept += kSleepStep) Clock().Sleep(kSleepStep);
-  return !Stopped();
 }
 
 bool TEraseThread::WriteZeroRuns(uint32_t runs) {

@@ -166,6 +166,14 @@ bool ApplyOption(DriveConfig& d, std::string_view key, std::string_view value) {
   if (key == "cdspeed") return ParseNumber<uint32_t>(value, d.cd_speed, 1, 200);
   if (key == "dvdspeed") return ParseNumber<uint32_t>(value, d.dvd_speed, 1, 100);
   if (key == "bdspeed") return ParseNumber<uint32_t>(value, d.bd_speed, 1, 100);
+  if (key == "stall") {
+    if (value == "start") return (d.stall = kStallAtStart).has_value();
+    uint8_t opcode = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), opcode, 16);
+    if (ec != std::errc() || end != value.data() + value.size()) return false;
+    d.stall = opcode;
+    return true;
+  }
   return false;
 }
 

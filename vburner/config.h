@@ -35,6 +35,9 @@
 
 namespace orvex::vburner {
 
+// DriveConfig::stall for a drive that answers nothing at all.
+constexpr uint16_t kStallAtStart = 0x100;
+
 struct DriveConfig {
   uint8_t ha = 0, target = 0, lun = 0;
   std::string vendor = "ORVEX";
@@ -55,6 +58,10 @@ struct DriveConfig {
   char letter = 0;     // 0: get-disk-info knows no letter
   std::optional<std::pair<uint32_t, Sense>> write_error;  // writeerror=
   std::vector<std::pair<uint8_t, Sense>> failures;        // fail=
+  // The drive stops answering (as vb_fault_stall does): from the start
+  // (kStallAtStart), or once it has answered the first command with this
+  // opcode; nullopt: never.
+  std::optional<uint16_t> stall;
 
   bool Reads(uint16_t profile) const;
   bool Writes(uint16_t profile) const;

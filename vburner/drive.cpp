@@ -143,6 +143,10 @@ void Drive::Execute(Request& request) {
   }
   Record(srb, c, status, check);
   if (request.data_in != nullptr) *request.data_in = c.data_in;
+  if (stall_after_ == c.cdb[0]) {
+    stall_after_.reset();
+    stalled_ = true;  // this command is answered, the next ones are not
+  }
   // The status goes last: a caller polling it may reuse the block at once.
   std::atomic_ref<uint8_t>(srb.SRB_Status).store(status, std::memory_order_release);
   if (request.post) {

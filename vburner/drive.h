@@ -281,6 +281,7 @@ class Drive {
   std::optional<uint32_t> remove_at_;
   bool stalled_ = false;
   std::optional<uint16_t> mistaken_profile_;  // the current profile every GET CONFIGURATION names
+  std::optional<uint16_t> stall_after_;       // the opcode the configured stall waits for
 
   bool tracing_ = false;
   std::deque<vb_trace_entry> trace_;

@@ -14,6 +14,8 @@ namespace orvex::vburner {
 
 Drive::Drive(DriveConfig config, Clock& clock, std::shared_ptr<TraceFile> trace_file)
     : config_(std::move(config)), clock_(clock), trace_file_(std::move(trace_file)) {
+  stalled_ = config_.stall == kStallAtStart;
+  if (!stalled_) stall_after_ = config_.stall;
   tray_open_ = config_.tray_open;
   if (config_.unit_attention) unit_attention_ = kPowerOnReset;
   if (config_.write_error) write_error_ = config_.write_error;

@@ -116,6 +116,7 @@ void Drive::ClearFaults() {
     write_error_.reset();
     remove_at_.reset();
     stalled_ = false;
+    stall_after_.reset();
     bad_answers_.clear();
     mistaken_profile_.reset();
     for (const std::shared_ptr<Request>& request : queue_)

@@ -84,6 +84,8 @@ manual::TSection DriveDescription() {
                                        "(hexadecimal)"},
            {"fail=OP/KK/AA/QQ", "the next command with opcode OP fails with sense KK/AA/QQ (all hexadecimal); "
                                 "may be given for several opcodes"},
+           {"stall=start|OP", "the drive stops answering: from the start, or once it has answered the first "
+                              "command with the opcode OP (hexadecimal); its commands then stay pending"},
            {"timescale=NUMBER", "a setting: how many times faster than a real drive time runs (0: time moves only when a test moves it through the vb_* functions)"},
            {"trace=FILE", "a setting: append one line per command to FILE"}}};
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 
 #include "drive/burn_fixture.h"
+#include "drive/ready_polls.h"
 #include "image/component_status.h"
 #include "platform/byte_order.h"
 
@@ -167,7 +168,7 @@ TEST_P(ClosingFaults, AreJudged) {
   std::atomic<bool> armed{false};
   if (c.at_closing) {
     clock().OnSleep = [&](uint32_t milliseconds) {
-      if (milliseconds == 5000 && disc.ComponentStatus() == kStatusClosingSession && !armed.exchange(true)) c.arrange();
+      if (milliseconds == kStopLookMilliseconds && disc.ComponentStatus() == kStatusClosingSession && !armed.exchange(true)) c.arrange();
     };
   } else {
     c.arrange();

@@ -6,6 +6,8 @@
 #include <atomic>
 
 #include "drive/burn_fixture.h"
+#include "drive/ready_polls.h"
+#include "image/component_status.h"
 
 namespace orvex::test {
 namespace {
@@ -189,7 +191,10 @@ TEST_F(BurnFaults, AbortWhileClosing) {
   Load("cd-r");
   Lay(Source("src"));
   clock().OnSleep = [this](uint32_t milliseconds) {
-    if (milliseconds == 5000 && !hooked_.exchange(true)) disc.AbortOperation();
+    if (milliseconds == kStopLookMilliseconds && disc.ComponentStatus() == kStatusClosingSession &&
+        !hooked_.exchange(true)) {
+      disc.AbortOperation();
+    }
   };
   TOutcome outcome;
   const auto trace = TracedBurn(outcome);

@@ -6,6 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
 extern char** environ;
 
 namespace orvex::test {
@@ -53,6 +58,39 @@ TRunningTool::~TRunningTool() {
 
 void TRunningTool::Signal(int signal) const {
   if (pid_ > 0) kill(pid_, signal);
+}
+
+bool TRunningTool::WaitUntilBlocking(int signal, int seconds) const {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  const unsigned long long bit = 1ull << (signal - 1);
+  while (std::chrono::steady_clock::now() < give_up) {
+    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("SigBlk:", 0) == 0 && (std::stoull(line.substr(7), nullptr, 16) & bit) != 0) return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return false;
+}
+
+std::string TRunningTool::ErrorSoFar() const {
+  std::ifstream in(err_name_, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+TToolResult TRunningTool::FinishWithin(int seconds) {
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  int status = 0;
+  while (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() >= give_up) kill(pid_, SIGKILL);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  TToolResult result;
+  if (pid_ > 0) result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  pid_ = -1;
+  result.out = ReadAll(out_fd_);
+  result.err = ReadAll(err_fd_);
+  return result;
 }
 
 TToolResult TRunningTool::Finish() {

@@ -26,8 +26,16 @@ class TRunningTool {
   TRunningTool& operator=(const TRunningTool&) = delete;
 
   void Signal(int signal) const;
+  // Waits, at most `seconds`, until it blocks `signal` (reads it through a
+  // descriptor rather than dying of it); false when it did not.
+  bool WaitUntilBlocking(int signal, int seconds) const;
+  // What it has written to standard error so far.
+  std::string ErrorSoFar() const;
   // Waits for its end.
   TToolResult Finish();
+  // Waits for its end, at most `seconds`: then it is killed, and the
+  // status is -1.
+  TToolResult FinishWithin(int seconds);
 
  private:
   pid_t pid_ = -1;
