@@ -1,11 +1,11 @@
 #include "drive/capabilities.h"
 
+#include "drive/mmc_codes.h"
 #include "drive/mmc_commands.h"
 
 namespace orvex {
 namespace {
 
-constexpr uint8_t kCapabilitiesPage = 0x2A;
 constexpr uint8_t kUnderrunPage = 0x30;
 constexpr uint16_t kPageRead = 128;
 constexpr uint16_t kFeatureRead = 112;
@@ -15,10 +15,10 @@ constexpr uint16_t kFeatureRead = 112;
 // header or after an 8-byte block descriptor; elsewhere it stays zero.
 bool ReadCapabilitiesPage(TSCSIDevice& device, bool defaults, TModePage2A& page) {
   uint8_t* buffer = device.tmpBuffer.data();
-  if (!ReadAnswer(device, cdb::ModeSense10(kCapabilitiesPage, defaults, kPageRead), buffer, kPageRead, true)) {
+  if (!ReadAnswer(device, cdb::ModeSense10(mmc::kCapabilitiesPage, defaults, kPageRead), buffer, kPageRead, true)) {
     return false;
   }
-  const size_t at = buffer[8] == kCapabilitiesPage ? 8 : buffer[16] == kCapabilitiesPage ? 16 : 0;
+  const size_t at = buffer[8] == mmc::kCapabilitiesPage ? 8 : buffer[16] == mmc::kCapabilitiesPage ? 16 : 0;
   if (at == 0) return true;
   page = DecodeCapabilitiesPage(buffer + at);
   return true;

@@ -18,6 +18,8 @@ constexpr uint8_t kRezeroUnit = 0x01;
 constexpr uint8_t kRequestSense = 0x03;
 constexpr uint8_t kFormatUnit = 0x04;
 constexpr uint8_t kInquiry = 0x12;
+constexpr uint8_t kModeSelect6 = 0x15;
+constexpr uint8_t kModeSense6 = 0x1A;
 constexpr uint8_t kStartStopUnit = 0x1B;
 constexpr uint8_t kPreventAllowMediumRemoval = 0x1E;
 constexpr uint8_t kReadFormatCapacities = 0x23;
@@ -83,6 +85,7 @@ constexpr uint8_t kFormatWithList = 0x11;
 
 // Mode pages.
 constexpr uint8_t kWriteParametersPage = 0x05;
+constexpr uint8_t kCapabilitiesPage = 0x2A;  // CD/DVD capabilities and mechanical status
 
 // Sense keys.
 constexpr uint8_t kSenseIllegalRequest = 0x05, kSenseUnitAttention = 0x06;

@@ -6,6 +6,7 @@
 
 #include "drive/mmc_codes.h"
 #include "drive/mmc_commands.h"
+#include "drive/mmc_records.h"
 #include "platform/byte_order.h"
 
 namespace orvex {
@@ -38,7 +39,6 @@ constexpr TWriteParametersRow kRows[] = {
 constexpr uint8_t kBufe = 0x40, kLinkSizeValid = 0x20, kTestWriteBit = 0x10;
 constexpr uint8_t kFixedPacket = 0x20;
 constexpr uint8_t kMultiSessionOpen = 0xC0;  // 11b: another session may follow
-constexpr uint8_t kUnderrunFree = 0x80;      // page 2Ah byte 4
 
 // Page 05h's fields from `row`, the next session and the device's settings.
 TModePage05 PageOf(const TWriteParametersRow& row, TNextSession next, bool test_write, bool underrun_protection) {
@@ -97,7 +97,7 @@ bool SendPage(TSCSIDevice& device, TMedium medium, TNextSession next, bool test_
 }  // namespace
 
 bool SetWriteParameters(TSCSIDevice& device, TMedium medium, TNextSession next) {
-  const bool underrun_protection = device.BurnProof && (device.ModePage2A.OtherInfo & kUnderrunFree) != 0;
+  const bool underrun_protection = device.BurnProof && PageCan(device.ModePage2A, TPageCapability::kUnderrunFree);
   return SendPage(device, medium, next, device.TestWrite, underrun_protection);
 }
 

@@ -43,7 +43,7 @@ expect "notes.txt" orvex burn -V LABEL no      # an operand after an option's va
 expect "" orvex mkiso --dest pho               # a directory in the image: the user's word
 expect "" orvex erase pho                      # erase takes no operand
 expect "export" orvex-vburner ex
-expect "--blocks --formatted" orvex-vburner new --
+expect "--blocks --force --formatted" orvex-vburner new --
 expect "photos.iso" orvex-vburner load dvd-rom disc.vmed photos.i
 
 # Drive numbers come from the program's own `devices`; none and quiet
