@@ -90,7 +90,10 @@ void Answer(std::span<uint8_t> entry, const Request& request, const RingHandler&
   }
   std::memset(entry.data() + offsetof(tcmu_cmd_entry, rsp), 0, sizeof(tcmu_cmd_entry::rsp));
   Store<uint8_t>(entry, offsetof(tcmu_cmd_entry, rsp.scsi_status), answer.status);
-  std::memcpy(entry.data() + kSenseAt, answer.sense.data(), std::min<size_t>(answer.sense.size(), TCMU_SENSE_BUFFERSIZE));
+  if (!answer.sense.empty()) {
+    std::memcpy(entry.data() + kSenseAt, answer.sense.data(),
+                std::min<size_t>(answer.sense.size(), TCMU_SENSE_BUFFERSIZE));
+  }
   // A zero length means "the whole buffer" to the kernel, so only a
   // shorter answer is told.
   if (read_len && returned != 0 && returned < total) {

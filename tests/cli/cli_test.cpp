@@ -604,25 +604,6 @@ TEST(Cli, BurnRefusalsNameTheCauseAndLeaveTheDiscBlank) {
 const std::string kClosingGoesOn =
     "orvex: closing the disc goes on so that it stays readable; stop again to end it at once\n";
 
-TEST(Cli, CtrlCEndsABurnAndClosesTheDisc) {
-  TempDir dir;
-  dir.Write("src/big.bin", std::string(40 << 20, 'z'));
-  const std::string medium = dir / "disc.vmed";
-  ASSERT_EQ(RunTool({VBURNER_TOOL, "new", "dvd+r", medium}).status, 0);
-  // 1x of DVD at ten times real time: 40 MiB take three seconds.
-  TRunningTool burn({"env", "ORVEX_VBURNER=0:0:0,class=dvd-writer,medium=" + medium + ";timescale=10", kOrvex, "burn",
-                     "--speed", "1", dir / "src"});
-  std::this_thread::sleep_for(std::chrono::seconds(1));
-  burn.Signal(SIGINT);
-  const TToolResult r = burn.Finish();
-  EXPECT_EQ(r.status, 1);
-  // The closing that follows may be said to go on, if it lasts.
-  EXPECT_TRUE(r.err == "orvex: Aborted by user\n" || r.err == kClosingGoesOn + "orvex: Aborted by user\n") << r.err;
-  const TToolResult show = RunTool({VBURNER_TOOL, "show", medium});
-  EXPECT_NE(show.out.find("track 1 session 1 start 0"), std::string::npos) << show.out;
-  EXPECT_NE(show.out.find(" closed\n"), std::string::npos) << show.out;
-}
-
 // Waits, at most a minute, until the trace file `trace` holds a command of
 // `opcode` that drive 0:0:0 answered.
 bool Answered(const std::string& trace, const std::string& opcode) {
@@ -631,6 +612,27 @@ bool Answered(const std::string& trace, const std::string& opcode) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return false;
+}
+
+TEST(Cli, CtrlCEndsABurnAndClosesTheDisc) {
+  TempDir dir;
+  dir.Write("src/big.bin", std::string(40 << 20, 'z'));
+  const std::string medium = dir / "disc.vmed";
+  const std::string trace = dir / "disc.trace";
+  ASSERT_EQ(RunTool({VBURNER_TOOL, "new", "dvd+r", medium}).status, 0);
+  // 1x of DVD at ten times real time: 40 MiB take three seconds.
+  TRunningTool burn({"env", "ORVEX_VBURNER=0:0:0,class=dvd-writer,medium=" + medium + ";timescale=10;trace=" + trace,
+                     kOrvex, "burn", "--speed", "1", dir / "src"});
+  // Stopped once it writes: a stop before that records nothing at all.
+  ASSERT_TRUE(Answered(trace, "2a"));
+  burn.Signal(SIGINT);
+  const TToolResult r = burn.Finish();
+  EXPECT_EQ(r.status, 1);
+  // The closing that follows may be said to go on, if it lasts.
+  EXPECT_TRUE(r.err == "orvex: Aborted by user\n" || r.err == kClosingGoesOn + "orvex: Aborted by user\n") << r.err;
+  const TToolResult show = RunTool({VBURNER_TOOL, "show", medium});
+  EXPECT_NE(show.out.find("track 1 session 1 start 0"), std::string::npos) << show.out;
+  EXPECT_NE(show.out.find(" closed\n"), std::string::npos) << show.out;
 }
 
 // A drive that stops answering does not hold the program: a stop signal
