@@ -11,6 +11,8 @@ using manual::TOptionGroup;
 
 const TOption kJson = {{"--json"}, "", "print the result as one JSON object"};
 const TOption kQuiet = {{"-q", "--quiet"}, "", "no progress bar"};
+const TOption kProgress = {{"--progress"}, "",
+                           "with --json: the progress as JSON objects on standard error, one a line"};
 
 // What every command takes.
 const TOptionGroup kGeneralOptions = {
@@ -32,6 +34,7 @@ const TOptionGroup kContentOptions = {
     {{"--ignore-unreadable"}, "", "go on without the entries that cannot be taken"},
     {{"--cache"}, "MB", "the packet cache in MiB (2 to 600)"},
     kQuiet,
+    kProgress,
 };
 
 // How the drives are found: every command on drives.
@@ -110,7 +113,7 @@ manual::TCommand Burn() {
 
 manual::TCommand BurnImage() {
   TOptionGroup own = kWriteOptions;
-  own.insert(own.end(), {kQuiet, kJson});
+  own.insert(own.end(), {kQuiet, kProgress, kJson});
   return {"burn-image", "[options] IMAGE", "burn an image file to a disc",
           "Burns the ISO 9660 or UDF image file IMAGE from the start of the blank or rewritable disc in drive N.",
           {own, kDriveChoice, kDriveOptions, kGeneralOptions},
@@ -124,6 +127,7 @@ manual::TCommand Erase() {
           {{{{"--quick"}, "", "blank the start of the disc or format it quickly"},
             {{"--full"}, "", "blank or format the whole disc"},
             kQuiet,
+            kProgress,
             kJson},
            kDriveChoice, kDriveOptions, kGeneralOptions}};
 }

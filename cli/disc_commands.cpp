@@ -42,7 +42,6 @@ struct TSession {
   }
 };
 
-bool ShowProgress(const TCommandLine& args) { return !args.Has("--quiet") && !JsonOutput() && isatty(STDERR_FILENO); }
 
 TJson& Fields() { return TReport::Current().Fields(); }
 

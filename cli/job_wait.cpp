@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/json_report.h"
@@ -155,12 +156,20 @@ bool RunWriteJob(TOrvex& disc, TSignalWatch& signals, const std::function<bool()
     TProgressBar bar(label, show && started);
     const char* what = drive ? "writing the disc" : "";
     WaitForEvents(disc, signals, what, [&] { return done || (!started && !disc.JobRunning()); }, [&] {
-      const uint64_t total = disc.ImageSize(), written = disc.BlocksWritten();
-      std::string extra = "blocks " + std::to_string(written) + "/" + std::to_string(total);
-      if (drive && disc.DeviceBufferSize() > 0) {
-        extra += "  buffer " + std::to_string(uint64_t{disc.DeviceBufferPosition()} * 100 / disc.DeviceBufferSize()) + "%";
+      if (drive && disc.JobClosing()) {
+        // The drive says nothing while it closes, for a minute or more.
+        bar.UpdateState(disc.FinalizeDisc() ? "finalizing the disc" : "closing the session",
+                        "Ctrl-C lets it finish, a second one ends it");
+        return;
       }
-      bar.Update(written * 2048, total * 2048, extra);
+      const uint64_t total = disc.ImageSize(), written = disc.BlocksWritten();
+      std::vector<TProgressFigure> figures;
+      if (drive && disc.DeviceBufferSize() > 0) {
+        const uint64_t fill = uint64_t{disc.DeviceBufferPosition()} * 100 / disc.DeviceBufferSize();
+        figures.push_back({"buffer " + std::to_string(fill) + "%", "buffer_percent", fill});
+      }
+      figures.push_back({"blocks " + std::to_string(written) + "/" + std::to_string(total), "blocks_written", written});
+      bar.Update(written * 2048, total * 2048, figures);
     });
   }
   disc.SetOnWriteDone(nullptr);

@@ -1,5 +1,7 @@
 #include "cli/messages.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -27,6 +29,15 @@ std::string Hex(unsigned char c) {
 }
 
 std::string Reason(int error) { return error != 0 ? ": " + std::string(std::strerror(error)) : ""; }
+
+// What begins a message on standard error: on a terminal, where a progress
+// line may stand unfinished, a return to the start of the line and its
+// clearing, so that the message replaces the progress rather than trailing
+// it (and wrapping); the progress is drawn again on the next line.
+const char* MessageStart() {
+  static const bool terminal = isatty(STDERR_FILENO) != 0;
+  return terminal ? "\r\033[Korvex: " : "orvex: ";
+}
 
 }  // namespace
 
@@ -135,12 +146,12 @@ std::string IssueMessage(const TInsertIssue& issue) {
 }
 
 void Say(const std::string& message) {
-  std::fprintf(stderr, "orvex: %s\n", message.c_str());
+  std::fprintf(stderr, "%s%s\n", MessageStart(), message.c_str());
   TReport::Current().Said(message);
 }
 
 void Warn(const std::string& message) {
-  std::fprintf(stderr, "orvex: warning: %s\n", message.c_str());
+  std::fprintf(stderr, "%swarning: %s\n", MessageStart(), message.c_str());
   TReport::Current().Warned(message);
 }
 

@@ -1,6 +1,4 @@
 // orvex mkiso -o OUT [options] SOURCE...
-#include <unistd.h>
-
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +10,7 @@
 #include "cli/job_wait.h"
 #include "cli/json_report.h"
 #include "cli/messages.h"
+#include "cli/progress_bar.h"
 #include "component/orvex.h"
 
 namespace orvex::cli {
@@ -31,7 +30,7 @@ int RunMkiso(int argc, char** argv) {
   TComponent owner(nullptr);
   TOrvex disc(&owner);
   disc.ClearAll();
-  const bool show = !args.Has("--quiet") && !JsonOutput() && isatty(STDERR_FILENO);
+  const bool show = ShowProgress(args);
   TReport::Current().Fields().Text("output", output);
   TContentSummary summary;
   if (const int stop = FillTree(disc, signals, args, output, cache, show, summary); stop >= 0) return stop;

@@ -47,14 +47,37 @@ ensure_packages() {
     { echo "orvex: could not install ${missing[*]}" >&2; exit 1; }
 }
 
-# build_tree DIR BUILD_TYPE [CMAKE_ARGS...]: configures (once) and builds DIR.
+# configure_tree DIR BUILD_TYPE [CMAKE_ARGS...]: configures DIR (quietly).
 # The trees are laid out for /usr, where the Debian packages install (the
 # library in the machine's multiarch folder); `cmake --install --prefix`
 # puts an installation anywhere else.
-build_tree() {
+configure_tree() {
   local dir=$1 type=$2
   shift 2
   cmake -S "$ORVEX_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" -DORVEX_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr "$@" >/dev/null ||
     { echo "orvex: configuring $dir failed" >&2; exit 1; }
+}
+
+# build_tree DIR BUILD_TYPE [CMAKE_ARGS...]: configures and builds DIR.
+build_tree() {
+  local dir=$1
+  configure_tree "$@"
   cmake --build "$dir" -j "$ORVEX_JOBS" || { echo "orvex: building $dir failed" >&2; exit 1; }
+}
+
+# build_targets DIR BUILD_TYPE TARGET...: configures DIR and builds only the
+# TARGETs, quietly: the build's output is shown only when it fails.
+build_targets() {
+  local dir=$1 type=$2
+  shift 2
+  configure_tree "$dir" "$type"
+  local log
+  log=$(mktemp)
+  if ! cmake --build "$dir" -j "$ORVEX_JOBS" --target "$@" >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    echo "orvex: building $* in $dir failed" >&2
+    exit 1
+  fi
+  rm -f "$log"
 }

@@ -13,16 +13,21 @@ source "$(dirname "$0")/common.sh"
 
 if [ "${1:-}" = "--gui" ]; then
   ensure_packages $ORVEX_BUILD_PACKAGES $ORVEX_GUI_PACKAGES
-  build_tree "$ORVEX_ROOT/build/release" RelWithDebInfo
+  echo "== building the desktop program and the virtual burner in build/release"
+  build_targets "$ORVEX_ROOT/build/release" RelWithDebInfo orvex-demo orvex_vburner
+  echo "== opening the desktop program on the sample folder"
   exec "$ORVEX_ROOT/build/release/bin/orvex-demo" "$ORVEX_ROOT/examples/sample-disc"
 fi
 
 ensure_packages $ORVEX_BUILD_PACKAGES
-build_tree "$ORVEX_ROOT/build/release" RelWithDebInfo
+echo "== building orvex and the virtual burner in build/release"
+# The driver library beside the program, and the tool that makes and shows its media.
+build_targets "$ORVEX_ROOT/build/release" RelWithDebInfo orvex_tool orvex_vburner orvex-vburner
 
 bin="$ORVEX_ROOT/build/release/bin"
 orvex="$bin/orvex"
 image="$ORVEX_ROOT/build/sample-disc.iso"
+echo "== an image of the sample with Joliet and the UDF bridge, and its tree"
 "$orvex" mkiso -o "$image" --udf -V "ORVEX SAMPLE" "$ORVEX_ROOT/examples/sample-disc"
 "$orvex" ls "$image"
 
@@ -40,6 +45,7 @@ echo "Written in the second session on $(date -u +%Y-%m-%d)." > "$extra"
 
 echo "== the disc: $("$orvex" label --session 1) and $("$orvex" label)"
 whole="$ORVEX_ROOT/build/sample-disc-burned.iso"
+echo "== the virtual disc, and an image of all of it"
 "$bin/orvex-vburner" show "$medium"
 "$bin/orvex-vburner" export "$medium" "$whole"
 second=$("$bin/orvex-vburner" show "$medium" | awk '$1 == "track" && $4 == 2 { print $6 }')

@@ -20,6 +20,7 @@
 #include "services/test_volume.h"
 #include "support/run_tool.h"
 #include "support/temp_dir.h"
+#include "support/terminal_tool.h"
 
 namespace orvex::test {
 namespace {
@@ -476,14 +477,41 @@ TEST(Cli, DriveCommandsFailClearly) {
   }
 }
 
-TEST(Cli, ProgressLine) {
-  EXPECT_EQ(cli::TProgressBar::Line("Writing", 50 << 20, 100 << 20, 125.0),
-            "Writing [###############...............]  50%  50.0 of 100.0 MiB  0.4 MiB/s  2:05");
-  EXPECT_EQ(cli::TProgressBar::Line("Comparing", 0, 0, 0.0),
-            "Comparing [##############################] 100%  0.0 of 0.0 MiB  0.0 MiB/s  0:00");
-  EXPECT_EQ(cli::TProgressBar::Line("Burning", 1 << 20, 4 << 20, 2.0, "blocks 512/2048  buffer 97%"),
-            "Burning [#######.......................]  25%  1.0 of 4.0 MiB  0.5 MiB/s  0:02  blocks 512/2048  buffer 97%");
-  EXPECT_EQ(cli::TProgressBar::BusyLine("Erasing", 61.3), "Erasing /  1:01");
+// The progress lines at the widths a terminal may have: the least
+// important fields go first, and no line is wider than it may be.
+TEST(Cli, ProgressLinesFitTheWidth) {
+  using cli::TProgressBar;
+  const std::vector<cli::TProgressFigure> burning = {{"buffer 97%", "buffer_percent", 97},
+                                                     {"blocks 512/2048", "blocks_written", 512}};
+  const struct {
+    std::string line;
+    size_t width;
+    std::string expected;
+  } rows[] = {
+      {TProgressBar::Line("Writing", 50 << 20, 100 << 20, 125.0, {}, 200), 200,
+       "Writing [###############...............]  50%  50.0 of 100.0 MiB  0.4 MiB/s  2:05"},
+      {TProgressBar::Line("Comparing", 0, 0, 0.0, {}, 200), 200,
+       "Comparing [##############################] 100%  0.0 of 0.0 MiB  0.0 MiB/s  0:00"},
+      {TProgressBar::Line("Burning", 1 << 20, 4 << 20, 2.0, burning, 200), 200,
+       "Burning [#######.......................]  25%  1.0 of 4.0 MiB  0.5 MiB/s  0:02  buffer 97%  blocks 512/2048"},
+      // The blocks go first, then the bar narrows.
+      {TProgressBar::Line("Burning", 1 << 20, 4 << 20, 2.0, burning, 79), 79,
+       "Burning [####...............]  25%  1.0 of 4.0 MiB  0.5 MiB/s  0:02  buffer 97%"},
+      // The bar, the rate and the buffer go before the MiB and the time.
+      {TProgressBar::Line("Burning", 1 << 20, 4 << 20, 2.0, burning, 40), 40, "Burning  25%  1.0 of 4.0 MiB  0:02"},
+      {TProgressBar::Line("Burning", 1 << 20, 4 << 20, 2.0, burning, 20), 20, "Burning  25%  0:02"},
+      {TProgressBar::Line("Burning", 1 << 20, 4 << 20, 2.0, burning, 9), 9, "Burning  "},
+      {TProgressBar::BusyLine("Erasing", 61.3, 79), 79, "Erasing /  1:01"},
+      {TProgressBar::BusyLine("Erasing", 61.3, 5), 5, "Erasi"},
+      {TProgressBar::StateLine("closing the session", 75.0, "Ctrl-C lets it finish", 79), 79,
+       "closing the session ... 1:15  (Ctrl-C lets it finish)"},
+      {TProgressBar::StateLine("closing the session", 75.0, "Ctrl-C lets it finish", 40), 40,
+       "closing the session ... 1:15"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(row.line, row.expected);
+    EXPECT_LE(row.line.size(), row.width) << row.line;
+  }
 }
 
 // --- Burning --------------------------------------------------------------------------
@@ -603,6 +631,82 @@ TEST(Cli, BurnRefusalsNameTheCauseAndLeaveTheDiscBlank) {
 
 const std::string kClosingGoesOn =
     "orvex: closing the disc goes on so that it stays readable; stop again to end it at once\n";
+
+// Runs orvex with a blank DVD+R in a DVD writer at ten times real time:
+// 40 MiB at 1x take three seconds, and the closing some more.
+std::vector<std::string> SlowBurner(const TempDir& dir, std::vector<std::string> args) {
+  const std::string medium = dir / "slow.vmed";
+  std::filesystem::remove(medium);
+  std::filesystem::remove(medium + ".blocks");
+  RunTool({VBURNER_TOOL, "new", "dvd+r", medium});
+  args.insert(args.begin(), {"env", "ORVEX_VBURNER=0:0:0,class=dvd-writer,medium=" + medium + ";timescale=10", kOrvex});
+  return args;
+}
+
+// On terminals of a few widths, every progress line fits (a wider one
+// wraps, and then every redraw scrolls), each redraw goes back to the start
+// of the same line, and the closing of the disc is said.
+TEST(Cli, ProgressFitsTheTerminal) {
+  TempDir dir;
+  const std::string source = dir.Write("src/big.bin", std::string(40 << 20, 'z'));
+  const struct {
+    std::vector<std::string> args;
+    unsigned short columns;
+    std::string said;
+  } rows[] = {
+      {{"burn", "--speed", "1", source}, 80, "closing the session ... 0:0"},
+      {{"burn", "--speed", "1", "--finalize", source}, 50, "finalizing the disc ... 0:0"},
+      {{"mkiso", "-o", dir / "out.iso", source}, 30, "Writing "},
+  };
+  for (const auto& row : rows) {
+    const TToolResult r = RunToolInTerminal(SlowBurner(dir, row.args), row.columns);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find(row.said), std::string::npos) << r.out;
+    // The lines the progress draws are those begun with a carriage return.
+    size_t redraws = 0;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find('\r') == std::string::npos) continue;
+      for (size_t at; (at = line.find("\033[K")) != std::string::npos;) line.erase(at, 3);
+      std::istringstream pieces(line);
+      for (std::string piece; std::getline(pieces, piece, '\r'); ++redraws) {
+        EXPECT_LT(piece.size(), row.columns) << row.args[0] << ": " << piece;
+      }
+    }
+    EXPECT_GT(redraws, 1u) << r.out;
+    EXPECT_LE(std::count(r.out.begin(), r.out.end(), '\n'), 4) << r.out;
+  }
+}
+
+// With --json --progress the progress is one JSON object a line on
+// standard error, beside the one result object on standard output; with
+// --json alone there is none.
+TEST(Cli, ProgressAsJsonLines) {
+  TempDir dir;
+  const std::string source = dir.Write("src/big.bin", std::string(40 << 20, 'z'));
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> said;  // on standard error, each in some line
+  } rows[] = {
+      {{"burn", "--json", "--progress", "--speed", "1", source},
+       {"{\"progress\":\"Burning\",\"elapsed_seconds\":0,\"done_bytes\":", "\"buffer_percent\":", "\"blocks_written\":",
+        "\"state\":\"closing the session\",\"state_seconds\":"}},
+      {{"mkiso", "--json", "--progress", "-o", dir / "out.iso", source},
+       {"{\"progress\":\"Writing\",\"elapsed_seconds\":0,\"done_bytes\":", ",\"total_bytes\":"}},
+      {{"mkiso", "--json", "-o", dir / "out.iso", source}, {}},
+  };
+  for (const auto& row : rows) {
+    const TToolResult r = RunTool(SlowBurner(dir, row.args));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+    EXPECT_EQ(r.err.empty(), row.said.empty()) << r.err;
+    std::istringstream lines(r.err);
+    for (std::string line; std::getline(lines, line);) {
+      EXPECT_TRUE(line.rfind("{\"progress\":", 0) == 0 && line.back() == '}') << line;
+    }
+    for (const std::string& said : row.said) EXPECT_NE(r.err.find(said), std::string::npos) << said << "\n" << r.err;
+  }
+}
 
 // Waits, at most a minute, until the trace file `trace` holds a command of
 // `opcode` that drive 0:0:0 answered.
