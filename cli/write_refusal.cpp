@@ -1,6 +1,7 @@
 #include "cli/write_refusal.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "cli/drive_access.h"
 #include "cli/json_report.h"
@@ -47,6 +48,8 @@ TWriteObstacle FindWriteObstacle(TOrvex& disc) {
       return (code & 0xFF) == kTrayOpenAscq ? TWriteObstacle::kTrayOpen : TWriteObstacle::kNoDisc;
     }
   }
+  // A pressed disc is complete too, but was never written by anyone.
+  if (std::string_view(MediumName(disc.DiscIs())).ends_with("ROM")) return TWriteObstacle::kMediumNotWritable;
   if (disc.DiscStatus() == kDiscComplete) return TWriteObstacle::kFinalized;
   return TWriteObstacle::kMediumNotWritable;
 }

@@ -1093,6 +1093,13 @@ const TMessageCase kMessages[] = {
     {"medium the drive cannot write",
      [](const TempDir& d) { return OrvexWithDrives(DriveWith(d, "bd-r"), {"burn", d.Write("b.txt")}); }, 1,
      "orvex: Disc cannot be written: " + kDvdWriter + " cannot write the medium in it: it does not recognise it\n"},
+    {"pressed disc",
+     [](const TempDir& d) {
+       EXPECT_EQ(Orvex({"mkiso", "-q", "-o", d / "p.iso", d.Write("p/a.txt", "a")}).status, 0);
+       EXPECT_EQ(RunTool({VBURNER_TOOL, "load", "dvd-rom", d / "rom.vmed", d / "p.iso"}).status, 0);
+       return OrvexWithDrives("0:0:0,class=dvd-writer,medium=" + (d / "rom.vmed"), {"burn", d.Write("b.txt")});
+     },
+     1, "orvex: Disc cannot be written: " + kDvdWriter + " cannot write the DVD-ROM in it\n"},
     {"no room for a tree", [](const TempDir& d) { return OrvexWithDrives(CdWriter(d), {"burn", HugeSource(d)}); }, 1,
      kTooBig},
     {"no room for an image",
