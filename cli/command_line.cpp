@@ -84,8 +84,8 @@ int AnswerHelpOrError(const TCommandLine& args) {
 }
 
 int Usage(const TCommandLine& args, const std::string& error) {
-  std::fprintf(stderr, "orvex %s: %s\n%s", args.Command().name.c_str(), error.c_str(),
-               manual::CommandHelp(OrvexProgram(), args.Command()).c_str());
+  const char* name = args.Command().name.c_str();
+  std::fprintf(stderr, "orvex %s: %s\nsee 'orvex %s --help'\n", name, error.c_str(), name);
   return kExitUsage;
 }
 

@@ -42,8 +42,9 @@ class TCommandLine {
 // the JSON report on when --json was given and returns -1.
 int AnswerHelpOrError(const TCommandLine& args);
 
-// "orvex COMMAND: ERROR" and the command's help on standard error; returns
-// the exit status of a usage error.
+// "orvex COMMAND: ERROR" and "see 'orvex COMMAND --help'" on standard
+// error: the one thing that is wrong, not the whole help, which would bury
+// it.  Returns the exit status of a usage error.
 int Usage(const TCommandLine& args, const std::string& error);
 
 // A whole decimal number from 0 to `max` into `value`; false for anything else.

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <vector>
 
 #include "cli/commands.h"
 #include "cli/json_report.h"
@@ -102,7 +103,34 @@ TTreeCounts Count(TOrvex& disc, const TContentSummary& summary) {
   return {disc.FilesCount() - dirs, dirs, disc.ImageSize(), summary.errors + summary.warnings};
 }
 
+std::string AsciiUpper(std::string text) {
+  for (char& c : text) c = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+  return text;
+}
+
 }  // namespace
+
+std::string LabelCutWarning(const TOrvex& disc, const std::string& asked) {
+  // What each descriptor carries: the primary one the component's 8-bit
+  // label upper-cased, Joliet its first 16 UTF-16 units, UDF 15.
+  const std::u16string wide = Utf8ToUtf16(asked);
+  std::vector<std::string> parts;
+  if (disc.VolumeID().size() < asked.size()) {
+    parts.push_back("\"" + Printable(AsciiUpper(disc.VolumeID())) + "\" in ISO 9660 (which keeps 31 bytes)");
+  }
+  const auto cut = [&](const char* tree, size_t units) {
+    if (wide.size() <= units) return;
+    const std::u16string kept = disc.VolumeIDW().substr(0, units);
+    parts.push_back("\"" + Printable(kept) + "\" in " + tree + " (which keeps " + std::to_string(units) +
+                    " UTF-16 units)");
+  };
+  if (disc.JolietFileSystem()) cut("Joliet", 16);
+  if (disc.UDFBridge()) cut("UDF", 15);
+  if (parts.empty()) return "";
+  std::string line = "the label \"" + Printable(asked) + "\" is longer than a volume identifier holds: it becomes " + parts[0];
+  for (size_t i = 1; i < parts.size(); ++i) line += (i + 1 == parts.size() ? " and " : ", ") + parts[i];
+  return line;
+}
 
 bool ParseCache(const TCommandLine& args, uint32_t& cache) {
   return !args.Has("--cache") || (ParseNumber(args.Value("--cache"), 600, cache) && cache >= 2);
@@ -115,6 +143,7 @@ int FillTree(TOrvex& disc, TSignalWatch& signals, const TCommandLine& args, cons
   disc.SetISO9660v1999FS(args.Has("--iso1999"));
   disc.SetCacheSize(cache);
   disc.SetVolumeID(args.Value("--volume"));
+  if (const std::string cut = LabelCutWarning(disc, args.Value("--volume")); !cut.empty()) Warn(cut);
   if (args.Has("--boot")) {
     const std::string boot = args.Value("--boot");
     disc.SetBootImage(boot);

@@ -35,6 +35,11 @@ constexpr const char* kCacheError = "--cache takes a whole number of MiB from 2 
 int FillTree(TOrvex& disc, TSignalWatch& signals, const TCommandLine& args, const std::string& output,
              uint32_t cache, bool show, TContentSummary& summary);
 
+// The warning for a label `asked` that the volume identifiers of the image
+// cannot hold whole (disc's file systems and label set): what it becomes in
+// each descriptor that cuts it.  Empty when every one holds it.
+std::string LabelCutWarning(const TOrvex& disc, const std::string& asked);
+
 // Names the sources that changed while the last image job read them (and
 // lists them as the report's "changed_sources").
 void WarnOfChangedSources(TOrvex& disc);

@@ -1,6 +1,7 @@
 // orvex burn, burn-image, erase, verify and label: the jobs on the disc in
 // a drive, each with -d N and the drive options, a progress line on a
 // terminal, and Ctrl-C ending the job cleanly.
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -83,8 +84,7 @@ void SetWriting(TOrvex& disc, const TCommandLine& args, double times, bool prote
 // "DVD+R in drive 0 (ORVEX VIRTUAL DVD-RW)"; the report's "medium" tells it.
 std::string MediumLine(TOrvex& disc) {
   Fields().Nested("medium", TJson::Object().Text("type", MediumName(disc.DiscIs())));
-  return std::string(MediumName(disc.DiscIs())) + " in drive " + std::to_string(disc.SelectedDevice()) + " (" +
-         Printable(InquiryWords(disc.DeviceVendor() + " " + disc.DeviceProduct())) + ")";
+  return std::string(MediumName(disc.DiscIs())) + " in " + DriveLabel(disc);
 }
 
 // "1 file differs", "2 files differ": `count` and the noun and verb that agree with it.
@@ -257,7 +257,11 @@ int RunBurnImage(int argc, char** argv) {
   Fields().Text("image", image);
   const std::string medium = MediumLine(s.disc);
   const bool show = ShowProgress(args);
-  if (!RunWriteJob(s.disc, s.signals, [&] { return s.disc.BurnISOImage(image); }, "Burning", show, true)) {
+  // The blocks the image needs, for a refusal for room.
+  struct stat st;
+  const uint64_t bytes = stat(image.c_str(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  const auto blocks = static_cast<uint32_t>(std::min<uint64_t>((bytes + 2047) / 2048, UINT32_MAX));
+  if (!RunWriteJob(s.disc, s.signals, [&] { return s.disc.BurnISOImage(image); }, "Burning", show, true, blocks)) {
     return kExitFailed;
   }
   Fields().Number("blocks", s.disc.ImageSize()).Flag("test_write", s.disc.TestWrite());
@@ -343,11 +347,20 @@ int RunLabel(int argc, char** argv) {
   if (const int stop = s.Select(args); stop >= 0) return stop;
   std::string unanswered;
   std::u16string label;
-  RunOrExit(s.disc, s.signals, "reading the disc",
-            [&] { label = s.disc.ReadVolumeLabelOfDisc(static_cast<uint8_t>(session), &unanswered); });
+  int32_t sessions = 0;
+  RunOrExit(s.disc, s.signals, "reading the disc", [&] {
+    label = s.disc.ReadVolumeLabelOfDisc(static_cast<uint8_t>(session), &unanswered);
+    if (label.empty() && unanswered.empty()) sessions = s.disc.SessionsOnDisc();
+  });
   Fields().Number("session", session);
   if (!unanswered.empty()) {
     Say("the drive did not tell the disc's sessions: " + unanswered);
+    return kExitFailed;
+  }
+  if (label.empty() && session > 0 && static_cast<int64_t>(session) > sessions) {
+    Fields().Number("sessions", std::max(sessions, 0));
+    Say("the disc holds no session " + std::to_string(session) + ": it holds " +
+        Counted(static_cast<size_t>(std::max(sessions, 0)), "session", "sessions"));
     return kExitFailed;
   }
   if (label.empty()) {

@@ -18,6 +18,11 @@ std::string InquiryWords(const std::string& text) {
   return out;
 }
 
+std::string DriveLabel(const TOrvex& disc) {
+  return "drive " + std::to_string(disc.SelectedDevice()) + " (" +
+         Printable(InquiryWords(disc.DeviceVendor() + " " + disc.DeviceProduct())) + ")";
+}
+
 std::string AccessNote(const TDeviceAccessProblem& problem) {
   const std::string said = Printable(problem.path) + " exists but cannot be opened (" + std::strerror(problem.error) + "): ";
   if (problem.group.empty()) return said + "ask for access to it";

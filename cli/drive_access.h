@@ -12,6 +12,9 @@ namespace orvex::cli {
 // The words of fixed-width INQUIRY fields, single-spaced.
 std::string InquiryWords(const std::string& text);
 
+// The selected drive as messages name it: "drive 0 (ORVEX VIRTUAL DVD-RW)".
+std::string DriveLabel(const TOrvex& disc);
+
 // "/dev/sr0 exists but cannot be opened (Permission denied): add yourself
 // to the group cdrom (sudo usermod -aG cdrom $USER) and log in again".
 std::string AccessNote(const TDeviceAccessProblem& problem);

@@ -16,6 +16,7 @@
 #include "cli/json_report.h"
 #include "cli/messages.h"
 #include "cli/progress_bar.h"
+#include "cli/write_refusal.h"
 
 namespace orvex::cli {
 namespace {
@@ -137,7 +138,7 @@ void WaitForEvents(TOrvex& disc, TSignalWatch& signals, const std::string& what,
 }
 
 bool RunWriteJob(TOrvex& disc, TSignalWatch& signals, const std::function<bool()>& start, const char* label,
-                 bool show, bool drive) {
+                 bool show, bool drive, uint32_t blocks) {
   bool done = false, failed = false;
   disc.SetOnWriteDone([&](TObject*, uint8_t, bool f) { done = true, failed = f; });
   bool started = false;
@@ -174,7 +175,9 @@ bool RunWriteJob(TOrvex& disc, TSignalWatch& signals, const std::function<bool()
   }
   disc.SetOnWriteDone(nullptr);
   if (started && !failed) return true;
-  SayFailure(started ? disc.TakeError() : refusal);
+  const TOrvex::TErrorInfo error = started ? disc.TakeError() : refusal;
+  TReport::Current().Failed(error);
+  Say(drive ? WriteRefusalMessage(disc, error, blocks != 0 ? blocks : disc.ImageSize()) : FailureMessage(error));
   return false;
 }
 

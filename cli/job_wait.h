@@ -53,9 +53,10 @@ void WaitForEvents(TOrvex& disc, TSignalWatch& signals, const std::string& what,
 // its end, the progress shown as `label` when `show`: blocks and MiB
 // written, and with `drive` the drive's buffer fill (and `start`, which
 // readies the disc, run as RunInterruptible).  True when the job
-// succeeded; otherwise its failure has been said.
+// succeeded; otherwise its failure has been said (for a disc refused for
+// room, with `blocks` needed: 0 for the prepared layout's size).
 bool RunWriteJob(TOrvex& disc, TSignalWatch& signals, const std::function<bool()>& start, const char* label,
-                 bool show, bool drive);
+                 bool show, bool drive, uint32_t blocks = 0);
 
 }  // namespace orvex::cli
 

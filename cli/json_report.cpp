@@ -35,6 +35,7 @@ std::string TReport::Written(const std::string& command, int status) const {
         .Text("file", error_.FileName)
         .Number("system_error", error_.SystemError);
     if (error_.Drive.Failed) error.Nested("command", CommandObject(error_.Drive));
+    error.Merge(error_fields_);
     object.Nested("error", error);
   }
   object.Nested("warnings", warnings_);

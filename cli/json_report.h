@@ -38,6 +38,8 @@ class TReport {
   void Warned(const std::string& message) { warnings_.AppendText(message); }
   // The component's error that ended the job (its number and file).
   void Failed(const TOrvex::TErrorInfo& error) { error_ = error; }
+  // Members the command line adds to the error it tells ("cause", "space").
+  TJson& ErrorFields() { return error_fields_; }
 
   // The whole object for a command that ended with `status`.
   std::string Written(const std::string& command, int status) const;
@@ -55,6 +57,7 @@ class TReport {
   TJson warnings_ = TJson::Array();
   std::string said_;
   TOrvex::TErrorInfo error_;
+  TJson error_fields_ = TJson::Object();
 };
 
 // Whether --json is on (the human output and the progress bar are off then).

@@ -1,6 +1,12 @@
 // orvex ls IMAGE
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cli/command_docs.h"
@@ -56,6 +62,36 @@ TJson ListingFields(const TOrvex& disc, const std::string& image, uint32_t secto
   return fields;
 }
 
+// Why `image` cannot be read at all (the system's reason, EISDIR for a
+// directory), or 0 when it can: the component's refusal does not tell a
+// missing file from one that holds no volume.
+int UnreadableReason(const std::string& image) {
+  const int fd = open(image.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  struct stat st;
+  char byte;
+  int reason = 0;
+  if (fstat(fd, &st) != 0) {
+    reason = errno;
+  } else if (S_ISDIR(st.st_mode)) {
+    reason = EISDIR;
+  } else if (read(fd, &byte, 1) < 0) {
+    reason = errno;
+  }
+  close(fd);
+  return reason;
+}
+
+// Why the image could not be mounted: the system's reason, else that what
+// was read holds no volume.
+std::string MountFailure(const std::string& image, uint32_t sector) {
+  if (const int reason = UnreadableReason(image)) {
+    return "cannot read " + Printable(image) + ": " + std::strerror(reason);
+  }
+  return "cannot read " + Printable(image) + " as an ISO 9660 image: it holds no ISO 9660 volume" +
+         (sector == 0 ? std::string() : " at block " + std::to_string(sector));
+}
+
 }  // namespace
 
 int RunLs(int argc, char** argv) {
@@ -71,7 +107,7 @@ int RunLs(int argc, char** argv) {
   TOrvex disc(nullptr);
   disc.ClearAll();
   if (!disc.MountISOImage(image, sector)) {
-    Say("cannot read " + Printable(image) + " as an ISO 9660 image");
+    Say(MountFailure(image, sector));
     return kExitFailed;
   }
   Say(Printable(image) + ": listing " + TreeNames(disc.LastImport().names).said);

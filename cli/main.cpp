@@ -45,6 +45,6 @@ int main(int argc, char** argv) {
     orvex::cli::TReport::Current().Begin(name);
     return orvex::cli::TReport::Current().Finish(command.run(argc, argv));
   }
-  std::fprintf(stderr, "orvex: unknown command %s\n%s", name.c_str(), Usage().c_str());
+  std::fprintf(stderr, "orvex: unknown command %s\nsee 'orvex --help'\n", name.c_str());
   return orvex::cli::kExitUsage;
 }

@@ -1,5 +1,7 @@
 #include "drive/device_enumeration.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -206,10 +208,14 @@ std::unique_ptr<TDriverLibrary> LoadLibrary(const std::string& library, std::str
   if (!library.empty()) return TDriverLibrary::Load(library, why);
   std::unique_ptr<TDriverLibrary> loaded = TDriverLibrary::Load(kDefaultDriverLibrary, why);
   const std::string folder = ExecutableDirectory();
-  std::string other_why;  // the search path's failure is the one to tell
+  // The search path's failure is the one to tell, unless a library was
+  // found in a place below and refused (it cannot be used: its drive
+  // description is wrong, say): that one names the cause.
   for (const std::string& place : {folder, folder + "/" + ORVEX_DRIVER_FROM_BIN}) {
     if (loaded || folder.empty()) break;
+    std::string other_why;
     loaded = TDriverLibrary::Load(place + "/" + kDefaultDriverLibrary, &other_why);
+    if (!loaded && why != nullptr && access((place + "/" + kDefaultDriverLibrary).c_str(), F_OK) == 0) *why = other_why;
   }
   if (loaded && why != nullptr) why->clear();
   return loaded;

@@ -124,6 +124,25 @@ bool ParseAddress(std::string_view s, DriveConfig& d) {
          ParseNumber<uint8_t>(parts[1], d.target, 0, 7) && ParseNumber<uint8_t>(parts[2], d.lun, 0, 7);
 }
 
+// The keys a drive entry takes (ApplyOption reads each).
+bool IsDriveKey(std::string_view key) {
+  static constexpr std::string_view kKeys[] = {
+      "class",   "medium", "tray", "reads", "writes",  "vendor",  "product", "revision", "letter",     "testwrite", "bufe",
+      "page30", "blockdesc", "ua", "sync",  "buffer", "cdspeed", "dvdspeed", "bdspeed", "writeerror", "fail",      "stall"};
+  return std::find(std::begin(kKeys), std::end(kKeys), key) != std::end(kKeys);
+}
+
+// Why the option `option` of drive `head` was refused: no "=", a key no
+// drive takes (a typo, most often), or a value the key does not take.
+std::string OptionError(std::string_view head, std::string_view option) {
+  const std::string where = "drive " + std::string(head) + ": ";
+  const size_t eq = option.find('=');
+  if (eq == std::string_view::npos) return where + "option \"" + std::string(option) + "\" is not KEY=VALUE";
+  const std::string key(option.substr(0, eq));
+  if (!IsDriveKey(key)) return where + "unknown option \"" + key + "\" (see DRIVE DESCRIPTION in man orvex-vburner)";
+  return where + "bad value for " + key + ": \"" + std::string(option.substr(eq + 1)) + "\"";
+}
+
 // Applies one key=value of a drive entry; false when the value is bad.
 bool ApplyOption(DriveConfig& d, std::string_view key, std::string_view value) {
   if (key == "class") return ApplyClass(d, value);
@@ -226,7 +245,7 @@ std::optional<EmulatorConfig> ParseConfig(const std::string& description, std::s
       const std::string_view option = Trim(fields[i]);
       const size_t eq = option.find('=');
       if (eq == std::string_view::npos || !ApplyOption(d, option.substr(0, eq), option.substr(eq + 1))) {
-        error = "bad drive option for " + std::string(head) + ": " + std::string(option);
+        error = OptionError(head, option);
         return std::nullopt;
       }
     }

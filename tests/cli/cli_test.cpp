@@ -72,7 +72,9 @@ TEST(Cli, UsageErrorsAndHelp) {
            {"mkiso", "--udf=yes", "-o", "x.iso", "src"}, {"ls"}, {"ls", "a", "b"}}) {
     const TToolResult r = Orvex(args);
     EXPECT_EQ(r.status, 2) << args[0] << " " << (args.size() > 1 ? args[1] : "");
-    EXPECT_NE(r.err.find("usage: orvex"), std::string::npos);
+    // The one thing that is wrong and where help is, not the whole help.
+    EXPECT_EQ(r.err.rfind("orvex " + args[0] + ": ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), "see 'orvex " + args[0] + " --help'\n") << r.err;
   }
   for (const char* command : {"mkiso", "ls"}) {
     const TToolResult r = Orvex({command, "--help"});
@@ -138,7 +140,7 @@ TEST(Cli, BadInputFailsClearly) {
 
   r = Orvex({"ls", dir / "odd.img"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "orvex: cannot read " + (dir / "odd.img") + " as an ISO 9660 image\n");
+  EXPECT_EQ(r.err, "orvex: cannot read " + (dir / "odd.img") + " as an ISO 9660 image: it holds no ISO 9660 volume\n");
 }
 
 // --- Nothing left out without a word --------------------------------------------
@@ -217,11 +219,17 @@ TEST_P(LossTest, IsToldAndCounted) {
   }));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, LossTest, ::testing::ValuesIn(kLosses), [](const auto& param_info) {
-  std::string name = param_info.param.name;
-  for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-  return name;
-});
+// A case's name as a test name: its words joined by "_".
+struct CaseName {
+  template <class T>
+  std::string operator()(const ::testing::TestParamInfo<T>& info) const {
+    std::string name = info.param.name;
+    for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+  }
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, LossTest, ::testing::ValuesIn(kLosses), CaseName());
 
 TEST(Cli, TwoSourcesOfOneNameIntoOneDirectory) {
   TempDir dir;
@@ -551,7 +559,9 @@ TEST(Cli, BurnsVerifiesAndAddsASession) {
   ASSERT_EQ(r.status, 0) << r.err;
   r = OrvexWithDrives(drives, {"burn", extra});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "orvex: Disc cannot be written\n");
+  EXPECT_EQ(r.err,
+            "orvex: Disc cannot be written: the DVD+R in drive 0 (ORVEX VIRTUAL DVD-RW) is finalized: it takes no more "
+            "sessions\n");
 }
 
 // A session whose tree cannot be read whole is neither carried into a new
@@ -806,7 +816,8 @@ TEST(Cli, DiscCommandUsageErrors) {
            {"erase", "--quick", "--full"}, {"verify"}, {"label", "x"}, {"label", "--session", "300"}}) {
     const TToolResult r = OrvexWithDrives(drives, args);
     EXPECT_EQ(r.status, 2) << args[0] << " " << (args.size() > 1 ? args[1] : "") << ": " << r.err;
-    EXPECT_NE(r.err.find("usage: orvex " + args[0]), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.rfind("orvex " + args[0] + ": ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.substr(r.err.find('\n') + 1), "see 'orvex " + args[0] + " --help'\n") << r.err;
     // A wrong command line is told as such before any drive is looked for.
     EXPECT_EQ(OrvexWithDrives("", args).status, 2) << args[0] << ": " << r.err;
   }
@@ -886,7 +897,7 @@ TEST_F(CliJson, ListingOfAwkwardNames) {
                 "\\\"\\\\\\\" or NUL) name no path\""});
   const TToolResult missing = Orvex({"ls", "--json", dir / "none.iso"});
   EXPECT_EQ(missing.status, 1);
-  ExpectLeaves(CheckedJson(missing, "ls"), {"error.text=\"cannot read " + (dir / "none.iso") + " as an ISO 9660 image\""});
+  ExpectLeaves(CheckedJson(missing, "ls"), {"error.text=\"cannot read " + (dir / "none.iso") + ": No such file or directory\""});
 }
 
 TEST_F(CliJson, ImageBuilds) {
@@ -952,8 +963,8 @@ TEST_F(CliJson, DriveCommandsOfOneDisc) {
       {{"info"}, 0, {"medium.sessions=1"}},
       {{"burn", "--finalize", "SRC"}, 0, {"outcome=\"succeeded\""}},
       {{"info"}, 0, {"medium.status=\"complete\"", "medium.writable=false"}},
-      {{"burn", "SRC"}, 1, {"error.text=\"Disc cannot be written\"", "medium.type=\"DVD+R\""}},
-      {{"burn-image", "IMAGE"}, 1, {"error.text=\"Disc cannot be written\"", "image=\"" + (dir / "a.iso") + "\""}},
+      {{"burn", "SRC"}, 1, {"error.text=\"Disc cannot be written: the DVD+R in drive 0 (ORVEX VIRTUAL DVD-RW) is finalized: it takes no more sessions\"", "error.cause=\"finalized\"", "medium.type=\"DVD+R\""}},
+      {{"burn-image", "IMAGE"}, 1, {"error.text=\"Disc cannot be written: the DVD+R in drive 0 (ORVEX VIRTUAL DVD-RW) is finalized: it takes no more sessions\"", "error.cause=\"finalized\"", "image=\"" + (dir / "a.iso") + "\""}},
       {{"erase", "--quick"}, 1, {"error.text=\"the disc in the drive cannot be erased (DVD+R)\"", "mode=\"quick\""}},
       {{"info", "-d", "3"}, 1, {"error.text=\"there is no drive 3 (1 found)\"", "inaccessible=[]"}},
   };
@@ -1137,6 +1148,142 @@ TEST_F(CliJson, DriveErrorsSayWhatFailed) {
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
     ExpectLeaves(CheckedJson(r, c.args[0]), c.leaves);
+  }
+}
+
+// --- Messages that name the cause ---------------------------------------------------
+
+// One message as users see it: `run` sets up what it needs in the
+// directory and runs orvex; `said` is its whole standard error, DIR
+// standing for the directory and LIB for the driver library's path.
+struct TMessageCase {
+  const char* name;
+  std::function<TToolResult(const TempDir&)> run;
+  int status;
+  std::string said;
+};
+
+// A fresh DVD+R finalized by a first burn, in drive 0:0:0.
+std::string FinalizedDrive(const TempDir& dir) {
+  const std::string drives = DriveWith(dir, "dvd+r");
+  EXPECT_EQ(OrvexWithDrives(drives, {"burn", "--finalize", dir.Write("first.txt", "x")}).status, 0);
+  return drives;
+}
+
+// A CD-R in a CD writer, and a source (or an image) of 800 MiB that it
+// cannot hold; the file's holes are never read, since the burn is refused.
+std::string CdWriter(const TempDir& dir) {
+  const std::string medium = dir / "cd.vmed";
+  EXPECT_EQ(RunTool({VBURNER_TOOL, "new", "cd-r", medium}).status, 0);
+  return "0:0:0,class=cd-writer,medium=" + medium;
+}
+std::string HugeSource(const TempDir& dir) {
+  dir.Write("huge/big.bin");
+  fs::resize_file(dir / "huge/big.bin", 800ull << 20);
+  return dir / "huge";
+}
+
+const std::string kDvdWriter = "drive 0 (ORVEX VIRTUAL DVD-RW)";
+const std::string kTooBig =
+    "orvex: Not enough space on the disc: 409760 blocks (800.3 MiB) are needed, 359849 blocks (702.8 MiB) are free\n";
+
+const TMessageCase kMessages[] = {
+    {"finalized disc",
+     [](const TempDir& d) { return OrvexWithDrives(FinalizedDrive(d), {"burn", d.Write("b.txt", "b")}); }, 1,
+     "orvex: Disc cannot be written: the DVD+R in " + kDvdWriter + " is finalized: it takes no more sessions\n"},
+    {"no disc", [](const TempDir& d) { return OrvexWithDrives("0:0:0,class=dvd-writer", {"burn", d.Write("b.txt")}); },
+     1, "orvex: Disc cannot be written: there is no disc in " + kDvdWriter + "\n"},
+    {"open tray",
+     [](const TempDir& d) { return OrvexWithDrives("0:0:0,class=dvd-writer,tray=open", {"burn", d.Write("b.txt")}); },
+     1, "orvex: Disc cannot be written: the tray of " + kDvdWriter + " is open\n"},
+    {"medium the drive cannot write",
+     [](const TempDir& d) { return OrvexWithDrives(DriveWith(d, "bd-r"), {"burn", d.Write("b.txt")}); }, 1,
+     "orvex: Disc cannot be written: " + kDvdWriter + " cannot write the medium in it: it does not recognise it\n"},
+    {"pressed disc",
+     [](const TempDir& d) {
+       EXPECT_EQ(Orvex({"mkiso", "-q", "-o", d / "p.iso", d.Write("p/a.txt", "a")}).status, 0);
+       EXPECT_EQ(RunTool({VBURNER_TOOL, "load", "dvd-rom", d / "rom.vmed", d / "p.iso"}).status, 0);
+       return OrvexWithDrives("0:0:0,class=dvd-writer,medium=" + (d / "rom.vmed"), {"burn", d.Write("b.txt")});
+     },
+     1, "orvex: Disc cannot be written: " + kDvdWriter + " cannot write the DVD-ROM in it\n"},
+    {"no room for a tree", [](const TempDir& d) { return OrvexWithDrives(CdWriter(d), {"burn", HugeSource(d)}); }, 1,
+     kTooBig},
+    {"no room for an image",
+     [](const TempDir& d) {
+       EXPECT_EQ(Orvex({"mkiso", "-q", "-o", d / "small.iso", d.Write("s/a.txt", "a")}).status, 0);
+       fs::resize_file(d / "small.iso", 409760ull * 2048);
+       return OrvexWithDrives(CdWriter(d), {"burn-image", d / "small.iso"});
+     },
+     1, kTooBig},
+    {"missing image", [](const TempDir& d) { return Orvex({"ls", d / "none.iso"}); }, 1,
+     "orvex: cannot read DIR/none.iso: No such file or directory\n"},
+    {"directory for an image", [](const TempDir& d) { return Orvex({"ls", d.Mkdir("folder")}); }, 1,
+     "orvex: cannot read DIR/folder: Is a directory\n"},
+    {"file that is no image", [](const TempDir& d) { return Orvex({"ls", d.Write("x.txt", std::string(40000, 'x'))}); },
+     1, "orvex: cannot read DIR/x.txt as an ISO 9660 image: it holds no ISO 9660 volume\n"},
+    {"typo in the drive description",
+     [](const TempDir&) { return OrvexWithDrives("0:0:0,clas=dvd-writer", {"info"}); }, 1,
+     "orvex-vburner: ORVEX_VBURNER: drive 0:0:0: unknown option \"clas\" (see DRIVE DESCRIPTION in man orvex-vburner)\n"
+     "orvex: no drive found: LIB reports that it cannot be used\n"},
+    {"session the disc lacks",
+     [](const TempDir& d) { return OrvexWithDrives(FinalizedDrive(d), {"label", "--session", "5"}); }, 1,
+     "orvex: the disc holds no session 5: it holds 1 session\n"},
+    {"usage error", [](const TempDir& d) { return Orvex({"burn", "--speed", "fast", d / "src"}); }, 2,
+     "orvex burn: --speed takes a multiple of 1x (such as 16 or 2.4) or max\nsee 'orvex burn --help'\n"},
+    {"unknown command", [](const TempDir&) { return Orvex({"brun"}); }, 2,
+     "orvex: unknown command brun\nsee 'orvex --help'\n"},
+    {"label cut",
+     [](const TempDir& d) {
+       return Orvex({"mkiso", "-q", "-o", d / "l.iso", "-V", "Holiday photos from the summer 2026", d.Write("a.txt")});
+     },
+     0,
+     "orvex: warning: the label \"Holiday photos from the summer 2026\" is longer than a volume identifier holds: it "
+     "becomes \"HOLIDAY PHOTOS FROM THE SUMMER \" in ISO 9660 (which keeps 31 bytes) and \"Holiday photos f\" in "
+     "Joliet (which keeps 16 UTF-16 units)\n"},
+    {"label that fits", [](const TempDir& d) { return Orvex({"mkiso", "-q", "-o", d / "l.iso", "-V", "SHORT", d.Write("a.txt")}); },
+     0, ""},
+};
+
+void PrintTo(const TMessageCase& c, std::ostream* os) { *os << c.name; }
+
+class MessageTest : public ::testing::TestWithParam<TMessageCase> {};
+
+TEST_P(MessageTest, NamesTheCause) {
+  const TMessageCase& c = GetParam();
+  TempDir dir;
+  const TToolResult r = c.run(dir);
+  std::string said = c.said;
+  for (const auto& [mark, value] : {std::pair<std::string, std::string>{"DIR", dir.path()}, {"LIB", VBURNER_LIBRARY}}) {
+    if (const size_t at = said.find(mark); at != std::string::npos) said.replace(at, mark.size(), value);
+  }
+  EXPECT_EQ(r.status, c.status) << r.err;
+  EXPECT_EQ(r.err, said);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, MessageTest, ::testing::ValuesIn(kMessages), CaseName());
+
+// The same causes in --json: the error's "cause" and "space".
+TEST_F(CliJson, RefusalsCarryTheirCause) {
+  TempDir dir;
+  const std::string source = dir.Write("b.txt", "b"), image = dir / "b.iso";
+  ASSERT_EQ(Orvex({"mkiso", "-q", "-o", image, source}).status, 0);
+  struct TRefusal {
+    std::string drives;
+    std::vector<std::string> args;
+    std::vector<std::string> leaves;
+  };
+  const std::vector<TRefusal> refusals = {
+      {"0:0:0,class=dvd-writer,tray=open", {"burn", "--json", source}, {"error.number=9", "error.cause=\"tray_open\""}},
+      {"0:0:0,class=dvd-writer", {"burn-image", "--json", image}, {"error.number=9", "error.cause=\"no_disc\""}},
+      {CdWriter(dir), {"burn", "--json", HugeSource(dir)},
+       {"error.number=8", "error.space.needed_blocks=409760", "error.space.free_blocks=359849",
+        "error.space.needed_bytes=839188480", "error.space.free_bytes=736970752"}},
+  };
+  for (const TRefusal& refusal : refusals) {
+    const TToolResult r = OrvexWithDrives(refusal.drives, refusal.args);
+    SCOPED_TRACE(::testing::PrintToString(refusal.args));
+    EXPECT_EQ(r.status, 1) << r.err;
+    ExpectLeaves(CheckedJson(r, refusal.args[0]), refusal.leaves);
   }
 }
 
