@@ -76,7 +76,7 @@ void Answer(std::span<uint8_t> entry, const Request& request, const RingHandler&
   std::vector<uint8_t> data(total);
   size_t at = 0;
   for (const auto& piece : request.pieces) {
-    std::memcpy(data.data() + at, piece.data(), piece.size());
+    std::copy(piece.begin(), piece.end(), data.begin() + at);
     at += piece.size();
   }
   const RingAnswer answer = handler(request.cdb, data);
@@ -85,7 +85,7 @@ void Answer(std::span<uint8_t> entry, const Request& request, const RingHandler&
   for (const auto& piece : request.pieces) {
     if (at >= returned) break;
     const size_t n = std::min(piece.size(), returned - at);
-    std::memcpy(piece.data(), data.data() + at, n);
+    std::copy_n(data.begin() + at, n, piece.begin());
     at += n;
   }
   std::memset(entry.data() + offsetof(tcmu_cmd_entry, rsp), 0, sizeof(tcmu_cmd_entry::rsp));

@@ -4,6 +4,7 @@
 // behind the ring.
 #include <linux/target_core_user.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -98,7 +99,7 @@ struct Recorder {
     return [this](std::span<const uint8_t> cdb, std::span<uint8_t> buffer) {
       cdbs.emplace_back(cdb.begin(), cdb.end());
       data.emplace_back(reinterpret_cast<const char*>(buffer.data()), buffer.size());
-      std::memcpy(buffer.data(), reply.data(), std::min(reply.size(), buffer.size()));
+      std::copy_n(reply.begin(), std::min(reply.size(), buffer.size()), buffer.begin());
       return answer;
     };
   }
