@@ -15,6 +15,12 @@ std::string DriveBusyText(std::u16string_view device) {
                         : "Drive " + Utf16ToUtf8(device) + " is in use by another program";
 }
 
+// The text of error 23, naming the device when it is known.
+std::string NoWriteAccessText(std::u16string_view device) {
+  return device.empty() ? "No permission to write to the drive"
+                        : "No permission to write to the drive " + Utf16ToUtf8(device);
+}
+
 // The opening text of the errors that name a file, or null for the others.
 const char* FileErrorText(uint32_t number) {
   switch (number) {
@@ -116,6 +122,8 @@ std::string ErrorText(uint32_t number, std::u16string_view file_name) {
       return "Aborted by user";
     case kErrorDriveBusy:
       return DriveBusyText(file_name);
+    case kErrorNoWriteAccess:
+      return NoWriteAccessText(file_name);
     default:
       break;
   }
@@ -137,6 +145,8 @@ std::u16string ErrorTextW(uint32_t number, std::u16string_view file_name) {
       return u"Aborted by user";
     case kErrorDriveBusy:
       return Utf8ToUtf16(DriveBusyText(file_name));
+    case kErrorNoWriteAccess:
+      return Utf8ToUtf16(NoWriteAccessText(file_name));
     default:
       break;
   }

@@ -41,4 +41,6 @@ void TExclusiveUse::Release() {
 
 bool TExclusiveUse::Busy() const { return error_ == EBUSY; }
 
+bool TExclusiveUse::NoWriteAccess() const { return error_ == EACCES || error_ == EPERM; }
+
 }  // namespace orvex

@@ -37,6 +37,11 @@ class TExclusiveUse {
   int Error() const { return error_; }
   // Whether another program holds the drive.
   bool Busy() const;
+  // Whether the user may not open the drive for writing.  A job must not go
+  // on then: its commands would go out through a descriptor opened only for
+  // reading, where the kernel refuses every writing command of a caller
+  // without raw I/O rights.
+  bool NoWriteAccess() const;
   // The device the hold is for ("/dev/sr0"), for an error that names it.
   const std::string& Path() const { return path_; }
 

@@ -208,9 +208,12 @@ bool StartBurn(TCDFiles& CDFiles, TSCSIDevice& device, TExclusiveUse hold, TObje
 }
 
 // The drive is the burn's alone from its preparation (a format among it)
-// to its end; error 22 names the device another program holds.
-bool HeldByOther(const TExclusiveUse& hold, TCDFiles& CDFiles, TSCSIDevice& device) {
-  return hold.Busy() && !Refuse(CDFiles, device, kErrorDriveBusy, Utf8ToUtf16(hold.Path()));
+// to its end; error 22 names the device another program holds, error 23
+// the one the user may not write to.
+bool Unheld(const TExclusiveUse& hold, TCDFiles& CDFiles, TSCSIDevice& device) {
+  if (hold.Busy()) return !Refuse(CDFiles, device, kErrorDriveBusy, Utf8ToUtf16(hold.Path()));
+  if (hold.NoWriteAccess()) return !Refuse(CDFiles, device, kErrorNoWriteAccess, Utf8ToUtf16(hold.Path()));
+  return false;
 }
 
 }  // namespace
@@ -223,7 +226,7 @@ bool Burn(TCDFiles& CDFiles, TSCSIDevice& Device, TObject* Sender, TWriteDoneEve
   CDFiles.SaveToISOImage = false;
   CDFiles.BurnISOImage = false;
   TExclusiveUse hold(Device);
-  if (HeldByOther(hold, CDFiles, Device)) return false;
+  if (Unheld(hold, CDFiles, Device)) return false;
   Device.Medium = DiscIs(Device);
   if (const uint32_t refusal = Refusal(CDFiles, Device, true)) return Refuse(CDFiles, Device, refusal);
   ResetSpeedSamples(Device);
@@ -251,7 +254,7 @@ bool BurnISOImageW(TCDFiles& CDFiles, TSCSIDevice& Device, const std::u16string&
   if (!bytes || !HoldsVolume(path)) return Refuse(CDFiles, Device, kErrorNotAnImage, FileName);
 
   TExclusiveUse hold(Device);
-  if (HeldByOther(hold, CDFiles, Device)) return false;
+  if (Unheld(hold, CDFiles, Device)) return false;
   Device.Medium = DiscIs(Device);
   if (const uint32_t refusal = Refusal(CDFiles, Device, false)) return Refuse(CDFiles, Device, refusal);
   ResetSpeedSamples(Device);

@@ -34,10 +34,11 @@ enum TErrorNumber : uint32_t {
   kErrorWrongSession = 20,        // the session's file tree does not hold the files verified
   kErrorClosingHalted = 21,       // stopped a second time while closing: the disc is as the drive left it
   kErrorDriveBusy = 22,           // another program holds the drive open exclusively (names the device)
+  kErrorNoWriteAccess = 23,       // the user may not open the drive for writing (names the device)
 };
 
 // How a job failed: the error number, the file it names (errors 2, 3, 5
-// and 6) or the device (error 22), the system's reason (errno) where there
+// and 6) or the device (errors 22 and 23), the system's reason (errno) where there
 // is one, and the drive command that failed where one did.
 struct TJobFailure {
   uint32_t error = kErrorNone;

@@ -103,8 +103,8 @@ void TEraseThread::Execute() {
   });
   // The drive is the erase's alone until it ends.
   const TExclusiveUse hold(Device);
-  if (hold.Busy()) {
-    CDFiles.Job.Fail({kErrorDriveBusy, Utf8ToUtf16(hold.Path()), hold.Error()});
+  if (hold.Busy() || hold.NoWriteAccess()) {
+    CDFiles.Job.Fail({hold.Busy() ? kErrorDriveBusy : kErrorNoWriteAccess, Utf8ToUtf16(hold.Path()), hold.Error()});
     return;
   }
   const TMedium medium = DiscIs(Device);

@@ -133,6 +133,7 @@ TEST(Component, TextsOfEveryErrorNumber) {
       {14850, "", "Hardware Error 14850", u"Hardware Error \\'14850"},
       {22, "/dev/sr1", "Drive /dev/sr1 is in use by another program", u"Drive /dev/sr1 is in use by another program"},
       {22, "", "Drive is in use by another program", u"Drive is in use by another program"},
+      {23, "/dev/sr3", "No permission to write to the drive /dev/sr3", u"No permission to write to the drive /dev/sr3"},
   };
   TOrvex disc(nullptr);
   for (const Case& c : cases) {

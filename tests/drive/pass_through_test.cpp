@@ -150,18 +150,22 @@ TEST_F(PassThroughDevice, ARecordingJobHoldsTheDriveAlone) {
   EXPECT_EQ(device.Handle, -1);
 }
 
-// Another program holding the drive is told apart from other failures to
-// open it; neither leaves anything held.
+// Another program holding the drive and a user who may not write to it are
+// told apart from each other and from other failures to open it; none
+// leaves anything held.
 TEST_F(PassThroughDevice, ADriveHeldElsewhereIsBusy) {
   struct TRow {
     int refusal;
     bool busy;
+    bool no_write_access;
   };
-  for (const TRow r : {TRow{EBUSY, true}, TRow{EACCES, false}}) {
+  for (const TRow r : {TRow{EBUSY, true, false}, TRow{EACCES, false, true}, TRow{EPERM, false, true},
+                       TRow{ENOENT, false, false}}) {
     TOpenLog::refusal = r.refusal;
     TExclusiveUse hold(device);
     EXPECT_EQ(hold.Error(), r.refusal);
     EXPECT_EQ(hold.Busy(), r.busy);
+    EXPECT_EQ(hold.NoWriteAccess(), r.no_write_access);
     EXPECT_EQ(hold.Path(), "/dev/sr0");
     EXPECT_EQ(device.Handle, -1);
     EXPECT_FALSE(device.HeldForJob);

@@ -34,6 +34,9 @@ const std::string kBurnerTool = ORVEX_VBURNER_TOOL_PATH;
 constexpr const char* kGuestDriveAddress = "1:0:0:0";
 constexpr const char* kVolumeLabel = "ORVEX_GUEST";
 constexpr size_t kSectorSize = 2048;
+// The media the burner is attached with, by LUN: /tmp/NAME.vmed in the
+// guest, drive N+1 of `orvex devices` there.
+constexpr const char* kAttachedMedia[] = {"d", "r", "b", "w"};
 
 // Programs the guest commands run; make_initramfs.sh brings their libraries.
 const std::vector<std::string> kGuestPrograms = {kOrvex, kReadProbe, kBurnerTool};
@@ -174,25 +177,34 @@ void CheckInfo(const TGuestSuite&, const TGuestCommandResult& result) {
 }
 
 // The virtual burner attached as a kernel SCSI device next to QEMU's
-// drive: its LUN becomes /dev/sr1 and /dev/sg1, found by the sr driver
-// through the burner's own INQUIRY.
+// drive, with four blank media (DVD+R, CD-R, BD-R, DVD-RW) on the LUNs of
+// one target: they become /dev/sr1 to /dev/sr4, and with the sg driver
+// loaded /dev/sg1 to /dev/sg4, found by the sr driver through the
+// burner's own INQUIRY.
 void CheckAttached(const TGuestSuite&, const TGuestCommandResult& result) {
   ASSERT_EQ(result.status, 0) << result.err;
   const std::vector<std::string> lines = Lines(result.out);
-  ASSERT_EQ(lines.size(), 3u) << Shown(result.out);
-  // The guest loads no sg driver: the block device is the only file.
-  EXPECT_EQ(lines[0], "drive 0: /dev/sr1  medium /tmp/d.vmed");
-  EXPECT_EQ(TrimRight(lines[1]), "ORVEX");
-  EXPECT_EQ(TrimRight(lines[2]), "VIRTUAL BD-RW");
+  ASSERT_EQ(lines.size(), 6u) << Shown(result.out);
+  for (int i = 0; i < 4; ++i) {
+    const std::string n = std::to_string(i);
+    const std::string sr = std::to_string(i + 1);
+    EXPECT_EQ(lines[i], "drive " + n + ": /dev/sr" + sr + " /dev/sg" + sr + "  medium /tmp/" + kAttachedMedia[i] +
+                            ".vmed");
+  }
+  EXPECT_EQ(TrimRight(lines[4]), "ORVEX");
+  EXPECT_EQ(TrimRight(lines[5]), "VIRTUAL BD-RW");
 }
 
-// Our enumeration over SG_IO finds both drives, the burner second.
+// Our enumeration over SG_IO finds every drive once, the burner's after
+// QEMU's, although each now has a generic device besides its block device.
 void CheckAttachedDevices(const TGuestSuite&, const TGuestCommandResult& result) {
   ASSERT_EQ(result.status, 0) << result.err;
   const std::vector<std::string> lines = Lines(result.out);
-  ASSERT_EQ(lines.size(), 2u) << Shown(result.out);
-  EXPECT_EQ(lines[1].rfind("1: ", 0), 0u) << lines[1];
-  EXPECT_NE(lines[1].find("ORVEX    VIRTUAL BD-RW"), std::string::npos) << lines[1];
+  ASSERT_EQ(lines.size(), 5u) << Shown(result.out);
+  for (size_t i = 1; i < lines.size(); ++i) {
+    EXPECT_EQ(lines[i].rfind(std::to_string(i) + ": ", 0), 0u) << lines[i];
+    EXPECT_NE(lines[i].find("ORVEX    VIRTUAL BD-RW"), std::string::npos) << lines[i];
+  }
 }
 
 // The attached burner's blank DVD+R, inspected through the kernel.
@@ -214,24 +226,88 @@ void CheckSucceeded(const TGuestSuite&, const TGuestCommandResult& result) {
   EXPECT_EQ(result.status, 0) << result.err << "\n" << Shown(result.out);
 }
 
-// What the burn over SG_IO recorded, exported in the guest after detach
+// The tree every burn in the guest writes (/tmp/tree there), made again
+// here as `dir`/`name`.
+void WriteBurnedTree(const TempDir& dir, const std::string& name) {
+  std::string numbers;
+  for (int i = 1; i <= 20000; ++i) numbers += std::to_string(i) + "\n";
+  dir.Write(name + "/hello.txt", "hello\n");
+  dir.Write(name + "/sub/numbers.txt", numbers);
+}
+
+// What a burn over SG_IO recorded, exported in the guest after detach
 // and judged here as the burn tests judge a disc: by our own reader and by
-// the peer tools, against the tree the guest burned, made again here.
+// the peer tools, against the tree the guest burned, made again here.  Of
+// a disc of several sessions the export holds them all, and the readers
+// take the first.
 void CheckExportedBurn(const TGuestSuite& suite, const TGuestCommandResult& result) {
   ASSERT_EQ(result.status, 0) << result.err;
-  const std::string packed = suite.dir / "burned.iso.gz";
+  const std::string packed = suite.dir / (result.name + ".iso.gz");
   std::ofstream(packed, std::ios::binary) << result.out;
   const TToolResult unpacked = RunTool({"gzip", "-dkf", packed});
   ASSERT_EQ(unpacked.status, 0) << unpacked.err;
-  const std::string image = suite.dir / "burned.iso";
+  const std::string image = suite.dir / (result.name + ".iso");
   const TToolResult listed = RunTool({kOrvex, "ls", image});
   ASSERT_EQ(listed.status, 0) << listed.err;
   EXPECT_NE(listed.out.find("sub/numbers.txt"), std::string::npos) << listed.out;
-  std::string numbers;
-  for (int i = 1; i <= 20000; ++i) numbers += std::to_string(i) + "\n";
-  suite.dir.Write("burned/hello.txt", "hello\n");
-  suite.dir.Write("burned/sub/numbers.txt", numbers);
-  EXPECT_EQ(JudgeImage(image, DiskTreeFacts(suite.dir / "burned"), suite.dir.Mkdir("judged")), "");
+  WriteBurnedTree(suite.dir, "burned");
+  EXPECT_EQ(JudgeImage(image, DiskTreeFacts(suite.dir / "burned"), suite.dir.Mkdir(result.name + "-judged")), "");
+}
+
+// The CD-R's whole recorded area, after a line with the block its second
+// session starts at: that session shows the file it added and, imported,
+// those of the first.
+void CheckExportedSecondSession(const TGuestSuite& suite, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  const size_t line_end = result.out.find('\n');
+  ASSERT_NE(line_end, std::string::npos) << Shown(result.out);
+  const uint32_t start = static_cast<uint32_t>(std::stoul(result.out.substr(0, line_end)));
+  EXPECT_GT(start, 0u);
+  const std::string packed = suite.dir / "second.iso.gz";
+  std::ofstream(packed, std::ios::binary) << result.out.substr(line_end + 1);
+  const TToolResult unpacked = RunTool({"gzip", "-dkf", packed});
+  ASSERT_EQ(unpacked.status, 0) << unpacked.err;
+  WriteBurnedTree(suite.dir, "second");
+  suite.dir.Write("second/more.txt", "more\n");
+  std::string complaint;
+  const TTreeFacts seen =
+      XorrisoSessionFacts(suite.dir / "second.iso", start, suite.dir.Mkdir("second-seen"), &complaint);
+  EXPECT_EQ(complaint, "");
+  const TTreeFacts expected = DiskTreeFacts(suite.dir / "second");
+  EXPECT_TRUE(seen == expected) << DescribeDifferences(expected, seen);
+}
+
+// `orvex label` reads the last session's volume label through the kernel.
+void CheckSecondSessionLabel(const TGuestSuite&, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(TrimRight(result.out), "ORVEX_MORE");
+}
+
+// A quick erase leaves the DVD-RW blank and writable.
+void CheckErased(const TGuestSuite&, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(InfoValue(result.out, "disc status"), "empty") << result.out;
+  EXPECT_EQ(InfoValue(result.out, "writable"), "yes") << result.out;
+}
+
+// A user outside group root, in group cdrom that owns the block devices,
+// meets the kernel's command filter for callers without CAP_SYS_RAWIO.
+// The filter lets every command of a burn through on a device opened for
+// writing; what it refuses must end in exit status 1 with the cause named.
+void CheckUnprivilegedBurn(const TGuestSuite&, const TGuestCommandResult& result) {
+  EXPECT_EQ(result.status, 0) << result.err << "\n" << Shown(result.out);
+  EXPECT_EQ(Lines(result.out).at(0), "uid=1000(burner) gid=100(users) groups=24(cdrom),100(users)");
+}
+
+// Where the user may only read the device, the burn is refused before its
+// first command, naming the device: a descriptor opened for reading carries
+// no writing command through the filter, and a burn that went on over one
+// failed at its first WRITE with "Operation not permitted", as if the drive
+// had not answered.
+void CheckReadOnlyUserRefused(const TGuestSuite&, const TGuestCommandResult& result) {
+  EXPECT_EQ(result.status, 1) << Shown(result.out);
+  EXPECT_NE(result.err.find("No permission to write to the drive /dev/sr3"), std::string::npos) << result.err;
+  EXPECT_EQ(result.out, "") << Shown(result.out);
 }
 
 // An attach killed with its devices up is cleaned up by the next.
@@ -262,8 +338,11 @@ const TGuestCommand kGuestCommands[] = {
     {"ReadSectorsThroughSgIo", "read_sector_probe 16", CheckVolumeDescriptor},
     {"AttachBurner",
      "mount -t configfs none /sys/kernel/config && orvex-vburner new dvd+r /tmp/d.vmed && "
-     "{ orvex-vburner attach --timescale 50 /tmp/d.vmed >/tmp/attach.out 2>/tmp/attach.err & } && pid=$! && i=0 && "
-     "while ! grep -q drive /tmp/attach.out; do { kill -0 $pid && [ $i -lt 450 ]; } || "
+     "orvex-vburner new cd-r /tmp/r.vmed && orvex-vburner new bd-r /tmp/b.vmed && "
+     "orvex-vburner new dvd-rw /tmp/w.vmed && "
+     "{ orvex-vburner attach --timescale 50 /tmp/d.vmed /tmp/r.vmed /tmp/b.vmed /tmp/w.vmed "
+     ">/tmp/attach.out 2>/tmp/attach.err & } && pid=$! && i=0 && "
+     "while [ \"$(grep -c drive /tmp/attach.out)\" -lt 4 ]; do { kill -0 $pid && [ $i -lt 450 ]; } || "
      "{ cat /tmp/attach.err >&2; exit 1; }; usleep 100000; i=$((i + 1)); done && cat /tmp/attach.out && "
      "cat /sys/class/block/sr1/device/vendor /sys/class/block/sr1/device/model",
      CheckAttached},
@@ -275,10 +354,38 @@ const TGuestCommand kGuestCommands[] = {
      "mkdir -p /tmp/tree/sub && echo hello >/tmp/tree/hello.txt && seq 1 20000 >/tmp/tree/sub/numbers.txt && "
      "orvex burn -q -d 1 --verify -V ORVEX_SG /tmp/tree",
      CheckSucceeded},
+    {"BurnCdR", "orvex burn -q -d 2 --verify -V ORVEX_CD /tmp/tree", CheckSucceeded},
+    {"SecondSessionCdR",
+     "mkdir -p /tmp/more && echo more >/tmp/more/more.txt && "
+     "orvex burn -q -d 2 --verify --import-session 0 -V ORVEX_MORE /tmp/more",
+     CheckSucceeded},
+    {"LabelCdR", "orvex label -d 2", CheckSecondSessionLabel},
+    {"BurnBdR", "orvex burn -q -d 3 --verify -V ORVEX_BD /tmp/tree", CheckSucceeded},
+    {"UnprivilegedBurn",
+     "mkdir -p /etc && echo 'root:x:0:0::/:/bin/sh' >/etc/passwd && "
+     "echo 'burner:x:1000:100::/tmp/home:/bin/sh' >>/etc/passwd && "
+     "printf 'root:x:0:\\nusers:x:100:\\ncdrom:x:24:burner\\n' >/etc/group && mkdir -p /tmp/home && "
+     "chown 1000:100 /tmp/home && chgrp 24 /dev/sr[0-9]* && chmod 0660 /dev/sr[0-9]* && "
+     "su -s /bin/sh burner -c \"id; LD_LIBRARY_PATH=$LD_LIBRARY_PATH /orvex/bin/orvex burn -q -d 4 --verify "
+     "-V ORVEX_USER /tmp/tree\"",
+     CheckUnprivilegedBurn},
+    {"ReadOnlyUserRefused",
+     "chmod 0640 /dev/sr3 && su -s /bin/sh burner -c \"LD_LIBRARY_PATH=$LD_LIBRARY_PATH /orvex/bin/orvex burn -q "
+     "-d 3 --verify -V ORVEX_NO /tmp/more\"",
+     CheckReadOnlyUserRefused},
+    {"EraseDvdRw", "orvex erase -q --quick -d 4 && orvex info -d 4", CheckErased},
+    {"BurnErasedDvdRw", "orvex burn -q -d 4 --verify -V ORVEX_RW /tmp/tree", CheckSucceeded},
     {"DetachAndExport",
      "orvex-vburner detach && while pidof orvex-vburner >/dev/null; do usleep 100000; done && "
      "orvex-vburner export /tmp/d.vmed /tmp/out.iso && gzip -c /tmp/out.iso",
      CheckExportedBurn},
+    {"ExportCdR", "orvex-vburner export /tmp/r.vmed /tmp/r.iso --session 1 && gzip -c /tmp/r.iso", CheckExportedBurn},
+    {"ExportCdRSecondSession",
+     "orvex-vburner export /tmp/r.vmed /tmp/r2.iso && "
+     "orvex-vburner show /tmp/r.vmed | awk '$1 == \"track\" && $4 == 2 { print $6; exit }' && gzip -c /tmp/r2.iso",
+     CheckExportedSecondSession},
+    {"ExportBdR", "orvex-vburner export /tmp/b.vmed /tmp/b.iso && gzip -c /tmp/b.iso", CheckExportedBurn},
+    {"ExportDvdRw", "orvex-vburner export /tmp/w.vmed /tmp/w.iso && gzip -c /tmp/w.iso", CheckExportedBurn},
     {"AttachAfterKill",
      "orvex-vburner new cd-r /tmp/c.vmed && attached() { i=0; while ! grep -q drive $1; do [ $i -lt 450 ] || exit 1; "
      "usleep 100000; i=$((i + 1)); done; } && { orvex-vburner attach /tmp/c.vmed >/tmp/a1.out 2>&1 & } && "

@@ -14,10 +14,11 @@ set -euo pipefail
 
 # ata_piix drives the IDE channels of QEMU's default (i440FX) machine, where
 # -cdrom puts the drive; ahci the SATA ports of a q35 machine; sr_mod makes
-# /dev/srN of whatever ATAPI drive libata finds there.  configfs,
+# /dev/srN of whatever ATAPI drive libata finds there, sg /dev/sgN beside
+# it.  configfs,
 # target_core_user and tcm_loop put the virtual burner on a SCSI bus of
 # its own (orvex-vburner attach).
-readonly WANTED_MODULES="ata_piix ahci sr_mod configfs target_core_user tcm_loop"
+readonly WANTED_MODULES="ata_piix ahci sr_mod sg configfs target_core_user tcm_loop"
 
 die() {
   echo "make_initramfs: $*" >&2

@@ -16,12 +16,12 @@
 #
 # Environment: ORVEX_GUEST_KERNEL (a vmlinuz whose modules are under
 # /lib/modules/VERSION), ORVEX_GUEST_ACCEL (kvm or tcg), ORVEX_GUEST_TIME_LIMIT
-# (seconds until the guest is stopped, default 600: under software
+# (seconds until the guest is stopped, default 1500: under software
 # emulation on two busy cores it powers off in 15 to 60 without the attached
-# burner's burn, which adds as much again and more under load),
-# ORVEX_GUEST_SILENCE_LIMIT (seconds the console may stay silent before the
-# guest is taken for hung and stopped, default 120: a burn through the
-# kernel says nothing until it ends), ORVEX_GUEST_BUSYBOX, ORVEX_GUEST_QEMU (the
+# burner's burns, and the burns, erase and verifies of four media add several
+# times as much under load), ORVEX_GUEST_SILENCE_LIMIT (seconds the console
+# may stay silent before the guest is taken for hung and stopped, default
+# 300: a burn with its verify through the kernel says nothing until it ends), ORVEX_GUEST_BUSYBOX, ORVEX_GUEST_QEMU (the
 # emulator, default qemu-system-x86_64 on the PATH).
 set -euo pipefail
 
@@ -133,8 +133,8 @@ esac
 "$here/make_initramfs.sh" --out "$work/initramfs.cpio" --modules "$modules" --busybox "$busybox" \
   --init "$here/guest_init.sh" --commands "$commands" "${programs[@]}"
 
-limit=${ORVEX_GUEST_TIME_LIMIT:-600}
-silence_limit=${ORVEX_GUEST_SILENCE_LIMIT:-120}
+limit=${ORVEX_GUEST_TIME_LIMIT:-1500}
+silence_limit=${ORVEX_GUEST_SILENCE_LIMIT:-300}
 : >"$console"
 start=$(date +%s%N)
 # -nodefaults leaves out the network card, the display and the floppy
