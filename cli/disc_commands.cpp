@@ -181,14 +181,23 @@ bool RunVerify(TOrvex& disc, TSignalWatch& signals, std::optional<uint8_t> sessi
   if (!failed) return true;
   const TOrvex::TErrorInfo error = disc.TakeError();
   TReport::Current().Failed(error);
-  Say(error.Number == kErrorAborted ? error.Text : VerifySummary(found, !session));
+  if (error.Number == kErrorAborted) {
+    Say(error.Text);
+  } else {
+    // The read the drive gave up on, and what it said about it.
+    Say(VerifySummary(found, !session) + (error.Drive.Failed ? " (" + error.Drive.Text + ")" : std::string()));
+  }
   return false;
 }
 
-// Session `session` of the disc (0: the last) imported into the root; -1 to
-// go on, else the exit status (the message is out).
-int ImportFromDisc(TOrvex& disc, int session) {
-  const int32_t used = disc.ImportSession(static_cast<uint8_t>(session), "\\");
+// Session `session` of the disc (0: the last) imported into the root, which
+// a stop signal interrupts; -1 to go on, else the exit status (the message
+// is out).
+int ImportFromDisc(TSession& s, int session) {
+  TOrvex& disc = s.disc;
+  int32_t used = 0;
+  RunOrExit(disc, s.signals, "reading the disc",
+            [&] { used = disc.ImportSession(static_cast<uint8_t>(session), "\\"); });
   if (!disc.LastImport().found) {
     Say("the disc holds no session " + (session == 0 ? std::string("to import") : std::to_string(session)) +
         " with a readable volume");
@@ -223,7 +232,7 @@ int RunBurn(int argc, char** argv) {
   SetWriting(s.disc, args, times, !args.Has("--no-underrun-protection"));
   s.disc.ClearAll();
   if (import >= 0) {
-    if (const int stop = ImportFromDisc(s.disc, import); stop >= 0) return stop;
+    if (const int stop = ImportFromDisc(s, import); stop >= 0) return stop;
   }
   const bool show = ShowProgress(args);
   TContentSummary summary;
@@ -280,7 +289,9 @@ int RunErase(int argc, char** argv) {
   TSession s;
   if (const int stop = s.Select(args); stop >= 0) return stop;
   Fields().Text("mode", args.Has("--quick") ? "quick" : "full");
-  if (!s.disc.Erasable()) {
+  bool erasable = false;
+  RunOrExit(s.disc, s.signals, "asking the drive about the disc", [&] { erasable = s.disc.Erasable(); });
+  if (!erasable) {
     Say("the disc in the drive cannot be erased (" + std::string(MediumName(s.disc.DiscIs())) + ")");
     return kExitFailed;
   }
@@ -318,7 +329,7 @@ int RunVerifyCommand(int argc, char** argv) {
   if (const int stop = s.Select(args); stop >= 0) return stop;
   s.disc.ClearAll();
   if (import >= 0) {
-    if (const int stop = ImportFromDisc(s.disc, import); stop >= 0) return stop;
+    if (const int stop = ImportFromDisc(s, import); stop >= 0) return stop;
   }
   const bool show = ShowProgress(args);
   TContentSummary summary;
@@ -354,7 +365,7 @@ int RunLabel(int argc, char** argv) {
   });
   Fields().Number("session", session);
   if (!unanswered.empty()) {
-    Say("the drive did not tell the disc's sessions: " + unanswered);
+    Say("the disc's label could not be read: " + unanswered);
     return kExitFailed;
   }
   if (label.empty() && session > 0 && static_cast<int64_t>(session) > sessions) {

@@ -12,6 +12,7 @@
 #include "cli/command_line.h"
 #include "cli/commands.h"
 #include "cli/drive_access.h"
+#include "cli/job_wait.h"
 #include "cli/json_report.h"
 #include "cli/messages.h"
 #include "component/orvex.h"
@@ -115,32 +116,9 @@ TJson InfoFields(TOrvex& disc) {
 
 const char* YesNo(bool value) { return value ? "yes" : "no"; }
 
-}  // namespace
-
-int RunDevices(int argc, char** argv) {
-  const TCommandLine args(argc, argv, 2, CommandDoc("devices"));
-  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
-  if (!args.Operands().empty()) return Usage(args, "devices takes no operand");
-  TOrvex disc(nullptr);
-  if (!OpenDrives(disc, args)) return kExitFailed;
-  SayAccessProblems(disc);
-  TJson drives = TJson::Array();
-  for (uint16_t i = 0; i < disc.DeviceCount(); ++i) {
-    const std::string name = disc.GetDeviceName(static_cast<uint8_t>(i));
-    if (!JsonOutput()) std::printf("%u: %s\n", i, Printable(name).c_str());
-    drives.Append(TJson::Object().Number("index", i).Text("name", name));
-  }
-  TReport::Current().Fields().Nested("drives", drives);
-  return kExitOk;
-}
-
-int RunInfo(int argc, char** argv) {
-  const TCommandLine args(argc, argv, 2, CommandDoc("info"));
-  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
-  if (!args.Operands().empty()) return Usage(args, "info takes no operand");
-  TOrvex disc(nullptr);
-  uint8_t index = 0;
-  if (const int failed = SelectDrive(disc, args, &index); failed >= 0) return failed;
+// What info says about drive `index` and its medium, on standard output
+// and in the report.
+void ShowInfo(TOrvex& disc, uint8_t index) {
   const TMedium medium = disc.DiscIs();
   const double unit = SpeedUnit(medium);
   Field("drive", Printable(disc.GetDeviceName(index)));
@@ -164,6 +142,43 @@ int RunInfo(int argc, char** argv) {
   Field("burner", YesNo(disc.DeviceIsBurner()));
   for (const TCapability& c : kCapabilities) Field(c.name, YesNo(disc.DeviceCan(c.id)));
   TReport::Current().Fields().Merge(InfoFields(disc));
+}
+
+}  // namespace
+
+int RunDevices(int argc, char** argv) {
+  const TCommandLine args(argc, argv, 2, CommandDoc("devices"));
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
+  if (!args.Operands().empty()) return Usage(args, "devices takes no operand");
+  // Watched before the drive layer starts threads, which inherit the
+  // blocked signals: a stop ends a search that a drive holds up.
+  TSignalWatch signals;
+  TOrvex disc(nullptr);
+  bool found = false;
+  RunOrExit(disc, signals, "looking for the drives", [&] { found = OpenDrives(disc, args); });
+  if (!found) return kExitFailed;
+  SayAccessProblems(disc);
+  TJson drives = TJson::Array();
+  for (uint16_t i = 0; i < disc.DeviceCount(); ++i) {
+    const std::string name = disc.GetDeviceName(static_cast<uint8_t>(i));
+    if (!JsonOutput()) std::printf("%u: %s\n", i, Printable(name).c_str());
+    drives.Append(TJson::Object().Number("index", i).Text("name", name));
+  }
+  TReport::Current().Fields().Nested("drives", drives);
+  return kExitOk;
+}
+
+int RunInfo(int argc, char** argv) {
+  const TCommandLine args(argc, argv, 2, CommandDoc("info"));
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
+  if (!args.Operands().empty()) return Usage(args, "info takes no operand");
+  TSignalWatch signals;  // as for devices
+  TOrvex disc(nullptr);
+  uint8_t index = 0;
+  int failed = -1;
+  RunOrExit(disc, signals, "looking for the drive", [&] { failed = SelectDrive(disc, args, &index); });
+  if (failed >= 0) return failed;
+  RunOrExit(disc, signals, "asking the drive", [&] { ShowInfo(disc, index); });
   return kExitOk;
 }
 

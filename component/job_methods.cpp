@@ -3,6 +3,7 @@
 
 #include <optional>
 
+#include "component/error_text.h"
 #include "pipeline/burn_job.h"
 #include "pipeline/write_job.h"
 #include "platform/text_conversion.h"
@@ -113,7 +114,11 @@ bool TOrvex::LocateLastImage() {
 std::u16string TOrvex::ReadVolumeLabelOfDisc(uint8_t SessionNo, std::string* unanswered) {
   if (unanswered != nullptr) unanswered->clear();
   if (!ReadyForJob()) return {};
-  return orvex::ReadVolumeLabelOfDisc(Device, SessionNo, unanswered);
+  TCommandFailure refused;
+  std::u16string label = orvex::ReadVolumeLabelOfDisc(Device, SessionNo, unanswered, &refused);
+  // The refused command in the words a job's failure has.
+  if (unanswered != nullptr && refused.failed) *unanswered = CommandFailureText(refused);
+  return label;
 }
 
 bool TOrvex::GenerateSmartReferences() {

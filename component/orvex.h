@@ -309,7 +309,8 @@ class TOrvex : public TComponent {
 
   // The volume label of a session of the disc (0: the last); empty when
   // there is none.  `unanswered`, when given, names the command the drive
-  // refused and its sense when that is why the label is empty (else "").
+  // refused and what it said ("read error at block 16: medium error,
+  // 03/11/00") when that is why the label is empty (else "").
   std::u16string ReadVolumeLabelOfDisc(uint8_t SessionNo, std::string* unanswered = nullptr);
 
   // Finds identical files so that their data is written once; ends with

@@ -142,11 +142,12 @@ bool TDriveSink::Finish(bool complete) {
     kept = WritePacket(0, head_.data(), static_cast<uint32_t>(head_.size()), true);
     SynchronizeCache(Device_, false);
   }
-  const uint32_t closing = Close();
+  TCommandFailure closing_command;
+  const uint32_t closing = Close(closing_command);
   if (!complete || !kept) return kept;
   // The error is the closing's, told once as the job's.
   Device_.DeviceError.exchange(0);
-  if (closing != kErrorNone) return Fail(closing, {}, 0);
+  if (closing != kErrorNone) return Fail(closing, {}, closing_command.system_error, closing_command);
   // An abort while closing fails the burn too, though the disc is whole.
   if (CDFiles_.Aborted) return Fail(kErrorAborted, {}, 0);
   return true;
@@ -221,7 +222,7 @@ void TDriveSink::ZeroBuffer() {
   Device_.DeviceBufferSize = 0;
 }
 
-uint32_t TDriveSink::Close() {
+uint32_t TDriveSink::Close(TCommandFailure& failed) {
   TSCSIDevice& d = Device_;
   d.CloseFH = true;
   // A stop from now on lets the closing go on; a second one halts it.
@@ -238,6 +239,7 @@ uint32_t TDriveSink::Close() {
   LoadMedium(d, false);
   RezeroUnit(d);
   TestUnitReady(d);
+  failed = closing.Failure();
   return closing.Error();
 }
 

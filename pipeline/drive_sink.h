@@ -63,8 +63,9 @@ class TDriveSink final : public TPacketSink {
   bool Retry(uint32_t attempt, bool head_copy, bool& formatted);
   bool FormatOnDemand();
   bool WriteFailed();
-  // The closing's error, or kErrorNone.
-  uint32_t Close();
+  // The closing's error, or kErrorNone; `failed` gets the command whose
+  // refusal failed it (see TSessionClosing::Failure).
+  uint32_t Close(TCommandFailure& failed);
   void CloseTrackAndSession(TSessionClosing& closing);
   void CommonCloseStart(TSessionClosing& closing);
   void ZeroBuffer();

@@ -53,14 +53,16 @@ bool TSessionClosing::Refused(bool fatal) {
   const TSENSE& sense = device_.LastSenseInfo;
   if (!fatal && SenseKeyOf(sense) == mmc::kSenseIllegalRequest) {
     refusal_ = SenseCodeOf(sense);
+    refused_command_ = device_.LastFailure;
   } else {
-    FailWith(SenseCodeOf(sense));
+    FailWith(SenseCodeOf(sense), device_.LastFailure);
   }
   return false;
 }
 
-void TSessionClosing::FailWith(uint16_t sense) {
+void TSessionClosing::FailWith(uint16_t sense, const TCommandFailure& command) {
   error_ = sense != 0 ? uint32_t{sense} : uint32_t{kErrorClosingFailed};
+  failure_ = command;
 }
 
 bool TSessionClosing::Halted() {
@@ -73,9 +75,9 @@ bool TSessionClosing::CheckSessionClosed() {
   const bool ready = PollWhileBecomingReady(device_, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation, halt_);
   if (Failed() || Halted()) return false;
   if (!ready) {
-    FailWith(SenseCodeOf(device_.LastSenseInfo));
+    FailWith(SenseCodeOf(device_.LastSenseInfo), device_.LastFailure);
   } else if (LastSessionState(device_.BGFDI) == kSessionIncomplete) {
-    FailWith(refusal_);
+    FailWith(refusal_, refused_command_);
   }
   return !Failed();
 }

@@ -56,13 +56,18 @@ class TSessionClosing {
   // Why the closing failed: additional sense code x 256 + qualifier, or
   // kErrorClosingFailed when the drive gave no reason; 0 while it has not.
   uint32_t Error() const { return error_; }
+  // The command whose refusal failed the closing, as the drive answered it
+  // (for a session left incomplete, the last illegal request refused);
+  // `failed` false when none did (a halt, or no refusal to name).
+  const TCommandFailure& Failure() const { return failure_; }
 
  private:
   bool Send(bool immediate, const std::function<bool()>& send);
   // The last command failed: a refusal that fails the closing (`fatal`,
   // or any but an illegal request), or one to remember.  False.
   bool Refused(bool fatal);
-  void FailWith(uint16_t sense);
+  // Fails the closing with `sense`, `command` being its failed command.
+  void FailWith(uint16_t sense, const TCommandFailure& command);
   // Fails the closing as halted when it is: true then.
   bool Halted();
 
@@ -70,6 +75,8 @@ class TSessionClosing {
   const std::atomic<bool>* halt_;
   uint32_t error_ = 0;
   uint16_t refusal_ = 0;  // the sense of the last illegal request refused
+  TCommandFailure refused_command_;  // and that request
+  TCommandFailure failure_;
 };
 
 }  // namespace orvex

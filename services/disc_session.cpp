@@ -45,7 +45,10 @@ std::optional<TDiscSession> LocateSession(TSCSIDevice& Device, int32_t session) 
 const std::atomic<bool> TDiscSectorReader::kNeverStop{false};
 
 bool TDiscSectorReader::ReadSector(uint32_t sector, uint8_t* out) {
-  return sector < count_ && ReadSectorsRetrying(device_, sector, 1, out, stop_);
+  if (sector >= count_) return false;
+  if (ReadSectorsRetrying(device_, sector, 1, out, stop_)) return true;
+  if (!failure_.failed && !stop_) failure_ = device_.LastFailure;
+  return false;
 }
 
 }  // namespace orvex

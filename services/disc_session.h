@@ -48,6 +48,9 @@ class TDiscSectorReader final : public TSectorReader {
   // False for a sector at or past SectorCount (nothing is sent) and for a
   // read that failed for good.
   bool ReadSector(uint32_t sector, uint8_t* out) override;
+  // The first read the drive was sent that failed for good (not for a
+  // stop); `failed` false while none has.
+  const TCommandFailure& Failure() const { return failure_; }
 
  private:
   static const std::atomic<bool> kNeverStop;
@@ -55,6 +58,7 @@ class TDiscSectorReader final : public TSectorReader {
   TSCSIDevice& device_;
   uint32_t count_;
   const std::atomic<bool>& stop_;
+  TCommandFailure failure_;
 };
 
 }  // namespace orvex

@@ -94,6 +94,7 @@ class TVerifyDiscThread : public TObject {
   TObject* const Sender;
   const int32_t count_;  // the entries when the run began
   bool unreadable_ = false;     // a file's blocks could not be read
+  TCommandFailure read_failure_;  // the first read given up for good, the run's failed command
   bool tree_disagrees_ = false;  // the session lacks a file of the tree, or holds one beyond it
   std::unique_ptr<uint8_t[]> buffer_ = std::make_unique<uint8_t[]>(kDigestPieceBytes);
 };
@@ -133,6 +134,7 @@ void TVerifyDiscThread::Execute() {
     CDFiles.ComponentStatus = kStatusAborting;
     CDFiles.ErrorNumber = kErrorAborted;
   } else if (unreadable_) {
+    CDFiles.FailedCommand.Set(read_failure_);
     CDFiles.ErrorNumber = kErrorReadingDisc;
   } else if (tree_failed) {
     CDFiles.ErrorNumber = kErrorWrongSession;
@@ -254,6 +256,7 @@ std::string TVerifyDiscThread::DiscDigest(uint64_t block, int64_t size) {
         !ReadSectorsRetrying(Device, static_cast<uint32_t>(block), count, buffer_.get(), CDFiles.Aborted)) {
       // A read given up because of the abort is no read error.
       if (CDFiles.Aborted) return {};
+      if (addressable && !read_failure_.failed) read_failure_ = Device.LastFailure;
       CDFiles.VerifyProgress += Blocks(remaining);
       return std::string(1, kNoDigest);
     }

@@ -12,18 +12,40 @@
 
 namespace orvex {
 
-std::u16string ReadVolumeLabelOfDisc(TSCSIDevice& Device, uint8_t SessionNo, std::string* unanswered) {
+namespace {
+
+// The read `refusal` left the session without a volume, as the caller is told it.
+void TellUnreadable(const TCommandFailure& refusal, std::string* unanswered, TCommandFailure* refused) {
+  if (refused != nullptr) *refused = refusal;
+  if (unanswered == nullptr) return;
+  TSENSE sense{};
+  sense.SenseKey = refusal.sense_key;
+  sense.AddSenseCode = refusal.asc;
+  sense.AddSenQual = refusal.ascq;
+  *unanswered = RefusalText(refusal.opcode, sense);
+}
+
+}  // namespace
+
+std::u16string ReadVolumeLabelOfDisc(TSCSIDevice& Device, uint8_t SessionNo, std::string* unanswered,
+                                     TCommandFailure* refused) {
   if (unanswered != nullptr) unanswered->clear();
+  if (refused != nullptr) *refused = {};
   const std::optional<int32_t> number = AnsweredSessionNumber(Device, SessionNo);
   if (!number) {
     if (unanswered != nullptr) *unanswered = RefusalText(mmc::kReadDiscInformation, Device.LastSenseInfo);
+    if (refused != nullptr) *refused = Device.LastFailure;
     return {};
   }
   const std::optional<TDiscSession> session = LocateSession(Device, *number);
   if (!session) return {};
   TDiscSectorReader disc(Device, session->end);
   const std::optional<TVolumeTree> tree = FindVolumeTree(disc, session->start);
-  if (!tree) return {};
+  if (!tree) {
+    // A volume that could not be read is no volume missing.
+    if (disc.Failure().failed) TellUnreadable(disc.Failure(), unanswered, refused);
+    return {};
+  }
   return DecodeVolumeLabel(tree->volume_identifier, tree->encoding);
 }
 

@@ -18,8 +18,10 @@ namespace orvex {
 // and when the session holds no volume.  Runs on the caller's thread.
 // `unanswered`, when given, is set to what the drive refused (RefusalText)
 // when the label is empty because the drive did not tell the disc's
-// sessions, and cleared otherwise.
-std::u16string ReadVolumeLabelOfDisc(TSCSIDevice& Device, uint8_t SessionNo, std::string* unanswered = nullptr);
+// sessions or could not read the session's volume descriptors, and
+// cleared otherwise; `refused`, when given, to that command's record.
+std::u16string ReadVolumeLabelOfDisc(TSCSIDevice& Device, uint8_t SessionNo, std::string* unanswered = nullptr,
+                                     TCommandFailure* refused = nullptr);
 
 // A recorded volume identifier as a label: a Joliet one as UCS-2
 // (big-endian, at most 16 units), any other as 8-bit text; cut at the

@@ -18,7 +18,8 @@
 // that cannot call vb_fault_*: writeerror=LBA/KK/AA/QQ (as
 // vb_fault_write_error, the LBA in decimal) and fail=OP/KK/AA/QQ (the next
 // command with opcode OP ends in CHECK CONDITION, as vb_fault_fail with
-// count 1; may be given for several opcodes), opcode and sense in
+// count 1; may be given for several opcodes, and n times for one, as
+// count n), opcode and sense in
 // hexadecimal.  Values cannot contain "," or ";".
 //
 // Example: "0:1:0,class=dvd-writer,medium=/tmp/a.vmed;timescale=100"

@@ -19,7 +19,11 @@ Drive::Drive(DriveConfig config, Clock& clock, std::shared_ptr<TraceFile> trace_
   tray_open_ = config_.tray_open;
   if (config_.unit_attention) unit_attention_ = kPowerOnReset;
   if (config_.write_error) write_error_ = config_.write_error;
-  for (const auto& [opcode, sense] : config_.failures) failures_[opcode] = Failure{1, sense};
+  // One opcode given n times fails its next n commands, with the sense given last.
+  for (const auto& [opcode, sense] : config_.failures) {
+    const auto it = failures_.find(opcode);
+    failures_[opcode] = Failure{it == failures_.end() ? 1 : it->second.count + 1, sense};
+  }
   ResetModePages();
   worker_ = std::thread([this] { Work(); });
 }

@@ -83,7 +83,8 @@ manual::TSection DriveDescription() {
            {"writeerror=LBA/KK/AA/QQ", "the first write that reaches block LBA fails there with sense KK/AA/QQ "
                                        "(hexadecimal)"},
            {"fail=OP/KK/AA/QQ", "the next command with opcode OP fails with sense KK/AA/QQ (all hexadecimal); "
-                                "may be given for several opcodes"},
+                                "may be given for several opcodes, and n times for one to fail its next n "
+                                "commands"},
            {"stall=start|OP", "the drive stops answering: from the start, or once it has answered the first "
                               "command with the opcode OP (hexadecimal); its commands then stay pending"},
            {"timescale=NUMBER", "a setting: how many times faster than a real drive time runs (0: time moves only when a test moves it through the vb_* functions)"},

@@ -16,6 +16,7 @@
 #include "cli/drive_access.h"
 #include "cli/json.h"
 #include "cli/progress_bar.h"
+#include "drive/read_retry.h"
 #include "platform/text_conversion.h"
 #include "services/test_volume.h"
 #include "support/run_tool.h"
@@ -525,9 +526,12 @@ TEST(Cli, ProgressLinesFitTheWidth) {
 // --- Burning --------------------------------------------------------------------------
 
 // A drive 0:0:0 holding a fresh `profile` medium in `dir`.
-std::string DriveWith(const TempDir& dir, const std::string& profile, const std::string& name = "disc.vmed") {
+std::string DriveWith(const TempDir& dir, const std::string& profile, const std::string& name = "disc.vmed",
+                      bool formatted = false) {
   const std::string medium = dir / name;
-  EXPECT_EQ(RunTool({VBURNER_TOOL, "new", profile, medium}).status, 0);
+  std::vector<std::string> args = {VBURNER_TOOL, "new", profile, medium};
+  if (formatted) args.push_back("--formatted");
+  EXPECT_EQ(RunTool(args).status, 0);
   return "0:0:0,class=dvd-writer,medium=" + medium;
 }
 
@@ -751,28 +755,37 @@ TEST(Cli, CtrlCEndsABurnAndClosesTheDisc) {
 
 // A drive that stops answering does not hold the program: a stop signal
 // ends it with exit 1 and a line that says what was interrupted, while it
-// looks for the drive or while it writes.
+// looks for the drive, asks it, reads the disc or writes.
 TEST(Cli, AStopSignalEndsAWaitOnADriveThatDoesNotAnswer) {
   TempDir dir;
   dir.Write("src/a.txt", "a\n");
   const struct {
     std::vector<std::string> args;
-    const char* stall;   // the burner's stall= option
+    const char* profile;  // of the blank medium in the drive: "dvd+rw" formatted
+    const char* stall;    // the burner's stall= option
     const char* after;   // the opcode answered before it, when it waits for one
     int signal;
     const char* said;
   } cases[] = {
-      {{"label"}, "start", nullptr, SIGINT, "orvex: interrupted while looking for the drive\n"},
-      {{"burn", dir / "src"}, "start", nullptr, SIGTERM, "orvex: interrupted while looking for the drive\n"},
-      {{"verify", dir / "src"}, "start", nullptr, SIGINT, "orvex: interrupted while looking for the drive\n"},
-      {{"burn", dir / "src"}, "2a", "2a", SIGINT, "orvex: interrupted while writing the disc\n"},
+      {{"label"}, "dvd+r", "start", nullptr, SIGINT, "orvex: interrupted while looking for the drive\n"},
+      {{"burn", dir / "src"}, "dvd+r", "start", nullptr, SIGTERM, "orvex: interrupted while looking for the drive\n"},
+      {{"verify", dir / "src"}, "dvd+r", "start", nullptr, SIGINT, "orvex: interrupted while looking for the drive\n"},
+      {{"burn", dir / "src"}, "dvd+r", "2a", "2a", SIGINT, "orvex: interrupted while writing the disc\n"},
+      {{"devices"}, "dvd+r", "start", nullptr, SIGINT, "orvex: interrupted while looking for the drives\n"},
+      {{"info"}, "dvd+r", "start", nullptr, SIGTERM, "orvex: interrupted while looking for the drive\n"},
+      // The buffer's fill is asked for only once the drive is chosen.
+      {{"info"}, "dvd+r", "5c", "5c", SIGINT, "orvex: interrupted while asking the drive\n"},
+      // The first block read is the import's: a formatted DVD+RW has a volume to look for.
+      {{"verify", "--import-session", "0", dir / "src"}, "dvd+rw", "28", "28", SIGTERM,
+       "orvex: interrupted while reading the disc\n"},
   };
   int n = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args) + " stall=" + c.stall);
     const std::string name = "disc" + std::to_string(++n);
     const std::string trace = dir / (name + ".trace");
-    const std::string drives = DriveWith(dir, "dvd+r", name + ".vmed") + ",stall=" + c.stall;
+    const bool formatted = c.profile == std::string("dvd+rw");
+    const std::string drives = DriveWith(dir, c.profile, name + ".vmed", formatted) + ",stall=" + c.stall;
     std::vector<std::string> argv = {"env", "ORVEX_VBURNER=" + drives + ";timescale=0;trace=" + trace, kOrvex};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     TRunningTool tool(argv);
@@ -1131,6 +1144,15 @@ TEST_F(CliJson, DriveErrorsSayWhatFailed) {
     std::string said;
     std::vector<std::string> leaves;
   };
+  // A disc with a labelled session on it, and READ (10) refused as often
+  // as `reads` reads are tried.
+  const std::string burned = DriveWith(dir, "dvd+r", "burned.vmed");
+  ASSERT_EQ(OrvexWithDrives(burned, {"burn", "-V", "LABEL", dir / "src"}).status, 0);
+  const auto unreadable = [](uint32_t reads) {
+    std::string options;
+    for (uint32_t i = 0; i < reads * kFailedReadAttempts; ++i) options += ",fail=28/03/11/00";
+    return options;
+  };
   const TCase cases[] = {
       {DriveWith(dir, "dvd+r") + ",writeerror=40/03/0C/00",
        {"burn-image", "--json", dir / "a.iso"},
@@ -1141,6 +1163,20 @@ TEST_F(CliJson, DriveErrorsSayWhatFailed) {
        {"erase", "--json", "--full"},
        "orvex: erasing failed: BLANK failed: medium error, 03/00/00 (Drive did not answer)\n",
        {"error.number=11", "error.command.name=\"BLANK\"", "error.command.sense_key=3", "error.command.asc=0"}},
+      // The file read back after the burn is the first block read.
+      {DriveWith(dir, "dvd+r", "verified.vmed") + unreadable(1),
+       {"burn", "--json", "--verify", dir / "src"},
+       "orvex: 1 file could not be read from the disc (read error at block 150: medium error, 03/11/00)\n",
+       {"error.number=19", "error.command.name=\"READ (10)\"", "error.command.sense_key=3", "error.command.asc=17"}},
+      // Neither of the volume descriptors (nor their terminator) reads.
+      {burned + unreadable(3),
+       {"label", "--json"},
+       "orvex: the disc's label could not be read: read error at block 16: medium error, 03/11/00\n",
+       {}},
+      {DriveWith(dir, "dvd+r", "unclosed.vmed") + ",fail=5B/03/0C/00",
+       {"burn", "--json", dir / "src"},
+       "orvex: CLOSE TRACK/SESSION failed: medium error, 03/0C/00 (Hardware Error 3072)\n",
+       {"error.number=3072", "error.command.opcode=91", "error.command.sense_key=3", "error.command.asc=12"}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.args[0]);

@@ -173,8 +173,12 @@ TEST_P(VerifyFaultTest, TheBadFileFailsAndTheRunEndsWithOneFinalEvent) {
   EXPECT_EQ(found.differing, only_one(TFault::kCorruptedBlock));
   EXPECT_EQ(found.unreadable, only_one(TFault::kReadError));
   EXPECT_EQ(found.unreadable_sources, only_one(TFault::kVanishedSource));
-  // A file that differs is no error of the drive's.
-  EXPECT_EQ(disc.ErrorNumber(), c.fault == TFault::kReadError ? kErrorReadingDisc : kErrorNone);
+  // A file that differs is no error of the drive's; a read given up is
+  // the run's failed command, with the block and what the drive said.
+  const TOrvex::TErrorInfo error = disc.TakeError();
+  EXPECT_EQ(error.Number, c.fault == TFault::kReadError ? kErrorReadingDisc : kErrorNone);
+  const std::string read_error = "read error at block " + std::to_string(DiscBlock(*one)) + ": medium error, 03/11/00";
+  EXPECT_EQ(error.Drive.Text, c.fault == TFault::kReadError ? read_error : "");
 }
 
 const TFaultCase kFaultCases[] = {

@@ -262,12 +262,13 @@ TEST(VburnerFaults, WriteErrorAndPulledMediumStopAWriteAtTheirAddress) {
 }
 
 // The same faults set by the description, for a program that cannot call
-// the vb_* functions: each hits once.
+// the vb_* functions: each hits once, a fail= given twice twice.
 TEST(VburnerFaults, TheDescriptionSetsFaultsFromTheStart) {
   Scratch scratch;
   const std::string disc = Create(scratch, "a.vmed", "dvd+r");
-  Configure("0:0:0,medium=" + disc + ",writeerror=40/03/0C/00,fail=28/03/11/05,fail=00/02/04/01");
+  Configure("0:0:0,medium=" + disc + ",writeerror=40/03/0C/00,fail=28/03/11/05,fail=00/02/04/01,fail=00/02/04/01");
   Drive drive;
+  EXPECT_SENSE(drive.TestUnitReady(), 0x02, 0x04, 0x01);
   EXPECT_SENSE(drive.TestUnitReady(), 0x02, 0x04, 0x01);
   EXPECT_TRUE(drive.TestUnitReady().ok());
   EXPECT_TRUE(drive.Write(0, 32, 1).ok());
