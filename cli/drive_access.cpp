@@ -80,4 +80,15 @@ int SelectDrive(TOrvex& disc, const TCommandLine& args, uint8_t* index) {
   return -1;
 }
 
+bool MoveTray(TOrvex& disc, bool eject) {
+  const bool done = eject ? disc.EjectMedium(false) : disc.LoadMedium(false);
+  TReport::Current().Fields().Flag(eject ? "ejected" : "loaded", done);
+  if (done) return true;
+  const TOrvex::TErrorInfo error = disc.TakeError();
+  TReport::Current().Failed(error);
+  const std::string why = error.Drive.Failed ? error.Drive.Text : FailureMessage(error);
+  Say(std::string("the disc could not be ") + (eject ? "ejected" : "loaded") + (why.empty() ? "" : ": " + why));
+  return false;
+}
+
 }  // namespace orvex::cli

@@ -35,6 +35,12 @@ bool OpenDrives(TOrvex& disc, const TCommandLine& args);
 // the usage for a bad -d).
 int SelectDrive(TOrvex& disc, const TCommandLine& args, uint8_t* index = nullptr);
 
+// Opens the tray of the selected drive (`eject`) or closes it, waiting for
+// the drive to finish.  True when the drive did it; else says why
+// ("the disc could not be ejected: ...") and keeps the error for the report.
+// The report's "ejected" or "loaded" tells the result.
+bool MoveTray(TOrvex& disc, bool eject);
+
 }  // namespace orvex::cli
 
 #endif  // ORVEX_CLI_DRIVE_ACCESS_H_

@@ -144,7 +144,28 @@ void ShowInfo(TOrvex& disc, uint8_t index) {
   TReport::Current().Fields().Merge(InfoFields(disc));
 }
 
+// eject or load: the tray of drive -d N.
+int RunTray(int argc, char** argv, bool eject) {
+  const char* name = eject ? "eject" : "load";
+  const TCommandLine args(argc, argv, 2, CommandDoc(name));
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
+  if (!args.Operands().empty()) return Usage(args, std::string(name) + " takes no operand");
+  TSignalWatch signals;  // as for devices
+  TOrvex disc(nullptr);
+  int failed = -1;
+  RunOrExit(disc, signals, "looking for the drive", [&] { failed = SelectDrive(disc, args); });
+  if (failed >= 0) return failed;
+  bool moved = false;
+  RunOrExit(disc, signals, eject ? "ejecting the disc" : "loading the disc", [&] { moved = MoveTray(disc, eject); });
+  if (!moved) return kExitFailed;
+  if (!JsonOutput()) std::printf("%s: %s\n", DriveLabel(disc).c_str(), eject ? "ejected" : "loaded");
+  return kExitOk;
+}
+
 }  // namespace
+
+int RunEject(int argc, char** argv) { return RunTray(argc, argv, true); }
+int RunLoad(int argc, char** argv) { return RunTray(argc, argv, false); }
 
 int RunDevices(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("devices"));

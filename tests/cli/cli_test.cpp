@@ -808,7 +808,8 @@ TEST(Cli, TwoStopsWhileClosing) {
   const std::string trace = dir / "disc.trace";
   // The track is closed, the session's close is never answered.
   const std::string drives = DriveWith(dir, "dvd+r") + ",stall=5b;timescale=0;trace=" + trace;
-  TRunningTool burn({"env", "ORVEX_VBURNER=" + drives, kOrvex, "burn", dir / "src"});
+  // --eject leaves the drive alone: it is still closing the disc.
+  TRunningTool burn({"env", "ORVEX_VBURNER=" + drives, kOrvex, "burn", "--eject", dir / "src"});
   ASSERT_TRUE(Answered(trace, "5b"));
   burn.Signal(SIGINT);
   for (int i = 0; i < 6000 && burn.ErrorSoFar().find(kClosingGoesOn) == std::string::npos; ++i) {
@@ -819,6 +820,7 @@ TEST(Cli, TwoStopsWhileClosing) {
   const TToolResult r = burn.FinishWithin(60);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, kClosingGoesOn + "orvex: Aborted while closing: the disc is left as the drive has it\n");
+  EXPECT_EQ(ReadFile(trace).find(" 0:0:0 1b "), std::string::npos);
 }
 
 TEST(Cli, DiscCommandUsageErrors) {
@@ -856,6 +858,56 @@ std::string CheckedJson(const TToolResult& r, const std::string& command) {
 // Leaves that must be among CheckedJson's lines.
 void ExpectLeaves(const std::string& leaves, const std::vector<std::string>& expected) {
   for (const std::string& leaf : expected) EXPECT_NE(("\n" + leaves).find("\n" + leaf + "\n"), std::string::npos) << leaf << "\n" << leaves;
+}
+
+// The command bytes of the last command in a virtual burner's trace.
+std::string LastCommand(const std::string& trace) {
+  const std::string text = ReadFile(trace);
+  const size_t start = text.rfind(" 0:0:0 ");
+  if (start == std::string::npos) return "";
+  return text.substr(start + 7, text.find(" out", start) - start - 7);
+}
+
+// eject and load move the tray; --eject ejects after a burn that succeeded
+// or was refused, and not without it.
+TEST(Cli, EjectAndLoad) {
+  const std::string kEject = "1b 00 00 00 02 00", kLoad = "1b 00 00 00 03 00";
+  struct TRow {
+    std::vector<std::string> args;  // after the command (the sources and image are in the temporary directory)
+    int status;
+    std::string last;     // the last command sent, "" for none of the tray's
+    std::string leaf;     // a leaf of the JSON report
+  };
+  const std::vector<TRow> rows = {
+      {{"eject"}, 0, kEject, "ejected=true"},
+      {{"load"}, 0, kLoad, "loaded=true"},
+      {{"burn", "--eject", "src"}, 0, kEject, "ejected=true"},
+      {{"burn", "src"}, 0, "", "test_write=false"},
+      {{"burn-image", "--eject", "src/a.txt"}, 1, kEject, "ejected=true"},  // refused: not an image
+      {{"burn-image", "--eject", "a.iso"}, 0, kEject, "ejected=true"},
+  };
+  for (const TRow& row : rows) {
+    TempDir dir;
+    dir.Write("src/a.txt", "a\n");
+    ASSERT_EQ(Orvex({"mkiso", "-q", "-o", dir / "a.iso", dir / "src"}).status, 0);
+    const std::string trace = dir / "disc.trace";
+    std::vector<std::string> args = {row.args[0], "--json"};
+    for (size_t i = 1; i < row.args.size(); ++i) args.push_back(row.args[i][0] == '-' ? row.args[i] : dir / row.args[i]);
+    const TToolResult r = OrvexWithDrives(DriveWith(dir, "dvd+r") + ";trace=" + trace, args);
+    EXPECT_EQ(r.status, row.status) << row.args[0] << r.err;
+    const std::string last = LastCommand(trace);
+    if (row.last.empty()) {
+      EXPECT_EQ(last.rfind("1b ", 0), std::string::npos) << last;
+    } else {
+      EXPECT_EQ(last, row.last) << row.args[0];
+    }
+    ExpectLeaves(CheckedJson(r, row.args[0]), {row.leaf});
+  }
+  // A drive that keeps its disc in says so.
+  TempDir dir;
+  const TToolResult r = OrvexWithDrives(DriveWith(dir, "dvd+r") + ",fail=1b/05/53/02", {"eject"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("orvex: the disc could not be ejected: ", 0), 0u) << r.err;
 }
 
 TEST(Cli, JsonStrings) {
