@@ -47,7 +47,8 @@ const TOptionGroup kDriveOptions = {
 
 // Which drive: every command on one drive, before the drive options.
 const TOptionGroup kDriveChoice = {
-    {{"-d", "--device"}, "N", "the drive, as orvex devices numbers them (default 0)", TCompletion::kDrive},
+    {{"-d", "--device"}, "N", "the drive: its number in orvex devices (default 0), its address H:T:L or its device "
+                             "path (/dev/sr0, or its /dev/sg name)", TCompletion::kDrive},
 };
 
 // How a burn writes: burn and burn-image.
@@ -87,7 +88,8 @@ manual::TCommand Ls() {
 
 manual::TCommand Devices() {
   return {"devices", "[options]", "list the optical drives",
-          "Lists the optical drives, one row per drive: its index and its name.",
+          "Lists the optical drives, one row per drive: its index, its address H:T:L, its device path when the kernel "
+          "has one, and its vendor, product and revision.",
           {{kJson}, kDriveOptions, kGeneralOptions}};
 }
 

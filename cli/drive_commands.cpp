@@ -121,7 +121,7 @@ const char* YesNo(bool value) { return value ? "yes" : "no"; }
 void ShowInfo(TOrvex& disc, uint8_t index) {
   const TMedium medium = disc.DiscIs();
   const double unit = SpeedUnit(medium);
-  Field("drive", Printable(disc.GetDeviceName(index)));
+  Field("drive", Printable(DriveLine(disc, index)));
   Field("vendor", Printable(disc.DeviceVendor()));
   Field("product", Printable(disc.DeviceProduct()));
   Field("medium", MediumName(medium));
@@ -182,8 +182,9 @@ int RunDevices(int argc, char** argv) {
   TJson drives = TJson::Array();
   for (uint16_t i = 0; i < disc.DeviceCount(); ++i) {
     const std::string name = disc.GetDeviceName(static_cast<uint8_t>(i));
-    if (!JsonOutput()) std::printf("%u: %s\n", i, Printable(name).c_str());
-    drives.Append(TJson::Object().Number("index", i).Text("name", name));
+    const std::string path = disc.GetDevicePath(static_cast<uint8_t>(i));
+    if (!JsonOutput()) std::printf("%u: %s\n", i, Printable(DriveLine(disc, static_cast<uint8_t>(i))).c_str());
+    drives.Append(TJson::Object().Number("index", i).Text("name", name).Text("path", path));
   }
   TReport::Current().Fields().Nested("drives", drives);
   return kExitOk;
