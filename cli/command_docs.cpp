@@ -47,7 +47,8 @@ const TOptionGroup kDriveOptions = {
 
 // Which drive: every command on one drive, before the drive options.
 const TOptionGroup kDriveChoice = {
-    {{"-d", "--device"}, "N", "the drive, as orvex devices numbers them (default 0)", TCompletion::kDrive},
+    {{"-d", "--device"}, "N", "the drive: its number in orvex devices (default 0), its address H:T:L or its device "
+                             "path (/dev/sr0, or its /dev/sg name)", TCompletion::kDrive},
 };
 
 // How a burn writes: burn and burn-image.
@@ -57,6 +58,8 @@ const TOptionGroup kWriteOptions = {
      "simulate the burn: the drive records nothing (CD-R, CD-RW, DVD-R and sequential DVD-RW in a drive that can "
      "simulate; refused elsewhere)"},
     {{"--finalize"}, "", "close the disc: no session can be added later"},
+    {{"--eject"}, "", "eject the disc afterwards, unless a stop signal ended the burn (a disc that failed to eject "
+                      "is said on standard error and leaves the exit status as the burn's)"},
 };
 
 manual::TCommand Mkiso() {
@@ -85,7 +88,8 @@ manual::TCommand Ls() {
 
 manual::TCommand Devices() {
   return {"devices", "[options]", "list the optical drives",
-          "Lists the optical drives, one row per drive: its index and its name.",
+          "Lists the optical drives, one row per drive: its index, its address H:T:L, its device path when the kernel "
+          "has one, and its vendor, product and revision.",
           {{kJson}, kDriveOptions, kGeneralOptions}};
 }
 
@@ -158,6 +162,15 @@ manual::TCommand Label() {
            kDriveChoice, kDriveOptions, kGeneralOptions}};
 }
 
+manual::TCommand Tray(bool eject) {
+  const std::string word = eject ? "eject" : "load";
+  return {word, "[-d N] [options]", eject ? "open the tray of a drive" : "close the tray of a drive",
+          eject ? "Ejects the disc of drive N (opens its tray). A drive whose disc is locked in refuses, and orvex "
+                  "says so with exit status 1."
+                : "Loads the disc of drive N (closes its tray) and waits until the drive has it.",
+          {{kJson}, kDriveChoice, kDriveOptions, kGeneralOptions}};
+}
+
 manual::TProgram MakeProgram() {
   manual::TProgram program;
   program.name = "orvex";
@@ -174,7 +187,8 @@ manual::TProgram MakeProgram() {
       "a job goes; Ctrl-C, SIGTERM and SIGHUP end it cleanly, within two seconds also when the drive does not "
       "answer. A burn that has begun closing the disc goes on closing after the first of them, so that the disc "
       "stays readable; a second one ends it at once, leaving the disc as the drive has it.";
-  program.commands = {Mkiso(), Ls(), Devices(), Info(), Burn(), BurnImage(), Erase(), Verify(), Label()};
+  program.commands = {Mkiso(), Ls(), Devices(), Info(), Burn(), BurnImage(), Erase(), Verify(), Label(), Tray(true),
+                      Tray(false)};
   program.options = kGeneralOptions;
   program.help_footer = "orvex COMMAND --help shows a command's options.";
   program.sections = {
@@ -204,6 +218,7 @@ manual::TProgram MakeProgram() {
       {"orvex verify ~/photos", "Compare the disc's last session with the sources:"},
       {"orvex erase --quick", "Blank or format a rewritable disc quickly:"},
       {"orvex label --session 1", "Show a session's volume label:"},
+      {"orvex burn --eject ~/photos", "Burn and hand the disc out:"},
   };
   program.see_also = {"orvex-vburner(1)"};
   return program;

@@ -21,6 +21,10 @@ int RunDevices(int argc, char** argv);
 // orvex info: shows what a drive and its medium can do.
 int RunInfo(int argc, char** argv);
 
+// orvex eject, load: open and close the drive's tray.
+int RunEject(int argc, char** argv);
+int RunLoad(int argc, char** argv);
+
 // orvex burn, burn-image, erase, verify, label: the jobs on a drive's disc.
 int RunBurn(int argc, char** argv);
 int RunBurnImage(int argc, char** argv);

@@ -41,6 +41,15 @@ struct TSession {
     RunOrExit(disc, signals, "looking for the drive", [&] { stop = SelectDrive(disc, args); });
     return stop;
   }
+
+  // The command's end with `status`: with --eject the disc comes out,
+  // unless a stop signal ended the job (a burn halted while the disc closes
+  // leaves the drive busy with it).  The status stays the job's.
+  int Finish(const TCommandLine& args, int status) {
+    if (!args.Has("--eject") || signals.Count() != 0) return status;
+    RunOrExit(disc, signals, "ejecting the disc", [&] { MoveTray(disc, true); });
+    return status;
+  }
 };
 
 
@@ -215,20 +224,8 @@ int ImportFromDisc(TSession& s, int session) {
   return -1;
 }
 
-}  // namespace
-
-int RunBurn(int argc, char** argv) {
-  const TCommandLine args(argc, argv, 2, CommandDoc("burn"));
-  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
-  if (args.Operands().empty()) return Usage(args, "no SOURCE given");
-  uint32_t cache = kBurnCache;
-  if (!ParseCache(args, cache)) return Usage(args, kCacheError);
-  double times = 0;
-  if (!ParseSpeed(args, times)) return Usage(args, kSpeedError);
-  int import = -1;
-  if (!ParseImportSession(args, import)) return Usage(args, kImportSessionError);
-  TSession s;
-  if (const int stop = s.Select(args); stop >= 0) return stop;
+// The burn of the sources after the drive is chosen: the exit status.
+int Burn(TSession& s, const TCommandLine& args, uint32_t cache, double times, int import) {
   SetWriting(s.disc, args, times, !args.Has("--no-underrun-protection"));
   s.disc.ClearAll();
   if (import >= 0) {
@@ -253,14 +250,8 @@ int RunBurn(int argc, char** argv) {
   return kExitOk;
 }
 
-int RunBurnImage(int argc, char** argv) {
-  const TCommandLine args(argc, argv, 2, CommandDoc("burn-image"));
-  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
-  if (args.Operands().size() != 1) return Usage(args, "give one IMAGE");
-  double times = 0;
-  if (!ParseSpeed(args, times)) return Usage(args, kSpeedError);
-  TSession s;
-  if (const int stop = s.Select(args); stop >= 0) return stop;
+// The image's burn after the drive is chosen: the exit status.
+int BurnImage(TSession& s, const TCommandLine& args, double times) {
   SetWriting(s.disc, args, times, true);
   const std::string image = args.Operands()[0];
   Fields().Text("image", image);
@@ -279,6 +270,34 @@ int RunBurnImage(int argc, char** argv) {
                 s.disc.TestWrite() ? " (test write: nothing recorded)" : "");
   }
   return kExitOk;
+}
+
+}  // namespace
+
+int RunBurn(int argc, char** argv) {
+  const TCommandLine args(argc, argv, 2, CommandDoc("burn"));
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
+  if (args.Operands().empty()) return Usage(args, "no SOURCE given");
+  uint32_t cache = kBurnCache;
+  if (!ParseCache(args, cache)) return Usage(args, kCacheError);
+  double times = 0;
+  if (!ParseSpeed(args, times)) return Usage(args, kSpeedError);
+  int import = -1;
+  if (!ParseImportSession(args, import)) return Usage(args, kImportSessionError);
+  TSession s;
+  if (const int stop = s.Select(args); stop >= 0) return stop;
+  return s.Finish(args, Burn(s, args, cache, times, import));
+}
+
+int RunBurnImage(int argc, char** argv) {
+  const TCommandLine args(argc, argv, 2, CommandDoc("burn-image"));
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
+  if (args.Operands().size() != 1) return Usage(args, "give one IMAGE");
+  double times = 0;
+  if (!ParseSpeed(args, times)) return Usage(args, kSpeedError);
+  TSession s;
+  if (const int stop = s.Select(args); stop >= 0) return stop;
+  return s.Finish(args, BurnImage(s, args, times));
 }
 
 int RunErase(int argc, char** argv) {

@@ -56,14 +56,42 @@ bool OpenDrives(TOrvex& disc, const TCommandLine& args) {
   return true;
 }
 
+std::string DriveLine(const TOrvex& disc, uint8_t index) {
+  const std::string name = disc.GetDeviceName(index);
+  const size_t comma = name.find(',');
+  const size_t colon = comma == std::string::npos ? std::string::npos : name.find(':', comma);
+  if (colon == std::string::npos) return name;
+  const std::string path = disc.GetDevicePath(index);
+  return name.substr(0, comma) + (path.empty() ? "" : "," + path) + name.substr(colon);
+}
+
+namespace {
+
+// Whether `text` has the shape of a SCSI address: three numbers and two colons.
+bool LooksLikeAddress(const std::string& text) {
+  unsigned h = 0, t = 0, l = 0;
+  char end = 0;
+  return std::sscanf(text.c_str(), "%u:%u:%u%c", &h, &t, &l, &end) == 3;
+}
+
+}  // namespace
+
 int SelectDrive(TOrvex& disc, const TCommandLine& args, uint8_t* index) {
   const std::string text = args.Value("--device", "0");
   uint32_t number = 0;
-  if (!ParseNumber(text, 25, number)) return Usage(args, "-d takes a drive number from 0 to 25");
+  const bool numbered = ParseNumber(text, 25, number);
+  if (!numbered && !LooksLikeAddress(text) && text.rfind("/", 0) != 0) {
+    return Usage(args, "-d takes a drive number from 0 to 25, an address H:T:L or a device path");
+  }
   if (!OpenDrives(disc, args)) return kExitFailed;
+  if (!numbered) number = static_cast<uint32_t>(disc.FindDevice(text));
   if (number >= disc.DeviceCount()) {
     SayAccessProblems(disc);
-    Say("there is no drive " + text + " (" + std::to_string(disc.DeviceCount()) + " found)");
+    std::string drives;
+    for (uint8_t i = 0; i < disc.DeviceCount(); ++i) {
+      drives += (i == 0 ? ": " : "; ") + std::to_string(i) + " " + Printable(InquiryWords(DriveLine(disc, i)));
+    }
+    Say("there is no drive " + Printable(text) + " (" + std::to_string(disc.DeviceCount()) + " found" + drives + ")");
     return kExitFailed;
   }
   if (!disc.SelectDevice(static_cast<uint8_t>(number))) {
@@ -78,6 +106,17 @@ int SelectDrive(TOrvex& disc, const TCommandLine& args, uint8_t* index) {
       .Text("product", InquiryWords(disc.DeviceProduct()));
   TReport::Current().Fields().Nested("drive", drive);
   return -1;
+}
+
+bool MoveTray(TOrvex& disc, bool eject) {
+  const bool done = eject ? disc.EjectMedium(false) : disc.LoadMedium(false);
+  TReport::Current().Fields().Flag(eject ? "ejected" : "loaded", done);
+  if (done) return true;
+  const TOrvex::TErrorInfo error = disc.TakeError();
+  TReport::Current().Failed(error);
+  const std::string why = error.Drive.Failed ? error.Drive.Text : FailureMessage(error);
+  Say(std::string("the disc could not be ") + (eject ? "ejected" : "loaded") + (why.empty() ? "" : ": " + why));
+  return false;
 }
 
 }  // namespace orvex::cli

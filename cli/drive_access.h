@@ -29,11 +29,23 @@ void SayAccessProblems(const TOrvex& disc);
 // kernel's drives that could not be opened).
 bool OpenDrives(TOrvex& disc, const TCommandLine& args);
 
-// Finds the drives and selects drive -d N (default 0; `index` gets it,
+// Drive `index` as devices lists it: "0:1:0,/dev/sr0: VENDOR PRODUCT REV",
+// the device node in the name's letter slot, and no slot for a drive
+// without one ("0:1:0: VENDOR ...").
+std::string DriveLine(const TOrvex& disc, uint8_t index);
+
+// Finds the drives and selects drive -d (default 0): its number, its SCSI
+// address "H:T:L", or a device node of it (/dev/sr0, /dev/sg1); `index` gets it,
 // the report's "drive" tells it).
 // Returns -1 when it is selected, else the exit status (the message is out;
 // the usage for a bad -d).
 int SelectDrive(TOrvex& disc, const TCommandLine& args, uint8_t* index = nullptr);
+
+// Opens the tray of the selected drive (`eject`) or closes it, waiting for
+// the drive to finish.  True when the drive did it; else says why
+// ("the disc could not be ejected: ...") and keeps the error for the report.
+// The report's "ejected" or "loaded" tells the result.
+bool MoveTray(TOrvex& disc, bool eject);
 
 }  // namespace orvex::cli
 

@@ -121,7 +121,7 @@ const char* YesNo(bool value) { return value ? "yes" : "no"; }
 void ShowInfo(TOrvex& disc, uint8_t index) {
   const TMedium medium = disc.DiscIs();
   const double unit = SpeedUnit(medium);
-  Field("drive", Printable(disc.GetDeviceName(index)));
+  Field("drive", Printable(DriveLine(disc, index)));
   Field("vendor", Printable(disc.DeviceVendor()));
   Field("product", Printable(disc.DeviceProduct()));
   Field("medium", MediumName(medium));
@@ -144,7 +144,28 @@ void ShowInfo(TOrvex& disc, uint8_t index) {
   TReport::Current().Fields().Merge(InfoFields(disc));
 }
 
+// eject or load: the tray of drive -d N.
+int RunTray(int argc, char** argv, bool eject) {
+  const char* name = eject ? "eject" : "load";
+  const TCommandLine args(argc, argv, 2, CommandDoc(name));
+  if (const int stop = AnswerHelpOrError(args); stop >= 0) return stop;
+  if (!args.Operands().empty()) return Usage(args, std::string(name) + " takes no operand");
+  TSignalWatch signals;  // as for devices
+  TOrvex disc(nullptr);
+  int failed = -1;
+  RunOrExit(disc, signals, "looking for the drive", [&] { failed = SelectDrive(disc, args); });
+  if (failed >= 0) return failed;
+  bool moved = false;
+  RunOrExit(disc, signals, eject ? "ejecting the disc" : "loading the disc", [&] { moved = MoveTray(disc, eject); });
+  if (!moved) return kExitFailed;
+  if (!JsonOutput()) std::printf("%s: %s\n", DriveLabel(disc).c_str(), eject ? "ejected" : "loaded");
+  return kExitOk;
+}
+
 }  // namespace
+
+int RunEject(int argc, char** argv) { return RunTray(argc, argv, true); }
+int RunLoad(int argc, char** argv) { return RunTray(argc, argv, false); }
 
 int RunDevices(int argc, char** argv) {
   const TCommandLine args(argc, argv, 2, CommandDoc("devices"));
@@ -161,8 +182,9 @@ int RunDevices(int argc, char** argv) {
   TJson drives = TJson::Array();
   for (uint16_t i = 0; i < disc.DeviceCount(); ++i) {
     const std::string name = disc.GetDeviceName(static_cast<uint8_t>(i));
-    if (!JsonOutput()) std::printf("%u: %s\n", i, Printable(name).c_str());
-    drives.Append(TJson::Object().Number("index", i).Text("name", name));
+    const std::string path = disc.GetDevicePath(static_cast<uint8_t>(i));
+    if (!JsonOutput()) std::printf("%u: %s\n", i, Printable(DriveLine(disc, static_cast<uint8_t>(i))).c_str());
+    drives.Append(TJson::Object().Number("index", i).Text("name", name).Text("path", path));
   }
   TReport::Current().Fields().Nested("drives", drives);
   return kExitOk;

@@ -19,7 +19,8 @@ constexpr TCommand kCommands[] = {
     {"devices", orvex::cli::RunDevices}, {"info", orvex::cli::RunInfo},
     {"burn", orvex::cli::RunBurn},       {"burn-image", orvex::cli::RunBurnImage},
     {"erase", orvex::cli::RunErase},     {"verify", orvex::cli::RunVerifyCommand},
-    {"label", orvex::cli::RunLabel},
+    {"label", orvex::cli::RunLabel},     {"eject", orvex::cli::RunEject},
+    {"load", orvex::cli::RunLoad},
 };
 
 std::string Usage() { return orvex::manual::ProgramHelp(orvex::cli::OrvexProgram()); }

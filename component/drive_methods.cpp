@@ -20,6 +20,9 @@ bool TOrvex::InitializeASPI(bool NoInternalASPI, const std::string& ASPIDLLPath,
 
 std::string TOrvex::GetDeviceName(uint8_t DeviceIndex) const { return orvex::GetDeviceName(Device, DeviceIndex); }
 
+int TOrvex::FindDevice(const std::string& AddressOrPath) const { return orvex::FindDevice(Device, AddressOrPath); }
+std::string TOrvex::GetDevicePath(uint8_t DeviceIndex) const { return orvex::GetDevicePath(Device, DeviceIndex); }
+
 bool TOrvex::SelectDevice(uint8_t DeviceIndex) { return ReadyForJob() && orvex::SelectDevice(Device, DeviceIndex); }
 
 bool TOrvex::SelectDeviceByLetter(char DriveLetter) {

@@ -352,6 +352,12 @@ class TOrvex : public TComponent {
   std::string DeviceVendor() const { return Device.Vendor; }
   std::string DeviceProduct() const { return Device.ProductID; }
   std::string GetDeviceName(uint8_t DeviceIndex) const;
+  // The index of the drive with the SCSI address "H:T:L", or of the kernel
+  // drive a device node stands for (/dev/sr0, its /dev/sg name); -1 for
+  // none.
+  int FindDevice(const std::string& AddressOrPath) const;
+  // The kernel's node of the drive ("/dev/sr0"); empty for a library's.
+  std::string GetDevicePath(uint8_t DeviceIndex) const;
   bool SelectDevice(uint8_t DeviceIndex);
   bool SelectDeviceByLetter(char DriveLetter);
 

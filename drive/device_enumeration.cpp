@@ -316,6 +316,22 @@ std::string GetDeviceName(const TSCSIDevice& device, uint8_t index) {
   return std::string(row.name, strnlen(row.name, sizeof row.name));
 }
 
+int FindDevice(const TSCSIDevice& device, const std::string& name) {
+  const std::optional<char> letter = name.rfind("/", 0) == 0 ? DriveLetterOfNode(name) : std::nullopt;
+  for (uint8_t i = 0; i < device.NoOfDevices; ++i) {
+    const TDeviceEntry& row = device.Devices[i];
+    const std::string address =
+        std::to_string(row.host_adapter) + ":" + std::to_string(row.target) + ":" + std::to_string(row.lun);
+    if (letter ? row.letter == *letter : name == address) return i;
+  }
+  return -1;
+}
+
+std::string GetDevicePath(const TSCSIDevice& device, uint8_t index) {
+  if (index >= device.NoOfDevices || device.Devices[index].letter == '?') return "";
+  return OpticalDrivePath(device.Devices[index].letter);
+}
+
 void CloseDevice(TSCSIDevice& device) {
   device.fdbg.Close();
   if (device.Handle >= 0) {

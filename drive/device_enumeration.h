@@ -52,6 +52,15 @@ bool SelectDevice(TSCSIDevice& device, uint8_t index);
 // last selection's, False when none has it or the letter is 0.
 bool SelectDeviceByLetter(TSCSIDevice& device, char letter);
 
+// The row of the drive that `name` names: its SCSI address "H:T:L" as the
+// row has it, or a device node of a kernel drive (/dev/srN, its /dev/sg
+// name, a link to either).  -1 when no row has it.
+int FindDevice(const TSCSIDevice& device, const std::string& name);
+
+// The kernel's device node of the row ("/dev/sr0"); empty for a drive of a
+// driver library or an index beyond the table.
+std::string GetDevicePath(const TSCSIDevice& device, uint8_t index);
+
 // The row's display name; empty for an index beyond the table.
 std::string GetDeviceName(const TSCSIDevice& device, uint8_t index);
 

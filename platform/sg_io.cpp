@@ -82,6 +82,22 @@ std::optional<TScsiAddress> ReadScsiAddress(char letter, const std::string& sysf
   return ParseScsiAddress(path.substr(path.rfind('/') + 1));
 }
 
+std::optional<char> DriveLetterOfNode(const std::string& path, const std::string& sysfs) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0 || !(S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))) return std::nullopt;
+  const std::string kind = S_ISCHR(st.st_mode) ? "char" : "block";
+  const std::string node = sysfs + "/dev/" + kind + "/" + std::to_string(major(st.st_rdev)) + ":" +
+                           std::to_string(minor(st.st_rdev)) + "/device";
+  char device[PATH_MAX];
+  if (realpath(node.c_str(), device) == nullptr) return std::nullopt;
+  for (char letter = kFirstDriveLetter; letter <= kLastDriveLetter; ++letter) {
+    const std::string link = sysfs + "/class/block/sr" + std::to_string(DriveNumber(letter)) + "/device";
+    char drive[PATH_MAX];
+    if (realpath(link.c_str(), drive) != nullptr && std::string(drive) == device) return letter;
+  }
+  return std::nullopt;
+}
+
 TSgRequestFields DescribeRequest(const TPassThroughRequest& request) {
   TSgRequestFields fields{};
   fields.interface_id = 'S';

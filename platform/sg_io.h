@@ -63,6 +63,12 @@ struct TScsiAddress {
 // (a link whose last component is "H:C:T:L"); empty when it cannot be read.
 std::optional<TScsiAddress> ReadScsiAddress(char letter, const std::string& sysfs = "/sys");
 
+// The letter of the drive the device node `path` stands for: /dev/srN, or
+// any other node of the same SCSI device (its /dev/sg name, a link such as
+// /dev/cdrom), found by the device each node's numbers lead to in `sysfs`.
+// Empty when the path is no node of an optical drive.
+std::optional<char> DriveLetterOfNode(const std::string& path, const std::string& sysfs = "/sys");
+
 // Parses "H:C:T:L" (the last component of a device link).
 std::optional<TScsiAddress> ParseScsiAddress(const std::string& text);
 

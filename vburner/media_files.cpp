@@ -148,8 +148,12 @@ std::string DescribeMedium(const std::string& medium_path, std::string& error) {
   char number[16];
   std::snprintf(number, sizeof number, "%04Xh", s.profile);
   out << medium_path << ": " << InfoOf(s).name << " (profile " << number << "), " << s.capacity << " blocks\n";
+  // An appendable disc counts the empty session that waits for data; it
+  // holds nothing, so it is told apart from the closed ones.
+  const bool waiting = d.sessions > 1 && (d.last_session_state & 3) == 0;
+  const uint32_t told = waiting ? d.sessions - 1 : d.sessions;
   out << "status " << StatusName(d.status) << ", last session " << SessionStateName(d.last_session_state) << ", "
-      << d.sessions << (d.sessions == 1 ? " session" : " sessions") << "\n";
+      << told << (told == 1 ? " session" : " sessions") << (waiting ? ", then an open empty one" : "") << "\n";
   if (InfoOf(s).model == Model::kOverwrite || s.format != FormatState::kUnformatted) {  // BD-R: with spare areas
     static const char* const formats[] = {"unformatted", "formatted", "formatted in part (background format suspended)"};
     out << "format " << formats[static_cast<int>(s.format)] << ", formatted blocks " << s.formatted << "\n";

@@ -441,7 +441,8 @@ TEST(Cli, DevicesAndInfoOfTheVirtualBurner) {
   // The library is found beside the program without being named.
   TToolResult r = OrvexWithDrives(drives, {"devices", "--no-pass-through"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "0: 0:1:0,?: ORVEX    VIRTUAL DVD-RW   1.00 \n1: 0:2:0,?: ORVEX    VIRTUAL CD-ROM   1.00 \n");
+  // A library's drive has no device path: no empty slot stands for it.
+  EXPECT_EQ(r.out, "0: 0:1:0: ORVEX    VIRTUAL DVD-RW   1.00 \n1: 0:2:0: ORVEX    VIRTUAL CD-ROM   1.00 \n");
 
   const std::string log = dir / "drive.log";
   r = OrvexWithDrives(drives, {"info", "--no-pass-through", "--driver", VBURNER_LIBRARY, "--log", log});
@@ -459,6 +460,32 @@ TEST(Cli, DevicesAndInfoOfTheVirtualBurner) {
   EXPECT_NE(r.out.find("burner:                no\n"), std::string::npos) << r.out;
 }
 
+// -d takes the number, the address or a device path; one that matches no
+// drive lists the drives there are.
+TEST(Cli, DriveChosenByNumberAddressOrPath) {
+  const std::string drives = "0:1:0,class=dvd-writer;0:2:0,class=cd-rom";
+  const std::string kList = " (2 found: 0 0:1:0: ORVEX VIRTUAL DVD-RW 1.00; 1 0:2:0: ORVEX VIRTUAL CD-ROM 1.00)\n";
+  struct TRow {
+    std::string device;
+    int status;
+    std::string said;  // the drive line of info, or the error
+  };
+  const std::vector<TRow> rows = {
+      {"1", 0, "drive:                 0:2:0: ORVEX    VIRTUAL CD-ROM   1.00 \n"},
+      {"0:2:0", 0, "drive:                 0:2:0: ORVEX    VIRTUAL CD-ROM   1.00 \n"},
+      {"0:1:0", 0, "drive:                 0:1:0: ORVEX    VIRTUAL DVD-RW   1.00 \n"},
+      {"0:3:0", 1, "orvex: there is no drive 0:3:0" + kList},
+      {"3", 1, "orvex: there is no drive 3" + kList},
+      {"/dev/null", 1, "orvex: there is no drive /dev/null" + kList},  // no drive's node
+      {"0:1", 2, "orvex info: -d takes a drive number from 0 to 25, an address H:T:L or a device path\n"},
+  };
+  for (const TRow& row : rows) {
+    const TToolResult r = OrvexWithDrives(drives, {"info", "--no-pass-through", "-d", row.device});
+    EXPECT_EQ(r.status, row.status) << row.device << r.err;
+    EXPECT_NE((r.status == 0 ? r.out : r.err).find(row.said), std::string::npos) << row.device << "\n" << r.out << r.err;
+  }
+}
+
 // A burner without a medium tells the most it could write when asked for
 // format capacities; that is no capacity of a disc.
 TEST(Cli, InfoOnAnEmptyDriveShowsNoCapacity) {
@@ -474,7 +501,7 @@ TEST(Cli, DriveCommandsFailClearly) {
   const std::string drives = "0:1:0,class=dvd-writer";
   TToolResult r = OrvexWithDrives(drives, {"info", "--no-pass-through", "-d", "3"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "orvex: there is no drive 3 (1 found)\n");
+  EXPECT_EQ(r.err, "orvex: there is no drive 3 (1 found: 0 0:1:0: ORVEX VIRTUAL DVD-RW 1.00)\n");
   r = OrvexWithDrives(drives, {"devices", "--no-pass-through", "--driver", "/nonexistent/library.so"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err.rfind("orvex: no drive found: ", 0), 0u) << r.err;
@@ -549,6 +576,9 @@ TEST(Cli, BurnsVerifiesAndAddsASession) {
   r = OrvexWithDrives(drives, {"burn", "--import-session", "0", "-V", "SECOND", extra});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "orvex: importing session 1\n");
+  // The burner's own account: two closed sessions and the empty one that waits.
+  EXPECT_NE(RunTool({VBURNER_TOOL, "show", dir / "disc.vmed"}).out.find(", 2 sessions, then an open empty one\n"),
+            std::string::npos);
   EXPECT_EQ(OrvexWithDrives(drives, {"label"}).out, "SECOND\n");
   EXPECT_EQ(OrvexWithDrives(drives, {"label", "--session", "1"}).out, "FIRST\n");
   // Verified as burned: the earlier session's files carried along.
@@ -808,7 +838,8 @@ TEST(Cli, TwoStopsWhileClosing) {
   const std::string trace = dir / "disc.trace";
   // The track is closed, the session's close is never answered.
   const std::string drives = DriveWith(dir, "dvd+r") + ",stall=5b;timescale=0;trace=" + trace;
-  TRunningTool burn({"env", "ORVEX_VBURNER=" + drives, kOrvex, "burn", dir / "src"});
+  // --eject leaves the drive alone: it is still closing the disc.
+  TRunningTool burn({"env", "ORVEX_VBURNER=" + drives, kOrvex, "burn", "--eject", dir / "src"});
   ASSERT_TRUE(Answered(trace, "5b"));
   burn.Signal(SIGINT);
   for (int i = 0; i < 6000 && burn.ErrorSoFar().find(kClosingGoesOn) == std::string::npos; ++i) {
@@ -819,6 +850,7 @@ TEST(Cli, TwoStopsWhileClosing) {
   const TToolResult r = burn.FinishWithin(60);
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, kClosingGoesOn + "orvex: Aborted while closing: the disc is left as the drive has it\n");
+  EXPECT_EQ(ReadFile(trace).find(" 0:0:0 1b "), std::string::npos);
 }
 
 TEST(Cli, DiscCommandUsageErrors) {
@@ -856,6 +888,56 @@ std::string CheckedJson(const TToolResult& r, const std::string& command) {
 // Leaves that must be among CheckedJson's lines.
 void ExpectLeaves(const std::string& leaves, const std::vector<std::string>& expected) {
   for (const std::string& leaf : expected) EXPECT_NE(("\n" + leaves).find("\n" + leaf + "\n"), std::string::npos) << leaf << "\n" << leaves;
+}
+
+// The command bytes of the last command in a virtual burner's trace.
+std::string LastCommand(const std::string& trace) {
+  const std::string text = ReadFile(trace);
+  const size_t start = text.rfind(" 0:0:0 ");
+  if (start == std::string::npos) return "";
+  return text.substr(start + 7, text.find(" out", start) - start - 7);
+}
+
+// eject and load move the tray; --eject ejects after a burn that succeeded
+// or was refused, and not without it.
+TEST(Cli, EjectAndLoad) {
+  const std::string kEject = "1b 00 00 00 02 00", kLoad = "1b 00 00 00 03 00";
+  struct TRow {
+    std::vector<std::string> args;  // after the command (the sources and image are in the temporary directory)
+    int status;
+    std::string last;     // the last command sent, "" for none of the tray's
+    std::string leaf;     // a leaf of the JSON report
+  };
+  const std::vector<TRow> rows = {
+      {{"eject"}, 0, kEject, "ejected=true"},
+      {{"load"}, 0, kLoad, "loaded=true"},
+      {{"burn", "--eject", "src"}, 0, kEject, "ejected=true"},
+      {{"burn", "src"}, 0, "", "test_write=false"},
+      {{"burn-image", "--eject", "src/a.txt"}, 1, kEject, "ejected=true"},  // refused: not an image
+      {{"burn-image", "--eject", "a.iso"}, 0, kEject, "ejected=true"},
+  };
+  for (const TRow& row : rows) {
+    TempDir dir;
+    dir.Write("src/a.txt", "a\n");
+    ASSERT_EQ(Orvex({"mkiso", "-q", "-o", dir / "a.iso", dir / "src"}).status, 0);
+    const std::string trace = dir / "disc.trace";
+    std::vector<std::string> args = {row.args[0], "--json"};
+    for (size_t i = 1; i < row.args.size(); ++i) args.push_back(row.args[i][0] == '-' ? row.args[i] : dir / row.args[i]);
+    const TToolResult r = OrvexWithDrives(DriveWith(dir, "dvd+r") + ";trace=" + trace, args);
+    EXPECT_EQ(r.status, row.status) << row.args[0] << r.err;
+    const std::string last = LastCommand(trace);
+    if (row.last.empty()) {
+      EXPECT_EQ(last.rfind("1b ", 0), std::string::npos) << last;
+    } else {
+      EXPECT_EQ(last, row.last) << row.args[0];
+    }
+    ExpectLeaves(CheckedJson(r, row.args[0]), {row.leaf});
+  }
+  // A drive that keeps its disc in says so.
+  TempDir dir;
+  const TToolResult r = OrvexWithDrives(DriveWith(dir, "dvd+r") + ",fail=1b/05/53/02", {"eject"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err.rfind("orvex: the disc could not be ejected: ", 0), 0u) << r.err;
 }
 
 TEST(Cli, JsonStrings) {
@@ -960,7 +1042,7 @@ TEST_F(CliJson, DriveCommandsOfOneDisc) {
   ASSERT_EQ(Orvex({"mkiso", "-q", "-o", dir / "a.iso", dir / "src"}).status, 0);
   const std::string drives = DriveWith(dir, "dvd+r");
   const std::vector<TJsonStep> steps = {
-      {{"devices"}, 0, {"drives.0.index=0", "drives.0.name=\"0:0:0,?: ORVEX    VIRTUAL DVD-RW   1.00 \"", "inaccessible=[]"}},
+      {{"devices"}, 0, {"drives.0.index=0", "drives.0.name=\"0:0:0,?: ORVEX    VIRTUAL DVD-RW   1.00 \"", "drives.0.path=\"\"", "inaccessible=[]"}},
       {{"info"}, 0, {"drive.vendor=\"ORVEX\"", "drive.product=\"VIRTUAL DVD-RW\"", "medium.type=\"DVD+R\"",
                      "medium.status=\"empty\"", "medium.sessions=0", "medium.free_blocks=2295104", "medium.writable=true",
                      "buffer.fill=0", "speeds.write.kilobytes_per_second=22160", "speeds.write.times=16", "burner=true",
@@ -979,7 +1061,7 @@ TEST_F(CliJson, DriveCommandsOfOneDisc) {
       {{"burn", "SRC"}, 1, {"error.text=\"Disc cannot be written: the DVD+R in drive 0 (ORVEX VIRTUAL DVD-RW) is finalized: it takes no more sessions\"", "error.cause=\"finalized\"", "medium.type=\"DVD+R\""}},
       {{"burn-image", "IMAGE"}, 1, {"error.text=\"Disc cannot be written: the DVD+R in drive 0 (ORVEX VIRTUAL DVD-RW) is finalized: it takes no more sessions\"", "error.cause=\"finalized\"", "image=\"" + (dir / "a.iso") + "\""}},
       {{"erase", "--quick"}, 1, {"error.text=\"the disc in the drive cannot be erased (DVD+R)\"", "mode=\"quick\""}},
-      {{"info", "-d", "3"}, 1, {"error.text=\"there is no drive 3 (1 found)\"", "inaccessible=[]"}},
+      {{"info", "-d", "3"}, 1, {"error.text=\"there is no drive 3 (1 found: 0 0:0:0: ORVEX VIRTUAL DVD-RW 1.00)\"", "inaccessible=[]"}},
   };
   for (const TJsonStep& step : steps) {
     std::vector<std::string> args = step.args;
@@ -1122,7 +1204,7 @@ TEST(Cli, DevicesNameTheGroupOfADriveTheUserMayNotOpen) {
   r = OrvexAsNobodyBesideADrive("0:0:0,class=dvd-writer", {"devices"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, note);
-  EXPECT_EQ(r.out, "0: 0:0:0,?: ORVEX    VIRTUAL DVD-RW   1.00 \n");
+  EXPECT_EQ(r.out, "0: 0:0:0: ORVEX    VIRTUAL DVD-RW   1.00 \n");
   if (RunTool({"python3", "-c", "import jsonschema"}).status != 0) return;
   r = OrvexAsNobodyBesideADrive("0:0:0,class=dvd-writer", {"devices", "--json"});
   ExpectLeaves(CheckedJson(r, "devices"),

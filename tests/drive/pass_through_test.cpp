@@ -1,6 +1,8 @@
 // The kernel pass-through without a drive: how a request is put to the
 // kernel, and where sysfs says a drive sits.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <scsi/sg.h>
@@ -56,6 +58,39 @@ TEST(PassThrough, AddressesFromSysfs) {
   EXPECT_EQ(OpticalDrivePath('C'), "/dev/sr0");
   EXPECT_EQ(OpticalDrivePath('Z'), "/dev/sr23");
   EXPECT_FALSE(IsOpticalDrive('B'));
+}
+
+// Any node of a drive's SCSI device leads to its letter: the device its
+// numbers name in sysfs is the one of srN.  /dev/null stands in for a node.
+TEST(PassThrough, NodeOfADriveLeadsToItsLetter) {
+  struct stat st;
+  ASSERT_EQ(stat("/dev/null", &st), 0);
+  const std::string numbers = std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev));
+  struct TRow {
+    const char* sr;          // the drive's block device in sysfs
+    const char* leads_to;    // the device the node's numbers lead to ("" none)
+    std::optional<char> letter;
+  };
+  const TRow rows[] = {
+      {"sr2", "3:0:1:0", 'E'},   // the same device: sr2's node, or its sg one
+      {"sr2", "4:0:0:0", std::nullopt},  // another device (a disk's)
+      {"sr2", "", std::nullopt},         // numbers sysfs does not know
+  };
+  for (const TRow& row : rows) {
+    test::TempDir sysfs;
+    sysfs.Mkdir("devices/3:0:1:0");
+    sysfs.Mkdir("devices/4:0:0:0");
+    sysfs.Mkdir(std::string("class/block/") + row.sr);
+    sysfs.Mkdir("dev/char/" + numbers);
+    ASSERT_EQ(symlink("../../../devices/3:0:1:0", (sysfs / ("class/block/" + std::string(row.sr) + "/device")).c_str()), 0);
+    if (*row.leads_to != '\0') {
+      ASSERT_EQ(symlink(("../../../devices/" + std::string(row.leads_to)).c_str(),
+                        (sysfs / ("dev/char/" + numbers + "/device")).c_str()), 0);
+    }
+    EXPECT_EQ(DriveLetterOfNode("/dev/null", sysfs.path()), row.letter) << row.leads_to;
+  }
+  test::TempDir plain;
+  EXPECT_EQ(DriveLetterOfNode(plain.Write("file"), plain.path()), std::nullopt);  // no device node
 }
 
 // A node the user may not open names the group that may; other failures

@@ -33,6 +33,8 @@ expect() {
 source "$share/bash-completion/completions/orvex"
 source "$share/bash-completion/completions/orvex-vburner"
 expect "burn burn-image" orvex bu
+expect "eject erase" orvex e
+expect "--eject" orvex burn-image --ej
 expect "--version" orvex --v
 expect "--speed" orvex burn --sp
 expect "--ignore-unreadable --import-session --iso1999" orvex verify --i
