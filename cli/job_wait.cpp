@@ -62,6 +62,9 @@ class TStopping {
     }
   }
 
+  // Whether a stop was asked for.
+  bool Stopped() const { return stopped_; }
+
  private:
   void Take() {
     if (!stopped_) {
@@ -96,7 +99,7 @@ void ExitInterrupted(const std::string& what) {
 }
 
 bool RunInterruptible(TOrvex& disc, TSignalWatch& signals, const std::string& what, const std::function<void()>& work) {
-  const unsigned before = signals.Count();
+  TStopping stopping(disc, signals, what);
   const int finished = eventfd(0, EFD_CLOEXEC);
   std::atomic<bool> done{false};
   std::thread worker([&] {
@@ -105,20 +108,14 @@ bool RunInterruptible(TOrvex& disc, TSignalWatch& signals, const std::string& wh
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t n = write(finished, &one, sizeof one);
   });
-  uint64_t deadline = 0;
   while (!done) {
     pollfd fds[2] = {{finished, POLLIN, 0}, {signals.Fd(), POLLIN, 0}};
     poll(fds, 2, 100);
-    signals.Poll();
-    if (deadline == 0 && signals.Count() > before) {
-      disc.AbortOperation();
-      deadline = NowMilliseconds() + kStopGraceMilliseconds;
-    }
-    if (deadline != 0 && !done && NowMilliseconds() >= deadline) ExitInterrupted(what);
+    stopping.Look(done);
   }
   worker.join();
   close(finished);
-  return deadline != 0;
+  return stopping.Stopped();
 }
 
 void RunOrExit(TOrvex& disc, TSignalWatch& signals, const std::string& what, const std::function<void()>& work) {
