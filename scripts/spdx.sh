@@ -28,7 +28,7 @@ source_files() {
     '*.map' '*.1'
   # Executables named for no language, known by their #! line.
   git -C "$root" ls-files -s | awk '$1 == "100755" { print $4 }' | while IFS= read -r file; do
-    case $file in *.*) continue ;; esac
+    case ${file##*/} in *.*) continue ;; esac
     [ "$(head -c 2 "$root/$file")" = "#!" ] && echo "$file"
   done
 }

@@ -24,7 +24,7 @@ rows=(
   "d.c|int main(void) { return 0; }|// $tag\nint main(void) { return 0; }"
   "run.sh|#!/usr/bin/env bash|#!/usr/bin/env bash\n# $tag"
   "tool.py|#!/usr/bin/env python3|#!/usr/bin/env python3\n# $tag"
-  "ci/run|#!/bin/sh|#!/bin/sh\n# $tag"
+  ".ci/run|#!/bin/sh|#!/bin/sh\n# $tag"
   "CMakeLists.txt|add_library(x x.cpp)|# $tag\nadd_library(x x.cpp)"
   "sub/CMakeLists.txt|# A folder.|# $tag\n# A folder."
   "cmake/Rules.cmake|set(A 1)|# $tag\nset(A 1)"
@@ -40,7 +40,7 @@ for row in "${rows[@]}"; do
   mkdir -p "$(dirname "$work/repo/$file")"
   printf '%s\nsecond line\n' "$first" >"$work/repo/$file"
 done
-chmod +x "$work/repo/ci/run" "$work/repo/run.sh"
+chmod +x "$work/repo/.ci/run" "$work/repo/run.sh"
 for file in "${untouched[@]}"; do
   mkdir -p "$(dirname "$work/repo/$file")"
   echo "plain text" >"$work/repo/$file"
@@ -60,7 +60,7 @@ for row in "${rows[@]}"; do
   [ "$got" = "$(printf "${expected//%/%%}")" ] || fail "$file begins with $(printf '%q' "$got")"
   [ "$(tail -n 1 "$work/repo/$file")" = "second line" ] || fail "$file lost its end"
 done
-[ -x "$work/repo/ci/run" ] || fail "ci/run lost its mode"
+[ -x "$work/repo/.ci/run" ] || fail ".ci/run lost its mode"
 for file in "${untouched[@]}"; do
   [ "$(cat "$work/repo/$file")" = "plain text" ] || fail "$file was changed"
 done
