@@ -97,12 +97,17 @@ add_custom_command(OUTPUT ${orvex_changelog}
                    COMMAND gzip -9nf ${PROJECT_BINARY_DIR}/debian/changelog
                    DEPENDS ${PROJECT_SOURCE_DIR}/cmake/debian/changelog COMMENT "Compressing the changelog")
 add_custom_target(orvex_changelog ALL DEPENDS ${orvex_changelog})
-set(orvex_doc_packages lib liborvex0 dev liborvex-dev tools orvex)
+# The Debian package of each component (OrvexPackage.cmake makes them), and
+# the components this build installs.
+set(ORVEX_PACKAGE_lib liborvex0)
+set(ORVEX_PACKAGE_dev liborvex-dev)
+set(ORVEX_PACKAGE_tools orvex)
+set(ORVEX_PACKAGE_desktop orvex-demo)
+set(ORVEX_COMPONENTS lib dev tools)
 if(TARGET orvex-demo)
-  list(APPEND orvex_doc_packages desktop orvex-demo)
+  list(APPEND ORVEX_COMPONENTS desktop)
 endif()
-while(orvex_doc_packages)
-  list(POP_FRONT orvex_doc_packages component package)
+foreach(component IN LISTS ORVEX_COMPONENTS)
   install(FILES ${PROJECT_SOURCE_DIR}/cmake/debian/copyright ${orvex_changelog}
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package} COMPONENT ${component})
-endwhile()
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${ORVEX_PACKAGE_${component}} COMPONENT ${component})
+endforeach()

@@ -30,7 +30,7 @@ set(orvex_same_library "liborvex0 (= ${PROJECT_VERSION})")
 # Each description is the synopsis (under 80 characters, no article first)
 # and then the long description, whose lines cpack indents by one space
 # (an empty line parts two paragraphs).
-set(CPACK_DEBIAN_LIB_PACKAGE_NAME liborvex0)
+set(CPACK_DEBIAN_LIB_PACKAGE_NAME ${ORVEX_PACKAGE_lib})
 set(CPACK_DEBIAN_LIB_PACKAGE_SECTION libs)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 # dpkg's ldconfig trigger brings liborvex.so.0 into the linker cache.  cpack
@@ -49,7 +49,7 @@ disc.
 
 This package holds the shared library.")
 
-set(CPACK_DEBIAN_DEV_PACKAGE_NAME liborvex-dev)
+set(CPACK_DEBIAN_DEV_PACKAGE_NAME ${ORVEX_PACKAGE_dev})
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "${orvex_same_library}")
 # The virtual burner's control header is here; its driver library comes
@@ -64,7 +64,7 @@ This package holds the headers, the static library, the CMake package
 that orvex prints, and the control header of the virtual burner, with
 which a project's own tests inject drive faults.")
 
-set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME orvex)
+set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME ${ORVEX_PACKAGE_tools})
 set(CPACK_DEBIAN_TOOLS_PACKAGE_DEPENDS "${orvex_same_library}")
 set(CPACK_DEBIAN_TOOLS_DESCRIPTION "command-line data disc writer with a virtual burner
 orvex makes ISO 9660, Joliet and UDF images, burns files and images to CD,
@@ -74,7 +74,7 @@ orvex-vburner and its driver library emulate burners and their media, so
 that burning can be tried without a drive; the emulated drives can also
 appear to the kernel as real SCSI devices for other burning programs.")
 
-set(CPACK_DEBIAN_DESKTOP_PACKAGE_NAME orvex-demo)
+set(CPACK_DEBIAN_DESKTOP_PACKAGE_NAME ${ORVEX_PACKAGE_desktop})
 set(CPACK_DEBIAN_DESKTOP_PACKAGE_SECTION otherosfs)
 set(CPACK_DEBIAN_DESKTOP_PACKAGE_DEPENDS "${orvex_same_library}")
 # Without a drive the window offers the virtual burner, which comes with orvex.
@@ -85,8 +85,6 @@ burn them to a CD, DVD or Blu-ray disc or save them as an ISO image. It
 also erases rewritable media, verifies discs and shows what the drives
 and their media can do.")
 
-set(CPACK_COMPONENTS_ALL lib dev tools)
-if(TARGET orvex-demo)
-  list(APPEND CPACK_COMPONENTS_ALL desktop)
-endif()
+# The components OrvexInstall.cmake installs, each a package named there.
+set(CPACK_COMPONENTS_ALL ${ORVEX_COMPONENTS})
 include(CPack)
