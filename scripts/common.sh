@@ -17,12 +17,13 @@ ORVEX_GUI_PACKAGES="qt6-base-dev fonts-dejavu-core"
 # the desktop program with an X server to run it in and xdotool to type,
 # groff to read the man pages and zsh to load its completion script, and
 # what the installation and package checks use: dpkg-dev and file for
-# cpack's Debian packages, pkg-config, desktop-file-validate.
+# cpack's Debian packages, lintian to review them, pkg-config,
+# desktop-file-validate.
 ORVEX_TEST_PACKAGES="python3-jsonschema genisoimage xorriso libarchive-tools p7zip-full udftools clang libclang-rt-14-dev openssl
   groff-base zsh
   qemu-system-x86 linux-image-amd64 busybox-static cpio
   $ORVEX_GUI_PACKAGES xvfb xauth xdotool
-  dpkg-dev file pkgconf desktop-file-utils"
+  dpkg-dev file lintian pkgconf desktop-file-utils"
 
 # ensure_packages PKG...: installs what is missing when run as root,
 # otherwise names what is missing and stops.

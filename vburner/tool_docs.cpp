@@ -61,7 +61,10 @@ manual::TSection DriveDescription() {
   return {"DRIVE DESCRIPTION",
           {{"", "The driver library liborvex-vburner.so emulates the drives that ORVEX_VBURNER describes: entries "
                 "parted by \";\", each either a drive, HA:TARGET:LUN followed by \",KEY=VALUE\" options, or a "
-                "setting. Values cannot contain \",\" or \";\". For example: "
+                "setting:\n\n"
+                "description = entry { \";\" entry }; entry = drive | setting; drive = HA \":\" TARGET \":\" LUN "
+                "{ \",\" KEY \"=\" VALUE }; setting = \"timescale=\" NUMBER | \"trace=\" PATH\n\n"
+                "Values cannot contain \",\" or \";\". For example: "
                 "0:1:0,class=dvd-writer,medium=/tmp/a.vmed;timescale=100. With ORVEX_VBURNER unset it offers one DVD "
                 "writer at 0:0:0 holding $XDG_STATE_HOME/orvex/vburner/dvd+r.vmed, made blank on first use, running "
                 "20 times faster than a real drive."},
@@ -91,6 +94,37 @@ manual::TSection DriveDescription() {
            {"trace=FILE", "a setting: append one line per command to FILE"}}};
 }
 
+// The vb_* functions of vburner.h, by which a project's own tests drive the
+// emulated drives.
+manual::TSection ControlInterface() {
+  return {"CONTROL INTERFACE",
+          {{"", "A program, such as a project's own tests, drives the emulated drives through the C functions that "
+                "the driver library exports, declared in vburner/vburner.h (installed with the development package "
+                "below the include folder orvex). Build it with the include folder and the driver library, for "
+                "example: cc test.c -I/usr/include/orvex -L/usr/lib/TRIPLET/orvex -lorvex-vburner "
+                "-Wl,-rpath,/usr/lib/TRIPLET/orvex. Drives are named by their address (vb_address: ha, target, lun). "
+                "A function returning int gives 0 on success and -1 on failure, and vb_last_error then names the "
+                "cause; the header states each function's contract."},
+           {"vb_configure(description)", "replaces every drive by the ones a drive description names (as "
+                                         "ORVEX_VBURNER spells it); without a call the library reads ORVEX_VBURNER"},
+           {"vb_medium_create, vb_medium_from_image, vb_medium_export, vb_medium_describe",
+            "make a blank medium or one holding an image, copy a session out, describe a medium, as the tool's new, "
+            "load, export and show do"},
+           {"vb_insert, vb_remove, vb_tray", "put a medium into a drive, take it out, open or close the tray"},
+           {"vb_set_time_scale, vb_advance_time, vb_now",
+            "modelled time: scale 0 stops it, so that only vb_advance_time and the commands that take time move it"},
+           {"vb_fault_fail, vb_fault_busy, vb_fault_write_error, vb_fault_remove_medium, vb_fault_stall, "
+            "vb_fault_clear",
+            "faults: commands that end in CHECK CONDITION with a given sense or in BUSY, a write that fails or "
+            "loses its medium at a block, a drive that stops answering; vb_fault_clear removes them all"},
+           {"vb_fault_short_transfer, vb_fault_length, vb_fault_profile, vb_fault_wrong_profile, "
+            "vb_fault_empty_sense, vb_fault_delay",
+            "bad answers: data cut short, a length field that claims more than is there, a wrong current profile, "
+            "an empty sense area, a command held back in modelled time"},
+           {"vb_trace, vb_trace_count, vb_trace_get",
+            "the command trace: every command a drive answered, with its CDB, status, sense and data"}}};
+}
+
 manual::TProgram MakeProgram() {
   manual::TProgram program;
   program.name = "orvex-vburner";
@@ -109,6 +143,7 @@ manual::TProgram MakeProgram() {
   program.help_footer = "ORVEX_VBURNER describes the emulated drives; see man orvex-vburner.";
   program.sections = {
       DriveDescription(),
+      ControlInterface(),
       {"EXIT STATUS",
        {{"0", "done"}, {"1", "failed (the reason is on standard error)"}, {"2", "the command line was wrong"}}},
       {"ENVIRONMENT",

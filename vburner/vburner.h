@@ -1,7 +1,9 @@
 /* The control interface of the virtual MMC burner library, for tests and
  * tools.  The library also exports GetASPI32SupportInfo and
  * SendASPI32Command (drive/srb.h), through which the drives it emulates are
- * reached like real ones.
+ * reached like real ones.  Installed, this header is
+ * <orvex/vburner/vburner.h> and the library lib/TRIPLET/orvex/
+ * liborvex-vburner.so (CONTROL INTERFACE in orvex-vburner(1)).
  *
  * Functions returning int give 0 on success and -1 on failure;
  * vb_last_error then describes the failure (per thread, valid until the
@@ -26,9 +28,17 @@ typedef struct vb_address {
 
 const char* vb_last_error(void);
 
-/* Replaces every drive by the ones the description names (config.h
- * explains the syntax of ORVEX_VBURNER, which it shares).  Media of the
- * old drives are saved first.  Fails, changing nothing, when the
+/* Replaces every drive by the ones the description names, spelt as the
+ * ORVEX_VBURNER variable spells it (DRIVE DESCRIPTION in orvex-vburner(1)
+ * names every key):
+ *
+ *   description = entry { ";" entry }
+ *   entry       = drive | setting
+ *   drive       = HA ":" TARGET ":" LUN { "," KEY "=" VALUE }
+ *   setting     = "timescale=" NUMBER | "trace=" PATH
+ *
+ * for example "0:1:0,class=dvd-writer,medium=/tmp/a.vmed;timescale=0".
+ * Media of the old drives are saved first.  Fails, changing nothing, when the
  * description is malformed; fails after setting up the drives when a
  * medium file cannot be loaded (that drive's tray is then empty).
  * Without a call the library configures itself from ORVEX_VBURNER at
@@ -67,7 +77,7 @@ int vb_insert(vb_address drive, const char* medium_path);
 int vb_remove(vb_address drive);
 int vb_tray(vb_address drive, int open);
 
-/* Modelled time (clock.h): scale 0 stops it, so that only
+/* Modelled time: scale 0 stops it, so that only
  * vb_advance_time and commands that take time move it. */
 void vb_set_time_scale(double scale);
 void vb_advance_time(uint64_t microseconds);

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # package_check.sh BUILD SOURCE WORK: cpack makes the four Debian packages
-# with their dependencies on each other; unpacked into a scratch root, the
-# programs run and applications build from there.
+# with their dependencies on each other, and lintian finds no error and no
+# warning in them; unpacked into a scratch root, the programs run and
+# applications build from there.
 source "$(dirname "$0")/packaging_lib.sh"
 build=$1 source=$2 work=$3
 rm -rf "$work" && mkdir -p "$work/root"
@@ -29,6 +30,20 @@ if [[ $packages == *orvex-demo* ]]; then
   field orvex-demo Recommends | grep -qF "orvex (= $version)" || fail "orvex-demo does not recommend orvex"
 fi
 
+# A maintainer's review: any error or warning of lintian fails the check.
+debs=()
+for package in $packages; do debs+=("$work/debs/${package}_${version}_amd64.deb"); done
+lintian --fail-on error,warning "${debs[@]}" >"$work/lintian.log" 2>&1 ||
+  { grep -v '^running with root' "$work/lintian.log" >&2; fail "lintian"; }
+# Each package's changelog is of this version; the static library went in
+# without its debug information.
+for package in $packages; do
+  changed=$(zcat "$work/root/usr/share/doc/$package/changelog.gz" | dpkg-parsechangelog -l- -SVersion)
+  [ "$changed" = "$version" ] || fail "$package's changelog is of version $changed"
+done
+objdump -h "$(library_dir "$work/root")/liborvex.a" >"$work/sections"
+! grep -q '\.debug_info' "$work/sections" || fail "liborvex-dev's liborvex.a carries debug information"
+
 root=$work/root/usr
 expect_files "$root" "${INSTALLED_LIB[@]}" "${INSTALLED_DEV[@]}" "${INSTALLED_TOOLS[@]}"
 [[ $packages != *orvex-demo* ]] || expect_files "$root" "${INSTALLED_DESKTOP[@]}"
@@ -38,5 +53,5 @@ listed=$(for package in $packages; do dpkg-deb -c "$work/debs/${package}_${versi
 [ "$total" -eq "$listed" ] || fail "$listed packaged entries unpack to $total files"
 
 check_programs "$root" "$work"
-check_consumers "$root" "$source" "$work"
+check_consumers "$root" "$source" "$work" "$work/root"
 echo "package_check: passed"
