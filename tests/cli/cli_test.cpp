@@ -649,6 +649,9 @@ TEST(Cli, BurnRefusalsNameTheCauseAndLeaveTheDiscBlank) {
   dir.Write("src/a.txt", "never burned\n");
   ASSERT_EQ(Orvex({"mkiso", "-q", "-o", dir / "a.iso", dir / "src"}).status, 0);
   const std::string no_test_write = "orvex: Test write not possible with this medium or drive\n";
+  const std::string cannot_write = "orvex: Disc cannot be written: drive 0 (ORVEX VIRTUAL DVD-RW) cannot write ";
+  std::string no_profile;  // every GET CONFIGURATION refused
+  for (int i = 0; i < 40; ++i) no_profile += ",fail=46/05/20/00";
   const struct {
     const char* profile;
     std::string drive;  // more burner options
@@ -659,6 +662,11 @@ TEST(Cli, BurnRefusalsNameTheCauseAndLeaveTheDiscBlank) {
       {"dvd+r", "", {"burn-image", "--test-write", dir / "a.iso"}, no_test_write},
       {"cd-r", ",testwrite=0", {"burn", "--test-write", dir / "src"}, no_test_write},
       {"dvd+r", "", {"burn", "--ignore-unreadable", dir / "missing"}, "orvex: Nothing to burn\n"},
+      // A medium the drive reads but says it cannot write: its features
+      // (BD Write absent), or its capabilities page once it names no profile.
+      {"bd-r", ",reads=bd-r", {"burn", dir / "src"}, cannot_write + "BD-R (sequential) media\n"},
+      {"dvd-r", ",writes=cd-r/dvd+r", {"burn-image", dir / "a.iso"}, cannot_write + "DVD-R media\n"},
+      {"dvd-r", ",writes=cd-r/dvd+r" + no_profile, {"burn", dir / "src"}, cannot_write + "DVD-R media\n"},
   };
   int n = 0;
   for (const auto& c : cases) {
