@@ -200,8 +200,8 @@ manual::TProgram MakeProgram() {
       "a job goes; Ctrl-C, SIGTERM and SIGHUP end it cleanly, within two seconds also when the drive does not "
       "answer. A burn that has begun closing the disc goes on closing after the first of them, so that the disc "
       "stays readable; a second one ends it at once, leaving the disc as the drive has it.";
-  program.commands = {Mkiso(), Ls(), Devices(), Info(), Toc(), Burn(), BurnImage(), Erase(), Verify(), Label(), Tray(true),
-                      Tray(false)};
+  program.commands = {Mkiso(), Ls(), Devices(), Info(), Toc(), Burn(), BurnImage(), Erase(), Verify(), Label(),
+                      Tray(true), Tray(false)};
   program.options = kGeneralOptions;
   program.help_footer = "orvex COMMAND --help shows a command's options.";
   program.sections = {

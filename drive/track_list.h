@@ -37,7 +37,7 @@ struct TTrackEntry {
 };
 
 struct TDiscLayout {
-  uint8_t Status = 0;            // the disc status: kDiscStatusEmpty, kDiscStatusIncomplete, kDiscStatusComplete, 3 other
+  uint8_t Status = 0;            // the disc status: 0 empty, 1 incomplete, 2 complete, 3 other
   uint8_t LastSessionState = 0;  // 0 empty, 1 incomplete, 3 complete
   uint16_t Sessions = 0;         // as the drive counts them, an empty last session included
   std::vector<TTrackEntry> Tracks;
