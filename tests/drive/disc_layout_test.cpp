@@ -91,6 +91,29 @@ TEST_P(DiscLayout, ShowsEveryTrackInItsState) {
 INSTANTIATE_TEST_SUITE_P(Cases, DiscLayout, ::testing::ValuesIn(kLayouts),
                          [](const ::testing::TestParamInfo<TLayoutCase>& param) { return param.param.name; });
 
+// The states MMC's bits give that the burner does not reach: a damaged
+// track (an interrupted write), open or not, and a reservation written in.
+TEST(TrackState, FollowsTheDamageReservedBlankAndAddressBits) {
+  const struct {
+    uint8_t info1, info2, info3;  // bytes 5 to 7: damage; reserved, blank; next writable address valid
+    bool in_place;
+    TTrackState state;
+  } rows[] = {
+      {0x20, 0x00, 0x00, false, kDamaged},      {0x20, 0x00, 0x01, false, kDamaged},
+      {0x20, 0x00, 0x00, true, kDamaged},       {0x00, 0x80, 0x01, false, kIncomplete},
+      {0x00, 0xC0, 0x01, false, kReserved},     {0x00, 0x40, 0x00, false, kBlank},
+      {0x00, 0x40, 0x01, true, kOverwritable},  {0x00, 0x80, 0x00, false, kComplete},
+  };
+  for (const auto& row : rows) {
+    TTrackInformation t{};
+    t.info1 = row.info1;
+    t.info2 = row.info2;
+    t.info3 = row.info3;
+    EXPECT_EQ(static_cast<int>(TrackStateOf(t, row.in_place)), static_cast<int>(row.state))
+        << int{row.info1} << " " << int{row.info2} << " " << int{row.info3} << " " << row.in_place;
+  }
+}
+
 // Without a disc there is no layout, and the drive's sense says why.
 TEST_F(DriveTest, NoLayoutWithoutADisc) {
   Start("0:0:0,class=bd-writer");
