@@ -161,11 +161,10 @@ std::optional<bool> DriveWritesMedium(TSCSIDevice& device, TMedium medium) {
     if (candidate.medium == medium) row = &candidate;
   }
   if (row == nullptr) return std::nullopt;
-  TConfigHeader& header = device.ConfigHeader;
   bool told = false;
   for (const uint16_t feature : row->features) {
     if (feature == 0) break;
-    header = TConfigHeader{};
+    TConfigHeader header{};
     const std::optional<uint32_t> arrived = ReadAnswer(device, cdb::GetConfiguration(feature, kFeatureRead),
                                                        reinterpret_cast<uint8_t*>(&header), kFeatureRead);
     // An answer about another medium than the one in the drive tells
