@@ -108,7 +108,7 @@ manual::TCommand Toc() {
           "a new session goes into), blank, reserved, damaged or overwritable (on a DVD+RW, DVD-RAM, BD-RE or "
           "restricted-overwrite DVD-RW), with whether its session is closed. Above them it says the medium, the "
           "disc's state and whether it takes more sessions; below them, on a disc that has a closed session and "
-          "room for another, the multi-session numbers LAST,NEXT: the start of the last closed session's first "
+          "an empty one open after it, the multi-session numbers LAST,NEXT: the start of the last closed session's first "
           "track, which orvex ls --sector takes, and the block the next session starts at.",
           {{kJson}, kDriveChoice, kDriveOptions, kGeneralOptions}};
 }

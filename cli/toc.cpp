@@ -49,12 +49,15 @@ std::string SessionsText(const TDiscLayout& layout, uint16_t closed) {
 
 // The multi-session numbers: the start of the last closed session's first
 // track and the next writable address of the open session after it.  Only
-// on a disc written in sessions that has a closed one and room for more.
+// on a disc written in sessions that has a closed one and an empty one
+// after it: a session left incomplete is closed before the next is burned,
+// which then starts elsewhere.
 struct TMultiSession {
   uint32_t last_start;
   uint32_t next;
 };
 std::optional<TMultiSession> MultiSession(const TDiscLayout& layout) {
+  if (layout.LastSessionState != 0) return std::nullopt;  // 0: empty
   std::optional<uint32_t> last_start, next;
   uint16_t last_session = 0;
   for (const TTrackEntry& t : layout.Tracks) {
