@@ -100,6 +100,19 @@ manual::TCommand Info() {
           {{kJson}, kDriveChoice, kDriveOptions, kGeneralOptions}};
 }
 
+manual::TCommand Toc() {
+  return {"toc", "[-d N] [options]", "list the sessions and tracks of a disc",
+          "Lists the sessions and tracks of the disc in drive N, one row per track: its number, its session, its "
+          "start block, its size in blocks and MiB, the block writing goes on at (its next writable address) where "
+          "there is one, and its state: complete, incomplete (partly written and open), invisible (the empty track "
+          "a new session goes into), blank, reserved, damaged or overwritable (on a DVD+RW, DVD-RAM, BD-RE or "
+          "restricted-overwrite DVD-RW), with whether its session is closed. Above them it says the medium, the "
+          "disc's state and whether it takes more sessions; below them, on a disc that has a closed session and "
+          "an empty one open after it, the multi-session numbers LAST,NEXT: the start of the last closed session's first "
+          "track, which orvex ls --sector takes, and the block the next session starts at.",
+          {{kJson}, kDriveChoice, kDriveOptions, kGeneralOptions}};
+}
+
 manual::TCommand Burn() {
   TOptionGroup own = kWriteOptions;
   own.insert(own.end(), {{{"--no-underrun-protection"}, "", "write without the drive's buffer-underrun protection"},
@@ -187,8 +200,8 @@ manual::TProgram MakeProgram() {
       "a job goes; Ctrl-C, SIGTERM and SIGHUP end it cleanly, within two seconds also when the drive does not "
       "answer. A burn that has begun closing the disc goes on closing after the first of them, so that the disc "
       "stays readable; a second one ends it at once, leaving the disc as the drive has it.";
-  program.commands = {Mkiso(), Ls(), Devices(), Info(), Burn(), BurnImage(), Erase(), Verify(), Label(), Tray(true),
-                      Tray(false)};
+  program.commands = {Mkiso(), Ls(), Devices(), Info(), Toc(), Burn(), BurnImage(), Erase(), Verify(), Label(),
+                      Tray(true), Tray(false)};
   program.options = kGeneralOptions;
   program.help_footer = "orvex COMMAND --help shows a command's options.";
   program.sections = {
@@ -218,6 +231,7 @@ manual::TProgram MakeProgram() {
       {"orvex verify ~/photos", "Compare the disc's last session with the sources:"},
       {"orvex erase --quick", "Blank or format a rewritable disc quickly:"},
       {"orvex label --session 1", "Show a session's volume label:"},
+      {"orvex toc", "List the disc's sessions and tracks, and the multi-session numbers:"},
       {"orvex burn --eject ~/photos", "Burn and hand the disc out:"},
   };
   program.see_also = {"orvex-vburner(1)"};

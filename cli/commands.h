@@ -21,6 +21,9 @@ int RunDevices(int argc, char** argv);
 // orvex info: shows what a drive and its medium can do.
 int RunInfo(int argc, char** argv);
 
+// orvex toc: lists the sessions and tracks of a drive's disc.
+int RunToc(int argc, char** argv);
+
 // orvex eject, load: open and close the drive's tray.
 int RunEject(int argc, char** argv);
 int RunLoad(int argc, char** argv);

@@ -20,7 +20,7 @@ constexpr TCommand kCommands[] = {
     {"burn", orvex::cli::RunBurn},       {"burn-image", orvex::cli::RunBurnImage},
     {"erase", orvex::cli::RunErase},     {"verify", orvex::cli::RunVerifyCommand},
     {"label", orvex::cli::RunLabel},     {"eject", orvex::cli::RunEject},
-    {"load", orvex::cli::RunLoad},
+    {"load", orvex::cli::RunLoad},       {"toc", orvex::cli::RunToc},
 };
 
 std::string Usage() { return orvex::manual::ProgramHelp(orvex::cli::OrvexProgram()); }

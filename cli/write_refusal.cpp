@@ -66,7 +66,10 @@ std::string ObstacleText(TWriteObstacle obstacle, const std::string& medium, con
       break;
   }
   if (medium.empty()) return drive + " cannot write the medium in it: it does not recognise it";
-  return drive + " cannot write the " + medium + " in it";
+  // A pressed disc is written by no drive; a recordable one that is neither
+  // finalized nor unrecognised is one of a kind this drive does not write.
+  if (medium.ends_with("ROM")) return drive + " cannot write the " + medium + " in it";
+  return drive + " cannot write " + medium + " media";
 }
 
 std::string SpaceText(uint32_t needed, uint32_t free) {

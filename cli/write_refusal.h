@@ -22,7 +22,8 @@ const char* ObstacleKey(TWriteObstacle obstacle);
 TWriteObstacle FindWriteObstacle(TOrvex& disc);
 
 // "the DVD+R in drive 0 (ORVEX VIRTUAL DVD-RW) is finalized: it takes no
-// more sessions"; `medium` is the medium's name (empty when the drive does
+// more sessions", "drive 0 (ORVEX VIRTUAL DVD-RW) cannot write BD-R
+// media"; `medium` is the medium's name (empty when the drive does
 // not recognise it), `drive` the drive's.
 std::string ObstacleText(TWriteObstacle obstacle, const std::string& medium, const std::string& drive);
 

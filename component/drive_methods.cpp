@@ -6,6 +6,7 @@
 #include "drive/device_enumeration.h"
 #include "drive/medium_inspection.h"
 #include "drive/mmc_commands.h"
+#include "drive/track_list.h"
 #include "drive/transfer_rate.h"
 #include "drive/write_parameters.h"
 #include "platform/user_paths.h"
@@ -72,6 +73,10 @@ uint16_t TOrvex::MaxWriteSpeed() { return FreshCapabilities().MaxWriteSpeed; }
 uint32_t TOrvex::DeviceBufferPosition() const {
   const uint32_t size = Device.DeviceBufferSize, blank = Device.DeviceBufferPosition;
   return size > blank ? size - blank : 0;
+}
+
+std::optional<TDiscLayout> TOrvex::DiscLayout() {
+  return ReadyForJob() ? orvex::ReadDiscLayout(Device) : std::nullopt;
 }
 
 uint32_t TOrvex::FreeBlocksOnDisc() { return ReadyForJob() ? orvex::FreeBlocksOnDisc(Device) : 0; }

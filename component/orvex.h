@@ -36,6 +36,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <functional>
@@ -45,6 +46,7 @@
 #include "drive/device_enumeration.h"
 #include "drive/medium.h"
 #include "drive/scsi_device.h"
+#include "drive/track_list.h"
 #include "pipeline/cd_files.h"
 #include "pipeline/job_events.h"
 #include "platform/completion_queue.h"
@@ -398,6 +400,15 @@ class TOrvex : public TComponent {
   // DeviceBufferSize and DeviceBufferPosition.
   int DiscStatus();
   bool ReadDeviceBuffer();
+
+  // The sessions and tracks of the disc in the selected drive: the disc's
+  // status and session count, and each track's number, session, start,
+  // size, next writable address, state and whether its session is closed
+  // (see drive/track_list.h).  Empty while a job runs, and when the drive
+  // gives no disc information (no disc, among others; TakeError then
+  // carries the drive's sense).  A track the drive will not describe ends
+  // the list.
+  std::optional<TDiscLayout> DiscLayout();
 
   // Measured transfer rates, KiB/s: each call returns the rate measured at
   // the one before.

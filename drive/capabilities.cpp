@@ -50,6 +50,37 @@ constexpr struct {
     {TPageCapability::kWriteDvdRam, &TDC::Write_DVDRAM},  {TPageCapability::kUnderrunFree, &TDC::UnderRunProtection},
 };
 
+// The features in which a drive says it writes a medium, by medium: it
+// does when one of them is current (with the Write bit of its first
+// dependent byte set, for the DVD+ features, which are current for reading
+// too).  The capabilities page covers CD-R, CD-RW, DVD-R and DVD-RAM.
+constexpr uint16_t kRandomWritable = 0x0020, kIncrementalStreaming = 0x0021, kRestrictedOverwrite = 0x0026,
+                   kDvdPlusRwFeature = 0x002A, kDvdPlusRFeature = 0x002B, kCdTrackAtOnce = 0x002D,
+                   kCdMastering = 0x002E, kDvdMinusRWrite = 0x002F, kDvdPlusRDlFeature = 0x003B, kBdWrite = 0x0041;
+
+struct TMediumWrites {
+  TMedium medium;
+  uint16_t features[3];  // 0 ends the list
+  bool write_bit;
+  bool on_page;
+  TPageCapability page;
+};
+
+constexpr TMediumWrites kMediumWrites[] = {
+    {TMedium::mtCDR, {kIncrementalStreaming, kCdTrackAtOnce, kCdMastering}, false, true, TPageCapability::kWriteCdR},
+    {TMedium::mtCDRW, {kIncrementalStreaming, kCdTrackAtOnce, kCdMastering}, false, true, TPageCapability::kWriteCdRw},
+    {TMedium::mtDVDR, {kIncrementalStreaming, kDvdMinusRWrite}, false, true, TPageCapability::kWriteDvdR},
+    {TMedium::mtDVDRWSR, {kIncrementalStreaming, kDvdMinusRWrite}, false, false, {}},
+    {TMedium::mtDVDRWRO, {kRestrictedOverwrite}, false, false, {}},
+    {TMedium::mtDVDRAM, {kRandomWritable}, false, true, TPageCapability::kWriteDvdRam},
+    {TMedium::mtDVDPLUSR, {kDvdPlusRFeature}, true, false, {}},
+    {TMedium::mtDVDPLUSRW, {kDvdPlusRwFeature}, true, false, {}},
+    {TMedium::mtDVDPLUSRDL, {kDvdPlusRDlFeature}, true, false, {}},
+    {TMedium::mtBDRSR, {kBdWrite}, false, false, {}},
+    {TMedium::mtBDRRR, {kBdWrite, kRandomWritable}, false, false, {}},
+    {TMedium::mtBDRE, {kBdWrite, kRandomWritable}, false, false, {}},
+};
+
 constexpr uint8_t kOpenLog = 72, kCloseLog = 73;
 
 struct TFlagId {
@@ -123,5 +154,33 @@ bool DeviceCan(TSCSIDevice& device, uint8_t id, const char* log_path) {
 }
 
 bool DeviceIsBurner(const TSCSIDevice& device) { return PageWritesAny(device.ModePage2A); }
+
+std::optional<bool> DriveWritesMedium(TSCSIDevice& device, TMedium medium) {
+  const TMediumWrites* row = nullptr;
+  for (const TMediumWrites& candidate : kMediumWrites) {
+    if (candidate.medium == medium) row = &candidate;
+  }
+  if (row == nullptr) return std::nullopt;
+  bool told = false;
+  for (const uint16_t feature : row->features) {
+    if (feature == 0) break;
+    TConfigHeader header{};
+    const std::optional<uint32_t> arrived = ReadAnswer(device, cdb::GetConfiguration(feature, kFeatureRead),
+                                                       reinterpret_cast<uint8_t*>(&header), kFeatureRead);
+    // An answer about another medium than the one in the drive tells
+    // nothing of this one.
+    if (!arrived || MediumOfProfile(CurrentProfileOf(header, *arrived)) != medium) continue;
+    told = true;
+    if (FeatureCodeOf(header) == feature && FeatureCurrent(header) && (!row->write_bit || FeatureWrites(header))) {
+      return true;
+    }
+  }
+  if (told) return false;
+  TModePage2A page{};
+  if (!row->on_page || !ReadCapabilitiesPage(device, false, page) || page.PageCode != mmc::kCapabilitiesPage) {
+    return std::nullopt;
+  }
+  return PageCan(page, row->page);
+}
 
 }  // namespace orvex

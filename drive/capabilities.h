@@ -8,7 +8,9 @@
 #define ORVEX_DRIVE_CAPABILITIES_H_
 
 #include <cstdint>
+#include <optional>
 
+#include "drive/medium.h"
 #include "drive/scsi_device.h"
 
 namespace orvex {
@@ -27,6 +29,18 @@ bool DeviceCan(TSCSIDevice& device, uint8_t id, const char* log_path);
 
 // The drive writes at all: its capabilities page names a medium it writes.
 bool DeviceIsBurner(const TSCSIDevice& device);
+
+// Whether the drive says it can write `medium`, the medium in it, as far as
+// it says anything.  A drive whose GET CONFIGURATION names that medium's
+// profile as current answers by its write features for it (Incremental
+// Streaming Writable, Random Writable, Restricted Overwrite, CD Track at
+// Once and Mastering, DVD-R/-RW Write, BD Write, and the Write bit of the
+// DVD+R, DVD+RW and DVD+R DL features): it writes the medium when one of
+// them is current.  Otherwise, for CD-R, CD-RW, DVD-R and DVD-RAM, the
+// write flags of its capabilities page answer.  Empty when the drive said
+// neither (no profile or one that contradicts the medium, and no page that
+// covers it): such a drive is not taken to refuse.
+std::optional<bool> DriveWritesMedium(TSCSIDevice& device, TMedium medium);
 
 }  // namespace orvex
 

@@ -226,6 +226,9 @@ constexpr size_t kConfigHeaderBytes = 8;  // data length, reserved, current prof
 uint16_t CurrentProfileOf(const TConfigHeader& header, size_t arrived);
 // The code of the first feature descriptor.
 uint16_t FeatureCodeOf(const TConfigHeader& header);
+// The Current bit of the first feature: the drive can use it with the
+// medium it holds.
+inline bool FeatureCurrent(const TConfigHeader& header) { return (header.Version & 0x01) != 0; }
 // Bit 0 of the first feature's first dependent byte: Write in the DVD+RW
 // (2Ah) and DVD+R DL (3Bh) features.
 inline bool FeatureWrites(const TConfigHeader& header) { return (header.info & 0x01) != 0; }

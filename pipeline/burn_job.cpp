@@ -129,11 +129,14 @@ bool CanSimulate(TSCSIDevice& device) {
 // the layout (`tree`) or an image.  An empty layout would spend a write-once
 // disc on an empty session; a medium of a kind the drive layer does not
 // know how to write and close (no profile of ours, DVD-R DL among them)
-// would be written as something else; a test write that cannot be
-// simulated would record for real.
+// would be written as something else; a medium the drive says it cannot
+// write would fail at the first write, after the preparation (a format
+// among it) had changed the disc; a test write that cannot be simulated
+// would record for real.
 uint32_t Refusal(const TCDFiles& CDFiles, TSCSIDevice& device, bool tree) {
   if (tree && CDFiles.FileCounter() == 0 && CDFiles.BootImage.empty()) return kErrorNothingToBurn;
   if (device.Medium == mtUNKNOWN) return Writable(device) ? kErrorMediumNotSupported : kErrorNotWritable;
+  if (DriveWritesMedium(device, device.Medium) == false) return kErrorNotWritable;
   if (device.TestWrite && !CanSimulate(device)) return kErrorNoTestWrite;
   return kErrorNone;
 }

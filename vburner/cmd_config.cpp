@@ -51,6 +51,9 @@ void Drive::GetConfiguration(Command& c) {
     return std::any_of(AllProfiles().begin(), AllProfiles().end(),
                        [&](const ProfileInfo& p) { return p.family == f && reads(p.number); });
   };
+  // A write feature is current only when the drive writes the medium it
+  // holds: a reader of that medium has the feature but cannot use it now.
+  const auto writing = [&](std::initializer_list<uint16_t> set) { return In(current, set) && writes(current); };
   const uint8_t bit = 1;
   const auto flag = [](bool b, uint8_t value) { return static_cast<uint8_t>(b ? value : 0); };
 
@@ -82,7 +85,7 @@ void Drive::GetConfiguration(Command& c) {
     features.push_back({0x001F, 2, false, FamilyIs(current, Family::kDvd), {bit, 0, 0, 0}});  // MULTI110
   if (writes_any({kDvdRam, kDvdPlusRw, kBdRe})) {
     Bytes d(12, 0);
-    const bool now = In(current, {kDvdRam, kDvdPlusRw, kBdRe});
+    const bool now = writing({kDvdRam, kDvdPlusRw, kBdRe});
     Put32(&d[0], now && medium_->state().capacity != 0 ? medium_->state().capacity - 1 : 0);
     Put32(&d[4], kBlockSize);
     Put16(&d[8], now ? BlockingFactor(InfoOf(medium_->state()).family) : 16);
@@ -95,13 +98,13 @@ void Drive::GetConfiguration(Command& c) {
     d[2] = flag(config_.underrun_protection, 0x01) | 0x04;  // BUF, TRIO
     d[3] = 1;                                              // one link size
     d[4] = FamilyIs(current, Family::kCd) ? 7 : 16;
-    features.push_back({0x0021, 1, false, In(current, {kCdR, kCdRw, kDvdR, kDvdRwSequential}), d});
+    features.push_back({0x0021, 1, false, writing({kCdR, kCdRw, kDvdR, kDvdRwSequential}), d});
   }
   if (writes_any({kDvdPlusRw, kDvdRwSequential, kDvdRwRestricted, kDvdRam, kBdRe}))
-    features.push_back({0x0023, 0, false, In(current, {kDvdPlusRw, kDvdRwSequential, kDvdRwRestricted, kDvdRam, kBdRe}),
+    features.push_back({0x0023, 0, false, writing({kDvdPlusRw, kDvdRwSequential, kDvdRwRestricted, kDvdRam, kBdRe}),
                         {flag(writes(kBdRe), 0x01), 0, 0, 0, 0, 0, 0, 0}});
   if (writes_any({kDvdRam, kBdRe}))
-    features.push_back({0x0024, 1, false, In(current, {kDvdRam, kBdRe}), {0x80, 0, 0, 0}});  // SSA
+    features.push_back({0x0024, 1, false, writing({kDvdRam, kBdRe}), {0x80, 0, 0, 0}});  // SSA
   if (writes(kDvdRwRestricted)) features.push_back({0x0026, 0, false, current == kDvdRwRestricted, {}});
   if (reads(kDvdPlusRw))
     features.push_back({0x002A, 1, false, current == kDvdPlusRw, {flag(writes(kDvdPlusRw), 0x01), 0, 0, 0}});
@@ -112,10 +115,10 @@ void Drive::GetConfiguration(Command& c) {
                                  flag(writes(kCdRw), 0x02)),
             0, 0, 0};
     Put16(&d[2], kDataBlockTypes);
-    features.push_back({0x002D, 2, false, In(current, {kCdR, kCdRw}), d});
+    features.push_back({0x002D, 2, false, writing({kCdR, kCdRw}), d});
   }
   if (writes_any({kDvdR, kDvdRwSequential, kDvdRwRestricted}))
-    features.push_back({0x002F, 2, false, In(current, {kDvdR, kDvdRwSequential}),
+    features.push_back({0x002F, 2, false, writing({kDvdR, kDvdRwSequential}),
                         {static_cast<uint8_t>(flag(config_.underrun_protection, 0x40) |
                                               flag(config_.test_write, 0x04) |
                                               flag(writes_any({kDvdRwSequential, kDvdRwRestricted}), 0x02)),
@@ -133,13 +136,13 @@ void Drive::GetConfiguration(Command& c) {
     Bytes d(20, 0);
     Put16(&d[4], writes(kBdRe) ? 0x0002 : 0);
     Put16(&d[12], writes(kBdRSequential) ? 0x0002 : 0);
-    features.push_back({0x0041, 0, false, In(current, {kBdRSequential, kBdRe}), d});
+    features.push_back({0x0041, 0, false, writing({kBdRSequential, kBdRe}), d});
   }
   if (reads_family(Family::kHdDvd))
     features.push_back({0x0050, 0, false, FamilyIs(current, Family::kHdDvd),
                         {flag(reads(kHdDvdR), 0x01), 0, flag(reads(kHdDvdRam), 0x01), 0}});
   if (writes_any({kHdDvdR, kHdDvdRam}))
-    features.push_back({0x0051, 0, false, In(current, {kHdDvdR, kHdDvdRam}),
+    features.push_back({0x0051, 0, false, writing({kHdDvdR, kHdDvdRam}),
                         {flag(writes(kHdDvdR), 0x01), 0, flag(writes(kHdDvdRam), 0x01), 0}});
   // Stream writing, write speed descriptors, page 2Ah speeds, SET CD SPEED,
   // READ BUFFER CAPACITY in blocks.

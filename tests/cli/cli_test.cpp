@@ -649,6 +649,9 @@ TEST(Cli, BurnRefusalsNameTheCauseAndLeaveTheDiscBlank) {
   dir.Write("src/a.txt", "never burned\n");
   ASSERT_EQ(Orvex({"mkiso", "-q", "-o", dir / "a.iso", dir / "src"}).status, 0);
   const std::string no_test_write = "orvex: Test write not possible with this medium or drive\n";
+  const std::string cannot_write = "orvex: Disc cannot be written: drive 0 (ORVEX VIRTUAL DVD-RW) cannot write ";
+  std::string no_profile;  // every GET CONFIGURATION refused
+  for (int i = 0; i < 40; ++i) no_profile += ",fail=46/05/20/00";
   const struct {
     const char* profile;
     std::string drive;  // more burner options
@@ -659,6 +662,11 @@ TEST(Cli, BurnRefusalsNameTheCauseAndLeaveTheDiscBlank) {
       {"dvd+r", "", {"burn-image", "--test-write", dir / "a.iso"}, no_test_write},
       {"cd-r", ",testwrite=0", {"burn", "--test-write", dir / "src"}, no_test_write},
       {"dvd+r", "", {"burn", "--ignore-unreadable", dir / "missing"}, "orvex: Nothing to burn\n"},
+      // A medium the drive reads but says it cannot write: its features
+      // (BD Write absent), or its capabilities page once it names no profile.
+      {"bd-r", ",reads=bd-r", {"burn", dir / "src"}, cannot_write + "BD-R (sequential) media\n"},
+      {"dvd-r", ",writes=cd-r/dvd+r", {"burn-image", dir / "a.iso"}, cannot_write + "DVD-R media\n"},
+      {"dvd-r", ",writes=cd-r/dvd+r" + no_profile, {"burn", dir / "src"}, cannot_write + "DVD-R media\n"},
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -1402,6 +1410,80 @@ TEST_F(CliJson, RefusalsCarryTheirCause) {
     SCOPED_TRACE(::testing::PrintToString(refusal.args));
     EXPECT_EQ(r.status, 1) << r.err;
     ExpectLeaves(CheckedJson(r, refusal.args[0]), refusal.leaves);
+  }
+}
+
+// --- toc -------------------------------------------------------------------------------
+
+// The table of contents of discs in every state: the rows as printed, the
+// fields of --json as the schema has them, and the multi-session numbers,
+// whose first one lists the last session of an image of the whole disc.
+TEST_F(CliJson, TocOfDiscsInEveryState) {
+  struct TRow {
+    const char* name;
+    const char* profile;  // "" for an empty drive
+    const char* drive;    // the burner's class
+    bool formatted;
+    std::vector<std::string> burns;  // the burns before, each of one small file
+    int status;
+    std::string said;                 // a line of standard output, or standard error when failed
+    std::vector<std::string> leaves;  // of the JSON report
+    bool multi_session;
+  };
+  const std::string kOpenThird = "    3       3      16704    2278400     4450.0          16704  invisible, session open\n";
+  const std::vector<TRow> rows = {
+      {"empty drive", "", "dvd-writer", false, {}, 1, "orvex: there is no disc in drive 0 (ORVEX VIRTUAL DVD-RW)\n",
+       {"outcome=\"failed\""}, false},
+      {"blank disc", "dvd+r", "dvd-writer", false, {}, 0,
+       "    1       1          0    2295104     4482.6              0  invisible, session open\n",
+       {"disc.status=\"blank\"", "disc.appendable=true", "disc.sessions=0", "disc.open_session=true",
+        "tracks.0.next_writable=0", "tracks.0.state=\"invisible\""},
+       false},
+      {"closed disc", "dvd+r", "dvd-writer", false, {"--finalize"}, 0, "disc: finalized, takes no more sessions, 1 session\n",
+       {"disc.status=\"finalized\"", "disc.appendable=false", "disc.sessions=1", "disc.open_session=false",
+        "tracks.0.blocks=160", "tracks.0.state=\"complete\"", "tracks.0.session_closed=true"},
+       false},
+      {"two sessions and an open third", "dvd+r", "dvd-writer", false, {"", ""}, 0, kOpenThird,
+       {"disc.status=\"appendable\"", "disc.sessions=2", "tracks.1.start=8352", "tracks.1.session_closed=true",
+        "tracks.2.state=\"invisible\"", "tracks.2.session_closed=false", "multi_session.last_session_start=8352",
+        "multi_session.next_writable=16704"},
+       true},
+      {"DVD+RW", "dvd+rw", "dvd-writer", true, {""}, 0,
+       "    1       1          0    2295104     4482.6            160  overwritable, session closed\n",
+       {"medium=\"DVD+RW\"", "disc.appendable=true", "tracks.0.state=\"overwritable\""}, false},
+      {"BD-RE", "bd-re", "bd-writer", true, {}, 0, "medium: BD-RE\n",
+       {"medium=\"BD-RE\"", "tracks.0.number=1", "tracks.0.state=\"overwritable\""}, false},
+  };
+  for (const TRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    std::string drives = std::string("0:0:0,class=") + row.drive;
+    if (*row.profile != '\0') {
+      const std::string medium = dir / "disc.vmed";
+      std::vector<std::string> args = {VBURNER_TOOL, "new", row.profile, medium};
+      if (row.formatted) args.push_back("--formatted");
+      ASSERT_EQ(RunTool(args).status, 0);
+      drives += ",medium=" + medium;
+    }
+    for (const std::string& option : row.burns) {
+      std::vector<std::string> burn = {"burn", "-q", dir.Write("a.txt", "a\n")};
+      if (!option.empty()) burn.insert(burn.begin() + 1, option);
+      ASSERT_EQ(OrvexWithDrives(drives, burn).status, 0);
+    }
+    TToolResult r = OrvexWithDrives(drives, {"toc"});
+    EXPECT_EQ(r.status, row.status) << r.err;
+    EXPECT_NE((r.status == 0 ? r.out : r.err).find(row.said), std::string::npos) << r.out << r.err;
+    EXPECT_EQ(r.out.find("multi-session: ") != std::string::npos, row.multi_session) << r.out;
+    r = OrvexWithDrives(drives, {"toc", "--json"});
+    const std::string leaves = CheckedJson(r, "toc");
+    ExpectLeaves(leaves, row.leaves);
+    EXPECT_EQ(leaves.find("multi_session.") != std::string::npos, row.multi_session) << leaves;
+    if (!row.multi_session) continue;
+    // The last session of the whole disc's image lists at the first number.
+    ASSERT_EQ(RunTool({VBURNER_TOOL, "export", dir / "disc.vmed", dir / "disc.iso"}).status, 0);
+    const TToolResult listed = Orvex({"ls", "--sector", "8352", dir / "disc.iso"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_NE(listed.out.find("/a.txt"), std::string::npos) << listed.out;
   }
 }
 

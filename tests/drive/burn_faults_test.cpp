@@ -298,6 +298,17 @@ const TRefusalCase kRefusals[] = {
     {"DvdRDualLayer", "dvd-r", false, "class=bd-writer", false, false, 0x15, kErrorMediumNotSupported},
     {"DvdRDualLayerJumps", "dvd-r", false, "class=bd-writer", false, false, 0x16, kErrorMediumNotSupported},
     {"UnknownProfile", "cd-r", false, "class=bd-writer", false, false, 0x58, kErrorMediumNotSupported},
+    // Media the drive reads and says it cannot write: no current write
+    // feature for them (BD Write, DVD-R/-RW Write, Restricted Overwrite,
+    // the DVD+R feature without its Write bit, CD Track at Once).
+    {"BdRInADvdWriter", "bd-r", false, "class=dvd-writer,reads=bd-r", false, false, 0, kErrorNotWritable},
+    {"BdReInADriveWritingBdR", "bd-re", true, "class=bd-writer,writes=bd-r", false, false, 0, kErrorNotWritable},
+    {"DvdRInADriveWithoutIt", "dvd-r", false, "class=bd-writer,writes=cd-r/dvd+r", false, false, 0, kErrorNotWritable},
+    {"RestrictedDvdRwInADriveWithoutIt", "dvd-rw-ro", false, "class=bd-writer,writes=dvd-r", false, false, 0,
+     kErrorNotWritable},
+    {"DvdPlusRInADriveWritingDvdPlusRw", "dvd+r", false, "class=bd-writer,writes=dvd+rw", false, false, 0,
+     kErrorNotWritable},
+    {"CdRwInADriveWritingCdR", "cd-rw", false, "class=bd-writer,writes=cd-r", false, false, 0, kErrorNotWritable},
 };
 
 class Refusal : public BurnFaults, public ::testing::WithParamInterface<TRefusalCase> {};

@@ -34,6 +34,7 @@ source "$share/bash-completion/completions/orvex"
 source "$share/bash-completion/completions/orvex-vburner"
 expect "burn burn-image" orvex bu
 expect "eject erase" orvex e
+expect "toc" orvex t
 expect "--eject" orvex burn-image --ej
 expect "--version" orvex --v
 expect "--speed" orvex burn --sp
@@ -55,6 +56,7 @@ if ! compgen -G "/dev/sr*" >/dev/null; then
   "$bin/orvex-vburner" new dvd+r disc.vmed
   export ORVEX_VBURNER="0:1:0,class=dvd-writer,medium=$work/disc.vmed;1:0:0,class=cd-writer"
   expect "0 1" "$bin/orvex" info -d ""
+  expect "0 1" "$bin/orvex" toc -d ""
   export ORVEX_VBURNER="timescale=0"
   expect "" "$bin/orvex" burn --device ""
 fi

@@ -100,6 +100,37 @@ TEST_F(Responses, ConfigurationListsProfilesAndFeaturesWithTheCurrentOnes) {
   EXPECT_SENSE(drive_.Run({0x46, 0x03, 0, 0, 0, 0, 0, 0, 8, 0}, 8), 0x05, 0x24, 0x00);
 }
 
+// A write feature is current only while the drive writes the medium it
+// holds: a drive that reads a medium but does not write it has the feature
+// (for the media it writes) without being able to use it now.
+TEST_F(Responses, WriteFeaturesAreCurrentOnlyForAMediumTheDriveWrites) {
+  const struct {
+    const char* profile;
+    const char* options;
+    uint16_t feature;
+    bool current;
+  } rows[] = {
+      {"dvd-r", "", 0x002F, true},
+      {"dvd-r", ",writes=cd-r/dvd-rw", 0x002F, false},
+      {"dvd-r", ",writes=cd-r/dvd-rw", 0x0021, false},
+      {"cd-r", "", 0x002D, true},
+      {"cd-r", ",reads=cd-r,writes=cd-rw/dvd-r", 0x002D, false},
+      {"bd-r", "", 0x0041, true},
+      {"bd-r", ",writes=bd-re", 0x0041, false},
+      {"bd-re", ",writes=bd-r/dvd+rw", 0x0020, false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.profile) + " " + row.options);
+    Load(row.profile, false, row.options);
+    const Result r = drive_.Run({0x46, 0x02, static_cast<uint8_t>(row.feature >> 8),
+                                 static_cast<uint8_t>(row.feature), 0, 0, 0, 0, 64, 0}, 64);
+    ASSERT_TRUE(r.ok());
+    ASSERT_GE(Be32(r.data, 0), 8u) << "the feature is there";
+    EXPECT_EQ(Be16(r.data, 8), row.feature);
+    EXPECT_EQ(r.data[10] & 0x01, row.current ? 1 : 0);
+  }
+}
+
 TEST_F(Responses, ConfigurationOfAnEmptyOrSmallerDrive) {
   Configure("0:0:0,class=cd-writer;0:1:0");
   Result r = drive_.Run({0x46, 0x02, 0x00, 0x40, 0, 0, 0, 0, 64, 0}, 64);
