@@ -11,6 +11,7 @@
 // INQUIRY vendor "QEMU", product "QEMU DVD-ROM", revision "2.5+".
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -357,6 +358,32 @@ void CheckSecondSessionReadBack(const TGuestSuite&, const TGuestCommandResult& r
   CheckReadBack(result, {"hello.txt", "sub/numbers.txt", "more.txt"});
 }
 
+// The kernel mounts a disc of two sessions another program burned at its
+// last session, found by the READ TOC the sr driver sends when the disc is
+// loaded: the files of both sessions show.
+void CheckMountedLastSession(const TGuestSuite&, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::vector<std::string> lines = Lines(result.out);
+  for (const char* file : {"hello.txt", "more.txt", "numbers.txt"})
+    EXPECT_NE(std::find(lines.begin(), lines.end(), file), lines.end()) << file << " not in " << Shown(result.out);
+}
+
+// The number of commands the attached drives got while other programs
+// burned, then each opcode and sense the drives refused one with.  A
+// command the drive does not know (05/20/00) is one a program wanted: only
+// those MMC leaves out are expected, MODE SENSE(6) (the kernel's first try
+// before the 10-byte one) and READ BUFFER (wodim's optional speed test).
+void CheckNoCommandUnknown(const TGuestSuite&, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::vector<std::string> lines = Lines(result.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_GT(std::stoul(lines[0]), 100u);
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const bool unknown = lines[i].ends_with(" 05/20/00");
+    EXPECT_FALSE(unknown && !lines[i].starts_with("1a ") && !lines[i].starts_with("3c ")) << lines[i];
+  }
+}
+
 // The media other programs burn, with the program and what it does there
 // (in /tmp/NAME.vmed, the device's path in /tmp/NAME.dev): xorriso on a
 // DVD+R (xd, two sessions) and a DVD-RW (xw, burnt, blanked, burnt again),
@@ -485,8 +512,16 @@ const TGuestCommand kGuestCommands[] = {
      "/tmp/traced wodim dev=$d gracetime=2 -tao /tmp/wodim2.iso",
      CheckSucceeded},
     {"WodimCdRSecondReadBack", READ_BACK("wc", "2", "/tmp/tree /tmp/more"), CheckSecondSessionReadBack},
+    {"MountWodimCdR", "mkdir -p /mnt && mount -t iso9660 -o ro $(cat /tmp/wc.dev) /mnt && ls -R /mnt && umount /mnt",
+     CheckMountedLastSession},
+    {"MountGrowisofsDvdR", "mount -t iso9660 -o ro $(cat /tmp/gd.dev) /mnt && ls -R /mnt && umount /mnt",
+     CheckMountedLastSession},
     {"DetachOtherPrograms", "orvex-vburner detach && while pidof orvex-vburner >/dev/null; do usleep 100000; done",
      CheckSucceeded},
+    {"OtherProgramsRefusedCommands",
+     "wc -l </tmp/others.trace && awk '{ for (i = 1; i <= NF; i++) if ($i == \"->\" && $(i + 3) != \"00/00/00\") "
+     "print $3, $(i + 3) }' /tmp/others.trace | sort -u",
+     CheckNoCommandUnknown},
     {"ExportXorrisoDvdR", EXPORT_FIRST("xd"), CheckExportedBurn},
     {"ExportXorrisoDvdRSecondSession", EXPORT_WITH_SECOND("xd"), CheckExportedSecondSession},
     {"ExportXorrisoDvdRw", EXPORT_FIRST("xw"), CheckExportedBurn},
