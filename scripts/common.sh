@@ -10,7 +10,8 @@ ORVEX_BUILD_PACKAGES="cmake ninja-build g++ libgtest-dev libgmock-dev"
 # there): Qt 6 Widgets and a font.
 ORVEX_GUI_PACKAGES="qt6-base-dev fonts-dejavu-core"
 # Debian packages the tests add: the JSON Schema validator that judges what
-# orvex --json prints, the image makers and readers that judge our images,
+# orvex --json prints, the image makers and readers that judge our images
+# and the burning programs that burn to the attached burner in the guest,
 # the fuzz target's compiler and runtime, openssl for bench/md5_bench.sh,
 # and the QEMU guest that tests the kernel's CD-ROM driver (the emulator, a
 # kernel with its modules, a static busybox and cpio for its initramfs),
@@ -19,7 +20,7 @@ ORVEX_GUI_PACKAGES="qt6-base-dev fonts-dejavu-core"
 # what the installation and package checks use: dpkg-dev and file for
 # cpack's Debian packages, lintian to review them, pkg-config,
 # desktop-file-validate.
-ORVEX_TEST_PACKAGES="python3-jsonschema genisoimage xorriso libarchive-tools p7zip-full udftools clang libclang-rt-14-dev openssl
+ORVEX_TEST_PACKAGES="python3-jsonschema genisoimage xorriso growisofs wodim libarchive-tools p7zip-full udftools clang libclang-rt-14-dev openssl
   groff-base zsh
   qemu-system-x86 linux-image-amd64 busybox-static cpio
   $ORVEX_GUI_PACKAGES xvfb xauth xdotool

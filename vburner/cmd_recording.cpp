@@ -1,5 +1,5 @@
 // Preparing and finishing media: FORMAT UNIT, RESERVE TRACK, CLOSE
-// TRACK/SESSION and BLANK.
+// TRACK/SESSION, BLANK and SEND OPC INFORMATION.
 // With the immediate bit the drive answers at once and stays not ready
 // until the operation ends; without it the command itself takes that long.
 #include "vburner/drive.h"
@@ -44,6 +44,18 @@ void Drive::Blank(Command& c) {
   const Operation op = ModelFor(s).Blank(s, c.cdb[1] & 0x07);
   background_.reset();
   RunOperation(op, immediate);
+}
+
+// With DoOpc the drive calibrates its writing power for the current speed;
+// without it the host hands back OPC table entries (a speed and its OPC
+// value, 8 bytes each) that an earlier calibration reported.  The
+// emulation has no laser to tune: both only succeed on a medium this drive
+// writes, as a writer's would.
+void Drive::SendOpcInformation(Command& c) {
+  RequireWritable();
+  const uint32_t length = Get16(&c.cdb[7]);
+  if (length % 8 != 0) Fail(kParameterListLengthError);
+  c.TakeDataOut(length);
 }
 
 }  // namespace orvex::vburner

@@ -141,7 +141,12 @@ void Drive::ReadTocPmaAtip(Command& c) {
   } kFormats[] = {{0x0, false, FormattedToc}, {0x1, false, SessionInformation}, {0x2, true, FullToc},
                   {0x3, true, Pma},           {0x4, true, Atip},                {0x5, true, NoCdText}};
   const MediumState& s = RequireMedium();
-  const uint8_t format = c.cdb[2] & 0x0F;
+  // Hosts written for the first ATAPI drives (the Linux sr driver asks for
+  // the session information so) give the format in the top two bits of the
+  // control byte, where those drives took it; it counts where byte 2 asks
+  // for the formatted TOC, as in drives since.
+  uint8_t format = c.cdb[2] & 0x0F;
+  if (format == 0) format = c.cdb[9] >> 6;
   const auto* f = std::find_if(std::begin(kFormats), std::end(kFormats), [&](const auto& row) { return row.format == format; });
   if (f == std::end(kFormats) || (f->cd_only && InfoOf(s).family != Family::kCd)) Fail(kInvalidFieldInCdb);
   Bytes out(4, 0);

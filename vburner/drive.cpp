@@ -82,6 +82,7 @@ const Drive::Handler* Drive::FindHandler(uint8_t opcode) {
       {0x51, {.run = &Drive::ReadDiscInformation, .cdb_length = 10, .length_width = 2}},
       {0x52, {.run = &Drive::ReadTrackInformation, .cdb_length = 10, .length_width = 2}},
       {0x53, {.run = &Drive::ReserveTrack, .cdb_length = 10, .traits = kRecording}},
+      {0x54, {.run = &Drive::SendOpcInformation, .cdb_length = 10, .traits = kRecording}},
       {0x55, {.run = &Drive::ModeSelect10, .cdb_length = 10, .traits = kWhileBusy}},
       {0x5A, {.run = &Drive::ModeSense10, .cdb_length = 10, .traits = kWhileBusy, .length_width = 2}},
       {0x5B, {.run = &Drive::CloseTrackSession, .cdb_length = 10, .traits = kRecording}},

@@ -219,6 +219,7 @@ class Drive {
   // cmd_recording.cpp
   void FormatUnit(Command& c);
   void ReserveTrack(Command& c);
+  void SendOpcInformation(Command& c);
   void CloseTrackSession(Command& c);
   void Blank(Command& c);
   // cmd_structure.cpp

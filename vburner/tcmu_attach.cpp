@@ -104,6 +104,11 @@ int RunAttach(const AttachOptions& options, const KernelPaths& paths) {
     description << "0:0:" << i << ",medium=" << media.back() << ";";
   }
   description << "timescale=" << options.time_scale;
+  if (!options.trace_path.empty()) {
+    if (options.trace_path.find_first_of(",;") != std::string::npos)
+      return Failure("a trace file's path cannot contain ',' or ';': " + options.trace_path);
+    description << ";trace=" << options.trace_path;
+  }
 
   // Signals are taken through a descriptor: blocked before any thread
   // (the drives' workers included) starts, so that all inherit the mask.

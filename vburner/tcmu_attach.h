@@ -14,6 +14,7 @@ namespace orvex::vburner {
 struct AttachOptions {
   std::vector<std::string> media;  // each a medium file, or a profile name for a new blank medium
   double time_scale = 20;
+  std::string trace_path;  // where each command sent is logged, one line each; empty: nowhere
 };
 
 // Where a drive's medium comes from: an existing medium file as it is, or

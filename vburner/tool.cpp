@@ -105,6 +105,8 @@ int main(int argc, char** argv) {
         char* end = nullptr;
         options.time_scale = std::strtod(argv[++i], &end);
         if (*end != '\0' || !(options.time_scale > 0)) return Usage();
+      } else if (std::strcmp(argv[i], "--trace") == 0 && i + 1 < argc) {
+        options.trace_path = argv[++i];
       } else {
         options.media.push_back(argv[i]);
       }

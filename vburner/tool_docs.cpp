@@ -33,7 +33,7 @@ std::vector<manual::TCommand> Commands() {
        {},
        TCompletion::kPath},
       {"profiles", "", "the profile names", "Lists the profile names with their MMC profile numbers.", {}},
-      {"attach", "[--timescale X] MEDIUM|PROFILE...", "the drives behind real SCSI devices (/dev/srN, /dev/sgN)",
+      {"attach", "[--timescale X] [--trace FILE] MEDIUM|PROFILE...", "the drives behind real SCSI devices (/dev/srN, /dev/sgN)",
        "Puts one drive per argument on a SCSI bus of the running kernel, so that any burning program finds it as a "
        "real optical drive: /dev/srN and /dev/sgN appear, and every command sent to them is answered by the "
        "emulated drive, INQUIRY included. An argument is a medium file, used as it is, or a profile name, for which "
@@ -47,7 +47,8 @@ std::vector<manual::TCommand> Commands() {
        "(when it was killed) are removed first; while another attach runs, it fails. A command takes as long as "
        "the drive needs: only the initiator's timeout ends it. The media are saved as each command changes them, so that export "
        "can copy what a program burned while the drive is still attached.",
-       {{{{"--timescale"}, "X", "how many times faster than a real drive time runs (default 20)"}}},
+       {{{{"--timescale"}, "X", "how many times faster than a real drive time runs (default 20)"},
+         {{"--trace"}, "FILE", "append one line per command sent (its CDB, data lengths, status and sense) to FILE"}}},
        TCompletion::kPath},
       {"detach", "", "take the attached drives' devices down",
        "Removes every device attach made, also one left by an attach that was killed (its unanswered commands are "

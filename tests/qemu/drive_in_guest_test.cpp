@@ -11,6 +11,7 @@
 // INQUIRY vendor "QEMU", product "QEMU DVD-ROM", revision "2.5+".
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -40,6 +41,9 @@ constexpr const char* kAttachedMedia[] = {"d", "r", "b", "w"};
 
 // Programs the guest commands run; make_initramfs.sh brings their libraries.
 const std::vector<std::string> kGuestPrograms = {kOrvex, kReadProbe, kBurnerTool};
+// Other burning programs the guest runs on the attached burner, found on
+// this machine's PATH (genisoimage makes the images growisofs and wodim write).
+const std::vector<std::string> kOtherBurners = {"xorriso", "growisofs", "wodim", "genisoimage"};
 
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -254,24 +258,24 @@ void CheckExportedBurn(const TGuestSuite& suite, const TGuestCommandResult& resu
   EXPECT_EQ(JudgeImage(image, DiskTreeFacts(suite.dir / "burned"), suite.dir.Mkdir(result.name + "-judged")), "");
 }
 
-// The CD-R's whole recorded area, after a line with the block its second
-// session starts at: that session shows the file it added and, imported,
-// those of the first.
+// A disc's whole recorded area, after a line with the block its second
+// session starts at: that session shows the file it added (/tmp/more) and,
+// imported, those of the first (/tmp/tree).
 void CheckExportedSecondSession(const TGuestSuite& suite, const TGuestCommandResult& result) {
   ASSERT_EQ(result.status, 0) << result.err;
   const size_t line_end = result.out.find('\n');
   ASSERT_NE(line_end, std::string::npos) << Shown(result.out);
   const uint32_t start = static_cast<uint32_t>(std::stoul(result.out.substr(0, line_end)));
   EXPECT_GT(start, 0u);
-  const std::string packed = suite.dir / "second.iso.gz";
+  const std::string packed = suite.dir / (result.name + ".iso.gz");
   std::ofstream(packed, std::ios::binary) << result.out.substr(line_end + 1);
   const TToolResult unpacked = RunTool({"gzip", "-dkf", packed});
   ASSERT_EQ(unpacked.status, 0) << unpacked.err;
   WriteBurnedTree(suite.dir, "second");
   suite.dir.Write("second/more.txt", "more\n");
   std::string complaint;
-  const TTreeFacts seen =
-      XorrisoSessionFacts(suite.dir / "second.iso", start, suite.dir.Mkdir("second-seen"), &complaint);
+  const TTreeFacts seen = XorrisoSessionFacts(suite.dir / (result.name + ".iso"), start,
+                                              suite.dir.Mkdir(result.name + "-seen"), &complaint);
   EXPECT_EQ(complaint, "");
   const TTreeFacts expected = DiskTreeFacts(suite.dir / "second");
   EXPECT_TRUE(seen == expected) << DescribeDifferences(expected, seen);
@@ -326,6 +330,90 @@ void CheckDetached(const TGuestSuite&, const TGuestCommandResult& result) {
   EXPECT_EQ(result.out.find("naa."), std::string::npos) << result.out;
   EXPECT_EQ(result.out.find("sr1"), std::string::npos) << result.out;
 }
+
+// xorriso finds the four attached drives among the kernel's optical drives.
+void CheckOtherProgramsSeeTheDrives(const TGuestSuite&, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  size_t burners = 0;
+  for (const std::string& line : Lines(result.out)) burners += line.find("'ORVEX   ' 'VIRTUAL BD-RW'") != std::string::npos;
+  EXPECT_EQ(burners, 4u) << Shown(result.out);
+}
+
+// What another program burned, read back in the guest after the tray went
+// out and in (so that the kernel takes the disc's new size): `orvex ls` of
+// the session through the block device, then `orvex verify` of it over
+// SG_IO against the sources.
+void CheckReadBack(const TGuestCommandResult& result, const std::vector<std::string>& files) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  for (const std::string& file : files)
+    EXPECT_NE(result.out.find(" /" + file + "\n"), std::string::npos) << file << " not listed";
+  EXPECT_NE(result.out.find("holds the sources and no other file, and every file reads back as its source"),
+            std::string::npos);
+}
+void CheckFirstSessionReadBack(const TGuestSuite&, const TGuestCommandResult& result) {
+  CheckReadBack(result, {"hello.txt", "sub/numbers.txt"});
+  EXPECT_EQ(result.out.find("more.txt"), std::string::npos);
+}
+void CheckSecondSessionReadBack(const TGuestSuite&, const TGuestCommandResult& result) {
+  CheckReadBack(result, {"hello.txt", "sub/numbers.txt", "more.txt"});
+}
+
+// The kernel mounts a disc of two sessions another program burned at its
+// last session, found by the READ TOC the sr driver sends when the disc is
+// loaded: the files of both sessions show.
+void CheckMountedLastSession(const TGuestSuite&, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::vector<std::string> lines = Lines(result.out);
+  for (const char* file : {"hello.txt", "more.txt", "numbers.txt"})
+    EXPECT_NE(std::find(lines.begin(), lines.end(), file), lines.end()) << file << " not in " << Shown(result.out);
+}
+
+// The number of commands the attached drives got while other programs
+// burned, then each opcode and sense the drives refused one with.  A
+// command the drive does not know (05/20/00) is one a program wanted: only
+// those MMC leaves out are expected, MODE SENSE(6) (the kernel's first try
+// before the 10-byte one) and READ BUFFER (wodim's optional speed test).
+void CheckNoCommandUnknown(const TGuestSuite&, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::vector<std::string> lines = Lines(result.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_GT(std::stoul(lines[0]), 100u);
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const bool unknown = lines[i].ends_with(" 05/20/00");
+    EXPECT_FALSE(unknown && !lines[i].starts_with("1a ") && !lines[i].starts_with("3c ")) << lines[i];
+  }
+}
+
+// The media other programs burn, with the program and what it does there
+// (in /tmp/NAME.vmed, the device's path in /tmp/NAME.dev): xorriso on a
+// DVD+R (xd, two sessions) and a DVD-RW (xw, burnt, blanked, burnt again),
+// growisofs on a DVD+R (gd, two sessions), wodim on a CD-R (wc, two
+// sessions).  /tmp/traced COMMAND... runs a command and, when it fails,
+// shows the last commands the drives got and how they answered.
+constexpr const char kAttachForOtherPrograms[] =
+    R"sh(for m in xd:dvd+r xw:dvd-rw gd:dvd+r wc:cd-r; do orvex-vburner new ${m#*:} /tmp/${m%%:*}.vmed || exit 1; done && )sh"
+    R"sh({ orvex-vburner attach --timescale 50 --trace /tmp/others.trace /tmp/xd.vmed /tmp/xw.vmed /tmp/gd.vmed )sh"
+    R"sh(/tmp/wc.vmed >/tmp/others.out 2>/tmp/others.err & } && i=0 && )sh"
+    R"sh(while [ "$(grep -c drive /tmp/others.out)" -lt 4 ]; do [ $i -lt 450 ] || { cat /tmp/others.err >&2; exit 1; }; )sh"
+    R"sh(usleep 100000; i=$((i + 1)); done && )sh"
+    R"sh(awk '{ m = $NF; sub(/.*\//, "", m); sub(/\.vmed$/, "", m); )sh"
+    R"sh(for (i = 3; i <= NF; i++) if ($i ~ /^\/dev\/sr/) print $i > ("/tmp/" m ".dev") }' /tmp/others.out && )sh"
+    R"sh(printf '#!/bin/sh\n"$@" && exit 0\ns=$?; echo "last commands:" >&2; tail -n 25 /tmp/others.trace >&2; )sh"
+    R"sh(exit $s\n' >/tmp/traced && chmod +x /tmp/traced && xorriso -devices)sh";
+// The tray out and in, then `orvex ls` of the session at the block the
+// medium's track TRACK starts at and `orvex verify` of the disc's last
+// session against SOURCES.
+#define READ_BACK(medium, track, sources)                                                                  \
+  "d=$(cat /tmp/" medium ".dev) && orvex eject -d $d >/dev/null && orvex load -d $d >/dev/null && "       \
+  "orvex ls --sector $(orvex-vburner show /tmp/" medium ".vmed | awk '$1 == \"track\" && $2 == " track    \
+  " { print $6 }') $d && orvex verify -d $d " sources
+// Exports of what the programs burned: the first session alone, or the
+// whole disc after the block its second session starts at.
+#define EXPORT_FIRST(medium) \
+  "orvex-vburner export /tmp/" medium ".vmed /tmp/" medium "1.iso --session 1 && gzip -c /tmp/" medium "1.iso"
+#define EXPORT_WITH_SECOND(medium)                                                                            \
+  "orvex-vburner export /tmp/" medium ".vmed /tmp/" medium ".iso && orvex-vburner show /tmp/" medium ".vmed | " \
+  "awk '$1 == \"track\" && $4 == 2 { print $6; exit }' && gzip -c /tmp/" medium ".iso"
 
 const TGuestCommand kGuestCommands[] = {
     {"VolumeDescriptor", "dd if=/dev/sr0 bs=2048 skip=16 count=1", CheckVolumeDescriptor},
@@ -386,6 +474,61 @@ const TGuestCommand kGuestCommands[] = {
      CheckExportedSecondSession},
     {"ExportBdR", "orvex-vburner export /tmp/b.vmed /tmp/b.iso && gzip -c /tmp/b.iso", CheckExportedBurn},
     {"ExportDvdRw", "orvex-vburner export /tmp/w.vmed /tmp/w.iso && gzip -c /tmp/w.iso", CheckExportedBurn},
+    {"AttachForOtherPrograms", kAttachForOtherPrograms, CheckOtherProgramsSeeTheDrives},
+    {"XorrisoBurnDvdR",
+     "/tmp/traced xorriso -outdev $(cat /tmp/xd.dev) -joliet on -volid XORRISO_ONE -map /tmp/tree / -commit",
+     CheckSucceeded},
+    {"XorrisoDvdRReadBack", READ_BACK("xd", "1", "/tmp/tree"), CheckFirstSessionReadBack},
+    {"XorrisoSecondSessionDvdR",
+     "/tmp/traced xorriso -dev $(cat /tmp/xd.dev) -joliet on -volid XORRISO_TWO -map /tmp/more/more.txt /more.txt "
+     "-commit",
+     CheckSucceeded},
+    {"XorrisoDvdRSecondReadBack", READ_BACK("xd", "2", "/tmp/tree /tmp/more"), CheckSecondSessionReadBack},
+    {"XorrisoBurnDvdRw", "/tmp/traced xorriso -outdev $(cat /tmp/xw.dev) -joliet on -map /tmp/more / -commit",
+     CheckSucceeded},
+    {"XorrisoBlankAsNeededAndBurnDvdRw",
+     "/tmp/traced xorriso -outdev $(cat /tmp/xw.dev) -blank as_needed -joliet on -map /tmp/more / -commit",
+     CheckSucceeded},
+    {"XorrisoBlankFastDvdRw", "/tmp/traced xorriso -outdev $(cat /tmp/xw.dev) -blank fast", CheckSucceeded},
+    {"XorrisoBurnBlankedDvdRw",
+     "/tmp/traced xorriso -outdev $(cat /tmp/xw.dev) -joliet on -volid XORRISO_RW -map /tmp/tree / -commit",
+     CheckSucceeded},
+    {"XorrisoDvdRwReadBack", READ_BACK("xw", "1", "/tmp/tree"), CheckFirstSessionReadBack},
+    {"GrowisofsDvdR", "MKISOFS=genisoimage /tmp/traced growisofs -Z $(cat /tmp/gd.dev) -R -J -V GROW_ONE /tmp/tree",
+     CheckSucceeded},
+    {"GrowisofsDvdRReadBack", READ_BACK("gd", "1", "/tmp/tree"), CheckFirstSessionReadBack},
+    {"GrowisofsSecondSessionDvdR",
+     "MKISOFS=genisoimage /tmp/traced growisofs -M $(cat /tmp/gd.dev) -R -J -V GROW_TWO /tmp/more",
+     CheckSucceeded},
+    {"GrowisofsDvdRSecondReadBack", READ_BACK("gd", "2", "/tmp/tree /tmp/more"), CheckSecondSessionReadBack},
+    {"WodimCdR",
+     "genisoimage -quiet -R -J -V WODIM_ONE -o /tmp/wodim1.iso /tmp/tree && "
+     "/tmp/traced wodim dev=$(cat /tmp/wc.dev) gracetime=2 -tao -multi /tmp/wodim1.iso",
+     CheckSucceeded},
+    {"WodimCdRReadBack", READ_BACK("wc", "1", "/tmp/tree"), CheckFirstSessionReadBack},
+    {"WodimSecondSessionCdR",
+     "d=$(cat /tmp/wc.dev) && at=$(wodim dev=$d -msinfo) && "
+     "genisoimage -quiet -R -J -V WODIM_TWO -C $at -M $d -o /tmp/wodim2.iso /tmp/more && "
+     "/tmp/traced wodim dev=$d gracetime=2 -tao /tmp/wodim2.iso",
+     CheckSucceeded},
+    {"WodimCdRSecondReadBack", READ_BACK("wc", "2", "/tmp/tree /tmp/more"), CheckSecondSessionReadBack},
+    {"MountWodimCdR", "mkdir -p /mnt && mount -t iso9660 -o ro $(cat /tmp/wc.dev) /mnt && ls -R /mnt && umount /mnt",
+     CheckMountedLastSession},
+    {"MountGrowisofsDvdR", "mount -t iso9660 -o ro $(cat /tmp/gd.dev) /mnt && ls -R /mnt && umount /mnt",
+     CheckMountedLastSession},
+    {"DetachOtherPrograms", "orvex-vburner detach && while pidof orvex-vburner >/dev/null; do usleep 100000; done",
+     CheckSucceeded},
+    {"OtherProgramsRefusedCommands",
+     "wc -l </tmp/others.trace && awk '{ for (i = 1; i <= NF; i++) if ($i == \"->\" && $(i + 3) != \"00/00/00\") "
+     "print $3, $(i + 3) }' /tmp/others.trace | sort -u",
+     CheckNoCommandUnknown},
+    {"ExportXorrisoDvdR", EXPORT_FIRST("xd"), CheckExportedBurn},
+    {"ExportXorrisoDvdRSecondSession", EXPORT_WITH_SECOND("xd"), CheckExportedSecondSession},
+    {"ExportXorrisoDvdRw", EXPORT_FIRST("xw"), CheckExportedBurn},
+    {"ExportGrowisofsDvdR", EXPORT_FIRST("gd"), CheckExportedBurn},
+    {"ExportGrowisofsDvdRSecondSession", EXPORT_WITH_SECOND("gd"), CheckExportedSecondSession},
+    {"ExportWodimCdR", EXPORT_FIRST("wc"), CheckExportedBurn},
+    {"ExportWodimCdRSecondSession", EXPORT_WITH_SECOND("wc"), CheckExportedSecondSession},
     {"AttachAfterKill",
      "orvex-vburner new cd-r /tmp/c.vmed && attached() { i=0; while ! grep -q drive $1; do [ $i -lt 450 ] || exit 1; "
      "usleep 100000; i=$((i + 1)); done; } && { orvex-vburner attach /tmp/c.vmed >/tmp/a1.out 2>&1 & } && "
@@ -422,6 +565,14 @@ std::unique_ptr<TGuestSuite> MakeSuite() {
   spec.image = suite->image_path;
   for (const TGuestCommand& command : kGuestCommands) spec.commands.emplace_back(command.name, command.command);
   spec.programs = kGuestPrograms;
+  for (const std::string& name : kOtherBurners) {
+    const TToolResult found = RunTool({"sh", "-c", "command -v " + name});
+    if (found.status != 0) {
+      suite->setup_error = name + " is not installed (scripts/common.sh lists the test packages)";
+      return suite;
+    }
+    spec.programs.push_back(TrimRight(found.out));
+  }
   suite->run = RunInGuest(spec, dir.path());
   return suite;
 }

@@ -33,6 +33,12 @@ trap finish EXIT
 mount -t proc proc /proc
 mount -t sysfs sysfs /sys
 mount -t devtmpfs devtmpfs /dev
+# What a full system's early boot makes and burning programs rely on: the
+# open descriptors as files (a program hands its open drive to a helper
+# as /dev/fd/N) and the mount table at its traditional place.
+ln -s /proc/self/fd /dev/fd
+mkdir -p /etc
+ln -s /proc/mounts /etc/mtab
 exec </dev/console >/dev/console 2>&1
 # Only emergencies from the kernel from here on, so that nothing it says
 # lands between the markers.

@@ -17,8 +17,9 @@ set -euo pipefail
 # /dev/srN of whatever ATAPI drive libata finds there, sg /dev/sgN beside
 # it.  configfs,
 # target_core_user and tcm_loop put the virtual burner on a SCSI bus of
-# its own (orvex-vburner attach).
-readonly WANTED_MODULES="ata_piix ahci sr_mod sg configfs target_core_user tcm_loop"
+# its own (orvex-vburner attach); isofs mounts a disc burnt there, as a
+# user would read it.
+readonly WANTED_MODULES="ata_piix ahci sr_mod sg configfs target_core_user tcm_loop isofs"
 
 die() {
   echo "make_initramfs: $*" >&2

@@ -333,6 +333,38 @@ TEST_F(Media, ReadOnlyAndUnmodelledProfilesRefuseWriting) {
   EXPECT_SENSE(narrow.Write(0, 1, 0), 0x05, 0x30, 0x05);  // a writer that writes CD-R only
 }
 
+// SEND OPC INFORMATION, which the CD and DVD-R writing features require
+// (wodim calibrates with it before each burn): calibrating and handing back
+// an OPC table succeed on media the drive writes and are refused elsewhere.
+TEST_F(Media, PowerCalibrationOnlyWhereTheDriveWrites) {
+  const Bytes two_entries = {0x1A, 0x5E, 0, 0, 0, 0, 0, 1, 0x0D, 0x2F, 0, 0, 0, 0, 0, 2};
+  const struct {
+    const char* profile;
+    const char* options;
+    uint8_t key, asc, ascq;  // all zero: accepted
+  } rows[] = {
+      {"cd-r", "", 0, 0, 0},          {"cd-rw", "", 0, 0, 0},   {"dvd-r", "", 0, 0, 0},
+      {"dvd-rw", "", 0, 0, 0},        {"dvd+r", "", 0, 0, 0},   {"bd-r", "", 0, 0, 0},
+      {"dvd+r", ",writes=cd-r", 0x05, 0x30, 0x05},  // a medium this writer does not write
+      {"cd-r", ",class=dvd-rom", 0x05, 0x20, 0x00},  // a reader knows no recording commands
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.profile) + row.options);
+    Load(row.profile, false, row.options);
+    const Result calibrate = drive_.Run({0x54, 0x01, 0, 0, 0, 0, 0, 0, 0, 0});  // DoOpc
+    const Result table = drive_.RunOut({0x54, 0, 0, 0, 0, 0, 0, 0, 16, 0}, two_entries);
+    if (row.key == 0) {
+      EXPECT_TRUE(calibrate.ok()) << SenseText(calibrate);
+      EXPECT_TRUE(table.ok()) << SenseText(table);
+      // A list that does not hold whole entries.
+      EXPECT_SENSE(drive_.RunOut({0x54, 0, 0, 0, 0, 0, 0, 0, 12, 0}, Slice(two_entries, 0, 12)), 0x05, 0x1A, 0x00);
+    } else {
+      EXPECT_SENSE(calibrate, row.key, row.asc, row.ascq);
+      EXPECT_SENSE(table, row.key, row.asc, row.ascq);
+    }
+  }
+}
+
 TEST_F(Media, TrayLockAndUnitAttentions) {
   Load("cd-r", false, ",ua=1");
   EXPECT_TRUE(drive_.Run({0x12, 0, 0, 0, 36, 0}, 36).ok());  // INQUIRY passes a unit attention by

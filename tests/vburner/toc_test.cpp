@@ -40,6 +40,37 @@ TEST_F(Toc, FormattedTocSessionsAndAtipOfCdMedia) {
   EXPECT_SENSE(drive_.Run({0x43, 0x02, 0x04, 0, 0, 0, 0, 0, 30, 0}, 30), 0x05, 0x24, 0x00);
 }
 
+// The format asked for in the control byte's top two bits, as hosts of
+// the first ATAPI drives do (the Linux sr driver finds the last session of
+// a disc so, which mount then reads): it counts where byte 2 asks for the
+// formatted TOC.
+TEST_F(Toc, FormatInTheControlByteWhereByteTwoAsksForNone) {
+  Load("cd-r");
+  ASSERT_TRUE(drive_.SetWriteParameters(1, false, 3).ok());
+  ASSERT_TRUE(drive_.Write(0, 100, 1).ok());
+  ASSERT_TRUE(drive_.Close(1, 1).ok());
+  ASSERT_TRUE(drive_.Close(2, 0).ok());
+  const uint32_t second = drive_.NextWritable(2);
+  ASSERT_TRUE(drive_.Write(second, 20, 2).ok());
+  ASSERT_TRUE(drive_.Close(2, 0).ok());
+  const Bytes last_session{0, 10, 1, 2, 0, 0x14, 2, 0, 0, 0, uint8_t(second >> 8), uint8_t(second)};
+  const Bytes first_track{0, 26, 1, 2, 0, 0x14, 1, 0, 0, 0, 0, 0};
+  const Bytes full_toc{0, 123, 1, 2, 1, 0x14, 0, 0xA0, 0, 0, 0, 0};
+  const struct {
+    uint8_t format, control;
+    const Bytes& expected;  // the first 12 bytes
+  } rows[] = {
+      {0x00, 0x00, first_track},  {0x00, 0x40, last_session}, {0x01, 0x00, last_session},
+      {0x00, 0x80, full_toc},     {0x01, 0x80, last_session},  // byte 2 wins
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(testing::Message() << "format " << int(row.format) << ", control " << int(row.control));
+    const Result r = drive_.Run({0x43, 0, row.format, 0, 0, 0, 0, 0, 12, row.control}, 12);
+    ASSERT_TRUE(r.ok()) << SenseText(r);
+    EXPECT_EQ(r.data, row.expected);
+  }
+}
+
 // The full TOC and the PMA as a CD-R's lead-in and PMA hold them after a
 // closed track, a reserved one, an appendable first session and a
 // finalizing second one; addresses as MSF, 150 frames after block 0.
