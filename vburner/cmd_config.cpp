@@ -31,6 +31,8 @@ constexpr Media kDvdMedia = {kDvdRom, kDvdR, kDvdRam, kDvdRwRestricted, kDvdRwSe
                              kDvdPlusRDl};
 constexpr Media kBdMedia = {kBdRom, kBdRSequential, kBdRRandom, kBdRe};
 constexpr Media kHdDvdMedia = {kHdDvdRom, kHdDvdR, kHdDvdRam};
+// A blank BD-R takes spare areas by FORMAT UNIT too.
+constexpr Media kFormattableMedia = {kDvdPlusRw, kDvdRwSequential, kDvdRwRestricted, kDvdRam, kBdRSequential, kBdRe};
 
 bool In(uint16_t profile, const Media& media) {
   return profile != kNone && std::find(media.begin(), media.end(), profile) != media.end();
@@ -68,6 +70,7 @@ Bytes ProfileList(const Facts& f) {
 }
 
 Bytes Core(const Facts&) { return {0, 0, 0, 1, 0x03, 0, 0, 0}; }  // SCSI family; INQ2, DBE
+Bytes Morphing(const Facts&) { return {0x02, 0, 0, 0}; }         // OCEvent; events are polled, not sent
 Bytes RemovableMedium(const Facts&) { return {0x39, 0, 0, 0}; }  // tray, load, eject, lock
 
 Bytes RandomReadable(const Facts& f) {
@@ -120,9 +123,10 @@ Bytes DvdMinusWrite(const Facts& f) {  // BUF, test write, DVD-RW
           0, 0, 0};
 }
 
-// Class 0 bitmaps of BD-RE, BD-R and BD-ROM: version 1 discs.
+// Class 0 bitmaps of BD-RE, BD-R and BD-ROM: version 1 discs; classes 1
+// to 3 stay zero.
 Bytes BdRead(const Facts& f) {
-  Bytes d(24, 0);
+  Bytes d(28, 0);
   Put16(&d[4], f.config.Reads(kBdRe) ? 0x0002 : 0);
   Put16(&d[12], f.ReadsAny({kBdRSequential, kBdRRandom}) ? 0x0002 : 0);
   Put16(&d[20], f.config.Reads(kBdRom) ? 0x0002 : 0);
@@ -171,13 +175,14 @@ constexpr Row kFeatures[] = {
     // code, version, which drives have it, when it is current, media, data
     {0x0000, 0, kEveryDrive, kPersistent, {}, ProfileList},
     {0x0001, 2, kEveryDrive, kPersistent, {}, Core},
+    {0x0002, 1, kEveryDrive, kPersistent, {}, Morphing},
     {0x0003, 2, kEveryDrive, kPersistent, {}, RemovableMedium},
     {0x0010, 0, kEveryDrive, kWithMedium, {}, RandomReadable},
     {0x001E, 2, kReadsOne, kOnMedia, kCdMedia, CdRead},
     {0x001F, 2, kReadsOne, kOnMedia, kDvdMedia, DvdRead},
     {0x0020, 1, kWritesOne, kOnMedia, {kDvdRam, kDvdPlusRw, kBdRe}, RandomWritable},
     {0x0021, 1, kWritesOne, kOnMedia, {kCdR, kCdRw, kDvdR, kDvdRwSequential}, IncrementalStreamingWritable},
-    {0x0023, 0, kWritesOne, kOnMedia, {kDvdPlusRw, kDvdRwSequential, kDvdRwRestricted, kDvdRam, kBdRe}, Formattable},
+    {0x0023, 0, kWritesOne, kOnMedia, kFormattableMedia, Formattable},
     {0x0024, 1, kWritesOne, kOnMedia, {kDvdRam, kBdRe}, HardwareDefectManagement},
     {0x0026, 0, kWritesOne, kOnMedia, {kDvdRwRestricted}, nullptr},
     {0x002A, 1, kReadsOne, kOnMedia, {kDvdPlusRw}, DvdPlusRw},

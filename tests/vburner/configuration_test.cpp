@@ -86,24 +86,24 @@ struct ListingRow {
 };
 
 const ListingRow kListings[] = {
-    {"bd-writer", "", false, 0, 0, 0x0000, std::string("0000* 0001* 0003* 0010 ") + kWriterFeatures + " 0107*"},
-    {"bd-writer", "", false, 1, 0, 0x0000, "0000* 0001* 0003* 0107*"},
-    {"bd-writer", "cd-r", false, 1, 0, 0x0009, "0000* 0001* 0003* 0010* 001E* 0021* 002D* 0107*"},
-    {"bd-writer", "cd-rw", false, 1, 0, 0x000A, "0000* 0001* 0003* 0010* 001E* 0021* 002D* 0107*"},
-    {"bd-writer", "cd-rom", false, 1, 0, 0x0008, "0000* 0001* 0003* 0010* 001E* 0107*"},
-    {"bd-writer", "dvd-r", false, 1, 0, 0x0011, "0000* 0001* 0003* 0010* 001F* 0021* 002F* 0107*"},
-    {"bd-writer", "dvd-ram", true, 1, 0, 0x0012, "0000* 0001* 0003* 0010* 001F* 0020* 0023* 0024* 0107*"},
-    {"bd-writer", "dvd-rw-ro", false, 1, 0, 0x0013, "0000* 0001* 0003* 0010* 001F* 0023* 0026* 0107*"},
-    {"bd-writer", "dvd-rw", false, 1, 0, 0x0014, "0000* 0001* 0003* 0010* 001F* 0021* 0023* 002F* 0107*"},
-    {"bd-writer", "dvd+rw", true, 1, 0, 0x001A, "0000* 0001* 0003* 0010* 001F* 0020* 0023* 002A* 0107*"},
-    {"bd-writer", "dvd+r", false, 1, 0, 0x001B, "0000* 0001* 0003* 0010* 001F* 002B* 0107*"},
-    {"bd-writer", "dvd+r-dl", false, 1, 0, 0x002B, "0000* 0001* 0003* 0010* 001F* 003B* 0107*"},
-    {"bd-writer", "bd-r", false, 1, 0, 0x0041, "0000* 0001* 0003* 0010* 0040* 0041* 0107*"},
-    {"bd-writer", "bd-re", true, 1, 0, 0x0043, "0000* 0001* 0003* 0010* 0020* 0023* 0024* 0040* 0041* 0107*"},
-    {"bd-writer", "bd-r-rrm", false, 1, 0, 0x0042, "0000* 0001* 0003* 0010* 0040* 0107*"},
-    {"bd-writer", "hd-dvd-ram", false, 1, 0, 0x0052, "0000* 0001* 0003* 0010* 0050* 0107*"},
+    {"bd-writer", "", false, 0, 0, 0x0000, std::string("0000* 0001* 0002* 0003* 0010 ") + kWriterFeatures + " 0107*"},
+    {"bd-writer", "", false, 1, 0, 0x0000, "0000* 0001* 0002* 0003* 0107*"},
+    {"bd-writer", "cd-r", false, 1, 0, 0x0009, "0000* 0001* 0002* 0003* 0010* 001E* 0021* 002D* 0107*"},
+    {"bd-writer", "cd-rw", false, 1, 0, 0x000A, "0000* 0001* 0002* 0003* 0010* 001E* 0021* 002D* 0107*"},
+    {"bd-writer", "cd-rom", false, 1, 0, 0x0008, "0000* 0001* 0002* 0003* 0010* 001E* 0107*"},
+    {"bd-writer", "dvd-r", false, 1, 0, 0x0011, "0000* 0001* 0002* 0003* 0010* 001F* 0021* 002F* 0107*"},
+    {"bd-writer", "dvd-ram", true, 1, 0, 0x0012, "0000* 0001* 0002* 0003* 0010* 001F* 0020* 0023* 0024* 0107*"},
+    {"bd-writer", "dvd-rw-ro", false, 1, 0, 0x0013, "0000* 0001* 0002* 0003* 0010* 001F* 0023* 0026* 0107*"},
+    {"bd-writer", "dvd-rw", false, 1, 0, 0x0014, "0000* 0001* 0002* 0003* 0010* 001F* 0021* 0023* 002F* 0107*"},
+    {"bd-writer", "dvd+rw", true, 1, 0, 0x001A, "0000* 0001* 0002* 0003* 0010* 001F* 0020* 0023* 002A* 0107*"},
+    {"bd-writer", "dvd+r", false, 1, 0, 0x001B, "0000* 0001* 0002* 0003* 0010* 001F* 002B* 0107*"},
+    {"bd-writer", "dvd+r-dl", false, 1, 0, 0x002B, "0000* 0001* 0002* 0003* 0010* 001F* 003B* 0107*"},
+    {"bd-writer", "bd-r", false, 1, 0, 0x0041, "0000* 0001* 0002* 0003* 0010* 0023* 0040* 0041* 0107*"},
+    {"bd-writer", "bd-re", true, 1, 0, 0x0043, "0000* 0001* 0002* 0003* 0010* 0020* 0023* 0024* 0040* 0041* 0107*"},
+    {"bd-writer", "bd-r-rrm", false, 1, 0, 0x0042, "0000* 0001* 0002* 0003* 0010* 0040* 0107*"},
+    {"bd-writer", "hd-dvd-ram", false, 1, 0, 0x0052, "0000* 0001* 0002* 0003* 0010* 0050* 0107*"},
     {"bd-writer", "bd-re", true, 0, 0, 0x0043,
-     "0000* 0001* 0003* 0010* 001E 001F 0020* 0021 0023* 0024* 0026 002A 002B 002D 002F 003B 0040* 0041* 0050 0107*"},
+     "0000* 0001* 0002* 0003* 0010* 001E 001F 0020* 0021 0023* 0024* 0026 002A 002B 002D 002F 003B 0040* 0041* 0050 0107*"},
     // A starting feature in the middle: the listing begins at the first code not below it.
     {"bd-writer", "dvd-rw", false, 0, 0x0021, 0x0014,
      "0021* 0023* 0024 0026 002A 002B 002D 002F* 003B 0040 0041 0050 0107*"},
@@ -113,14 +113,14 @@ const ListingRow kListings[] = {
     {"bd-writer", "dvd-rw", false, 2, 0x0051, 0x0014, ""},      // one the drive lacks
     {"bd-writer", "dvd-rw", false, 2, 0x0022, 0x0014, ""},      // no feature has this code
     {"dvd-writer", "", false, 0, 0, 0x0000,
-     "0000* 0001* 0003* 0010 001E 001F 0020 0021 0023 0024 0026 002A 002B 002D 002F 003B 0107*"},
+     "0000* 0001* 0002* 0003* 0010 001E 001F 0020 0021 0023 0024 0026 002A 002B 002D 002F 003B 0107*"},
     {"dvd-writer", "dvd-rw-ro", false, 0, 0, 0x0013,
-     "0000* 0001* 0003* 0010* 001E 001F* 0020 0021 0023* 0024 0026* 002A 002B 002D 002F 003B 0107*"},
-    {"cd-writer", "cd-rw", false, 0, 0, 0x000A, "0000* 0001* 0003* 0010* 001E* 0021* 002D* 0107*"},
-    {"cd-writer", "dvd+r", false, 0, 0, 0x0000, "0000* 0001* 0003* 0010 001E 0021 002D 0107*"},  // cannot read it
-    {"cd-rom", "cd-rom", false, 0, 0, 0x0008, "0000* 0001* 0003* 0010* 001E* 0107*"},
-    {"dvd-rom", "dvd+rw", true, 0, 0, 0x001A, "0000* 0001* 0003* 0010* 001E 001F* 002A* 002B 003B 0107*"},
-    {"bd-rom", "bd-rom", false, 0, 0, 0x0040, "0000* 0001* 0003* 0010* 001E 001F 002A 002B 003B 0040* 0107*"},
+     "0000* 0001* 0002* 0003* 0010* 001E 001F* 0020 0021 0023* 0024 0026* 002A 002B 002D 002F 003B 0107*"},
+    {"cd-writer", "cd-rw", false, 0, 0, 0x000A, "0000* 0001* 0002* 0003* 0010* 001E* 0021* 002D* 0107*"},
+    {"cd-writer", "dvd+r", false, 0, 0, 0x0000, "0000* 0001* 0002* 0003* 0010 001E 0021 002D 0107*"},  // cannot read it
+    {"cd-rom", "cd-rom", false, 0, 0, 0x0008, "0000* 0001* 0002* 0003* 0010* 001E* 0107*"},
+    {"dvd-rom", "dvd+rw", true, 0, 0, 0x001A, "0000* 0001* 0002* 0003* 0010* 001E 001F* 002A* 002B 003B 0107*"},
+    {"bd-rom", "bd-rom", false, 0, 0, 0x0040, "0000* 0001* 0002* 0003* 0010* 001E 001F 002A 002B 003B 0040* 0107*"},
 };
 
 // The fixed fields of each descriptor as the answers carry them (length
@@ -133,11 +133,11 @@ struct Shape {
 };
 
 constexpr Shape kShapes[] = {
-    {0x0000, 0, true, -1}, {0x0001, 2, true, 8},   {0x0003, 2, true, 4},   {0x0010, 0, false, 8},
+    {0x0000, 0, true, -1}, {0x0001, 2, true, 8},   {0x0002, 1, true, 4},   {0x0003, 2, true, 4},   {0x0010, 0, false, 8},
     {0x001E, 2, false, 4}, {0x001F, 2, false, 4},  {0x0020, 1, false, 12}, {0x0021, 1, false, 8},
     {0x0023, 0, false, 8}, {0x0024, 1, false, 4},  {0x0026, 0, false, 0},  {0x002A, 1, false, 4},
     {0x002B, 1, false, 4}, {0x002D, 2, false, 4},  {0x002F, 2, false, 4},  {0x003B, 0, false, 4},
-    {0x0040, 0, false, 24}, {0x0041, 0, false, 20}, {0x0050, 0, false, 4},  {0x0051, 0, false, 4},
+    {0x0040, 0, false, 28}, {0x0041, 0, false, 20}, {0x0050, 0, false, 4},  {0x0051, 0, false, 4},
     {0x0107, 4, false, 4},
 };
 
@@ -199,6 +199,7 @@ struct PayloadRow {
 
 const PayloadRow kPayloads[] = {
     {"bd-writer", "cd-r", false, 0x0001, {0, 0, 0, 1, 0x03, 0, 0, 0}},    // SCSI family, DBE and INQ2
+    {"bd-writer", "cd-r", false, 0x0002, {0x02, 0, 0, 0}},               // operational change events, polled
     {"bd-writer", "cd-r", false, 0x0003, {0x39, 0, 0, 0}},               // tray: load, eject, lock
     {"bd-writer", "cd-r", false, 0x0010, {0, 0, 0x08, 0, 0, 1, 0x01, 0}},  // 2048 bytes, 1 block, PP
     {"bd-writer", "bd-re", true, 0x0010, {0, 0, 0x08, 0, 0, 32, 0x01, 0}},
@@ -216,6 +217,10 @@ const PayloadRow kPayloads[] = {
     {"cd-writer", "cd-rw", false, 0x002D, {0x46, 0, 0x05, 0x00}},  // BUF, test write, CD-RW
     {"dvd-writer", "dvd-rw", false, 0x002F, {0x46, 0, 0, 0}},      // BUF, test write, DVD-RW
     {"dvd-writer", "dvd+r-dl", false, 0x003B, {0x01, 0, 0, 0}},
+    // BD Read: classes 0 to 3 of BD-RE, BD-R and BD-ROM; class 0 version 1 discs of each.
+    {"bd-writer", "bd-r", false, 0x0040, {0, 0, 0, 0, 0, 0x02, 0, 0, 0, 0, 0, 0, 0, 0x02, 0, 0,
+                                          0, 0, 0, 0, 0, 0x02, 0, 0, 0, 0, 0, 0}},
+    {"bd-writer", "bd-r", false, 0x0023, {0x01, 0, 0, 0, 0, 0, 0, 0}},  // spare areas before the first write
     {"bd-writer", "bd-r", false, 0x0041, {0, 0, 0, 0, 0, 0x02, 0, 0, 0, 0, 0, 0, 0, 0x02, 0, 0, 0, 0, 0, 0}},
     {"bd-writer", "hd-dvd-r", false, 0x0050, {0x01, 0, 0x01, 0}},
     {"bd-writer", "cd-r", false, 0x0107, {0x1F, 0, 0, 0}},
