@@ -63,20 +63,7 @@ void Drive::Write10(Command& c) {
   const uint8_t* data = c.TakeDataOut(count * kBlockSize);
   FillBuffer(uint64_t{count} * kBlockSize);
 
-  uint32_t good = count;
-  std::optional<Sense> fault;
-  bool pulled = false;
-  if (write_error_ && write_error_->first >= lba && write_error_->first - lba < count) {
-    good = write_error_->first - lba;
-    fault = write_error_->second;
-    write_error_.reset();
-  }
-  if (remove_at_ && *remove_at_ >= lba && *remove_at_ - lba < good) {
-    good = *remove_at_ - lba;
-    fault = kNoMediumTrayOpen;
-    pulled = true;
-    remove_at_.reset();
-  }
+  const auto [good, fault, pulled] = TakeWriteFault(lba, count);
   if (good != 0) {
     std::string error;
     if (kind == WriteKind::kRecord && !medium_->store().Write(lba, good, data, error)) {

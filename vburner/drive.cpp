@@ -107,8 +107,7 @@ void Drive::Execute(Request& request) {
   uint8_t target = kTargetStatusGood;
   std::optional<CheckCondition> check;
   Settle();
-  if (busy_count_ > 0) {
-    --busy_count_;
+  if (TakeBusy()) {
     status = kSrbStatusError;
     target = kTargetStatusBusy;
   } else if (const BadAnswer bad = TakeBadAnswer(c.cdb[0]); bad.empty_sense) {
@@ -144,10 +143,7 @@ void Drive::Execute(Request& request) {
   }
   Record(srb, c, status, check);
   if (request.data_in != nullptr) *request.data_in = c.data_in;
-  if (stall_after_ == c.cdb[0]) {
-    stall_after_.reset();
-    stalled_ = true;  // this command is answered, the next ones are not
-  }
+  Answered(c.cdb[0]);
   // The status goes last: a caller polling it may reuse the block at once.
   std::atomic_ref<uint8_t>(srb.SRB_Status).store(status, std::memory_order_release);
   if (request.post) {
@@ -176,11 +172,7 @@ void Drive::Deliver(TSRB_ExecSCSICmd& srb, Command& c) {
 
 void Drive::Dispatch(Command& c) {
   const uint8_t opcode = c.cdb[0];
-  if (const auto it = failures_.find(opcode); it != failures_.end()) {
-    const Sense sense = it->second.sense;
-    if (--it->second.count == 0) failures_.erase(it);
-    Fail(sense);
-  }
+  if (const std::optional<Sense> failure = TakeFailure(opcode)) Fail(*failure);
   const Handler* handler = FindHandler(opcode);
   if (handler == nullptr || ((handler->traits & kRecording) != 0 && !config_.WritesAny())) Fail(kInvalidOpcode);
   // The request block's CDB length must cover the command's own.

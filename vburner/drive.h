@@ -176,6 +176,18 @@ class Drive {
   void UnloadMedium();
 
   // faults.cpp
+  void PlanConfiguredFaults();  // the faults the drive's description sets from the start
+  bool TakeBusy();              // true: this command is answered BUSY
+  std::optional<Sense> TakeFailure(uint8_t opcode);  // the sense a planned failure ends it with
+  void Answered(uint8_t opcode);  // a stall planned after this opcode begins
+  // The fault planned within a write of `count` blocks at `lba`: the blocks
+  // written before it, its sense, and whether the medium is pulled there.
+  struct WriteFault {
+    uint32_t good;
+    std::optional<Sense> sense;
+    bool pulled = false;
+  };
+  WriteFault TakeWriteFault(uint32_t lba, uint32_t count);
   template <typename Change>
   void ChangeBadAnswer(uint8_t opcode, Change change);
   BadAnswer TakeBadAnswer(uint8_t opcode);

@@ -14,16 +14,9 @@ namespace orvex::vburner {
 
 Drive::Drive(DriveConfig config, Clock& clock, std::shared_ptr<TraceFile> trace_file)
     : config_(std::move(config)), clock_(clock), trace_file_(std::move(trace_file)) {
-  stalled_ = config_.stall == kStallAtStart;
-  if (!stalled_) stall_after_ = config_.stall;
   tray_open_ = config_.tray_open;
   if (config_.unit_attention) unit_attention_ = kPowerOnReset;
-  if (config_.write_error) write_error_ = config_.write_error;
-  // One opcode given n times fails its next n commands, with the sense given last.
-  for (const auto& [opcode, sense] : config_.failures) {
-    const auto it = failures_.find(opcode);
-    failures_[opcode] = Failure{it == failures_.end() ? 1 : it->second.count + 1, sense};
-  }
+  PlanConfiguredFaults();
   ResetModePages();
   worker_ = std::thread([this] { Work(); });
 }

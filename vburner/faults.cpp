@@ -1,7 +1,9 @@
-// The faults a test injects (vburner.h): failing, busy and stalled
-// commands, write errors and a pulled medium at a block, and bad answers:
-// short transfers, length fields that overstate the data, a wrong
-// current profile, empty sense data and commands that complete late.
+// The fault plan: what a test injects (vburner.h) or the drive's
+// description sets from the start, and its taking as commands meet it:
+// failing, busy and stalled commands, write errors and a pulled medium at a
+// block, and bad answers: short transfers, length fields that overstate
+// the data, a wrong current profile, empty sense data and commands that
+// complete late.
 #include <algorithm>
 
 #include "vburner/drive.h"
@@ -74,6 +76,51 @@ void Drive::Misstate(Command& c, const BadAnswer& bad) const {
   }
   const std::optional<uint16_t> profile = bad.profile ? bad.profile : c.cdb[0] == kGetConfiguration ? mistaken_profile_ : std::nullopt;
   if (profile && r.size() >= 8) Put16(&r[6], *profile);
+}
+
+void Drive::PlanConfiguredFaults() {
+  stalled_ = config_.stall == kStallAtStart;
+  if (!stalled_) stall_after_ = config_.stall;
+  if (config_.write_error) write_error_ = config_.write_error;
+  // One opcode given n times fails its next n commands, with the sense given last.
+  for (const auto& [opcode, sense] : config_.failures) {
+    const auto it = failures_.find(opcode);
+    failures_[opcode] = Failure{it == failures_.end() ? 1 : it->second.count + 1, sense};
+  }
+}
+
+bool Drive::TakeBusy() {
+  if (busy_count_ == 0) return false;
+  --busy_count_;
+  return true;
+}
+
+std::optional<Sense> Drive::TakeFailure(uint8_t opcode) {
+  const auto it = failures_.find(opcode);
+  if (it == failures_.end()) return std::nullopt;
+  const Sense sense = it->second.sense;
+  if (--it->second.count == 0) failures_.erase(it);
+  return sense;
+}
+
+void Drive::Answered(uint8_t opcode) {
+  if (stall_after_ != opcode) return;
+  stall_after_.reset();
+  stalled_ = true;  // this command is answered, the next ones are not
+}
+
+Drive::WriteFault Drive::TakeWriteFault(uint32_t lba, uint32_t count) {
+  WriteFault fault{count, std::nullopt};
+  if (write_error_ && write_error_->first >= lba && write_error_->first - lba < count) {
+    fault.good = write_error_->first - lba;
+    fault.sense = write_error_->second;
+    write_error_.reset();
+  }
+  if (remove_at_ && *remove_at_ >= lba && *remove_at_ - lba < fault.good) {
+    fault = {*remove_at_ - lba, kNoMediumTrayOpen, true};
+    remove_at_.reset();
+  }
+  return fault;
 }
 
 void Drive::FailNext(uint8_t opcode, uint32_t count, Sense sense) {
