@@ -114,7 +114,7 @@ bool WarnOfImportGaps(const std::string& source, const TImportReport& report) {
 
 bool IsWarning(TInsertIssueKind kind) {
   return kind == TInsertIssueKind::kSpecialFile || kind == TInsertIssueKind::kDanglingLink ||
-         kind == TInsertIssueKind::kLoop;
+         kind == TInsertIssueKind::kLoop || kind == TInsertIssueKind::kCaseVariant;
 }
 
 std::string IssueMessage(const TInsertIssue& issue) {
@@ -133,7 +133,10 @@ std::string IssueMessage(const TInsertIssue& issue) {
     case TInsertIssueKind::kNameTooLong:
       return "cannot add " + path + ": its name is too long";
     case TInsertIssueKind::kNameClash:
-      return "cannot add " + path + ": the image holds that name already (names differing only in case are the same)";
+      return "cannot add " + path + ": the image holds that name already";
+    case TInsertIssueKind::kCaseVariant:
+      return path + " and " + Printable(issue.Other) +
+             " differ only in case: both are kept, one under a numbered name (~N) in the Joliet and ISO 9660 trees";
     case TInsertIssueKind::kKindClash:
       return "cannot add " + path + ": the image holds that name already for a " +
              "file where this is a directory, or the other way round";

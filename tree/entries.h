@@ -105,7 +105,7 @@ struct TDirEntry {
   UDFDirectoryInformation UDFDirInfo;
   pFileEntry Files = nullptr;      // head of the entry list, in insertion order
   pFileEntry LastFile = nullptr;   // its tail, so that appending costs O(1)
-  TNameIndex Names;                // the list's entries by long name, ignoring case
+  TNameIndex Names;                // the list's entries by exact long name
   std::unordered_set<std::string> ShortNames;  // the list's short names (ShortNameKey)
   uint32_t ImportedExtent = 0;     // where an imported directory's records lie (for listings)
   const TDiscIdentifiers* Identifiers = nullptr;  // its entry's, set by the layout

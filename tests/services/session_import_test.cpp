@@ -384,7 +384,9 @@ const TReportCase kReports[] = {
        v.Sector(20)[150 + 32] = 100;
      },
      0, 1, 0, false},
-    {"names equal ignoring case", [](TTestVolume& v) { v = ReportVolume({{Ucs2(u"FILE"), 40, 10}}); }, 0, 0, 1,
+    {"a name twice", [](TTestVolume& v) { v = ReportVolume({{Ucs2(u"file"), 40, 10}}); }, 0, 0, 1, false},
+    // Both are entries of their own.
+    {"names differing only in case", [](TTestVolume& v) { v = ReportVolume({{Ucs2(u"FILE"), 40, 10}}); }, 0, 0, 0,
      false},
     {"volume longer than the source", [](TTestVolume& v) { v.Sector(16)[80] = 200; }, 0, 0, 0, true},
 };
