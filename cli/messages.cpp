@@ -106,6 +106,11 @@ bool WarnOfImportGaps(const std::string& source, const TImportReport& report) {
          " entries are left out: their names (\".\", \"..\", empty, or holding \"/\", \"\\\" or NUL) name no path");
   }
   if (report.tables_full) Warn("the tree stops at 200,000 files or 65,000 directories");
+  if (report.rock_damaged > 0) {
+    Warn(std::to_string(report.rock_damaged) + " Rock Ridge records of " + source +
+         " could not be read whole (malformed, looping or beyond the image): those entries keep their plain "
+         "ISO 9660 names and lack what was left out");
+  }
   if (report.not_added > 0) {
     Warn(std::to_string(report.not_added) + " entries are left out: their names are taken or the tree is full");
   }
