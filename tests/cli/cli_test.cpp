@@ -412,6 +412,29 @@ TEST(Cli, ListingEscapesNamesAndDropsThoseNoPathCanHold) {
   EXPECT_NE(p.err.find("listing its ISO 9660 tree (8.3 names)"), std::string::npos) << p.err;
 }
 
+// Rock Ridge names are listed, and a record that cannot be read whole is
+// told while its entry keeps its plain name: the listing is complete.
+TEST(Cli, ListingTellsRockRidgeRecordsItCouldNotRead) {
+  TempDir dir;
+  TTestVolume volume(64);
+  volume.Descriptor(16, 1, 20, 2048);
+  volume.Terminator(17);
+  const std::string nm = SystemUseEntry("NM", std::string(1, '\0') + "exact name.txt");
+  TRecordSpec sound{"EXACT.TXT;1", 40, 1}, broken{"BROKEN.TXT;1", 40, 1};
+  sound.system_use = nm;
+  broken.system_use = SystemUseEntry("NM", std::string(1, '\1') + "never ended");
+  volume.Directory(20, 20, {sound, broken},
+                   SystemUseEntry("SP", std::string("\xBE\xEF\0", 3)) + SystemUseEntry("RR", std::string(1, '\x89')));
+  const std::string image = dir / "rock.iso";
+  std::ofstream(image, std::ios::binary) << volume.Bytes();
+  const TToolResult r = Orvex({"ls", image});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "f 1 40 /exact name.txt\nf 1 40 /BROKEN.TXT\n");
+  EXPECT_NE(r.err.find("listing its Rock Ridge names"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("warning: 1 Rock Ridge records of " + image + " could not be read whole"), std::string::npos)
+      << r.err;
+}
+
 // An image of a.txt and a 300,000-byte b.bin, cut short into b.bin: its
 // volume says it is longer than it is.
 std::string CutImage(const TempDir& dir) {
