@@ -1,7 +1,7 @@
 #include "services/rock_ridge.h"
 
 #include <array>
-#include <cstring>
+#include <ctime>
 #include <functional>
 #include <set>
 #include <utility>
