@@ -51,7 +51,7 @@ void AddSource(TOrvex& disc, TSourceCheck& check, const std::string& source, con
                bool save_path) {
   struct stat st;
   if (stat(source.c_str(), &st) != 0) {
-    check.Report({TInsertIssueKind::kUnreadableEntry, Utf8ToUtf16(source), errno});
+    check.Report({TInsertIssueKind::kUnreadableEntry, Utf8ToUtf16(source), errno, {}});
     return;
   }
   if (S_ISDIR(st.st_mode)) {
@@ -59,7 +59,7 @@ void AddSource(TOrvex& disc, TSourceCheck& check, const std::string& source, con
     return;
   }
   if (!S_ISREG(st.st_mode)) {
-    check.Report({TInsertIssueKind::kSpecialFile, Utf8ToUtf16(source), 0});
+    check.Report({TInsertIssueKind::kSpecialFile, Utf8ToUtf16(source), 0, {}});
     return;
   }
   std::string file_dest = dest;
@@ -68,7 +68,7 @@ void AddSource(TOrvex& disc, TSourceCheck& check, const std::string& source, con
     parents.pop_back();
     file_dest = MakeImageDirectory(disc, dest, parents);
     if (file_dest.empty()) {
-      check.Report({TInsertIssueKind::kNameTooLong, Utf8ToUtf16(source), 0});
+      check.Report({TInsertIssueKind::kNameTooLong, Utf8ToUtf16(source), 0, {}});
       return;
     }
   }

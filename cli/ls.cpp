@@ -24,13 +24,14 @@ struct TTreeNames {
   const char* key;   // in the JSON report
 };
 
-TTreeNames TreeNames(TNameEncoding names) {
-  switch (names) {
+TTreeNames TreeNames(const TImportReport& report) {
+  switch (report.names) {
     case TNameEncoding::Ucs2:
       return {"its Joliet tree", "joliet"};
     case TNameEncoding::EightBit:
       return {"its ISO 9660:1999 tree", "iso9660:1999"};
     case TNameEncoding::Primary:
+      if (report.rock_ridge) return {"its Rock Ridge names", "rockridge"};
       break;
   }
   return {"its ISO 9660 tree (8.3 names)", "iso9660"};
@@ -55,9 +56,10 @@ TJson ListingFields(const TOrvex& disc, const std::string& image, uint32_t secto
       .Number("damaged", report.damaged)
       .Number("bad_names", report.bad_names)
       .Number("not_added", report.not_added)
-      .Flag("tables_full", report.tables_full);
+      .Flag("tables_full", report.tables_full)
+      .Number("rock_ridge_damaged", report.rock_damaged);
   TJson fields = TJson::Object();
-  fields.Text("image", image).Number("sector", sector).Text("tree", TreeNames(report.names).key);
+  fields.Text("image", image).Number("sector", sector).Text("tree", TreeNames(report).key);
   fields.Flag("complete", report.Complete()).Nested("gaps", gaps).Nested("entries", entries);
   return fields;
 }
@@ -110,7 +112,7 @@ int RunLs(int argc, char** argv) {
     Say(MountFailure(image, sector));
     return kExitFailed;
   }
-  Say(Printable(image) + ": listing " + TreeNames(disc.LastImport().names).said);
+  Say(Printable(image) + ": listing " + TreeNames(disc.LastImport()).said);
   if (JsonOutput()) {
     TReport::Current().Fields() = ListingFields(disc, image, sector);
   } else {

@@ -106,6 +106,11 @@ bool WarnOfImportGaps(const std::string& source, const TImportReport& report) {
          " entries are left out: their names (\".\", \"..\", empty, or holding \"/\", \"\\\" or NUL) name no path");
   }
   if (report.tables_full) Warn("the tree stops at 200,000 files or 65,000 directories");
+  if (report.rock_damaged > 0) {
+    Warn(std::to_string(report.rock_damaged) + " Rock Ridge records of " + source +
+         " could not be read whole (malformed, looping or beyond the image): those entries keep their plain "
+         "ISO 9660 names and lack what was left out");
+  }
   if (report.not_added > 0) {
     Warn(std::to_string(report.not_added) + " entries are left out: their names are taken or the tree is full");
   }
@@ -114,7 +119,7 @@ bool WarnOfImportGaps(const std::string& source, const TImportReport& report) {
 
 bool IsWarning(TInsertIssueKind kind) {
   return kind == TInsertIssueKind::kSpecialFile || kind == TInsertIssueKind::kDanglingLink ||
-         kind == TInsertIssueKind::kLoop;
+         kind == TInsertIssueKind::kLoop || kind == TInsertIssueKind::kCaseVariant;
 }
 
 std::string IssueMessage(const TInsertIssue& issue) {
@@ -133,7 +138,10 @@ std::string IssueMessage(const TInsertIssue& issue) {
     case TInsertIssueKind::kNameTooLong:
       return "cannot add " + path + ": its name is too long";
     case TInsertIssueKind::kNameClash:
-      return "cannot add " + path + ": the image holds that name already (names differing only in case are the same)";
+      return "cannot add " + path + ": the image holds that name already";
+    case TInsertIssueKind::kCaseVariant:
+      return path + " and " + Printable(issue.Other) +
+             " differ only in case: both are kept, one under a numbered name (~N) in the Joliet and ISO 9660 trees";
     case TInsertIssueKind::kKindClash:
       return "cannot add " + path + ": the image holds that name already for a " +
              "file where this is a directory, or the other way round";

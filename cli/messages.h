@@ -24,11 +24,11 @@ std::string FailureMessage(const TOrvex::TErrorInfo& error);
 // Says the failure's message, and keeps the error for the JSON report.
 void SayFailure(const TOrvex::TErrorInfo& error);
 
-// Whether an entry left out for this reason is worth a warning only (it
-// could not be on a disc anyway, or it is there already).
+// Whether an issue is worth a warning only: the entry could not be on a disc
+// anyway, or is there already, or (a case variant) nothing is left out.
 bool IsWarning(TInsertIssueKind kind);
 
-// The message for an entry left out.
+// The message for an issue of the sources.
 std::string IssueMessage(const TInsertIssue& issue);
 
 // Warns of everything an import of `source` (an image, a session) left out

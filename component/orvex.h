@@ -80,6 +80,8 @@ class TOrvex : public TComponent {
   void SetTestWrite(bool value) { Device.TestWrite = value; }
   bool FinalizeDisc() const { return Device.FinalizeDisc; }
   void SetFinalizeDisc(bool value) { Device.FinalizeDisc = value; }
+  // Whether an entry given a name its directory holds (exactly: names that
+  // differ only in case are two entries) replaces that entry.
   bool ReplaceFile() const { return CDFiles.ReplaceFile; }
   void SetReplaceFile(bool value) { CDFiles.ReplaceFile = value; }
   // The file systems of the image.  Changing one makes the layout stale: a
@@ -434,6 +436,7 @@ class TOrvex : public TComponent {
   int64_t FileSize(int32_t FileId) const;          // -1 out of range
   std::u16string DirName(int32_t DirId) const;      // empty for the root
   bool IsDirectory(int32_t FileId) const;
+  // The id of the entry of that exact name in that directory; -1 when none.
   int64_t FindFile(const std::string& Directory, const std::string& FileToFind) const;
   int64_t FileAddress(int32_t FileId) const;        // byte offset of the data; -1 out of range
 

@@ -14,7 +14,8 @@ size_t Utf8Bytes(char32_t c) { return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000
 // One tree's rule: what a name's length is measured in, and its limit.
 struct TRule {
   size_t limit;
-  bool in_bytes;  // measured in bytes of the 8-bit form, not in UTF-16 units
+  bool in_bytes;    // measured in bytes of the 8-bit form, not in UTF-16 units
+  bool exact_names; // readers tell names differing only in case apart
 
   size_t Length(std::u16string_view name) const {
     if (!in_bytes) return name.size();
@@ -37,9 +38,9 @@ struct TRule {
   }
 };
 
-constexpr TRule kJoliet{kMaxJolietUnits, false};
-constexpr TRule kIso1999{kMaxIso1999Bytes, true};
-constexpr TRule kUdf{kMaxUdfUnits, false};
+constexpr TRule kJoliet{kMaxJolietUnits, false, false};
+constexpr TRule kIso1999{kMaxIso1999Bytes, true, false};
+constexpr TRule kUdf{kMaxUdfUnits, false, true};
 
 bool HasLoneSurrogate(std::u16string_view name) {
   for (size_t i = 0; i < name.size();) {
@@ -80,8 +81,10 @@ std::u16string Numbered(const TRule& rule, const std::u16string& name, unsigned 
 }
 
 // The identifiers of one directory's entries in one tree, in list order.
-// Names that need no change keep them; the others take theirs in list
-// order, numbered where taken, never as another entry's plain cut.
+// Names that need no change keep them (in a tree that compares names
+// without case, only the first of names differing only in case does); the
+// others take theirs in list order, numbered where taken, never as another
+// entry's plain cut.
 std::vector<std::u16string> DirectoryIdentifiers(const TRule& rule, const TDirEntry& dir,
                                                  const std::u16string& (*source)(const TFileEntry&)) {
   std::vector<std::u16string> whole, cut;
@@ -90,10 +93,9 @@ std::vector<std::u16string> DirectoryIdentifiers(const TRule& rule, const TDirEn
   for (const TFileEntry* e = dir.Files; e != nullptr; e = e->NextFile) {
     whole.push_back(ReplaceLoneSurrogates(source(*e), u'_'));
     cut.emplace_back(rule.Cut(whole.back(), rule.limit));
-    unchanged.push_back(cut.back() == source(*e));
+    const bool whole_name = cut.back() == source(*e);
+    unchanged.push_back(whole_name && (taken.insert(cut.back()).second || rule.exact_names));
     plain.insert(cut.back());
-    // The tree holds no two names equal ignoring case, so these never clash.
-    if (unchanged.back()) taken.insert(cut.back());
   }
   for (size_t i = 0; i < cut.size(); ++i) {
     if (unchanged[i] || taken.insert(cut[i]).second) continue;
@@ -110,9 +112,11 @@ std::vector<std::u16string> DirectoryIdentifiers(const TRule& rule, const TDirEn
 }
 
 // Whether any entry of the directory needs more than its plain cut in a tree:
-// only a cut name can come to equal another, and only a name with a
-// character that has no form on disc needs a "_".
+// only a cut name can come to equal another, or in a tree that compares
+// names without case one differing from another only in case; and only a
+// name with a character that has no form on disc needs a "_".
 bool NeedsIdentifiers(const TDirEntry& dir, const TLongNameTrees& trees) {
+  if ((trees.joliet || trees.iso1999) && dir.Names.HasCaseVariants()) return true;
   for (const TFileEntry* e = dir.Files; e != nullptr; e = e->NextFile) {
     if (HasLoneSurrogate(e->LongName) || HasLoneSurrogate(UdfNameOf(*e))) return true;
     if (trees.joliet && kJoliet.Length(e->LongName) > kJoliet.limit) return true;

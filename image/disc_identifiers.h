@@ -6,9 +6,12 @@
 // longer ones would read back differently from one reader to the next),
 // ISO 9660:1999 221 bytes of the 8-bit form (a 254-byte record), UDF 127
 // units.  A longer name is cut there, never inside a character.  Within one
-// directory no tree holds two identifiers that are equal ignoring case: a
-// name the cut makes equal to one before it in the directory's order gets
-// the end of its cut replaced by "~N", keeping its extension ("report~1.txt").
+// directory the Joliet and ISO 9660:1999 trees hold no two identifiers that
+// are equal ignoring case, and UDF none that the cut made so: a name the cut
+// makes equal to one before it in the directory's order, or (in the first
+// two) a whole name differing from one before it only in case, gets the end
+// of its cut replaced by "~N", keeping its extension ("report~1.txt").  UDF
+// keeps whole names differing only in case as they are.
 // Characters with no form on disc (the stand-ins for bytes of a source name
 // that are not UTF-8) are written as "_".
 #ifndef ORVEX_IMAGE_DISC_IDENTIFIERS_H_

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/find_data.h"
+#include "platform/text_conversion.h"
 
 namespace orvex {
 namespace {
@@ -25,6 +26,7 @@ bool IsAddressable(const std::u16string& name) {
 struct TFileSections {
   std::u16string name;
   FILETIME time;
+  std::optional<TPosixAttributes> posix;  // of the first section
   uint32_t extent = 0;       // of the first section
   uint64_t size = 0;         // of all sections so far
   uint64_t next_extent = 0;  // where a following section must start
@@ -57,8 +59,8 @@ struct TFrame {
 class TDirectoryWalk {
  public:
   TDirectoryWalk(TContentTree& tree, TSectorReader& source, TNameEncoding encoding,
-                 TImportReport& report)
-      : tree_(tree), source_(source), encoding_(encoding), report_(report) {}
+                 TImportReport& report, const TRockRidgeReading* rock)
+      : tree_(tree), source_(source), encoding_(encoding), report_(report), rock_(rock) {}
 
   void Run(uint32_t extent, uint32_t data_length, pDirEntry dest);
   std::vector<TImportedDirectory>& Walked() { return walked_; }
@@ -75,7 +77,14 @@ class TDirectoryWalk {
   // True while `frame` has a sector loaded; advances past unreadable ones.
   bool Load(TFrame& frame);
   void ReadRecord(size_t frame_index, const TDirectoryRecord& record);
-  void AddSection(TFrame& frame, const TDirectoryRecord& record, std::u16string name);
+  // The record's Rock Ridge entries; its NM name goes to `name` where the
+  // walk takes names from there.
+  TRockRidgeEntry ReadRockRidge(const TDirectoryRecord& record, std::u16string& name);
+  // The length its "." record gives the directory at `extent`; 0 when it
+  // cannot be read.
+  uint32_t DirectoryLength(uint32_t extent);
+  void AddSection(TFrame& frame, const TDirectoryRecord& record, std::u16string name,
+                  std::optional<TPosixAttributes> posix);
   void AddFile(size_t walked, const TFileSections& file);
   // Counts what the tree made of an entry; true when it is in the tree (a
   // directory merged into one of the same name is).
@@ -85,6 +94,7 @@ class TDirectoryWalk {
   TSectorReader& source_;
   const TNameEncoding encoding_;
   TImportReport& report_;
+  const TRockRidgeReading* rock_;
   std::map<uint32_t, uint32_t> claimed_;  // first sector -> one past the last
   std::vector<TFrame> frames_;            // the directories open, innermost last
   std::vector<TImportedDirectory> walked_;  // every directory entered
@@ -166,8 +176,17 @@ void TDirectoryWalk::ReadRecord(size_t frame_index, const TDirectoryRecord& reco
   }
   if (record.IsSelfOrParent()) return;
   std::u16string name = DecodeIdentifier(record.identifier, encoding_);
-  if (!record.IsDirectory()) {
-    AddSection(frame, record, std::move(name));
+  TRockRidgeEntry rock = ReadRockRidge(record, name);
+  if (rock.relocated) return;  // read where the record that links to it stands
+  std::optional<TPosixAttributes> posix = std::move(rock.posix);
+  TDirectoryRecord directory = record;
+  if (rock.child_link) {
+    directory.extent = *rock.child_link;
+    directory.data_length = DirectoryLength(directory.extent);
+    directory.flags |= kRecordDirectory;
+  }
+  if (!directory.IsDirectory()) {
+    AddSection(frame, record, std::move(name), std::move(posix));
     return;
   }
   if (frame.file) ++report_.damaged;  // the sections of a file follow one another
@@ -176,7 +195,7 @@ void TDirectoryWalk::ReadRecord(size_t frame_index, const TDirectoryRecord& reco
     ++report_.bad_names;
     return;
   }
-  const std::optional<TRange> range = Claim(record.extent, record.data_length);
+  const std::optional<TRange> range = Claim(directory.extent, directory.data_length);
   if (!range) return;
   WIN32_FIND_DATAW fd;
   fd.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
@@ -186,23 +205,44 @@ void TDirectoryWalk::ReadRecord(size_t frame_index, const TDirectoryRecord& reco
   if (!Count(made.outcome, true)) return;
   // A directory the import created records where its records lie (one it
   // merged into keeps what it had), for listings: its data is never copied.
-  if (made.outcome == TAddOutcome::kAdded) made.dir->ImportedExtent = record.extent;
+  if (made.outcome == TAddOutcome::kAdded) made.dir->ImportedExtent = directory.extent;
   const pFileEntry entry =
       made.outcome == TAddOutcome::kAdded ? frame.dir->Names.Find(made.dir->LongName) : nullptr;
+  if (entry != nullptr) entry->Posix = std::move(posix);
   walked_.push_back({made.dir, frame.walked, entry, {}});
   // `frame` dies with the push; the child is read first, then the rest of
   // this directory.
   frames_.emplace_back(made.dir, walked_.size() - 1, range->first, range->end);
 }
 
+uint32_t TDirectoryWalk::DirectoryLength(uint32_t extent) {
+  std::array<uint8_t, kSectorSize> first{};
+  std::optional<TDirectoryRecord> self;
+  if (extent < source_.SectorCount() && source_.ReadSector(extent, first.data())) self = ReadDirectoryRecord(first);
+  if (!self) ++report_.damaged;
+  return self ? self->data_length : 0;
+}
+
+TRockRidgeEntry TDirectoryWalk::ReadRockRidge(const TDirectoryRecord& record, std::u16string& name) {
+  if (rock_ == nullptr) return {};
+  TRockRidgeEntry decoded = DecodeRockRidge(source_, record.system_use, rock_->volume);
+  if (decoded.damaged) ++report_.rock_damaged;
+  if (rock_->names && decoded.name) {
+    std::u16string exact = Utf8ToUtf16(*decoded.name);
+    if (IsAddressable(exact)) name = std::move(exact);
+  }
+  if (rock_->names && decoded.posix && decoded.posix->Name.empty()) decoded.posix->Name = Utf16ToUtf8(name);
+  return decoded;
+}
+
 void TDirectoryWalk::AddSection(TFrame& frame, const TDirectoryRecord& record,
-                                std::u16string name) {
+                                std::u16string name, std::optional<TPosixAttributes> posix) {
   if (frame.file && !frame.file->ContinuesWith(name, record.extent)) {
     ++report_.damaged;  // sections that do not join up
     frame.file.reset();
   }
   if (!frame.file) {
-    frame.file = TFileSections{std::move(name), RecordingTime(record), record.extent};
+    frame.file = TFileSections{std::move(name), RecordingTime(record), std::move(posix), record.extent};
   }
   frame.file->Add(record.extent, record.data_length);
   if ((record.flags & kRecordMultiExtent) != 0) return;  // more sections follow
@@ -229,7 +269,9 @@ void TDirectoryWalk::AddFile(size_t walked, const TFileSections& file) {
   SetFindName(fd, file.name);  // an identifier always fits
   const TContentTree::TAddResult added =
       tree_.AddFileEntry(walked_[walked].dir, fd, true, file.extent, nullptr);
-  if (Count(added.outcome, false)) walked_[walked].files.push_back(added.entry);
+  if (!Count(added.outcome, false)) return;
+  added.entry->Posix = file.posix;
+  walked_[walked].files.push_back(added.entry);
 }
 
 bool TDirectoryWalk::Count(TAddOutcome outcome, bool directory) {
@@ -257,8 +299,9 @@ bool TDirectoryWalk::Count(TAddOutcome outcome, bool directory) {
 
 void ImportDirectory(TContentTree& tree, TSectorReader& source, uint32_t extent,
                      uint32_t data_length, pDirEntry dest, TNameEncoding encoding,
-                     TImportReport& report, std::vector<TImportedDirectory>* walked) {
-  TDirectoryWalk walk(tree, source, encoding, report);
+                     TImportReport& report, std::vector<TImportedDirectory>* walked,
+                     const TRockRidgeReading* rock) {
+  TDirectoryWalk walk(tree, source, encoding, report, rock);
   walk.Run(extent, data_length, dest);
   if (walked != nullptr) *walked = std::move(walk.Walked());
 }

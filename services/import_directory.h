@@ -8,11 +8,18 @@
 #include <vector>
 
 #include "services/import_report.h"
+#include "services/rock_ridge.h"
 #include "services/sector_reader.h"
 #include "services/volume_records.h"
 #include "tree/content_tree.h"
 
 namespace orvex {
+
+// How the walk reads the Rock Ridge entries of a primary tree that has them.
+struct TRockRidgeReading {
+  TRockRidgeVolume volume;
+  bool names = false;  // an entry's NM name replaces its identifier (when the tree can hold it)
+};
 
 // One directory of the volume as the walk took it into the tree.
 struct TImportedDirectory {
@@ -48,9 +55,19 @@ struct TImportedDirectory {
 // Everything left out is counted in `report`.  `walked`, when given,
 // receives the directories in the order the walk entered them (a parent
 // before its subdirectories), `dest` first.
+//
+// With `rock`, each record's Rock Ridge entries (see DecodeRockRidge) give
+// the entry added or replaced its Posix attributes (Posix.Name the NM name;
+// without one, empty, or with `rock->names` the name the entry took), and
+// with `rock->names` its name too; what
+// could not be read counts in report.rock_damaged only.  An NM name that
+// holds "" is no image path's component: the entry keeps its identifier.
+// A directory its writer moved (deeper than ISO 9660 allows) is read where
+// its CL record puts it, and passed over where it lies (RE).
 void ImportDirectory(TContentTree& tree, TSectorReader& source, uint32_t extent,
                      uint32_t data_length, pDirEntry dest, TNameEncoding encoding,
-                     TImportReport& report, std::vector<TImportedDirectory>* walked = nullptr);
+                     TImportReport& report, std::vector<TImportedDirectory>* walked = nullptr,
+                     const TRockRidgeReading* rock = nullptr);
 
 }  // namespace orvex
 

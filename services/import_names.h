@@ -18,8 +18,12 @@ namespace orvex {
 // wishes for the name its data has in the directory of `primary` that
 // matches its own; a subdirectory for the name of its match.  A directory's
 // match is the primary directory holding most of its files' data, or, for
-// one without files, the parent of a subdirectory's match; the first
-// directory walked matches the primary root.  `primary` is the volume's
+// one without files, the parent of a subdirectory's match, or the
+// subdirectory of its parent's match whose Rock Ridge name is its own; the
+// first directory walked matches the primary root.  Where data does not
+// tell one file (empty files, shared data), the file of the Rock Ridge name
+// does.  Entries without Posix take their match's, named as the entry is
+// where the primary record had no name of its own.  `primary` is the volume's
 // primary tree read into a tree of its own (null when the names imported
 // are the primary tree's, or it could not be read): without it every entry
 // wishes for its own long name, which stays when it is a valid 8.3 name.

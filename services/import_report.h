@@ -22,6 +22,9 @@ struct TImportReport {
                                  // not parse, directories cut short or referring back, files
                                  // outside the source or in sections that do not join up
   bool tables_full = false;      // the tree's tables filled up
+  bool rock_ridge = false;       // the primary tree carries Rock Ridge (names, modes, times, links)
+  uint32_t rock_damaged = 0;     // Rock Ridge records that could not be read whole: those entries
+                                 // keep their plain names, and lack what was left out
 
   // The volume ends before it says it does.
   bool Truncated() const { return volume_sectors > source_sectors; }

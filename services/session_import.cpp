@@ -36,17 +36,33 @@ TImportReport ImportVolume(TImageLayout& layout, TSectorReader& source, uint32_t
   report.names = tree->encoding;
   if (tree->unreadable_descriptor) ++report.damaged;
   report.volume_sectors = VolumeEnd(tree->volume_sectors, session_start);
+  // Rock Ridge lives in the primary tree.  Read through it, its NM names
+  // are the entries' names; read through Joliet or ISO 9660:1999, the names
+  // stay that tree's (as before Rock Ridge was read) and the attributes come
+  // from the primary tree's records of the same files.
+  std::optional<TRockRidgeReading> rock;
+  if (tree->primary_extent != 0) {
+    if (const auto volume = DetectRockRidge(source, tree->primary_extent)) {
+      rock = TRockRidgeReading{*volume, tree->encoding == TNameEncoding::Primary};
+    }
+  }
+  report.rock_ridge = rock.has_value();
   std::vector<TImportedDirectory> walked;
-  ImportDirectory(layout, source, tree->extent, tree->data_length, dest, tree->encoding, report, &walked);
-  // The primary tree's names are only read for the 8.3 names that go with
-  // the long ones: what it lacks does not make the import incomplete.
+  ImportDirectory(layout, source, tree->extent, tree->data_length, dest, tree->encoding, report, &walked,
+                  rock && rock->names ? &*rock : nullptr);
+  // The primary tree's names are only read for the 8.3 names (and Rock
+  // Ridge attributes) that go with the long ones: what it lacks does not
+  // make the import incomplete.
   std::optional<TContentTree> primary;
-  if (tree->encoding != TNameEncoding::Primary && tree->primary_extent != 0) {
+  if ((tree->encoding != TNameEncoding::Primary || rock) && tree->primary_extent != 0) {
     primary.emplace();
     primary->ClearAll();
-    TImportReport ignored;
+    TImportReport copy;
+    std::optional<TRockRidgeReading> attributes = rock;
+    if (attributes) attributes->names = false;
     ImportDirectory(*primary, source, tree->primary_extent, tree->primary_data_length, primary->RootDir,
-                    TNameEncoding::Primary, ignored);
+                    TNameEncoding::Primary, copy, nullptr, attributes ? &*attributes : nullptr);
+    if (!rock || !rock->names) report.rock_damaged += copy.rock_damaged;
   }
   NameImportedEntries(layout, walked, primary ? &*primary : nullptr);
   return report;

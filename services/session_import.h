@@ -4,7 +4,9 @@
 //
 // Names come from the tree the volume describes best, chosen by its
 // descriptor (see FindVolumeTree): Joliet names as UCS-2, any other tree's
-// names as 8-bit text.  Everything read is untrusted input (see
+// names as 8-bit text; a primary tree with Rock Ridge gives its NM names.
+// Where the primary tree carries Rock Ridge, entries get its POSIX
+// attributes (Posix), whichever tree gave their names.  Everything read is untrusted input (see
 // ImportDirectory).  Both routines run on the caller's thread, set no error
 // number, hold ComponentStatus at 8 while they run and 0 after, and report
 // which tree they read and what they had to leave out.

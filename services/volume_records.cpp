@@ -34,6 +34,8 @@ std::optional<TDirectoryRecord> ReadDirectoryRecord(std::span<const uint8_t> byt
   std::memcpy(record.recorded, &bytes[kRecordTime], sizeof record.recorded);
   record.flags = bytes[kRecordFlags];
   record.identifier = bytes.subspan(kRecordIdentifier, identifier_length);
+  const size_t used = kRecordIdentifier + identifier_length + (identifier_length % 2 == 0 ? 1 : 0);
+  if (used < record.length) record.system_use = bytes.subspan(used, record.length - used);
   return record;
 }
 

@@ -47,6 +47,10 @@ struct TDirectoryRecord {
   uint8_t recorded[6] = {};  // years since 1900, month, day, hour, minute, second
   uint8_t flags = 0;
   std::span<const uint8_t> identifier;  // within the bytes the record was read from
+  // What follows the identifier (and the byte that pads an even-length one)
+  // up to the record's end: the system use area, where extensions such as
+  // Rock Ridge keep their entries.  Empty when nothing follows.
+  std::span<const uint8_t> system_use;
 
   bool IsDirectory() const { return (flags & kRecordDirectory) != 0; }
   // "." and "..": the identifiers 00h and 01h.

@@ -219,6 +219,10 @@ TContentTree::TAddResult TContentTree::AddChecked(pDirEntry d, WIN32_FIND_DATAW&
       d->LastFile->NextFile = entry;
     }
     d->LastFile = entry;
+    if (const pFileEntry variant = d->Names.FindCaseVariant(entry->LongName); variant != nullptr && cbInsertIssue) {
+      const std::u16string told = path != nullptr && !path->empty() ? *path : DirPath(d) + entry->LongName;
+      cbInsertIssue(TInsertIssue{TInsertIssueKind::kCaseVariant, told, 0, variant->LongName});
+    }
     d->Names.Insert(entry);
   }
   return {entry, outcome};

@@ -4,9 +4,9 @@
 // Every directory but the root has exactly one entry in its parent's list
 // whose DirRecord points to it, and that entry also occupies a Files slot,
 // so FileCounter counts files plus directories.  Within one directory no two
-// entries have long names that are equal ignoring case (files and
-// subdirectories share that name space), and no two have the same short
-// name: an entry whose short name another one has already gets an alias
+// entries have the same long name (files and subdirectories share that name
+// space; names differing only in case are different), and no two have the
+// same short name: an entry whose short name another one has already gets an alias
 // made from its long name ("~N", as enumeration makes them).  Lists keep
 // insertion order; the tables only grow until the next ClearAll.
 //

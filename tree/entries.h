@@ -6,12 +6,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_set>
 
 #include "platform/file_time.h"
 #include "platform/find_data.h"
 #include "tree/name_index.h"
+#include "tree/posix_attributes.h"
 
 namespace orvex {
 
@@ -86,6 +88,7 @@ struct TFileEntry {
   FILETIME WriteTime;             // the source's last-write time (UTC) when it was added
   uint32_t ReferencedBy = 0;      // entries that share this one's data
   const TDiscIdentifiers* Identifiers = nullptr;  // set by the layout, which owns them
+  std::optional<TPosixAttributes> Posix;  // what a POSIX source or a Rock Ridge session says of it
 };
 
 struct TDirEntry {
@@ -105,7 +108,7 @@ struct TDirEntry {
   UDFDirectoryInformation UDFDirInfo;
   pFileEntry Files = nullptr;      // head of the entry list, in insertion order
   pFileEntry LastFile = nullptr;   // its tail, so that appending costs O(1)
-  TNameIndex Names;                // the list's entries by long name, ignoring case
+  TNameIndex Names;                // the list's entries by exact long name
   std::unordered_set<std::string> ShortNames;  // the list's short names (ShortNameKey)
   uint32_t ImportedExtent = 0;     // where an imported directory's records lie (for listings)
   const TDiscIdentifiers* Identifiers = nullptr;  // its entry's, set by the layout

@@ -15,8 +15,11 @@ enum class TInsertIssueKind {
   kDanglingLink,         // a symbolic link that leads nowhere: left out
   kLoop,                 // a link back to a directory on its own path: not entered again
   kNameTooLong,          // the name is too long for the tree: left out
-  kNameClash,            // the directory holds that name already (ignoring case): the entry
-                         // that was there stays, this one is left out
+  kNameClash,            // the directory holds that name already: the entry that was there
+                         // stays, this one is left out
+  kCaseVariant,          // the directory holds a name differing from this one only in case
+                         // (Other): both are kept, nothing is left out; trees that compare
+                         // names without case give one of them a numbered name
   kKindClash,            // the name belongs to a file where this is a directory, or the
                          // other way round: left out
   kFilesFull,            // the file table is full: this and everything after it is left out
@@ -27,6 +30,7 @@ struct TInsertIssue {
   TInsertIssueKind Kind;
   std::u16string Path;  // the source path, or the image path of an entry without one
   int Error = 0;        // the system's errno, where one applies
+  std::u16string Other; // kCaseVariant: the name already in the directory
 };
 
 // Called on the inserting thread for each issue, as it is met.

@@ -5,18 +5,30 @@
 
 namespace orvex {
 
-TFileEntry* TNameIndex::Find(std::u16string_view name) const {
+template <class TMatch>
+TFileEntry* TNameIndex::Probe(std::u16string_view name, TMatch matches) const {
   if (slots_.empty()) return nullptr;
   const uint64_t hash = NameHash(name);
   const size_t mask = slots_.size() - 1;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     const TSlot& slot = slots_[i];
     if (slot.entry == nullptr) return nullptr;
-    if (slot.hash == hash && NamesEqualIgnoreCase(slot.entry->LongName, name)) return slot.entry;
+    if (slot.hash == hash && matches(slot.entry->LongName)) return slot.entry;
   }
 }
 
+TFileEntry* TNameIndex::Find(std::u16string_view name) const {
+  return Probe(name, [name](const std::u16string& other) { return other == name; });
+}
+
+TFileEntry* TNameIndex::FindCaseVariant(std::u16string_view name) const {
+  return Probe(name, [name](const std::u16string& other) {
+    return other != name && NamesEqualIgnoreCase(other, name);
+  });
+}
+
 void TNameIndex::Insert(TFileEntry* entry) {
+  if (!case_variants_ && FindCaseVariant(entry->LongName) != nullptr) case_variants_ = true;
   if ((count_ + 1) * 2 > slots_.size()) Grow();  // keep the load at most one half
   const uint64_t hash = NameHash(entry->LongName);
   const size_t mask = slots_.size() - 1;

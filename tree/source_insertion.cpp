@@ -39,7 +39,7 @@ TInsertIssueKind IssueOf(TFindSkip why) {
 }  // namespace
 
 void TContentTree::Report(TInsertIssueKind kind, const std::u16string& path, int error) {
-  if (cbInsertIssue) cbInsertIssue(TInsertIssue{kind, path, error});
+  if (cbInsertIssue) cbInsertIssue(TInsertIssue{kind, path, error, {}});
 }
 
 bool TContentTree::Report(TAddOutcome outcome, const std::u16string& path) {

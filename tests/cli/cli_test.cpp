@@ -172,13 +172,6 @@ const TLossCase kLosses[] = {
        chmod((d / "src/secret.bin").c_str(), 0);
      },
      "orvex: cannot read SRC/secret.bin: Permission denied\n", false},
-    {"names equal but for case",
-     [](const TempDir& d) {
-       d.Write("src/A.txt", "upper");
-       d.Write("src/a.txt", "lower");
-     },
-     "orvex: cannot add SRC/a.txt: the image holds that name already (names differing only in case are the same)\n",
-     false},
     {"pipe", [](const TempDir& d) { mkfifo((d / "src/pipe").c_str(), 0644); },
      "orvex: warning: SRC/pipe is not a regular file or directory; left out\n", true},
     {"link that leads nowhere", [](const TempDir& d) { symlink("/nowhere/at/all", (d / "src/link").c_str()); },
@@ -239,8 +232,31 @@ TEST(Cli, TwoSourcesOfOneNameIntoOneDirectory) {
   const TToolResult r = Orvex({"mkiso", "-q", "-o", dir / "out.iso", dir / "a/readme.txt", dir / "b/readme.txt"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err.substr(0, r.err.find('\n')),
-            "orvex: cannot add " + (dir / "b/readme.txt") +
-                ": the image holds that name already (names differing only in case are the same)");
+            "orvex: cannot add " + (dir / "b/readme.txt") + ": the image holds that name already");
+}
+
+// Both are written, told once, and nothing counts as left out.
+TEST(Cli, NamesDifferingOnlyInCaseAreBothKept) {
+  TempDir dir;
+  dir.Write("src/README", "upper");
+  dir.Write("src/readme", "lower");
+  const std::string image = dir / "out.iso";
+  const TToolResult r = Orvex({"mkiso", "-q", "-o", image, dir / "src"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  // The sources are listed in the directory's order: either may come first.
+  const std::string told = "orvex: warning: " + (dir / "src") + "/";
+  EXPECT_EQ(r.err.rfind(told, 0), 0u) << r.err;
+  EXPECT_NE(r.err.find(" differ only in case: both are kept, one under a numbered name (~N) in the Joliet and "
+                       "ISO 9660 trees\n"),
+            std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.out.find("left out"), std::string::npos) << r.out;
+  const std::string listed = Orvex({"ls", image}).out;
+  const bool upper_whole = listed.find(" /README\n") != std::string::npos;
+  EXPECT_TRUE(upper_whole ? listed.find(" /readme~1\n") != std::string::npos
+                          : listed.find(" /readme\n") != std::string::npos &&
+                                listed.find(" /README~1\n") != std::string::npos)
+      << listed;
 }
 
 TEST(Cli, LongSimilarAndForeignNamesAllArrive) {
@@ -394,6 +410,29 @@ TEST(Cli, ListingEscapesNamesAndDropsThoseNoPathCanHold) {
   EXPECT_EQ(p.status, 1);
   EXPECT_EQ(p.out, "f 1 40 /OK.TXT\n");
   EXPECT_NE(p.err.find("listing its ISO 9660 tree (8.3 names)"), std::string::npos) << p.err;
+}
+
+// Rock Ridge names are listed, and a record that cannot be read whole is
+// told while its entry keeps its plain name: the listing is complete.
+TEST(Cli, ListingTellsRockRidgeRecordsItCouldNotRead) {
+  TempDir dir;
+  TTestVolume volume(64);
+  volume.Descriptor(16, 1, 20, 2048);
+  volume.Terminator(17);
+  const std::string nm = SystemUseEntry("NM", std::string(1, '\0') + "exact name.txt");
+  TRecordSpec sound{"EXACT.TXT;1", 40, 1}, broken{"BROKEN.TXT;1", 40, 1};
+  sound.system_use = nm;
+  broken.system_use = SystemUseEntry("NM", std::string(1, '\1') + "never ended");
+  volume.Directory(20, 20, {sound, broken},
+                   SystemUseEntry("SP", std::string("\xBE\xEF\0", 3)) + SystemUseEntry("RR", std::string(1, '\x89')));
+  const std::string image = dir / "rock.iso";
+  std::ofstream(image, std::ios::binary) << volume.Bytes();
+  const TToolResult r = Orvex({"ls", image});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "f 1 40 /exact name.txt\nf 1 40 /BROKEN.TXT\n");
+  EXPECT_NE(r.err.find("listing its Rock Ridge names"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("warning: 1 Rock Ridge records of " + image + " could not be read whole"), std::string::npos)
+      << r.err;
 }
 
 // An image of a.txt and a 300,000-byte b.bin, cut short into b.bin: its

@@ -207,7 +207,8 @@ TEST(Component, ContentMethodsAndQueries) {
   EXPECT_EQ(disc.FilesCount(), 3u);
   EXPECT_EQ(disc.DirsCount(), 2u);
   EXPECT_EQ(disc.FileCount(), 3u);
-  EXPECT_EQ(disc.FindFile("\\Docs", "notes about things.txt"), 1);
+  EXPECT_EQ(disc.FindFile("\\Docs", "Notes about things.txt"), 1);
+  EXPECT_EQ(disc.FindFile("\\Docs", "notes about things.txt"), -1);  // names are exact
   EXPECT_EQ(disc.SourcePath(1), Utf8ToUtf16(file));
   EXPECT_EQ(disc.DestinationPath(1), disc.SourcePath(1));
   EXPECT_EQ(disc.FileName(1), u"Notes about things.txt");

@@ -295,6 +295,34 @@ TEST_F(LayoutTest, IdentifiersAreDistinctAndWritable) {
   }
 }
 
+// Names differing only in case: the trees that compare names without case
+// number the later one in the directory's order, UDF keeps both exactly,
+// and a directory without such names keeps its identifiers plain.
+TEST_F(LayoutTest, CaseVariantsAreNumberedWhereCaseIsIgnored) {
+  layout.JolietFS = true;
+  layout.ISO9660v1999FS = true;
+  layout.UDFBridge = true;
+  const pFileEntry upper = AddFile(u"\\", u"README", 1);
+  const pFileEntry lower = AddFile(u"\\", u"readme", 1);
+  layout.CreateDirW(u"\\", u"Docs");
+  AddFile(u"\\Docs", u"plain.txt", 1);
+  const uint8_t* h = Header();
+
+  std::vector<std::u16string> joliet;
+  for (const Record& r : Records(Sector(h, layout.file_and_dir_descriptor_extent_j), layout.RootDir->DirSizeJ)) {
+    joliet.push_back(FromUcs2(r.identifier));
+  }
+  std::sort(joliet.begin(), joliet.end());
+  EXPECT_EQ(joliet, (std::vector<std::u16string>{u"Docs", u"README", u"readme~1"}));
+  EXPECT_EQ(Iso1999Identifier(*lower), "readme~1");
+  EXPECT_EQ(Iso1999Identifier(*upper), "README");
+  EXPECT_EQ(UdfIdentifier(*upper), u"README");
+  EXPECT_EQ(UdfIdentifier(*lower), u"readme");
+  const pDirEntry docs = layout.FindDir(u"\\Docs");
+  ASSERT_NE(docs, nullptr);
+  EXPECT_EQ(docs->Files->Identifiers, nullptr);
+}
+
 TEST_F(LayoutTest, BootRecordAndCatalog) {
   test::TempDir dir;
   const std::string floppy = dir.Write("floppy.img", std::string(1'474'560, '\x5A'));

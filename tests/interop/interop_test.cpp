@@ -245,9 +245,9 @@ INSTANTIATE_TEST_SUITE_P(OptionSets, InteropTest,
                          ::testing::Combine(::testing::ValuesIn(kOptionSets), ::testing::Values(0, 1, 2)),
                          CaseName);
 
-// Names the cut makes equal, a byte that is not UTF-8, and a directory an
-// add-file handler renamed: every reader, in every tree, extracts each file
-// whole and under its own name.
+// Names the cut makes equal, names differing only in case, a byte that is
+// not UTF-8, and a directory an add-file handler renamed: every reader, in
+// every tree, extracts each file whole and under its own name.
 TEST(InteropNames, EveryNameReadsBackDistinct) {
   TempDir dir;
   const std::string stem(110, 'n');
@@ -256,6 +256,8 @@ TEST(InteropNames, EveryNameReadsBackDistinct) {
   dir.Write("src/" + stem + "-three.txt", "three");
   dir.Write("src/caf\xE9.txt", "latin-1");
   dir.Write("src/CAF_.TXT", "literal");
+  dir.Write("src/README", "upper");
+  dir.Write("src/readme", "lower");
   dir.Write("src/old/inner.txt", "inner");
   TOrvex disc(nullptr);
   disc.ClearAll();
@@ -273,7 +275,18 @@ TEST(InteropNames, EveryNameReadsBackDistinct) {
   ASSERT_FALSE(failed);
 
   std::multiset<uint64_t> contents;
-  for (const char* text : {"one", "two", "three", "latin-1", "literal", "inner"}) contents.insert(Fingerprint(text));
+  for (const char* text : {"one", "two", "three", "latin-1", "literal", "upper", "lower", "inner"}) {
+    contents.insert(Fingerprint(text));
+  }
+  for (const bool joliet : {false, true}) {
+    std::string complaint;
+    std::multiset<uint64_t> seen;
+    for (const auto& [path, facts] : IsoinfoFacts(image, joliet, &complaint)) {
+      if (!facts.directory) seen.insert(facts.fingerprint);
+    }
+    EXPECT_EQ(complaint, "");
+    EXPECT_EQ(seen, contents) << "isoinfo" << (joliet ? " -J" : "");
+  }
   int run = 0;
   for (const std::vector<std::string>& extract :
        {std::vector<std::string>{"bsdtar", "-xf", image, "-C"}, std::vector<std::string>{"7z", "x", "-y", "-tiso", image, "-o"},
@@ -290,6 +303,9 @@ TEST(InteropNames, EveryNameReadsBackDistinct) {
     }
     EXPECT_EQ(seen, contents) << tool;
     EXPECT_TRUE(std::filesystem::exists(out + "/renamed dir/inner.txt")) << tool;
+    if (tool == "7z -tudf") {  // UDF holds both names exactly
+      EXPECT_TRUE(std::filesystem::exists(out + "/README") && std::filesystem::exists(out + "/readme")) << tool;
+    }
   }
   EXPECT_EQ(ToolComplaints(RunTool({"udfinfo", image}), "udfinfo"), "");
 }

@@ -14,6 +14,8 @@
 
 namespace {
 
+using orvex::test::BothEndian;
+using orvex::test::SystemUseEntry;
 using orvex::test::TRecordSpec;
 using orvex::test::TTestVolume;
 using orvex::test::Ucs2;
@@ -108,6 +110,51 @@ TTestVolume Deep() {
   return v;
 }
 
+// Rock Ridge records of every kind of fault, beside sound ones: continuation
+// areas in a loop of one and of two, or beyond the image; an NM longer than
+// its record; SL components past their entry; an entry of length 0.  With
+// `bad_check_byte` the SP entry that announces them is unsound.
+TTestVolume RockRidge(bool bad_check_byte) {
+  TTestVolume v(26);
+  v.Descriptor(16, 1, 19, 2048);
+  v.Terminator(17);
+  const std::string px = SystemUseEntry("PX", BothEndian(0100644) + BothEndian(1) + BothEndian(0) + BothEndian(0) +
+                                                  BothEndian(5));
+  const auto ce = [](uint32_t block, uint32_t offset, uint32_t length) {
+    return SystemUseEntry("CE", BothEndian(block) + BothEndian(offset) + BothEndian(length));
+  };
+  const auto with = [](TRecordSpec record, const std::string& system_use) {
+    record.system_use = system_use;
+    return record;
+  };
+  // The root's area continues at offset 100 of sector 22, with an SP
+  // where none belongs.
+  const std::string sp = SystemUseEntry("SP", std::string(bad_check_byte ? "\xBE\xEE\0" : "\xBE\xEF\0", 3));
+  const std::string root = sp + SystemUseEntry("ER", std::string("\x0A\0\0\x01", 4) + "RRIP_1991A") + ce(22, 100, 7);
+  v.Directory(
+      19, 19,
+      {with({"GOOD;1", 24, 3}, px + SystemUseEntry("NM", std::string(1, '\0') + "Good name") +
+                                   SystemUseEntry("TF", std::string("\x06\x7E\x0C\x08\x0A\x1E\0\0\x7E\x0C\x08\x0A\x1E\0\0", 15)) +
+                                   SystemUseEntry("SL", std::string("\0\x08\0\0\x03usr", 8))),
+       with({"LOOP1;1", 24, 3}, px + SystemUseEntry("NM", std::string(1, '\1') + "Half") + ce(22, 0, 28)),
+       with({"LOOP2;1", 24, 3}, px + ce(22, 28, 28)),
+       with({"FAR;1", 24, 3}, px + ce(0xFFFFFFF0, 0, 100)),
+       with({"NMLONG;1", 24, 3}, px + std::string("NM\xFA\x01\0Long", 9)),
+       with({"SLPAST;1", 24, 3}, px + SystemUseEntry("SL", std::string("\0\0\x40usr", 6))),
+       with({"ZERO;1", 24, 3}, px + std::string("NM\0\x01", 4) + SystemUseEntry("NM", std::string(1, '\0') + "Lost")),
+       {"SUB", 20, 2048, kDir}},
+      root);
+  v.Directory(20, 19, {with({"DEEP;1", 24, 3}, px + ce(23, 0, 28))}, SystemUseEntry("PX", std::string(40, '\0')));
+  // At 22: a loop of one (offset 0), a loop of two with sector 23
+  // (offset 28), and the root's continuation (offset 100).
+  const std::string self = ce(22, 0, 28), to_next = ce(23, 0, 28), back = ce(22, 28, 28);
+  std::copy(self.begin(), self.end(), v.Sector(22));
+  std::copy(to_next.begin(), to_next.end(), v.Sector(22) + 28);
+  std::copy(back.begin(), back.end(), v.Sector(23));
+  std::copy(sp.begin(), sp.end(), v.Sector(22) + 100);
+  return v;
+}
+
 void Variants(const std::string& dir, const std::string& image, const std::string& name) {
   for (size_t cut : {size_t{16 * 2048}, size_t{16 * 2048 + 100}, size_t{18 * 2048 + 7},
                      image.size() / 2, image.size() - 1000}) {
@@ -138,6 +185,8 @@ int main(int argc, char** argv) {
   Save(dir, "broken_sections.iso", BrokenSections().Bytes());
   Save(dir, "descriptors.iso", Descriptors().Bytes());
   Save(dir, "deep.iso", Deep().Bytes());
+  Save(dir, "rock_ridge.iso", RockRidge(false).Bytes());
+  Save(dir, "rock_ridge_bad_sp.iso", RockRidge(true).Bytes());
   Variants(dir, Valid().Bytes(), "valid.iso");
   for (int i = 2; i < argc; ++i) {
     std::ifstream in(argv[i], std::ios::binary);

@@ -34,7 +34,23 @@ struct TRecordSpec {
   uint32_t length = 0;
   uint8_t flags = 0;       // 0x02 directory, 0x80 multi-extent
   uint8_t recorded[6] = {126, 12, 8, 10, 30, 0};  // 2026-12-08 10:30:00
+  std::string system_use{};  // raw bytes after the identifier (and its padding byte)
 };
+
+// A system use entry: signature, length, version 1, then `data`.
+inline std::string SystemUseEntry(const char* signature, const std::string& data) {
+  return std::string(signature, 2) + static_cast<char>(4 + data.size()) + '\1' + data;
+}
+
+// A 32-bit number recorded both ways (little-endian, then big-endian).
+inline std::string BothEndian(uint32_t value) {
+  std::string bytes(8, '\0');
+  for (int i = 0; i < 4; ++i) {
+    bytes[i] = static_cast<char>(value >> (8 * i));
+    bytes[7 - i] = static_cast<char>(value >> (8 * i));
+  }
+  return bytes;
+}
 
 class TTestVolume : public TSectorReader {
  public:
@@ -94,9 +110,12 @@ class TTestVolume : public TSectorReader {
   // A directory at `extent`: "." and "..", then `entries`, each record in
   // the sector where it fits whole.  Returns the directory's length in bytes
   // (whole sectors), which "." records too.
-  uint32_t Directory(uint32_t extent, uint32_t parent, const std::vector<TRecordSpec>& entries) {
-    std::vector<TRecordSpec> all = {{std::string(1, '\0'), extent, 0, 0x02},
-                                    {std::string(1, '\1'), parent, 0, 0x02}};
+  // `self_system_use` goes into the "." record.
+  uint32_t Directory(uint32_t extent, uint32_t parent, const std::vector<TRecordSpec>& entries,
+                     const std::string& self_system_use = "") {
+    TRecordSpec self{std::string(1, '\0'), extent, 0, 0x02};
+    self.system_use = self_system_use;
+    std::vector<TRecordSpec> all = {self, {std::string(1, '\1'), parent, 0, 0x02}};
     all.insert(all.end(), entries.begin(), entries.end());
     uint32_t sector = extent;
     size_t offset = 0;
@@ -122,7 +141,8 @@ class TTestVolume : public TSectorReader {
   }
 
   static size_t RecordLength(const TRecordSpec& record) {
-    const size_t length = 33 + record.identifier.size();
+    size_t length = 33 + record.identifier.size();
+    length += length % 2 + record.system_use.size();
     return length + (length % 2);  // records keep even lengths
   }
 
@@ -147,6 +167,8 @@ class TTestVolume : public TSectorReader {
     p[28] = 1;  // volume sequence number
     p[32] = static_cast<uint8_t>(record.identifier.size());
     std::memcpy(p + 33, record.identifier.data(), record.identifier.size());
+    const size_t used = 33 + record.identifier.size();
+    std::memcpy(p + used + used % 2, record.system_use.data(), record.system_use.size());
     return length;
   }
 

@@ -47,21 +47,59 @@ TEST_F(TreeTest, AnExistingNameIsKeptOrReplaced) {
   ASSERT_NE(first, nullptr);
   first->Hash = "D41D8CD98F00B204E9800998ECF8427E";
   EXPECT_EQ(AddMemory(u"\\", u"a.txt", 20), first);
-  EXPECT_EQ(AddMemory(u"\\", u"A.TXT", 30), first);  // equal ignoring case
   EXPECT_EQ(first->FileSize, 10);
   EXPECT_EQ(first->LongName, u"a.txt");
   EXPECT_EQ(tree.FileCounter(), 1);
 
   tree.ReplaceFile = true;
   tree.Prepared = true;
-  EXPECT_EQ(AddMemory(u"\\", u"A.TXT", 30), first);
+  EXPECT_EQ(AddMemory(u"\\", u"a.txt", 30), first);
   EXPECT_EQ(first->FileSize, 30);
-  EXPECT_EQ(first->LongName, u"A.TXT");
-  EXPECT_EQ(first->LongNameWIN32, u"a.txt");  // the first name given stays
+  EXPECT_EQ(first->LongName, u"a.txt");
   EXPECT_TRUE(first->Hash.empty());           // a new source's digest is unknown
   EXPECT_FALSE(tree.Prepared);                // the layout is stale
   EXPECT_EQ(tree.FileCounter(), 1);
-  EXPECT_EQ(ListOf(tree.RootDir), Names{u"A.TXT"});
+  EXPECT_EQ(ListOf(tree.RootDir), Names{u"a.txt"});
+}
+
+// Names differing only in case are entries of their own, found, replaced
+// and told apart exactly; each later one is told once, naming the earlier.
+TEST_F(TreeTest, NamesDifferingOnlyInCaseAreKeptApart) {
+  std::vector<TInsertIssue> issues;
+  tree.cbInsertIssue = [&](const TInsertIssue& issue) { issues.push_back(issue); };
+  const pFileEntry upper = AddMemory(u"\\", u"README", 10);
+  const pFileEntry lower = AddMemory(u"\\", u"readme", 20);
+  const pDirEntry docs = tree.CreateDirW(u"\\", u"Docs");
+  const pFileEntry file_docs = AddMemory(u"\\", u"docs", 30);  // a file beside the directory
+  ASSERT_NE(upper, nullptr);
+  ASSERT_NE(lower, nullptr);
+  ASSERT_NE(docs, nullptr);
+  ASSERT_NE(file_docs, nullptr);
+  EXPECT_NE(upper, lower);
+  EXPECT_EQ(tree.FileCounter(), 4);
+  EXPECT_EQ(ListOf(tree.RootDir), (Names{u"README", u"readme", u"Docs", u"docs"}));
+  EXPECT_STRNE(upper->ShortName, lower->ShortName);  // the 8.3 tree holds both
+
+  EXPECT_EQ(tree.FindFile(u"\\", u"README"), upper->Index);
+  EXPECT_EQ(tree.FindFile(u"\\", u"readme"), lower->Index);
+  EXPECT_EQ(tree.FindFile(u"\\", u"ReadMe"), -1);
+  EXPECT_EQ(tree.FindDir(u"\\Docs"), docs);
+  EXPECT_EQ(tree.FindDir(u"\\docs"), nullptr);  // a file of that name
+  EXPECT_EQ(tree.FindDir(u"\\DOCS"), nullptr);
+
+  tree.ReplaceFile = true;
+  EXPECT_EQ(AddMemory(u"\\", u"readme", 25), lower);
+  EXPECT_EQ(lower->FileSize, 25);
+  EXPECT_EQ(upper->FileSize, 10);
+
+  ASSERT_EQ(issues.size(), 2u);
+  EXPECT_EQ(issues[0].Kind, TInsertIssueKind::kCaseVariant);
+  EXPECT_EQ(issues[0].Path, u"\\readme");
+  EXPECT_EQ(issues[0].Other, u"README");
+  EXPECT_EQ(issues[1].Path, u"\\docs");
+  EXPECT_EQ(issues[1].Other, u"Docs");
+  EXPECT_TRUE(tree.RootDir->Names.HasCaseVariants());
+  EXPECT_FALSE(docs->Names.HasCaseVariants());
 }
 
 TEST_F(TreeTest, ReplacingKeepsOnlyTheNewSource) {
@@ -94,14 +132,14 @@ TEST_F(TreeTest, FilesAndDirectoriesNeverTakeOverEachOther) {
   ASSERT_NE(docs, nullptr);
   const pFileEntry docs_entry = tree.RootDir->Files;
   // With or without ReplaceFile the file is refused and nothing changes.
-  EXPECT_EQ(AddMemory(u"\\", u"docs", 99), nullptr);
+  EXPECT_EQ(AddMemory(u"\\", u"Docs", 99), nullptr);
   tree.ReplaceFile = true;
-  EXPECT_EQ(AddMemory(u"\\", u"docs", 99), nullptr);
+  EXPECT_EQ(AddMemory(u"\\", u"Docs", 99), nullptr);
   EXPECT_EQ(docs_entry->DirRecord, docs);
   EXPECT_NE(docs_entry->attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
 
   const pFileEntry file = AddMemory(u"\\", u"notes", 5);
-  EXPECT_EQ(tree.CreateDirW(u"\\", u"NOTES"), nullptr);
+  EXPECT_EQ(tree.CreateDirW(u"\\", u"notes"), nullptr);
   EXPECT_EQ(file->DirRecord, nullptr);
   EXPECT_EQ(tree.DirCounter(), 2);
   EXPECT_EQ(tree.FileCounter(), 2);
@@ -110,7 +148,7 @@ TEST_F(TreeTest, FilesAndDirectoriesNeverTakeOverEachOther) {
 TEST_F(TreeTest, CreatingADirectoryTwiceReturnsTheSameOne) {
   const pDirEntry docs = tree.CreateDirW(u"\\", u"Docs");
   EXPECT_EQ(tree.CreateDirW(u"\\", u"Docs"), docs);
-  EXPECT_EQ(tree.CreateDirW(u"/", u"DOCS"), docs);
+  EXPECT_EQ(tree.CreateDirW(u"/", u"Docs"), docs);
   EXPECT_EQ(tree.DirCounter(), 2);
   EXPECT_EQ(tree.FileCounter(), 1);
   EXPECT_EQ(docs->Parent, tree.RootDir);
@@ -125,7 +163,7 @@ TEST_F(TreeTest, FindDirPathForms) {
   EXPECT_EQ(tree.FindDir(u""), tree.RootDir);
   EXPECT_EQ(tree.FindDir(u"\\"), tree.RootDir);
   EXPECT_EQ(tree.FindDir(u"/"), tree.RootDir);
-  for (const char16_t* path : {u"\\Docs", u"\\Docs\\", u"Docs", u"\\\\Docs", u"/docs/", u"DOCS"}) {
+  for (const char16_t* path : {u"\\Docs", u"\\Docs\\", u"Docs", u"\\\\Docs", u"/Docs/"}) {
     EXPECT_EQ(tree.FindDir(path), docs) << Utf16ToUtf8(path);
   }
   EXPECT_EQ(tree.FindDir(u"\\Docs\\\\"), nullptr);
@@ -134,6 +172,7 @@ TEST_F(TreeTest, FindDirPathForms) {
   EXPECT_EQ(tree.FindDir(u"\\Docs\\Letters"), letters);
   EXPECT_EQ(tree.FindDir(u"/Docs/Letters/"), letters);
   EXPECT_EQ(tree.FindDir(u"\\Letters"), nullptr);
+  EXPECT_EQ(tree.FindDir(u"\\DOCS"), nullptr);  // names are exact
   EXPECT_EQ(tree.DirPath(letters), u"\\Docs\\Letters\\");
   EXPECT_EQ(tree.DirPath(tree.RootDir), u"\\");
 }
@@ -206,7 +245,8 @@ TEST_F(TreeTest, FindFileReturnsTheTableIndex) {
   AddMemory(u"\\", u"first.txt");
   tree.CreateDirW(u"\\", u"Docs");
   AddMemory(u"\\Docs", u"x.txt");
-  EXPECT_EQ(tree.FindFile(u"\\Docs", u"X.TXT"), 2);
+  EXPECT_EQ(tree.FindFile(u"\\Docs", u"x.txt"), 2);
+  EXPECT_EQ(tree.FindFile(u"\\Docs", u"X.TXT"), -1);
   EXPECT_EQ(tree.FindFile(u"\\", u"Docs"), 1);
   EXPECT_EQ(tree.FindFile(u"\\Docs", u"y.txt"), -1);
   EXPECT_EQ(tree.FindFile(u"\\Missing", u"x.txt"), -1);

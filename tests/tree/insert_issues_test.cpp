@@ -56,11 +56,6 @@ const TIssueCase kIssues[] = {
        chmod((d / "src/listed").c_str(), 0444);
      },
      TInsertIssueKind::kUnreadableDirectory, "listed", EACCES, 2},
-    {"same name but for case",
-     [](const TempDir& d) {
-       d.Write("src/Kept.txt", "other");
-     },
-     TInsertIssueKind::kNameClash, "kept.txt", 0, 1},
 };
 
 void PrintTo(const TIssueCase& c, std::ostream* os) { *os << c.name; }
