@@ -6,12 +6,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <unordered_set>
 
 #include "platform/file_time.h"
 #include "platform/find_data.h"
 #include "tree/name_index.h"
+#include "tree/posix_attributes.h"
 
 namespace orvex {
 
@@ -86,6 +88,7 @@ struct TFileEntry {
   FILETIME WriteTime;             // the source's last-write time (UTC) when it was added
   uint32_t ReferencedBy = 0;      // entries that share this one's data
   const TDiscIdentifiers* Identifiers = nullptr;  // set by the layout, which owns them
+  std::optional<TPosixAttributes> Posix;  // what a POSIX source or a Rock Ridge session says of it
 };
 
 struct TDirEntry {
