@@ -84,8 +84,9 @@ bench() {
   echo "| tool | wall s | best s | MiB/s | peak RSS MiB | time / orvex |"
   echo "|---|---|---|---|---|---|"
   local plain udf base t best rss
-  plain=$(awk '{ print $1 }' "$work/orvex.times" 2>/dev/null | median)
-  udf=$(awk '{ print $1 }' "$work/orvex-udf.times" 2>/dev/null | median)
+  # A base that TOOLS left out gives no ratio, not the end of the run.
+  plain=$(awk '{ print $1 }' "$work/orvex.times" 2>/dev/null | median) || plain=0
+  udf=$(awk '{ print $1 }' "$work/orvex-udf.times" 2>/dev/null | median) || udf=0
   for tool in "${tools[@]}"; do
     t=$(awk '{ print $1 }' "$work/$tool.times" | median)
     best=$(awk '{ print $1 }' "$work/$tool.times" | sort -n | head -1)
