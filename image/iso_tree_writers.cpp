@@ -110,7 +110,7 @@ void WriteDirectories(const TImageLayout& layout, const TIsoTree& tree, uint32_t
       }
     }
   }
-  if (rock_ridge) {
+  if (rock_ridge && layout.RockRidgeContinuationWidth > 0) {
     uint8_t* sectors = sink.AppendSectors(layout.RockRidgeContinuationWidth);
     std::memcpy(sectors, continuation.data(),
                 std::min<size_t>(continuation.size(), size_t{layout.RockRidgeContinuationWidth} * kSectorSize));
