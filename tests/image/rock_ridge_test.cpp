@@ -69,13 +69,16 @@ class RockRidgeTest : public LayoutTest {
 
   void ReadFields(const uint8_t* p, size_t n, TReadRecord& r, int depth = 0) {
     ASSERT_LT(depth, 16) << "continuation loop";
-    for (size_t at = 0; at + 4 <= n && p[at + 2] >= 4;) {
+    size_t at = 0;
+    while (at + 4 <= n) {
       const std::string signature(reinterpret_cast<const char*>(p + at), 2);
       const uint8_t length = p[at + 2];
+      ASSERT_GE(length, 4) << signature;
       ASSERT_LE(at + length, n);
       EXPECT_EQ(p[at + 3], 1) << signature;
       r.order.push_back(signature);
       if (signature == "CE") {
+        ASSERT_EQ(length, 28);
         const uint32_t block = GetLE32(p + at + 4) - layout.FirstWritableSector;
         const uint32_t offset = GetLE32(p + at + 12), size = GetLE32(p + at + 20);
         EXPECT_EQ(GetBE32(p + at + 8), block + layout.FirstWritableSector);
@@ -87,6 +90,11 @@ class RockRidgeTest : public LayoutTest {
         r.fields.emplace(signature, std::string(reinterpret_cast<const char*>(p + at + 4), length - 4));
       }
       at += length;
+    }
+    // At most the zero byte that pads a record to an even length is left.
+    ASSERT_LE(n - at, 1u);
+    if (at < n) {
+      EXPECT_EQ(p[at], 0);
     }
   }
 
