@@ -26,6 +26,11 @@ const TOptionGroup kContentOptions = {
     {{"--no-joliet"}, "", "no Joliet tree (long UTF-16 names) beside ISO 9660"},
     {{"--udf"}, "", "add a UDF 1.50 bridge"},
     {{"--iso1999"}, "", "ISO 9660:1999 long names in the primary tree"},
+    {{"--no-rock"}, "", "no Rock Ridge records (exact names, modes, owners, times and symbolic links for POSIX "
+                        "systems) in the primary tree"},
+    {{"-r", "--rock-rational"}, "", "Rock Ridge with every entry owned by root and readable by all (executable by all "
+                                    "where anyone may execute it, writable by its owner only)"},
+    {{"--follow-links"}, "", "store what symbolic links lead to, not the links (always so with --no-rock)"},
     {{"--boot"}, "FILE", "make the image bootable (El Torito) with FILE: a 2048-byte boot sector or a 1.2, 1.44 or "
                          "2.88 MB diskette", TCompletion::kPath},
     {{"--smart-refs"}, "", "store identical files once"},

@@ -141,6 +141,12 @@ int FillTree(TOrvex& disc, TSignalWatch& signals, const TCommandLine& args, cons
   disc.SetJolietFileSystem(!args.Has("--no-joliet"));
   disc.SetUDFBridge(args.Has("--udf"));
   disc.SetISO9660v1999FS(args.Has("--iso1999"));
+  const bool rock = !args.Has("--no-rock");
+  if (!rock && args.Has("--rock-rational")) return Failed("--no-rock and --rock-rational contradict each other");
+  disc.SetRockRidge(rock);
+  disc.SetRockRidgeRational(args.Has("--rock-rational"));
+  // Only Rock Ridge can show a link as a link.
+  disc.SetKeepLinks(rock && !args.Has("--follow-links"));
   disc.SetCacheSize(cache);
   disc.SetVolumeID(args.Value("--volume"));
   if (const std::string cut = LabelCutWarning(disc, args.Value("--volume")); !cut.empty()) Warn(cut);

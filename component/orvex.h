@@ -92,6 +92,20 @@ class TOrvex : public TComponent {
   void SetISO9660v1999FS(bool value) { SetTreeOption(CDFiles.ISO9660v1999FS, value); }
   bool UDFBridge() const { return CDFiles.UDFBridge; }
   void SetUDFBridge(bool value) { SetTreeOption(CDFiles.UDFBridge, value); }
+  // Rock Ridge records in the primary tree: each entry's exact name, mode,
+  // owner, times and a symbolic link's target for POSIX readers.  Off by
+  // default.  With RockRidgeRational every entry is owned by root and its
+  // mode is made readable by all (execute for all where anyone may
+  // execute, no write bits but the owner's).
+  bool RockRidge() const { return CDFiles.RockRidge; }
+  void SetRockRidge(bool value) { SetTreeOption(CDFiles.RockRidge, value); }
+  bool RockRidgeRational() const { return CDFiles.RockRidgeRational; }
+  void SetRockRidgeRational(bool value) { SetTreeOption(CDFiles.RockRidgeRational, value); }
+  // Whether InsertDir stores the symbolic links it meets as links (only
+  // Rock Ridge readers see them as such; the other trees hold empty files)
+  // rather than what they lead to.  Off by default.
+  bool KeepLinks() const { return CDFiles.KeepLinks; }
+  void SetKeepLinks(bool value) { CDFiles.KeepLinks = value; }
 
   // Whether the insertions leave out source files this process may not read
   // (telling OnInsertIssue), instead of taking them and failing the image

@@ -39,7 +39,6 @@ struct TRule {
 };
 
 constexpr TRule kJoliet{kMaxJolietUnits, false, false};
-constexpr TRule kIso1999{kMaxIso1999Bytes, true, false};
 constexpr TRule kUdf{kMaxUdfUnits, false, true};
 
 bool HasLoneSurrogate(std::u16string_view name) {
@@ -117,23 +116,25 @@ std::vector<std::u16string> DirectoryIdentifiers(const TRule& rule, const TDirEn
 // name with a character that has no form on disc needs a "_".
 bool NeedsIdentifiers(const TDirEntry& dir, const TLongNameTrees& trees) {
   if ((trees.joliet || trees.iso1999) && dir.Names.HasCaseVariants()) return true;
+  const TRule rule1999{trees.iso1999_bytes, true, false};
   for (const TFileEntry* e = dir.Files; e != nullptr; e = e->NextFile) {
     if (HasLoneSurrogate(e->LongName) || HasLoneSurrogate(UdfNameOf(*e))) return true;
     if (trees.joliet && kJoliet.Length(e->LongName) > kJoliet.limit) return true;
-    if (trees.iso1999 && kIso1999.Length(e->LongName) > kIso1999.limit) return true;
+    if (trees.iso1999 && rule1999.Length(e->LongName) > rule1999.limit) return true;
     if (trees.udf && kUdf.Length(UdfNameOf(*e)) > kUdf.limit) return true;
   }
   return false;
 }
 
-void AssignDirectory(TDirEntry& dir, std::deque<TDiscIdentifiers>& store) {
+void AssignDirectory(TDirEntry& dir, const TLongNameTrees& trees, std::deque<TDiscIdentifiers>& store) {
+  const TRule rule1999{trees.iso1999_bytes, true, false};
   const std::vector<std::u16string> joliet = DirectoryIdentifiers(kJoliet, dir, LongNameOf);
-  const std::vector<std::u16string> iso1999 = DirectoryIdentifiers(kIso1999, dir, LongNameOf);
+  const std::vector<std::u16string> iso1999 = DirectoryIdentifiers(rule1999, dir, LongNameOf);
   const std::vector<std::u16string> udf = DirectoryIdentifiers(kUdf, dir, UdfNameOf);
   size_t i = 0;
   for (TFileEntry* e = dir.Files; e != nullptr; e = e->NextFile, ++i) {
     const bool plain = joliet[i] == CutUtf16(e->LongName, kJoliet.limit) &&
-                       iso1999[i] == kIso1999.Cut(e->LongName, kIso1999.limit) &&
+                       iso1999[i] == rule1999.Cut(e->LongName, kMaxIso1999Bytes) &&
                        udf[i] == CutUtf16(UdfNameOf(*e), kUdf.limit);
     if (!plain) e->Identifiers = &store.emplace_back(TDiscIdentifiers{joliet[i], Utf16ToUtf8(iso1999[i]), udf[i]});
     if (e->DirRecord != nullptr) e->DirRecord->Identifiers = e->Identifiers;
@@ -150,7 +151,7 @@ void AssignDiscIdentifiers(TContentTree& tree, const TLongNameTrees& trees, std:
       e->Identifiers = nullptr;
       if (e->DirRecord != nullptr) e->DirRecord->Identifiers = nullptr;
     }
-    if (NeedsIdentifiers(dir, trees)) AssignDirectory(dir, store);
+    if (NeedsIdentifiers(dir, trees)) AssignDirectory(dir, trees, store);
   }
 }
 

@@ -28,6 +28,9 @@ namespace orvex {
 
 constexpr size_t kMaxJolietUnits = 103;
 constexpr size_t kMaxIso1999Bytes = 221;
+// With Rock Ridge a record of the primary tree keeps room for a continuation
+// entry (28 bytes) within its 255: its identifier holds at most this many.
+constexpr size_t kMaxIso1999BytesRockRidge = 193;
 constexpr size_t kMaxUdfUnits = 127;
 
 // The trees of an image that carry long names.
@@ -35,6 +38,7 @@ struct TLongNameTrees {
   bool joliet = false;
   bool iso1999 = false;
   bool udf = false;
+  size_t iso1999_bytes = kMaxIso1999Bytes;  // the ISO 9660:1999 identifiers' limit
 };
 
 // Gives every entry (and every directory) its identifiers for `trees`,

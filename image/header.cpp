@@ -18,6 +18,7 @@ bool TImageLayout::GenerateHeader() {
   // never before sector 150.
   const uint32_t structures_end = boot ? BootCatalogLocation + 1
                                        : FileDirDescriptorExtent + FileDirDescriptorWidth +
+                                             RockRidgeContinuationWidth +
                                              (JolietFS ? file_and_dir_descriptor_width_j : 0);
   isom.assign(std::max<size_t>(structures_end, 150) * kSectorSize, 0);
   THeaderSink sink(isom, IsoHeaderSize);

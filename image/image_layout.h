@@ -42,6 +42,8 @@ class TImageLayout : public TContentTree {
   bool JolietFS = false;        // write the Joliet tree
   bool UDFBridge = false;       // write the UDF bridge
   bool ISO9660v1999FS = false;  // long names in the primary tree, plus the 1999 descriptor
+  bool RockRidge = false;       // Rock Ridge records in the primary tree (rock_ridge.h)
+  bool RockRidgeRational = false;  // with it: owner root, modes readable by all
   std::string BootImage;        // path of the El Torito boot image; empty: not bootable
   int32_t BootImageSize = 0;
 
@@ -59,6 +61,8 @@ class TImageLayout : public TContentTree {
   uint32_t path_table_extent_j_l = 0, path_table_extent_j_m = 0;
   uint32_t FileDirDescriptorExtent = 0;  // first sector of the ISO 9660 directories
   uint32_t FileDirDescriptorWidth = 0;   // their sectors
+  uint32_t RockRidgeContinuationExtent = 0;  // after them: the Rock Ridge continuation sectors
+  uint32_t RockRidgeContinuationWidth = 0;   // their count (0 without Rock Ridge)
   uint32_t file_and_dir_descriptor_extent_j = 0, file_and_dir_descriptor_width_j = 0;
   uint32_t BootCatalogLocation = 0, BootImageLocation = 0;
   uint32_t FirstDataSector = 0;  // first sector after every structure; file addresses count from here

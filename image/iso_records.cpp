@@ -1,5 +1,7 @@
 #include "image/iso_records.h"
 
+#include <algorithm>
+
 #include "image/disc_identifiers.h"
 #include "platform/name_compare.h"
 
@@ -17,6 +19,16 @@ std::string JolietBytes(std::u16string_view name) {
 }
 
 }  // namespace
+
+void PutRecordingDate(uint8_t* p, const SYSTEMTIME& t, int32_t zone) {
+  p[0] = static_cast<uint8_t>(std::clamp<int>(t.wYear, 1900, 2155) - 1900);
+  p[1] = static_cast<uint8_t>(t.wMonth);
+  p[2] = static_cast<uint8_t>(t.wDay);
+  p[3] = static_cast<uint8_t>(t.wHour);
+  p[4] = static_cast<uint8_t>(t.wMinute);
+  p[5] = static_cast<uint8_t>(t.wSecond);
+  p[6] = static_cast<uint8_t>(static_cast<int8_t>(zone));
+}
 
 uint32_t ExtentCount(int64_t size) {
   if (size < (int64_t{1} << 32)) return 1;

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 
+#include "image/sectors.h"
 #include "tree/entries.h"
 
 namespace orvex {
@@ -30,6 +31,11 @@ constexpr uint32_t DirectoryRecordLength(size_t identifier_bytes) {
 constexpr uint32_t PathTableRecordLength(size_t identifier_bytes) {
   return static_cast<uint32_t>(8 + identifier_bytes + identifier_bytes % 2);
 }
+
+// The 7-byte recording date of a local time `t` whose offset from UTC is
+// `zone` quarter hours: years 1900 to 2155 fit the year byte, others are
+// clamped.
+void PutRecordingDate(uint8_t* p, const SYSTEMTIME& t, int32_t zone);
 
 // How many directory records a file needs: one below 4 GiB, else one per
 // extent of at most kMaxExtentBytes.
@@ -56,14 +62,15 @@ TIsoTree JolietTree();
 // never crosses a sector, so one that does not fit starts the next sector.
 class TRecordPlacer {
  public:
-  // Starts after the "." and ".." records (34 bytes each).
-  TRecordPlacer() = default;
+  // Starts after the "." and ".." records: 34 bytes each without system
+  // use fields.
+  explicit TRecordPlacer(uint32_t dots = 68) : free_(kSectorSize - dots) {}
 
   // Places a record of `length` bytes; true when it had to start a new sector.
   bool Place(uint32_t length) {
     if (length > free_) {
       ++sectors_;
-      free_ = 2048 - length;
+      free_ = kSectorSize - length;
       return true;
     }
     free_ -= length;
@@ -72,7 +79,7 @@ class TRecordPlacer {
   uint32_t Sectors() const { return sectors_; }
 
  private:
-  uint32_t free_ = 2048 - 68;
+  uint32_t free_;
   uint32_t sectors_ = 1;
 };
 

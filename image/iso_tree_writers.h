@@ -16,7 +16,8 @@ void WritePathTable(const TImageLayout& layout, const TIsoTree& tree, uint32_t a
 
 // Every directory's extent in table order: ".", "..", then a record per
 // entry of its sorted list (several for a multi-extent file); records never
-// cross a sector.
+// cross a sector.  The primary tree of a Rock Ridge layout is followed by
+// its continuation sectors.
 void WriteDirectories(const TImageLayout& layout, const TIsoTree& tree, uint32_t area,
                       THeaderSink& sink);
 

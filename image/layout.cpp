@@ -6,7 +6,8 @@
 //   next 3               UDF recognition sequence; UDF volume structures at
 //                        32-67 and 256-258 (with the UDF bridge)
 //   ...                  path tables (ISO 9660 L and M, Joliet L and M),
-//                        directories (ISO 9660, then Joliet), boot catalog
+//                        directories (ISO 9660, its Rock Ridge continuation
+//                        sectors, then Joliet), boot catalog
 //   ... to 149           zeros: nothing else starts before sector 150
 //   BootImageLocation    the boot image
 //   ...                  UDF file entries and directory data
@@ -18,6 +19,7 @@
 #include "image/disc_identifiers.h"
 #include "image/entry_order.h"
 #include "image/iso_records.h"
+#include "image/rock_ridge.h"
 #include "image/udf_layout.h"
 
 namespace orvex {
@@ -34,15 +36,35 @@ uint32_t PathTableSize(const TContentTree& tree, const TIsoTree& view) {
 }
 
 // Sizes every directory extent of one tree and places them one after another
-// in table order; returns their total sectors.
-uint32_t SizeDirectories(TContentTree& tree, const TIsoTree& view) {
+// in table order; returns their total sectors.  With `rock_ridge` the
+// records carry its system use areas, whose continuation pieces `area`
+// counts.
+uint32_t SizeDirectories(TContentTree& tree, const TIsoTree& view, const TRockRidgeFields* rock_ridge,
+                         TContinuationArea* area) {
   uint32_t total = 0;
   for (size_t d = 0; d < tree.Dirs.size(); ++d) {
     TDirEntry& dir = *tree.Dirs[d];
-    TRecordPlacer placer;
+    uint32_t dots = 2 * DirectoryRecordLength(1);
+    if (rock_ridge != nullptr) {
+      for (const bool parent : {false, true}) {
+        TSystemUse su = rock_ridge->Dot(dir, parent);
+        area->Place(su);
+        dots += su.RecordBytes();
+      }
+    }
+    TRecordPlacer placer(dots);
     for (const TFileEntry* e = dir.Files; e != nullptr; e = e->NextFile) {
-      const uint32_t length = DirectoryRecordLength(view.Identifier(*e).size());
-      for (uint32_t r = RecordCount(*e); r > 0; --r) placer.Place(length);
+      const size_t identifier = view.Identifier(*e).size();
+      uint32_t length = DirectoryRecordLength(identifier);
+      TSystemUse su;
+      if (rock_ridge != nullptr) {
+        su = rock_ridge->Entry(*e, identifier);
+        length += su.RecordBytes();
+      }
+      for (uint32_t r = RecordCount(*e); r > 0; --r) {
+        if (rock_ridge != nullptr) area->Place(su);
+        placer.Place(length);
+      }
     }
     dir.*view.size = placer.Sectors() * kSectorSize;
     dir.*view.address = total;
@@ -83,7 +105,10 @@ uint32_t TImageLayout::Prepare() {
   UDF12 = false;
   OrderPathTable(*this);
   SortDirectoryLists(*this);
-  AssignDiscIdentifiers(*this, {JolietFS, ISO9660v1999FS, UDFBridge}, DiscIdentifiers);
+  AssignDiscIdentifiers(*this,
+                        {JolietFS, ISO9660v1999FS, UDFBridge,
+                         RockRidge ? kMaxIso1999BytesRockRidge : kMaxIso1999Bytes},
+                        DiscIdentifiers);
 
   const bool boot = !BootImage.empty();
   uint32_t cursor = 16 + 1;  // the system area and the primary descriptor
@@ -108,11 +133,21 @@ uint32_t TImageLayout::Prepare() {
   }
 
   FileDirDescriptorExtent = cursor;
-  FileDirDescriptorWidth = SizeDirectories(*this, primary);
+  if (RockRidge) {
+    const TRockRidgeFields fields(*this, RockRidgeRational);
+    TContinuationArea area(0, nullptr);
+    FileDirDescriptorWidth = SizeDirectories(*this, primary, &fields, &area);
+    RockRidgeContinuationWidth = area.Sectors();
+  } else {
+    FileDirDescriptorWidth = SizeDirectories(*this, primary, nullptr, nullptr);
+    RockRidgeContinuationWidth = 0;
+  }
   cursor += FileDirDescriptorWidth;
+  RockRidgeContinuationExtent = cursor;
+  cursor += RockRidgeContinuationWidth;
   if (JolietFS) {
     file_and_dir_descriptor_extent_j = cursor;
-    file_and_dir_descriptor_width_j = SizeDirectories(*this, JolietTree());
+    file_and_dir_descriptor_width_j = SizeDirectories(*this, JolietTree(), nullptr, nullptr);
     cursor += file_and_dir_descriptor_width_j;
   }
   if (boot) BootCatalogLocation = cursor++;

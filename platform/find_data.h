@@ -15,6 +15,8 @@ constexpr uint32_t FILE_ATTRIBUTE_READONLY = 0x01;
 constexpr uint32_t FILE_ATTRIBUTE_HIDDEN = 0x02;
 constexpr uint32_t FILE_ATTRIBUTE_DIRECTORY = 0x10;
 constexpr uint32_t FILE_ATTRIBUTE_NORMAL = 0x80;
+// A symbolic link listed as itself (TFindSearch::SetKeepLinks), not followed.
+constexpr uint32_t FILE_ATTRIBUTE_REPARSE_POINT = 0x400;
 
 constexpr size_t kFindNameUnits = 260;       // cFileName, terminator included
 constexpr size_t kFindAlternateUnits = 14;   // cAlternateFileName, terminator included

@@ -115,6 +115,11 @@ void FillFromStat(const struct stat& st, std::u16string_view name, std::u16strin
   SetFindAlternateName(fd, alias);
 }
 
+std::u16string_view AliasOf(const TDirectoryNames& names, const std::string& name) {
+  const auto alias = names.aliases.find(name);
+  return alias == names.aliases.end() ? std::u16string_view() : std::u16string_view(alias->second);
+}
+
 bool Listable(const struct stat& st) { return S_ISREG(st.st_mode) || S_ISDIR(st.st_mode); }
 
 // The directory itself and every directory on its path, by identity.
@@ -194,6 +199,12 @@ bool TFindSearch::Fill(const std::string& name, WIN32_FIND_DATAW& fd) {
   if (!MatchesPattern(pattern_, wide)) return false;
   const std::string path = JoinPath(directory_, name);
   struct stat st;
+  if (keep_links_ && lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    FillFromStat(st, wide, AliasOf(*names_, name), fd);
+    fd.dwFileAttributes = (fd.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) | FILE_ATTRIBUTE_REPARSE_POINT;
+    SetFindFileSize(fd, 0);
+    return true;
+  }
   if (stat(path.c_str(), &st) != 0) {
     const int error = errno;
     struct stat link;
@@ -207,8 +218,7 @@ bool TFindSearch::Fill(const std::string& name, WIN32_FIND_DATAW& fd) {
   if (S_ISDIR(st.st_mode) && ancestors_.count({st.st_dev, st.st_ino}) != 0) {
     return Skip(wide, TFindSkip::kLoop, 0);
   }
-  const auto alias = names_->aliases.find(name);
-  FillFromStat(st, wide, alias == names_->aliases.end() ? u"" : alias->second, fd);
+  FillFromStat(st, wide, AliasOf(*names_, name), fd);
   return true;
 }
 

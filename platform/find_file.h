@@ -6,7 +6,9 @@
 //   in byte order (so the same directory always lists the same way);
 // - symbolic links followed; links that lead nowhere, and entries that are
 //   neither regular files nor directories (devices, pipes, sockets, which
-//   cannot be put on a disc and could block a reader), are left out;
+//   cannot be put on a disc and could block a reader), are left out; with
+//   SetKeepLinks every symbolic link is listed as itself instead, dangling
+//   or not: FILE_ATTRIBUTE_REPARSE_POINT, size 0, the link's own times;
 // - a subdirectory that is the listed directory itself or one of the
 //   directories on its path (a loop through a link) is left out, so a
 //   recursive walk never enters a directory twice along one path;
@@ -82,6 +84,9 @@ class TFindSearch {
   // already knows, without opening it.
   void SetReadableFilesOnly(bool on) { readable_only_ = on; }
 
+  // With `on`, symbolic links are listed as links, never followed.
+  void SetKeepLinks(bool on) { keep_links_ = on; }
+
  private:
   bool Fill(const std::string& name, WIN32_FIND_DATAW& fd);
   // Tells the skip handler; returns false (nothing filled).
@@ -95,6 +100,7 @@ class TFindSearch {
   int error_ = 0;
   TFindSkipHandler on_skip_;
   bool readable_only_ = false;
+  bool keep_links_ = false;
   TCredentials credentials_;  // this process's, read when a search starts
 };
 

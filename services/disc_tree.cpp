@@ -1,5 +1,6 @@
 #include "services/disc_tree.h"
 
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "drive/read_retry.h"
 #include "image/image_layout.h"
 #include "image/iso_records.h"
+#include "platform/text_conversion.h"
 #include "services/disc_session.h"
 #include "services/session_import.h"
 #include "services/volume_records.h"
@@ -16,11 +18,18 @@ namespace orvex {
 namespace {
 
 // The name a component gets when a volume's tree is read back: the
-// identifier as written, decoded as an import decodes it.
-std::u16string ReadBackName(const TFileEntry& e, TNameEncoding names) {
-  const TIsoTree tree = names == TNameEncoding::Ucs2 ? JolietTree() : PrimaryTree(names == TNameEncoding::EightBit);
+// identifier as written, decoded as an import decodes it; where the import
+// took the primary tree's Rock Ridge names, the exact name its NM carries
+// (unless the import could not take it: one holding a separator).
+std::u16string ReadBackName(const TFileEntry& e, const TImportReport& read) {
+  if (read.rock_ridge && read.names == TNameEncoding::Primary) {
+    std::u16string exact = e.Posix && !e.Posix->Name.empty() ? Utf8ToUtf16(e.Posix->Name) : e.LongName;
+    if (exact.find_first_of(std::u16string_view(u"\\/", 2)) == std::u16string::npos) return exact;
+  }
+  const TIsoTree tree =
+      read.names == TNameEncoding::Ucs2 ? JolietTree() : PrimaryTree(read.names == TNameEncoding::EightBit);
   const std::string identifier = e.DirRecord != nullptr ? tree.Identifier(*e.DirRecord) : tree.Identifier(e);
-  return DecodeIdentifier({reinterpret_cast<const uint8_t*>(identifier.data()), identifier.size()}, names);
+  return DecodeIdentifier({reinterpret_cast<const uint8_t*>(identifier.data()), identifier.size()}, read.names);
 }
 
 // Every file below the root, each with its path.
@@ -53,9 +62,9 @@ TDiscTree ReadDiscTree(TSCSIDevice& Device, uint8_t SessionNo, const std::atomic
   return read;
 }
 
-void ForEachDiscPath(TContentTree& tree, TNameEncoding names,
+void ForEachDiscPath(TContentTree& tree, const TImportReport& read,
                      const std::function<void(TFileEntry& file, const std::u16string& path)>& visit) {
-  WalkFiles(tree, [names](const TFileEntry& e) { return ReadBackName(e, names); }, visit);
+  WalkFiles(tree, [&read](const TFileEntry& e) { return ReadBackName(e, read); }, visit);
 }
 
 }  // namespace orvex

@@ -41,8 +41,9 @@ struct TDiscTree {
 TDiscTree ReadDiscTree(TSCSIDevice& Device, uint8_t SessionNo, const std::atomic<bool>& stop);
 
 // Visits every file (no directory) of `tree` with the path it has in a
-// volume whose names are `names`.
-void ForEachDiscPath(TContentTree& tree, TNameEncoding names,
+// volume read back as `read` says (Joliet, ISO 9660:1999, the primary
+// tree's 8.3 identifiers or its Rock Ridge names).
+void ForEachDiscPath(TContentTree& tree, const TImportReport& read,
                      const std::function<void(TFileEntry& file, const std::u16string& path)>& visit);
 
 }  // namespace orvex

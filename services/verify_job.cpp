@@ -181,7 +181,7 @@ bool TVerifyDiscThread::SessionTargets(std::vector<TTarget>& targets) {
   if (!disc.report.found) return false;
   std::set<std::u16string> matched;
   uint64_t blocks = 0;
-  ForEachDiscPath(CDFiles, disc.report.names, [&](TFileEntry& e, const std::u16string& path) {
+  ForEachDiscPath(CDFiles, disc.report, [&](TFileEntry& e, const std::u16string& path) {
     const auto found = disc.files.find(path);
     TFileEntry* source = ContentSource(e);
     if (found != disc.files.end()) matched.insert(path);
@@ -207,7 +207,7 @@ bool TVerifyDiscThread::WrittenSessionFound() {
   const uint32_t data = CDFiles.FirstDataSector + CDFiles.FirstWritableSector;
   std::set<std::u16string> matched;
   std::vector<std::u16string> missing;
-  ForEachDiscPath(CDFiles, disc.report.names, [&](TFileEntry& e, const std::u16string& path) {
+  ForEachDiscPath(CDFiles, disc.report, [&](TFileEntry& e, const std::u16string& path) {
     const auto found = disc.files.find(path);
     if (found != disc.files.end()) matched.insert(path);
     const uint32_t extent = e.FileSize == 0 ? 0 : e.Imported ? e.Address : data + e.Address;

@@ -1,8 +1,11 @@
 #include "tree/content_tree.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 
 #include "platform/file_time.h"
 #include "platform/name_compare.h"
@@ -56,6 +59,11 @@ void TContentTree::ClearAll() {
   RootDir->Parent = RootDir;
   std::strcpy(RootDir->ShortName, "ROOT_DIR");
   RootDir->DirNameLength = 8;
+  RootPosix = TPosixAttributes{};
+  RootPosix.Mode = S_IFDIR | 0555;
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  RootPosix.Modified = RootPosix.Accessed = RootPosix.Changed = now;
 }
 
 pFileEntry TContentTree::NewFileEntry() {
@@ -201,6 +209,7 @@ TContentTree::TAddResult TContentTree::AddChecked(pDirEntry d, WIN32_FIND_DATAW&
     SetFileEntryNames(*entry, fd);
   }
   SetEntryTime(*entry, fd.ftLastWriteTime, address != 0);
+  entry->Posix.reset();  // the new source's, when it has any, are set by the caller
   entry->FileSize = static_cast<int64_t>(FindFileSize(fd));
   if (path == nullptr) {
     entry->Path.clear();
@@ -248,7 +257,7 @@ TContentTree::TMakeDirResult TContentTree::MakeDirEntry(pDirEntry parent, WIN32_
   // `fd` as the handler left it: one name for the entry and the directory.
   SetDirEntryNames(*dir, fd);
   dir->Parent = parent;
-  return {dir, TAddOutcome::kAdded};
+  return {dir, TAddOutcome::kAdded, added.entry};
 }
 
 TContentTree::TMakeDirResult TContentTree::CreateDirIn(pDirEntry parent,

@@ -65,6 +65,15 @@ class TContentTree {
   // Source files whose permission bits do not let this process read them
   // are left out (kUnreadableEntry) instead of failing the image job later.
   bool ReadableSourcesOnly = false;
+  // Symbolic links met while a directory is inserted are stored as links:
+  // empty files without a source whose Posix holds the target, whatever
+  // it leads to (a dangling link too).  Otherwise what a link leads to is
+  // stored, and dangling links are left out.
+  bool KeepLinks = false;
+  // What the root directory is (it has no entry of its own): ClearAll makes
+  // it mode 0555, owned by root, created now; a source directory inserted
+  // into the root gives it its own attributes.
+  TPosixAttributes RootPosix;
 
   int32_t FileCounter() const { return static_cast<int32_t>(Files.size()); }
   int32_t DirCounter() const { return static_cast<int32_t>(Dirs.size()); }
@@ -93,6 +102,7 @@ class TContentTree {
   struct TMakeDirResult {
     pDirEntry dir = nullptr;  // the directory made or existing; else null
     TAddOutcome outcome = TAddOutcome::kInvalid;
+    pFileEntry entry = nullptr;  // the entry standing for a directory made
   };
 
   // Adds (or, with ReplaceFile, overwrites) the file named fd.cFileName in
@@ -186,6 +196,8 @@ class TContentTree {
   // Insertion from the file system (source_insertion.cpp).
   // Adds a file from an insertion routine, telling cbInsertIssue when it is
   // not taken; `name` is the source path, or the image path without one.
+  // An entry added or replaced from a source path takes its POSIX
+  // attributes from it (of a kept link: the link's own, and no source).
   TAddResult InsertEntry(pDirEntry dir, WIN32_FIND_DATAW fd, bool Unicode,
                          const std::u16string* path, const std::u16string& name);
   pDirEntry SavedPathDestination(pDirEntry dest, std::u16string_view source);

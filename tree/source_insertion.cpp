@@ -6,6 +6,7 @@
 #include "platform/find_file.h"
 #include "platform/text_conversion.h"
 #include "tree/content_tree.h"
+#include "tree/source_attributes.h"
 
 namespace orvex {
 namespace {
@@ -66,8 +67,14 @@ bool TContentTree::Report(TAddOutcome outcome, const std::u16string& path) {
 TContentTree::TAddResult TContentTree::InsertEntry(pDirEntry dir, WIN32_FIND_DATAW fd,
                                                    bool Unicode, const std::u16string* path,
                                                    const std::u16string& name) {
+  const bool link = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   const TAddResult result = AddFileEntry(dir, fd, Unicode, 0, path);
   Report(result.outcome, name);
+  if (path != nullptr && (result.outcome == TAddOutcome::kAdded || result.outcome == TAddOutcome::kReplaced)) {
+    result.entry->Posix = SourceAttributes(*path, Utf16ToUtf8(result.entry->LongName), link);
+    // A link's content is its target: there is no data to read.
+    if (link) result.entry->Path.clear();
+  }
   return result;
 }
 
@@ -166,6 +173,9 @@ pDirEntry TContentTree::InsertDirW(std::u16string_view DestPath, std::u16string_
     dest = SavedPathDestination(dest, source);
     if (dest == nullptr) return nullptr;
   }
+  if (dest == RootDir) {
+    if (auto root = SourceAttributes(source.empty() ? u"/" : source, "", false)) RootPosix = *root;
+  }
   return InsertDirInto(dest, source, FileSpecs, Recursive, Unicode) ? dest : nullptr;
 }
 
@@ -178,6 +188,7 @@ bool TContentTree::InsertDirInto(pDirEntry dest, const std::u16string& source,
   std::vector<WIN32_FIND_DATAW> subdirectories, files;
   TFindSearch search;
   search.SetReadableFilesOnly(ReadableSourcesOnly);
+  search.SetKeepLinks(KeepLinks);
   const auto skipped = [&](bool loops) {
     return [this, &source, loops](std::u16string_view name, TFindSkip why, int error) {
       if ((why == TFindSkip::kLoop) == loops) Report(IssueOf(why), source + u"/" + std::u16string(name), error);
@@ -207,6 +218,9 @@ bool TContentTree::InsertDirInto(pDirEntry dest, const std::u16string& source,
     if (made.dir == nullptr) {
       if (!Report(made.outcome, sub_source)) return false;
       continue;
+    }
+    if (made.entry != nullptr) {
+      made.entry->Posix = SourceAttributes(sub_source, Utf16ToUtf8(made.entry->LongName), false);
     }
     if (!InsertDirInto(made.dir, sub_source, specs, true, Unicode)) return false;
   }

@@ -139,6 +139,11 @@ TEST(Cli, BadInputFailsClearly) {
   EXPECT_NE(r.err.find("cannot use"), std::string::npos);
   EXPECT_FALSE(fs::exists(dir / "out.iso"));
 
+  r = Orvex({"mkiso", "-o", dir / "out.iso", "--no-rock", "-r", dir / "src"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "orvex: --no-rock and --rock-rational contradict each other\n");
+  EXPECT_FALSE(fs::exists(dir / "out.iso"));
+
   r = Orvex({"ls", dir / "odd.img"});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "orvex: cannot read " + (dir / "odd.img") + " as an ISO 9660 image: it holds no ISO 9660 volume\n");
@@ -151,6 +156,7 @@ struct TLossCase {
   std::function<void(const TempDir&)> make;  // fills dir/src
   std::string said;                          // on standard error, SRC standing for dir/src
   bool warning;                              // told, but the image is written all the same
+  const char* option = nullptr;              // given to mkiso besides
 };
 
 const TLossCase kLosses[] = {
@@ -174,8 +180,9 @@ const TLossCase kLosses[] = {
      "orvex: cannot read SRC/secret.bin: Permission denied\n", false},
     {"pipe", [](const TempDir& d) { mkfifo((d / "src/pipe").c_str(), 0644); },
      "orvex: warning: SRC/pipe is not a regular file or directory; left out\n", true},
+    // Kept as a link unless links are followed.
     {"link that leads nowhere", [](const TempDir& d) { symlink("/nowhere/at/all", (d / "src/link").c_str()); },
-     "orvex: warning: SRC/link is a symbolic link that leads nowhere; left out\n", true},
+     "orvex: warning: SRC/link is a symbolic link that leads nowhere; left out\n", true, "--follow-links"},
 };
 
 void PrintTo(const TLossCase& c, std::ostream* os) { *os << c.name; }
@@ -195,12 +202,15 @@ TEST_P(LossTest, IsToldAndCounted) {
   std::string said = c.said;
   said.replace(said.find("SRC"), 3, src);
   EXPECT_TRUE(RunUnprivileged([&] {
-    const TToolResult strict = Orvex({"mkiso", "-q", "-o", image, src});
+    std::vector<std::string> args = {"mkiso", "-q", "-o", image, src};
+    if (c.option != nullptr) args.insert(args.begin() + 1, c.option);
+    const TToolResult strict = Orvex(args);
     const bool strict_ok = c.warning ? strict.status == 0 && strict.err == said
                                      : strict.status == 1 && strict.err.rfind(said, 0) == 0 &&
                                            strict.err.find("nothing was written") != std::string::npos &&
                                            !fs::exists(image);
-    const TToolResult lenient = Orvex({"mkiso", "-q", "--ignore-unreadable", "-o", image, src});
+    args.insert(args.begin() + 1, "--ignore-unreadable");
+    const TToolResult lenient = Orvex(args);
     const bool lenient_ok = lenient.status == 0 && lenient.err == said &&
                             lenient.out.find(", 1 entry left out\n") != std::string::npos;
     const TToolResult listed = Orvex({"ls", image});

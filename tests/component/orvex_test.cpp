@@ -18,6 +18,9 @@ TEST(Component, ConstructionDefaults) {
   EXPECT_FALSE(disc.UDFBridge());
   EXPECT_TRUE(disc.JolietFileSystem());
   EXPECT_FALSE(disc.ISO9660v1999FS());
+  EXPECT_FALSE(disc.RockRidge());
+  EXPECT_FALSE(disc.RockRidgeRational());
+  EXPECT_FALSE(disc.KeepLinks());
   EXPECT_TRUE(disc.BurnProof());
   EXPECT_FALSE(disc.TestWrite());
   EXPECT_FALSE(disc.FinalizeDisc());
@@ -32,6 +35,26 @@ TEST(Component, ConstructionDefaults) {
   EXPECT_EQ(disc.CreateDir("\\", "Docs"), nullptr);
   disc.ClearAll();
   EXPECT_NE(disc.CreateDir("\\", "Docs"), nullptr);
+}
+
+// Every file system option changes the image: a layout made before is stale.
+TEST(Component, FileSystemOptionsMakeTheLayoutStale) {
+  TOrvex disc(nullptr);
+  disc.ClearAll();
+  const std::pair<const char*, void (TOrvex::*)(bool)> options[] = {
+      {"Joliet", &TOrvex::SetJolietFileSystem}, {"1999", &TOrvex::SetISO9660v1999FS},
+      {"UDF", &TOrvex::SetUDFBridge},           {"Rock Ridge", &TOrvex::SetRockRidge},
+      {"rational", &TOrvex::SetRockRidgeRational},
+  };
+  for (const auto& [name, set] : options) {
+    for (const bool value : {true, false}) {
+      (disc.*set)(!value);
+      disc.Prepare();
+      ASSERT_TRUE(disc.CDFiles.Prepared) << name;
+      (disc.*set)(value);
+      EXPECT_FALSE(disc.CDFiles.Prepared) << name << " " << value;
+    }
+  }
 }
 
 TEST(Component, CacheSizeRule) {

@@ -125,7 +125,7 @@ TEST_P(InteropTest, ReadersSeeTheSourceTree) {
   const std::string boot_file = boot == 0 ? "" : source_->path() + (boot == 1 ? "/boot/sector.bin" : "/boot/floppy.img");
   const std::string src = source_->path() + "/src";
   const std::string image = work_ / "test.iso";
-  std::vector<std::string> mkiso = {ORVEX_CLI_PATH, "mkiso", "-q", "-o", image, "-V", "Interop Test"};
+  std::vector<std::string> mkiso = {ORVEX_CLI_PATH, "mkiso", "-q", "--no-rock", "-o", image, "-V", "Interop Test"};
   if (!options.joliet) mkiso.push_back("--no-joliet");
   if (options.udf) mkiso.push_back("--udf");
   if (options.iso1999) mkiso.push_back("--iso1999");

@@ -46,4 +46,22 @@ void MakeAwkwardTree(const std::string& root) {
   }
 }
 
+void MakePosixTree(const std::string& root) {
+  uint32_t seed = 100;
+  for (const auto& [name, mode] : {std::pair{"f600", 0600}, {"f755", 0755}, {"f444", 0444}}) {
+    Put(root + "/" + name, PatternBytes(100, seed++));
+    std::filesystem::permissions(root + "/" + name, static_cast<std::filesystem::perms>(mode));
+  }
+  Put(root + "/sub/inside.txt", PatternBytes(10, seed++));
+  std::filesystem::create_symlink("f600", root + "/to_file");
+  std::filesystem::create_directory_symlink("sub", root + "/to_dir");
+  std::filesystem::create_symlink("/no such/../place/./here", root + "/absolute");
+  std::filesystem::create_symlink("nowhere/at all", root + "/dangling");
+  Put(root + "/colon:back\\slash and space", PatternBytes(20, seed++));
+  Put(root + "/" + std::string(251, 'n') + ".txt", PatternBytes(30, seed++));
+  std::string deep = root;
+  for (int level = 1; level <= 100; ++level) deep += "/d" + std::to_string(level);
+  Put(deep + "/leaf", PatternBytes(40, seed++));
+}
+
 }  // namespace orvex::test

@@ -12,6 +12,12 @@ namespace orvex::test {
 // empty directory, and a 5 MiB file.  Contents are deterministic.
 void MakeAwkwardTree(const std::string& root);
 
+// Fills `root` with what only POSIX names and attributes can say: files of
+// modes 0600, 0755 and 0444, symbolic links to a file, to a directory, to
+// an absolute path and to nothing, names with ":", "\\" and spaces, a
+// 255-byte name, and a file 100 directories deep ("d1/.../d100/leaf").
+void MakePosixTree(const std::string& root);
+
 // A deterministic byte pattern of `size` bytes, different for each seed.
 std::string PatternBytes(size_t size, uint32_t seed);
 

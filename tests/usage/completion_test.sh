@@ -38,6 +38,8 @@ expect "toc" orvex t
 expect "--eject" orvex burn-image --ej
 expect "--version" orvex --v
 expect "--speed" orvex burn --sp
+expect "--no-joliet --no-rock" orvex mkiso --no-
+expect "-r" orvex mkiso -r
 expect "--ignore-unreadable --import-session --iso1999" orvex verify --i
 expect "--json" orvex devices --j
 expect "" orvex devices -d                     # devices takes no drive
