@@ -140,8 +140,8 @@ std::string IssueMessage(const TInsertIssue& issue) {
     case TInsertIssueKind::kNameClash:
       return "cannot add " + path + ": the image holds that name already";
     case TInsertIssueKind::kCaseVariant:
-      return path + " and " + Printable(issue.Other) +
-             " differ only in case: both are kept, one under a numbered name (~N) in the Joliet and ISO 9660 trees";
+      return path + " differs only in case from " + Printable(issue.Other) +
+             " beside it: both are kept, one under a numbered name (~N) in the Joliet and ISO 9660 trees";
     case TInsertIssueKind::kKindClash:
       return "cannot add " + path + ": the image holds that name already for a " +
              "file where this is a directory, or the other way round";
