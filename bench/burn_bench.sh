@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Burning against the virtual burner, beside `orvex mkiso` of the same data:
 #   (1) 2 GiB in four files (the mkiso benchmark's large-file set) burned to
 #       a BD-R whose medium lies in RAM (/dev/shm), the drive's time running

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The drive layer's own costs against the virtual burner: finding 8 drives
 // (InitializeASPI) and asking one everything `orvex info` asks, and how many
 // commands a second pass through the driver library (TEST UNIT READY), with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Writes a benchmark source tree: FILES files of pseudo-random bytes spread
 // round-robin over DIRS directories (0 puts them all in DIR itself), each of
 // a size drawn evenly from [MIN, MAX] bytes.  The content is reproducible

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A driver library that answers every command at once with GOOD status and
 // INQUIRY as one optical drive at 0:0:0: what remains of a command's cost
 // through the library path is the host side's own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Layout speed and memory: Prepare plus header generation for 200,000 files
 // over 20,000 directories and for 100,000 files in one directory.
 //

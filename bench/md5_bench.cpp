@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // md5_bench FILE: the MD5 digest of FILE through TMD5Stream, fed in 64 KiB
 // pieces as verification and smart references feed it, and the seconds the
 // digest took (reading included), on one line: "DIGEST SECONDS".

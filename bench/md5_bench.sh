@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # TMD5Stream against `openssl dgst -md5` on the same 1 GiB file, run after
 # run, in one go: the median seconds of each over RUNS runs and their ratio.
 # Wall time of whole commands for both, so the file reading counts alike.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # `orvex mkiso` against xorriso and genisoimage on the same data in one run,
 # all writing Rock Ridge and Joliet (orvex-norock: orvex without Rock Ridge,
 # which tells what the records cost), with `cat` of the same files into one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Insertion speed of the content tree: memory files into one directory and
 // spread over 1,000 directories, at three sizes.  The cost per entry should
 // not grow with the size of a directory.

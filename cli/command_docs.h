@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The description of the orvex program: every command with its synopsis,
 // its text and its options.  The parser, --help, the man page and the shell
 // completion are all made from it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The arguments of one orvex command: options (with or without a value) and
 // operands, parsed from argv against the options its description lists.
 #ifndef ORVEX_CLI_COMMAND_LINE_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The orvex commands.  Each returns the process exit status: 0 on success,
 // 1 when the job fails, 2 for a usage error.
 #ifndef ORVEX_CLI_COMMANDS_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What orvex mkiso, burn and verify do with the content options they share
 // (what goes into the image and how it is laid out; cli/command_docs.cpp
 // lists them): the filling of the tree from them and the SOURCE operands.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // orvex burn, burn-image, erase, verify and label: the jobs on the disc in
 // a drive, each with -d N and the drive options, a progress line on a
 // terminal, and Ctrl-C ending the job cleanly.

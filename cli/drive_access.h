@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What every drive command does with the drive options (cli/command_docs.cpp
 // lists them): finding the drives (--driver, --no-pass-through, --log) and
 // choosing one (-d N).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // orvex devices / orvex info: the drives of the machine, and what one of
 // them and its medium can do.
 #include <unistd.h>

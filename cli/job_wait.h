@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Waiting for a component's job on the command line: completion events are
 // dispatched from the component's queue, progress is redrawn, and a stop
 // signal (see platform/signal_watch.h) asks the job to stop; the job then ends,

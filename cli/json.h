@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one JSON writer of the command line: an object or an array built
 // member by member and written on one line.  Strings are valid UTF-8 JSON
 // strings whatever they held: control characters (C0, DEL and C1) become

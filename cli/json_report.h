@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The object a command prints on standard output with --json: the schema's
 // identity, the command, its outcome, the error that ended it, the warnings
 // it gave, and the command's own fields (docs/json.md).  A command fills

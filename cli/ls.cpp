@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // orvex ls IMAGE
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // orvex: the command line of the Orvex disc writer.
 #include <cstdio>
 #include <string>

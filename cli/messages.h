@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the command line says: paths made safe to print, and the messages for
 // a job's failure and for source entries left out.  Messages name the path
 // plainly and give the system's reason ("cannot read /a/b.txt: Permission

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // orvex mkiso -o OUT [options] SOURCE...
 #include <cstdio>
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The progress a long job shows on standard error.  On a terminal it is
 // one line redrawn in place: percentage, MiB done of the total, MiB/s, the
 // elapsed time and the job's own figures, cut to the terminal's width (read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "cli/source_check.h"
 
 #include "cli/messages.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The watch kept over the sources while orvex mkiso fills the tree: every
 // entry left out is told on standard error as it is met and counted, the
 // image being written is never taken as one of its own sources, and a stop

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // orvex toc: the sessions and tracks of the disc in a drive, and the two
 // numbers a later session's image is made with: where the last closed
 // session's first track starts, and where the next session will start.

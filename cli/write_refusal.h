@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Why the disc in a drive was refused for writing, told in words: the
 // component's one error for an unwritable disc covers an open tray, no
 // disc, a finalized disc and a medium the drive cannot write, and its error

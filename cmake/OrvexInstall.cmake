@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # What `cmake --install` puts where, in the GNU directories, by package:
 #   lib      the shared library
 #   dev      the headers, the static library, the CMake package, orvex.pc

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # `cpack` makes four Debian packages from the install components:
 #   liborvex0    the shared library
 #   liborvex-dev headers, static library, CMake package, orvex.pc, schemas

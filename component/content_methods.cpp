@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The content-tree methods and queries of the component.  The 8-bit forms
 // convert their arguments into buffers of fixed size (UTF-16 units,
 // terminator included) and fail when a text does not fit.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The drive-control methods of the component: forwarders to the drive
 // layer, which asks nothing of the drive while a job uses it.
 #include "component/orvex.h"

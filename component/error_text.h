@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The texts of the error numbers.
 #ifndef ORVEX_COMPONENT_ERROR_TEXT_H_
 #define ORVEX_COMPONENT_ERROR_TEXT_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The job methods of the component.
 #include "component/orvex.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Construction, properties, errors and the delivery of completion events.
 #include "component/orvex.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Orvex: the burner component, the one object through which an application
 // uses the library.
 //

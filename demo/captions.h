@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The desktop program's fixed texts: the status captions, the Boolean
 // words of the log, the log's time stamp, and the capabilities Quick Info
 // asks about.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The questions the windows ask the user in a dialog of their own: a line
 // of text, a file to open.  The windows ask through this interface so that
 // their tests can answer without a person.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // orvex-demo: the desktop program.  See demo/startup_options.h for its
 // command line.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window of orvex-demo: it owns one burner component for its
 // whole life and turns clicks into calls on it.  It shows the drives and
 // the image-file entry, a list of paths to burn (dragged in from its file

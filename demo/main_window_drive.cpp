@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window's drive side: the drive list, the speed list and the
 // drive actions.
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window's jobs: burning, building and burning images, erasing,
 // verifying and finding identical files, and their end events.
 #include <QCheckBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The main window's progress: the 50 ms poll of a running job's counters
 // and the erase indicator.
 #include <QLabel>

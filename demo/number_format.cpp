@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "demo/number_format.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Numbers as the desktop program shows them: a fixed count of decimals,
 // with or without thousands separators ("," between groups, "." before
 // the decimals, whatever the locale, so that log lines read the same

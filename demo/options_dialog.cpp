@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "demo/options_dialog.h"
 
 #include <QCheckBox>

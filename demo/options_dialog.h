@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The "Miscellaneous Options" dialog: the component's settings, copied in
 // before it shows and back when it closes (whichever button closed it),
 // and the two settings the main window reads only when it burns: the

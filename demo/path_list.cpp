@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "demo/path_list.h"
 
 #include <QDragEnterEvent>

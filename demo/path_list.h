@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The list of paths to burn: a line per folder or file, filled by dragging
 // folders and files onto it (from the window's browsers or from any other
 // program, as text/uri-list); a double click removes the selected line.

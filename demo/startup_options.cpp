@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "demo/startup_options.h"
 
 #include "component/orvex.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How orvex-demo finds its drives, from its command line:
 //
 //   orvex-demo [--driver PATH] [--no-virtual] [--no-pass-through] [PATH...]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Two small widgets the main window needs that Qt lacks: a drop-down list
 // that says when it is about to open (the speed list is rebuilt then), and
 // a panel that takes a click; and the way the windows make a control that

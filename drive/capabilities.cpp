@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "drive/capabilities.h"
 
 #include "drive/mmc_codes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the selected drive can read and write, and how fast: the
 // capabilities page (2Ah) in its default and current values, the
 // underrun-protection page (30h), and the features of GET CONFIGURATION

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a failed command leaves for the person who reads the job's error:
 // the command, the block it failed at, the drive's sense, and, when the
 // drive said nothing at all, the system's reason.

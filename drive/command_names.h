@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The names the debug log gives the MMC opcodes: 22 characters each, padded
 // with blanks; empty for an opcode without one.
 #ifndef ORVEX_DRIVE_COMMAND_NAMES_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How long each kind of command may take before it is given up.  Both
 // transports take their bound from here: the kernel's in the pass-through
 // header, the driver library's in its wait for the post event.

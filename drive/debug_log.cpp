@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "drive/debug_log.h"
 
 namespace orvex {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The drive layer's debug log: one text line per command (see
 // execute_command.h for its form) and the drive scan's lines, each ending
 // in CR LF.  Off unless a caller opens it.

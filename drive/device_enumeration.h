@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Finding the optical drives and choosing one.
 //
 // The scan looks at the drive letters 'C' to 'Z' (/dev/sr0 to /dev/sr23)

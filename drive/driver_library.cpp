@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "drive/driver_library.h"
 
 #include <chrono>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The run-time driver library transport: a shared object opened with
 // dlopen that exports GetASPI32SupportInfo and SendASPI32Command
 // (drive/srb.h).  A command the library accepts as pending completes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "drive/exclusive_use.h"
 
 #include <errno.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A recording job (a burn, an erase, a format) holds the selected drive for
 // itself from its first command to its last.  Through the kernel's
 // pass-through the drive is opened once, exclusively (TDriveOpen::

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one path every drive command takes: the request block is addressed to
 // the selected drive, sent through the transport, waited for when the
 // transport completes it later, written to the debug log, and its outcome

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The kinds of medium a drive can hold, and the MMC profile that names each.
 #ifndef ORVEX_DRIVE_MEDIUM_H_
 #define ORVEX_DRIVE_MEDIUM_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the medium in the selected drive is and holds: its kind, whether it
 // can be erased or written, its sessions, its free and total blocks, the
 // size of the volume on it, its formatted capacity, and the drive's buffer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The medium stays in the drive while it is recorded on: PREVENT MEDIUM
 // REMOVAL when a recording step starts, ALLOW when it ends, whether it
 // succeeded, failed or was stopped.  A drive that refuses either command

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The MMC codes the drive layer sends and looks for, named once: the
 // operation codes (CDB byte 0), the close functions of CLOSE TRACK/SESSION,
 // the mode pages, the load and eject of START STOP UNIT, and the sense codes

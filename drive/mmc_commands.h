@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The MMC commands the system sends: a typed builder for each command
 // block, and a thin routine per command that sends it through
 // ExecuteCommand and says whether it succeeded.  The routines decide

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The MMC records the drive layer sends and reads, laid out byte for byte
 // as MMC defines them: fixed-format sense data (descriptor-format sense is
 // turned into it), disc and track information,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The kernel pass-through transport: a request goes to /dev/srN of the
 // selected drive letter (platform/sg_io.h).  The device is opened when a
 // command needs it and stays open unless CloseFH asks to close it after

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Commands that ride out what a drive says while it is only momentarily
 // unable to answer: BUSY, "becoming ready" (sense 04h), a reset or a media
 // change told as unit attention, and a single failed read, which a second

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Waiting for a drive that is busy with a long operation (a format, a
 // blank, a session being closed, its buffer being written out): it answers
 // with the sense code 04h (logical unit not ready; 04/07 operation or 04/08

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The drive access record: one per component.  It holds the drive table,
 // the transport to the selected drive, what the last command left behind,
 // what inspection found, and the write settings.  It stays a record: the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The request blocks handed to a run-time driver library: the layout both
 // sides of the library boundary compile against.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The sessions and tracks of the disc in the selected drive, as READ DISC
 // INFORMATION counts them and READ TRACK INFORMATION describes each: where
 // a track starts, how long it is, where writing goes on in it and what

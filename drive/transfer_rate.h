@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How fast the current job's transfers run: every READ(10) and WRITE(10)
 // of ReadSectors and WriteSectors is timed, feeding the averages since the
 // drive was selected and a ring of the last 64 transfers behind the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How a request block reaches the selected drive: through the kernel's
 // pass-through (pass_through.h) or through a run-time driver library
 // (driver_library.h).  Both take the same request blocks (drive/srb.h).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Telling the drive how to write: the write parameters page (05h) for each
 // medium and option, the speed, the streaming performance, and the DVD-R
 // time stamp.  (Track reservation and the close routines are single

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fills a content tree from a folder and prints it: each entry with its
 // path in the image and its size, and what could not be taken.
 //

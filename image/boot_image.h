@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Which files can serve as an El Torito boot image.
 #ifndef ORVEX_IMAGE_BOOT_IMAGE_H_
 #define ORVEX_IMAGE_BOOT_IMAGE_H_

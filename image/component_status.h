@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The values of the component's status word: the phase it is in.
 #ifndef ORVEX_IMAGE_COMPONENT_STATUS_H_
 #define ORVEX_IMAGE_COMPONENT_STATUS_H_

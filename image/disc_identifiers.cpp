@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "image/disc_identifiers.h"
 
 #include <unordered_set>

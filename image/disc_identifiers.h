@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The identifiers entries carry in the image's long-name trees, shared by
 // the layout (which sizes the records) and the writers (which fill them).
 //

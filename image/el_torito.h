@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // El Torito: the boot record volume descriptor and the one-sector boot
 // catalog whose initial entry points at the boot image.
 #ifndef ORVEX_IMAGE_EL_TORITO_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The orders the image records things in.
 #ifndef ORVEX_IMAGE_ENTRY_ORDER_H_
 #define ORVEX_IMAGE_ENTRY_ORDER_H_

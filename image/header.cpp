@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Header generation: the bytes of every structure that lies before the boot
 // image, the UDF file structures and the file data.
 #include <algorithm>

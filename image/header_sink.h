@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the header writers put their bytes: whole sectors appended one after
 // another to the header buffer, each handed out zero-filled for the writer to
 // fill in place.  Sectors asked for beyond the buffer are never in it: they

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The layout half of the content record: the options that choose the file
 // systems, the sector map that Prepare computes from the tree, and the
 // header that header generation fills.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the two ISO 9660 trees record for each entry, shared by the layout
 // (which sizes the structures) and the writers (which fill them), so both
 // always agree byte for byte.

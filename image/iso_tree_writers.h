@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The path tables and directory extents of one ISO 9660 tree (primary or
 // Joliet), at the sectors and with the sizes the layout fixed.
 #ifndef ORVEX_IMAGE_ISO_TREE_WRITERS_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The ISO 9660 volume descriptors: primary, ISO 9660:1999 supplementary,
 // Joliet supplementary and the set terminator, one sector each.
 //

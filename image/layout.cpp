@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Prepare: the sector map of an image.
 //
 //   0-15                 zeros (system area)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "image/rock_ridge.h"
 
 #include <sys/stat.h>

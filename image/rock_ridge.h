@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Rock Ridge records of the primary tree: what a POSIX reader learns of
 // an entry beyond its ISO 9660 record (its exact name, type and permission
 // bits, owner, link count, serial number, times, and a symbolic link's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Sectors and packets: a sector (block) is 2048 bytes everywhere, a packet
 // 32 sectors (64 KiB).
 #ifndef ORVEX_IMAGE_SECTORS_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the UDF bridge's structures lie and what they count: set by the
 // layout, read by the header writers and the file-structure stream.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The UDF bridge's file structures, produced a few sectors at a time in the
 // order the layout allocated them: for each directory, depth first, its file
 // entry, its directory data (the file identifier descriptors, packed, each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the UDF bridge's structures go: the fixed volume structure sectors,
 // and the file entries and directory data allocated depth first.
 #ifndef ORVEX_IMAGE_UDF_LAYOUT_H_

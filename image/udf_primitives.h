@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The building blocks of every UDF descriptor: the descriptor tag with its
 // checksum and CRC, timestamps, OSTA compressed Unicode, entity identifiers
 // and character set specifications.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The UDF bridge's volume structures, written into the header: the volume
 // recognition sequence, the main and reserve volume descriptor sequences,
 // the logical volume integrity descriptor, the anchors and the file set

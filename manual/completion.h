@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shell completion scripts made from a program's description: commands,
 // each command's options, files and directories for operands and path
 // values, and drive numbers (asked of `PROGRAM devices` when completing).

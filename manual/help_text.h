@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What --help prints, made from a program's description: text wrapped to
 // the terminal's customary 78 columns, options in two columns.
 #ifndef ORVEX_MANUAL_HELP_TEXT_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A program's man page (section 1, in roff's man macros), made from its
 // description: NAME, SYNOPSIS, DESCRIPTION, COMMANDS with every option of
 // every command, the program's own sections, EXAMPLES and SEE ALSO.

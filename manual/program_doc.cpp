@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "manual/program_doc.h"
 
 namespace orvex::manual {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The description of a command-line program, from which its parser, its
 // --help, its man page and its shell completion are all made, so that they
 // never tell different stories.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "manual/write_files.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The body of the build steps that write a program's man page and
 // completion scripts: `GENERATOR MAN_PAGE BASH_SCRIPT ZSH_SCRIPT`.
 #ifndef ORVEX_MANUAL_WRITE_FILES_H_

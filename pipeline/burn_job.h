@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The burn jobs: the prepared layout (Burn) or an existing image file
 // (BurnISOImageW) written to the disc in the selected drive, through the
 // cache thread and a write thread with a drive sink (drive_sink.h).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The producer of an image job: streams the laid-out image, strictly in
 // image order, as 64 KiB packets into the packet ring: the header, the boot
 // image, the UDF file structures, the data of every file (read from disk or

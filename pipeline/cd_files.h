@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The content and layout record, whole: the content tree and layout halves
 // plus the job state that the pipeline and the disc services share with the
 // component (error number, abort flag, progress counters, notification

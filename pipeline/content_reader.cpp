@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "pipeline/content_reader.h"
 
 #include "platform/text_conversion.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads the content of one entry from its start, piece by piece: its source
 // file, or the data callback of a memory file.  The cache thread, smart
 // references and verification all read content through here, so they agree

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The packets of a burn go to the disc in the selected drive.
 //
 // Begin prepares the drive: cache flushed, write parameters and speed set,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "pipeline/image_file_sink.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The image file a run writes.  Nothing is lost when a run fails: a
 // regular file (or a new one) is written under a temporary name beside it
 // and renamed into place only when the image is complete, so a failure, an

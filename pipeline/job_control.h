@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one lifecycle every job follows: it begins on the component's thread,
 // runs on worker threads that wait for each other here, can be asked to
 // stop from the component's thread at any moment, and ends on its last

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The error numbers a job leaves pending for the component to report.
 #ifndef ORVEX_PIPELINE_JOB_ERRORS_H_
 #define ORVEX_PIPELINE_JOB_ERRORS_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How jobs report their end: the completion message numbers, the event types
 // of the jobs, and the rule every worker follows to deliver them.
 #ifndef ORVEX_PIPELINE_JOB_EVENTS_H_

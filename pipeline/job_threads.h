@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The worker threads of the jobs that have run: kept so that each can be
 // joined before the next job starts and when the component goes.
 #ifndef ORVEX_PIPELINE_JOB_THREADS_H_

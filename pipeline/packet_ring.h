@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The bounded queue of 64 KiB packets between the producer (the cache
 // thread) and the consumer (the write thread).
 //

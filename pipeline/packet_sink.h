@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where the write thread puts the packets of a run: an image file or the
 // disc in a drive.  The write thread takes each packet from the ring in
 // image order, hands it to the sink, releases it and counts it; the sink

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Closing a track or a session, and writing out the drive's buffer before
 // it, with the result of every command judged as MMC has it.
 //

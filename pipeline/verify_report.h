@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a verification found besides its events: which files could not be
 // read rather than differed, and how the disc's file tree and the content
 // tree disagree.  Written by the verify thread, read by the component's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The image jobs: stream a prepared layout through the cache and write
 // threads into a packet sink (an image file).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "pipeline/write_thread.h"
 
 #include "image/component_status.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The consumer of an image job: takes the packets in order and hands them
 // to the job's packet sink, then waits for the producer to end and reports
 // the run's outcome through the write-done event, exactly once.  The run

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Little-endian, big-endian and both-byte-order stores into byte buffers, as
 // disc structures and drive command blocks lay out their fields.
 #ifndef ORVEX_PLATFORM_BYTE_ORDER_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one clock every wait and every time stamp of the drive layer and the
 // jobs goes through: sleeps between polls and retries, the tick counts of
 // transfer timing, the performance counter, and the UTC time of the debug

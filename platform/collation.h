@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The locale string comparison: orders names as the user's locale collates
 // them (LC_COLLATE of the program's C locale; a program that never calls
 // setlocale collates in code point order).

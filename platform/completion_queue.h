@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The completion-record queue that stands in for a hidden notification
 // window: worker threads post records, the owner's thread takes them in
 // posting order.  Its file descriptor (an eventfd) is readable exactly while

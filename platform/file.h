@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Files read and written by the jobs: source files, boot images and image
 // files.  A thin owner of a file descriptor; every operation reports failure
 // instead of throwing, and reads and writes are retried over interruptions

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Windows time records and their conversions, on the C library's clock and
 // time zone (localtime_r / tm_gmtoff; tests pin TZ).
 //

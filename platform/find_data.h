@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The find-data records that the find functions fill and the content tree
 // takes entries from, with the Windows attribute bits.
 #ifndef ORVEX_PLATFORM_FIND_DATA_H_

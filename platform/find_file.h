@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Find-first / find-next over one directory with one pattern, and the
 // lookup of a single path, filling WIN32_FIND_DATAW records.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Case-insensitive equality of names, as the content tree compares long names.
 //
 // Two names are equal when they have the same code points after each is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The host framework's object model: the root class and the component base.
 //
 // TOrvex, the worker thread classes and the MD5 stream derive from TObject,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The event a driver library signals when a command it accepted as pending
 // completes: an eventfd the library writes the value 1 to.
 #ifndef ORVEX_PLATFORM_POST_EVENT_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The kernel's SCSI pass-through to optical drives: /dev/srN, with the
 // SG_IO request, and where sysfs says each drive sits on its SCSI bus.
 // This is the only place that speaks the kernel's pass-through interface.

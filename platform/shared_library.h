@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A shared object loaded at run time, and the symbols it exports.
 #ifndef ORVEX_PLATFORM_SHARED_LIBRARY_H_
 #define ORVEX_PLATFORM_SHARED_LIBRARY_H_

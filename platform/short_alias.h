@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Windows-style 8.3 aliases for the names of one directory.
 //
 // Linux file systems keep no short names, so enumeration makes them the way

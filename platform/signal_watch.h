@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The signals that stop a program and its job: Ctrl-C (SIGINT), SIGTERM
 // and a closed terminal (SIGHUP).  They are blocked in every thread and read
 // through a signal descriptor that the wait loops poll, so no handler runs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The host framework's abstract stream: a sequence of bytes that can be read,
 // written and positioned.  Concrete streams override the three primitives;
 // the 64-bit seek forwards to the 32-bit one unless a stream overrides it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Conversions between the 8-bit code page (UTF-8 on this platform) and UTF-16.
 //
 // File names on Linux are byte strings that need not be valid UTF-8.  Every

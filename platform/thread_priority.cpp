@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "platform/thread_priority.h"
 
 #include <sys/resource.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Thread priorities, in the seven levels the jobs choose from, applied best
 // effort as nice values of the calling thread.  Only a privileged process
 // can raise a priority again after lowering it, so an unprivileged one keeps

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where files go that a Windows program would put at a fixed place of the
 // system drive: the user's state directory for logs, the home directory for
 // a default image; and the folder of the running program, where a library

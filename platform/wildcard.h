@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // File name patterns of the find functions: '*' matches any run of
 // characters, '?' any one character, everything else itself ignoring case.
 // "*.*" matches every name, with or without a dot.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Checks that no folder includes a header of a layer above it:
 #   platform -> {tree, drive} -> image -> pipeline -> services -> component -> {cli, demo}
 # The front ends (cli, demo, examples) include the component and nothing

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Shared by the quick-start scripts: package checks and the two build trees.
 # Sourced, not run.
 

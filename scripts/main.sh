@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The main job: builds Orvex, makes an image of the sample disc content
 # with Joliet and the UDF bridge and lists it, then burns the sample to the
 # virtual burner's default drive (a DVD writer with a blank DVD+R kept in

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds what the four Debian packages hold (no test suites, benchmarks,
 # examples or guest images) in build/package and makes the packages in
 # build/packages: liborvex0, liborvex-dev, orvex and orvex-demo.  Install

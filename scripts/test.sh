@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds and runs every test twice, a normal build and an AddressSanitizer +
 # UndefinedBehaviorSanitizer build; the threaded suites (pipeline,
 # component, services, virtual burner) once more under ThreadSanitizer; and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The MD5 digest of an entry's content, as verification and the
 // smart-reference search both take it: read from the start through the one
 // content reader, in pieces of at most kDigestPieceBytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Session import from the disc in the selected drive: the directory tree of
 // one of its sessions added to the content tree as imported entries, whose
 // data stays where it lies, so that a new session shows the earlier files.

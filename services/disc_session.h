@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The sessions of the disc in the selected drive, as an import or the
 // label reader finds them, and the sectors of the disc as a source for the
 // untrusted-image reader.

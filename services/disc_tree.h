@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A session's files as the disc's own file system shows them, read through
 // the untrusted-image reader, and the paths the content tree's entries have
 // in such a volume, so that the two can be matched by path.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Erasing a rewritable disc on its own thread.  Media that MMC blanks
 // (CD-RW, DVD-RW) get BLANK; DVD+RW, BD-RE and DVD-RAM, which have no blank
 // operation, are formatted and/or overwritten with zero blocks at the start

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The sectors of an image file.
 #ifndef ORVEX_SERVICES_IMAGE_FILE_READER_H_
 #define ORVEX_SERVICES_IMAGE_FILE_READER_H_

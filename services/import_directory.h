@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The directory walk of an import: the records of a directory tree on a
 // sector source become entries of the content tree.
 #ifndef ORVEX_SERVICES_IMPORT_DIRECTORY_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The 8.3 names of what an import added.  A volume's primary tree holds the
 // short names readers without long names use; a new session that carries
 // the volume's files keeps them where they are sound, so that a file keeps

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What an import read, and what of it could not become part of the tree, so
 // that a listing or a new session never silently holds less than the
 // volume did.

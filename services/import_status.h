@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Holds ComponentStatus at "importing" while an import runs.
 #ifndef ORVEX_SERVICES_IMPORT_STATUS_H_
 #define ORVEX_SERVICES_IMPORT_STATUS_H_

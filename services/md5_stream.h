@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A write-only stream that computes the MD5 digest (RFC 1321) of everything
 // written to it.  Verification and the smart-reference search pour file
 // contents into it and compare the digest texts it returns.

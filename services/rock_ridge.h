@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Rock Ridge as a session's primary tree carries it: entries of the system
 // use sharing protocol in the system use area of each directory record (and
 // in continuation areas elsewhere in the volume) that give an entry its

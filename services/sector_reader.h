@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Where an import reads a volume from: 2048-byte sectors by absolute number.
 // An image file is one source; the earlier sessions of a disc in a drive are
 // another.  Sources are untrusted: a reader only promises that it never

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "services/session_import.h"
 
 #include <optional>

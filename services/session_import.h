@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Session import and image mounting: the directory tree of a volume (an
 // image file, or later a session on a disc) added to the content tree as
 // imported entries, whose data stays where it lies.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Smart references: files of the tree with identical contents are found and
 // every duplicate made to refer to one of them, so that the layout stores
 // the data once.  A duplicate keeps its names and directory entries; its

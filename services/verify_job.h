@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Verification: files of the tree that came from a file on disk are read
 // back from the disc in the selected drive and their MD5 digests compared
 // with those of their sources.  Two runs share the reading and the events:

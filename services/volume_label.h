@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The volume label of a session on the disc in the selected drive.
 #ifndef ORVEX_SERVICES_VOLUME_LABEL_H_
 #define ORVEX_SERVICES_VOLUME_LABEL_H_

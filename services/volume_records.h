@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The on-disc records an import reads (ECMA-119, with the Joliet extension):
 // volume descriptors and directory records, each decoded only from bytes
 // that are known to belong to it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Which directory tree of a volume an import reads.
 #ifndef ORVEX_SERVICES_VOLUME_SEARCH_H_
 #define ORVEX_SERVICES_VOLUME_SEARCH_H_

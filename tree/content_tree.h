@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The tree half of the content record: the file and directory tables, the
 // root, and the routines that insert and find entries.
 //

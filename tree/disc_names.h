@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How an entry's two names are derived from its find data: the long name
 // (UTF-16, what Joliet and ISO 9660:1999 show) and the 8-bit short name
 // (what the plain ISO 9660 tree shows).

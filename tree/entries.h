@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The records of the content tree: one TFileEntry per file and per
 // subdirectory (standing for it in its parent's list), one TDirEntry per
 // directory, and the two event types that entries carry.

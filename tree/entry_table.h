@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A table of entries with a fixed capacity: entries are appended, keep their
 // address for their whole life and are indexed by their position, and the
 // whole table is emptied at once.  Storage grows in chunks (std::deque), so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the insertion routines tell their caller about source entries they
 // could not take whole, so that nothing is left out without a word.
 #ifndef ORVEX_TREE_INSERT_ISSUES_H_

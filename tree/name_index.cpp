@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "tree/name_index.h"
 
 #include "platform/name_compare.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The per-directory index of entries by long name.  Names are exact: two
 // names differing only in case are two entries.  The index hashes names
 // with case folded (NameHash), so that the entries whose names equal one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a POSIX file system (or a Rock Ridge session) says of an entry beyond
 // its Windows-style record: the exact name, type and permission bits,
 // ownership, link count, serial number, the three times and a symbolic

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a source path on this system says of an entry beyond its find data:
 // its POSIX attributes, read when the entry is added.
 #ifndef ORVEX_TREE_SOURCE_ATTRIBUTES_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The insertion routines: files and directories of the file system, memory
 // files, and what they tell the caller about entries they leave out.
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A walk over the content tree with each entry's path: the one traversal
 // behind the component's WalkTree and the comparison of a session's files
 // by path.

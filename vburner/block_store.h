@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The sparse file that holds a medium's 2048-byte blocks at lba * 2048.
 // Blocks never written read as zeros, so a blank 25 GB disc costs nothing;
 // blocks written as zeros become holes again, so erasing by writing zeros

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Big-endian fields of CDBs and drive responses.
 #ifndef ORVEX_VBURNER_BYTES_H_
 #define ORVEX_VBURNER_BYTES_H_

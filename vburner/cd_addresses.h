@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Block addresses of CD media as the TOC, the PMA, the ATIP and the disc
 // information give them: minutes, seconds and frames, the lead-in of a
 // recordable disc, and what the ATIP itself says.

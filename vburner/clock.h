@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Modelled time.  Drives measure buffer drain, formatting, blanking and
 // closing on this clock, so that a time scale can shrink minutes to
 // milliseconds and tests can step time by hand.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // GET CONFIGURATION, answered from a table with one row per feature.
 //
 // The answer is the 8-byte header (data length, current profile: 0 when

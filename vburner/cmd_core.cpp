@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Identity, readiness and the tray: TEST UNIT READY, REZERO UNIT, REQUEST
 // SENSE, INQUIRY, START STOP UNIT and PREVENT ALLOW MEDIUM REMOVAL.
 #include <cstdio>

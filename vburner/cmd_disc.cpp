@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the disc holds: READ CAPACITY, READ FORMAT CAPACITIES, READ DISC
 // INFORMATION and READ TRACK INFORMATION, all rendered from the recording
 // model's views.  READ TOC/PMA/ATIP is in cmd_toc.cpp.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // GET EVENT STATUS NOTIFICATION in polled mode: the operational change
 // class, whose state never changes here, and the media class, which
 // reports a medium arriving or leaving and a background format ending.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Moving blocks: READ(10), WRITE(10), SYNCHRONIZE CACHE and READ BUFFER
 // CAPACITY.  Written data reaches the backing file at once; the model of
 // the write buffer (filled by WRITE at the host's pace, drained at the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // MODE SENSE(10) and MODE SELECT(10): the read/write error recovery page
 // (01h), the write parameters page (05h), the capabilities and mechanical
 // status page (2Ah) and, where configured, the vendor page 30h that

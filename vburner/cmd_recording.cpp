@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Preparing and finishing media: FORMAT UNIT, RESERVE TRACK, CLOSE
 // TRACK/SESSION, BLANK and SEND OPC INFORMATION.
 // With the immediate bit the drive answers at once and stays not ready

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Speeds: what the drive offers for the loaded medium, and SET CD SPEED,
 // SET STREAMING and GET PERFORMANCE.  The drive offers a few write speeds
 // (page 2Ah lists them); a request picks the fastest one not above it.

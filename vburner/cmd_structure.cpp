@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // READ DISC STRUCTURE and SEND DISC STRUCTURE.  DVD media have the
 // physical format (00h), the copyright information (01h, no protection),
 // the structure list (FFh) and, by kind, the pre-recorded lead-in

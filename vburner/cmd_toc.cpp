@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // READ TOC/PMA/ATIP: the formatted TOC (0000b) and the session information
 // (0001b) of every medium; on CD also the full TOC (0010b), the PMA
 // (0011b), the ATIP (0100b) and the CD-TEXT (0101b, which these discs do

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The description of the emulated drives, as the ORVEX_VBURNER variable
 // and vb_configure spell it:
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The C control interface (vburner.h) over the emulator, the media files
 // and the drives.
 #include <cstdio>

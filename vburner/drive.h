@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One emulated drive: its identity and capabilities, its tray and medium,
 // the write buffer, operations running in the background, injected
 // faults, the command trace, and the worker thread that executes the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The request queue and its worker: requests submitted by callers run
 // in order, on the caller's thread when nothing is ahead of them, else on
 // the worker, which also runs tray and medium controls between commands

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The process's emulated host adapters: the drives at their addresses, the
 // shared modelled clock and the trace file.  The entry points and the
 // control API reach everything through Emulator::Instance().

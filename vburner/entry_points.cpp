@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The two entry points a driver library exports.  Request blocks come from
 // the caller as they are: every field is checked before a drive sees it.
 #include <climits>

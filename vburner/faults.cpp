@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The fault plan: what a test injects (vburner.h) or the drive's
 // description sets from the start, and its taking as commands meet it:
 // failing, busy and stalled commands, write errors and a pulled medium at a

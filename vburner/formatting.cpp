@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Formats: DVD+RW (26h, in the background), DVD-RAM (00h), BD-RE (00h,
 // 30h, 31h), BD-R (00h and 32h, which set up spare areas) and DVD-RW (10h
 // full and 15h quick, which turn a sequential disc into a restricted-

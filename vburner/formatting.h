@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The format types each medium offers (READ FORMAT CAPACITIES) and what a
 // FORMAT UNIT of one of them does.
 #ifndef ORVEX_VBURNER_FORMATTING_H_

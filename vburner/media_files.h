@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the tool does with media files outside a drive: make one from an
 // image, copy sessions back out as image files, describe the state.
 #ifndef ORVEX_VBURNER_MEDIA_FILES_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A medium: its recording state and its blocks, persisted as a small text
 // metadata file plus a sparse backing file (see block_store.h), so that one
 // process can burn it and another read it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The recording models: how each family of media answers reads, writes,
 // reservations, closing and blanking, and what its disc and track
 // information say.  Models are stateless; they work on a MediumState, so

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Overwritable media: DVD+RW, restricted-overwrite DVD-RW, DVD-RAM and
 // BD-RE.  Once formatted they are one track that can be written anywhere;
 // a restricted-overwrite DVD-RW only up to the end of its formatted area,

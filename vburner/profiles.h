@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The MMC profiles a medium can have, what family and recording model each
 // belongs to, and the facts the drive derives from that: names for the
 // command line, default capacities, the speed of 1x.

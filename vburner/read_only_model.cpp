@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Read-only media: CD-ROM, DVD-ROM and BD-ROM made from an image file, and
 // the profiles without a recording model here (BD-R in random recording
 // mode, HD DVD, DDCD), which hold what was imported and refuse writing.

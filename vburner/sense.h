@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Fixed-format sense data and the conditions a drive reports with it.
 //
 // Command handlers end a command in CHECK CONDITION by throwing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Sequential recording: CD-R and CD-RW written track at once, DVD-R and
 // sequential DVD-RW written incrementally, DVD+R, DVD+R DL and BD-R in
 // sequential recording mode.  Every write lands on the next writable

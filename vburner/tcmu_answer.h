@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The answer a drive of the burner gives to a command that came through
 // the kernel's SCSI target: the CDB and the data buffer handed to the
 // drive's own command dispatch, its status, sense and data passed back.

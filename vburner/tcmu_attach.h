@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // `orvex-vburner attach` and `detach`: the burner's drives behind real
 // SCSI devices of the running kernel (/dev/srN, /dev/sgN), through its
 // SCSI target's user backstores and loopback fabric.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The kernel objects that put the burner's drives on a SCSI bus of the
 // running system: one user backstore per drive in the target core (each
 // served through its own UIO device), and a loopback target whose LUNs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "vburner/tcmu_ring.h"
 
 #include <linux/target_core_user.h>  // compiled with -fpermissive: see CMakeLists.txt

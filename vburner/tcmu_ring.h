@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The command ring a kernel SCSI target's user backstore shares with the
 // process that answers its commands: a mailbox at the start of the mapped
 // area, a ring of command entries after it, and the data area behind the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // One user backstore's UIO device, mapped and served by a thread of its
 // own: each time the kernel signals new entries, the ring is answered and
 // the kernel told.

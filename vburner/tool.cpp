@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // orvex-vburner: makes, shows and exports the media files of the virtual
 // burner, outside any drive.
 #include <cstdio>

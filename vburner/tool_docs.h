@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The description of the orvex-vburner tool, from which its help, its man
 // page and its shell completion are made: its commands and the syntax of
 // the ORVEX_VBURNER description of drives.

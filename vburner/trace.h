@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The text form of the command trace: one line per command, appended to
 // the file that the `trace=` setting names.
 #ifndef ORVEX_VBURNER_TRACE_H_

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: Apache-2.0 */
 /* The control interface of the virtual MMC burner library, for tests and
  * tools.  The library also exports GetASPI32SupportInfo and
  * SendASPI32Command (drive/srb.h), through which the drives it emulates are

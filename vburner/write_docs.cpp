@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // orvex_vburner_write_docs MAN_PAGE BASH_SCRIPT ZSH_SCRIPT: the build step
 // that writes orvex-vburner's man page and shell completion.
 #include "manual/write_files.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Builds an ISO 9660 image of a folder with the Orvex library and says
 // what went in:
 //

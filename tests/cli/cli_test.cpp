@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The orvex command line, run as users run it: what it builds and lists,
 // and that it never loses or damages anything without saying so.
 #include <gtest/gtest.h>

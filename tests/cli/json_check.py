@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: Apache-2.0
 """Checks what `orvex COMMAND --json` printed: exactly one JSON object on one
 line, valid UTF-8, valid against docs/json/orvex.schema.json, of that
 command, with no top-level field the schema does not describe.  Prints each

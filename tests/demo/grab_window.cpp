@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // grab_window WINDOW_ID OUT.png: saves what the X server shows of a window
 // (its id as xdotool prints it) as a PNG, for the desktop program's
 // screenshots.

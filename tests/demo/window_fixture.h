@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The desktop program's tests: the real main window and options dialog,
 // with the virtual burner's library as their driver library and its
 // modelled time behind the platform clock, run on Qt's offscreen platform.

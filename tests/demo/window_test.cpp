@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The desktop program against the virtual burner: start-up, building an
 // image, burning, Quick Info, the speed list, erasing, verifying, smart
 // references, aborting, the options dialog and dropping paths.

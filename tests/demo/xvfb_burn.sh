@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # The real orvex-demo in an X server of its own (Xvfb): it is started with
 # the sample folder on its path list and a virtual DVD writer running at
 # four times a real drive's pace; the drive is chosen and the burn started from the keyboard as

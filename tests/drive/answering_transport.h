@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A transport without a drive behind it, for what the drive layer makes of
 // an answer the burner does not give: every command ends with the same
 // status and sense bytes, and the requests' addresses are kept.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A drive that answers wrongly: short data, a length field larger than the
 // data, an unknown profile, a sense area of zeros.  The component reads
 // nothing beyond what arrived (the sanitizers watch) and gives sound values.

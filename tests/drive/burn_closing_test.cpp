@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What a burn sends the drive around its data: the closing sequence of
 // each medium, the head copy of overwritable media, the retries of a busy
 // or slow drive.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A burn meets a drive or a disc that misbehaves: every run ends with one
 // event carrying the right outcome, the disc closed and readable, no hang.
 #include <gmock/gmock.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Burning through the component against the virtual burner: a small source
 // tree, a job started and its one event waited for, the disc's recorded
 // area exported as an image for the peer tools to judge.

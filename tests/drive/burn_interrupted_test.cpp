@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A burn cut short leaves the disc's last session incomplete: the medium
 // pulled out while writing, or the program gone while closing (here: a
 // drive that refuses to close).  The next burn closes that session before

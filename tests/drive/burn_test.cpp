@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Burning a tree and an existing image to every writable medium the
 // virtual burner models, each disc judged by the peer tools.
 #include <gtest/gtest.h>

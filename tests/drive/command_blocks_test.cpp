@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every command routine, as the drive received it: the command block and
 // the direction and length of its data.
 #include <gtest/gtest.h>

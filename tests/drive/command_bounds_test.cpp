@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How long a drive may keep a command, and what a command that fails
 // without any sense does to a job: against the burner, in modelled time.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The one path of every command: what it keeps of a command's outcome, the
 // two ways a library completes, and the debug log, line for line.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Discs with data for the disc-service tests, made without a burn job: the
 // component builds the image file of its tree, and the image becomes a
 // recorded medium (vb_medium_from_image) or is written as a session with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Session import and volume labels from the disc in the drive: a DVD+R
 // with two sessions, the second carrying the first one's files, and
 // single-session discs of each kind of volume.

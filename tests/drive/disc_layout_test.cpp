@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The track list a front end shows: each track's state, start, size and
 // next writable address, and whether its session is closed, as the drive
 // describes a disc written raw into the states a burn passes through.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The drive layer's tests talk to the virtual burner as a program would:
 // its library loaded by the component's InitializeASPI, with the burner's
 // modelled time behind the platform clock (a sleep moves it, nothing waits

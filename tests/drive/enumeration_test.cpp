@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Finding the drives: through the driver library, and what happens when
 // there is none to use.
 #include <gtest/gtest.h>

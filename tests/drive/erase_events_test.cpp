@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // How the erase reports and what it starts from: the event called on the
 // job's thread or queued for the owner's, no handler, no drive, a second
 // start while one runs, and the speeds and write parameters it sets first.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The erase when things go wrong: refused commands, media that cannot be
 // erased, zero runs that fail, a drive that is slow to get ready or loses
 // its medium, and aborts in every phase.  Each ends with one event.

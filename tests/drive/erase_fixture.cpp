@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "erase_fixture.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The erase job's tests: a disc of any profile that holds a small volume
 // from block 0, the job run on the component's records until it ends, a
 // clock that can step in at a chosen moment of modelled time, and the

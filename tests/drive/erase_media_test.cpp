@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Quick and full erase of every rewritable medium the burner models, each
 // judged by what the drive received (the BLANK type, the FORMAT UNIT list,
 // the polls in modelled time, the zero runs and the closing commands) and

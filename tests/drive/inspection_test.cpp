@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the component reports of each medium the burner models, blank and
 // recorded, and of the drive itself.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The decodes of drive answers where a byte or bit out of place would name
 // the wrong medium or the wrong room: multi-byte fields, the bits that
 // share a byte, and answers cut short.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Discs written in two and three sessions: each new session imports the
 // last one, so that it shows every file, the earlier ones where they lie.
 #include <gtest/gtest.h>

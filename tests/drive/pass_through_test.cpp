@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The kernel pass-through without a drive: how a request is put to the
 // kernel, and where sysfs says a drive sits.
 #include <gtest/gtest.h>

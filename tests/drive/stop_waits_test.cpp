@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A burn told to stop while it waits on the drive: the wait ends at once,
 // not after the hour a drive that never becomes ready may take; while the
 // disc is closed, the first stop lets the closing go on and a second one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A drive whose answers about the medium cannot all be trusted: one that
 // refuses GET CONFIGURATION, one whose current profile contradicts the
 // disc.  The medium is named from what the disc itself answers, and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Verification of a recorded disc against its sources: which files it
 // reads and how, what each kind of fault does to the events, and aborts.
 #include <gtest/gtest.h>

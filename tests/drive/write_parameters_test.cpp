@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the drive is told before writing: page 05h for each medium and
 // option, read back from the MODE SELECT the burner received, and the
 // speed, streaming, time stamp and sector commands.

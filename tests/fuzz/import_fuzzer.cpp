@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // libFuzzer target for the image import: the input is a whole image, read
 // as untrusted sectors into a fresh tree.  Besides every crash, leak and
 // undefined behaviour the sanitizers catch, an entry that breaks the

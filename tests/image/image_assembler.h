@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A test-only image builder: turns a prepared layout into a whole image file
 // in the layout's order (header, boot image, UDF file structures, file data
 // with zero filler, zeros up to TotalImageSize, the closing anchor), so that

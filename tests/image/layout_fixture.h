@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shared set-up of the image tests: a cleared layout, memory files, and
 // reads of the generated header.
 #ifndef ORVEX_TESTS_IMAGE_LAYOUT_FIXTURE_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The Rock Ridge records of the primary tree, read back the way a POSIX
 // reader does: the system use area of each record, continuation areas
 // followed, fields reassembled.

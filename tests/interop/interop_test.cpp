@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Images judged by readers nobody here wrote: isoinfo, xorriso, bsdtar, 7z
 // and udfinfo must open every image without complaint and see exactly the
 // source tree in every view the image carries.

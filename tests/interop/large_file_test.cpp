@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A file of 4.5 GiB whose source costs no disk (a memory file producing a
 // ramp of bytes), judged by its MD5 as several readers extract it: through
 // the multi-extent ISO 9660 records (named by Rock Ridge), the Joliet ones

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Both directions between our tools and the peers': images that `orvex
 // mkiso --smart-refs` makes, with duplicates stored once, read by every
 // reader; and images the peers make, listed by `orvex ls`.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Running the peer tools that judge our images, and reading their answers.
 #ifndef ORVEX_TESTS_INTEROP_PEER_TOOLS_H_
 #define ORVEX_TESTS_INTEROP_PEER_TOOLS_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Rock Ridge as readers nobody here wrote see it: each row runs one reader on
 // an image `orvex mkiso` made of a POSIX tree and names what its output must
 // show, without a complaint from the reader.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The source trees the interop tests put on images.
 #ifndef ORVEX_TESTS_INTEROP_SOURCE_TREE_H_
 #define ORVEX_TESTS_INTEROP_SOURCE_TREE_H_

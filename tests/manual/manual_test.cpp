@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The writers of help, man pages and completion: what they must not get
 // wrong whatever the descriptions say, and the orvex table's own soundness.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # install_check.sh BUILD SOURCE WORK: `cmake --install` of the build tree
 # into WORK/prefix puts every file in its GNU folder, the shared library
 # carries its SONAME and exports the public API only, and applications

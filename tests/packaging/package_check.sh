@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # package_check.sh BUILD SOURCE WORK: cpack makes the four Debian packages
 # with their dependencies on each other, and lintian finds no error and no
 # warning in them; unpacked into a scratch root, the programs run and

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: Apache-2.0
 # Shared by install_check.sh and package_check.sh.  Sourced, not run.
 set -euo pipefail
 

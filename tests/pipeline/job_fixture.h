@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shared set-up of the job tests: a component with an owner, so that
 // completion events arrive through its queue, and a wait for them.
 #ifndef ORVEX_TESTS_PIPELINE_JOB_FIXTURE_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A job's outcome is the truth: a layout made for other content or options
 // is refused, a run that did not write every block never reports success,
 // and the image file appears only when complete.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The post event a driver library signals, and the wait on it beside a
 // second event (the abort of a job).
 #include <gtest/gtest.h>

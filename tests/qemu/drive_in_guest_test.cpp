@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The kernel's sr driver end to end, where this machine has no optical
 // drive: a QEMU guest (Debian's kernel, an initramfs of our own, no
 // network) whose emulated ATAPI CD-ROM drive holds an image that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Running commands in the test guest: a QEMU machine whose ATAPI CD-ROM
 // drive holds an image, started by tests/qemu/run_in_guest.sh.
 #ifndef ORVEX_TESTS_QEMU_GUEST_BOOT_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 #include "qemu/guest_console.h"
 
 #include <charconv>

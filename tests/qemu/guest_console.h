@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the test guest's console said, read back from the marker lines that
 // its /init (tests/qemu/guest_init.sh) prints around each command.
 #ifndef ORVEX_TESTS_QEMU_GUEST_CONSOLE_H_

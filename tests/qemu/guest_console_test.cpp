@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reading the guest's console: exactly the bytes each command wrote, past
 // the kernel's lines and the serial line's CR, and a loud failure for every
 // marker out of its place, so that a garbled run never reads as a pass.

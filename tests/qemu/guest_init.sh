@@ -1,4 +1,5 @@
 #!/bin/busybox sh
+# SPDX-License-Identifier: Apache-2.0
 # /init of the test guest. Brings up the CD-ROM drive, runs each line of
 # /orvex/commands ("NAME COMMAND...", COMMAND for busybox sh) and reports
 # it on the console, then powers the machine off.

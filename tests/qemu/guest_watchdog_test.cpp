@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The guest runner's watchdog: a guest whose console falls silent is
 // stopped with the console's last words, long before the time limit.  An
 // emulator stand-in says what a hung kernel last said and then nothing.

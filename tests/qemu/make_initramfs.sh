@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Builds the test guest's initramfs: a static busybox, the programs a test
 # runs and every shared library they load (the dynamic loader among them),
 # the kernel modules that bring up an ATAPI CD-ROM on QEMU's IDE (PIIX) and

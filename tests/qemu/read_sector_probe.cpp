@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Reads one sector through the drive layer, as the write and verify jobs
 // do: the drive table over the kernel's pass-through, drive 0 selected,
 // ReadSectors of 2048 bytes.  Usage: read_sector_probe LBA; the sector goes

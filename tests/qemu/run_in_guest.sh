@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # Boots a small QEMU guest whose ATAPI CD-ROM drive holds IMAGE, runs the
 # commands of FILE there (see guest_init.sh for their form and for what the
 # guest prints) and writes everything the guest's console said to CONSOLE.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Every image of the seed corpus (hand-made bad volumes, tool-made images
 // cut short or with corrupted bytes) mounts without a crash, a hang or an
 // entry that breaks the import's rules.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What every import must leave behind, whatever the image held: names the
 // image paths can reach (never ".", ".." or empty, never holding a
 // separator or NUL), Rock Ridge names a POSIX file system can hold (never

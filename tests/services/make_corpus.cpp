@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // make_corpus OUT_DIR [IMAGE...]: writes the seed images of the import's
 // corpus (tests/services/corpus): hand-made volumes with one kind of bad
 // input each, and for every IMAGE given (small tool-made images) copies cut

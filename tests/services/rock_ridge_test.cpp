@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Rock Ridge records of a primary tree, sound and hostile: what is whole
 // gives the imported entry its name and POSIX attributes, what is not is
 // left out and counted, and the entry keeps its plain ISO 9660 name.

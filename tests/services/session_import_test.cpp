@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The import over volumes made byte by byte: which tree is read and how its
 // names decode, what an imported entry records, and every kind of bad input
 // the walk must survive with a clear result.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A volume made in memory for the import tests, the corpus maker and the
 // fuzz target: sparse sectors (absent ones read as zeros), sectors that fail
 // to read, and writers for descriptors and directories whose bytes are set

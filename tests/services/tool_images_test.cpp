@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // MountISOImage over images that genisoimage and xorriso made from a
 // generated tree.  Where the image keeps the source's names (Joliet, the
 // ISO 9660:1999 tree) the imported tree must be the source tree, and every

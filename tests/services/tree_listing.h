@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The content tree as lines a test can compare: "d PATH" for a directory,
 // "f PATH SIZE ADDRESS" for a file, depth first in list order, PATH with
 // "/" separators and in UTF-8.

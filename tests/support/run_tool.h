@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Running programs from the tests: peer tools that judge our images, and our
 // own command line.
 #ifndef ORVEX_TESTS_SUPPORT_RUN_TOOL_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Test helpers: a temporary directory that removes itself, file creation,
 // and running a check without root's privileges.
 #ifndef ORVEX_TESTS_SUPPORT_TEMP_DIR_H_

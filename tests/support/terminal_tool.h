@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Running a program on a pseudo-terminal of a given width, to see what a
 // user's terminal would receive.
 #ifndef ORVEX_TESTS_SUPPORT_TERMINAL_TOOL_H_

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // What the insertion routines leave out is told, each entry with its path
 // and reason, and nothing else is lost with it.
 #include <gtest/gtest.h>

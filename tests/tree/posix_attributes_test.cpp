@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Entries inserted from the file system carry what it says of them (mode,
 // owner, times, the exact name), and with KeepLinks symbolic links are kept
 // as links, dangling or not, instead of being followed.

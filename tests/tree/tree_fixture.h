@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Shared set-up of the content tree tests: a cleared tree and memory-file
 // find data.
 #ifndef ORVEX_TESTS_TREE_TREE_FIXTURE_H_

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # completion_test.sh BIN_DIR SHARE_DIR: the bash completion of orvex and
 # orvex-vburner, loaded in a non-interactive bash, completes commands, a
 # command's options, files and drive numbers; the zsh functions parse.

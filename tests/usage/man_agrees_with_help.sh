@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # man_agrees_with_help.sh PROGRAM MAN_PAGE: every command that PROGRAM --help
 # lists has its part in the man page, and every option line of its help
 # (the command's --help, or the program's own for a program whose commands

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: Apache-2.0
 # version_test.sh VERSION PROGRAM [ARG]...: PROGRAM [ARG...] --version prints
 # "NAME VERSION" (NAME: the program's file name) alone on standard output
 # and exits 0, with no display to show a window on.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Bad answers on request, each seen through the request block: a short
 // transfer with its residue, length fields that overstate the data, an
 // unknown current profile, CHECK CONDITION without sense, and a command

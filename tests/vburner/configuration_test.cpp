@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // GET CONFIGURATION of each drive class with the media it models, empty
 // and loaded: which features it lists in which order, which of them are
 // current, the descriptor fields readers rely on, and the three request

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The driver library boundary: loading, the request codes, malformed
 // request blocks, completion (through the post event, synchronously, or
 // not at all while the drive stalls, given up by an abort request), and the

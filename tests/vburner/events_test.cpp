@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // GET EVENT STATUS NOTIFICATION, polled: the media events of a medium
 // arriving and leaving (inserted, removed, the tray opened and closed,
 // ejected and loaded) and of a background format ending, and which class

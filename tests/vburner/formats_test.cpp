@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Formats: the descriptors READ FORMAT CAPACITIES offers for each medium in
 // each state, and what a FORMAT UNIT of an offered type leaves on the disc.
 #include <tuple>

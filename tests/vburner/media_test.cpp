@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The recording state of every writable medium from blank to finalized,
 // the operations that keep a drive not ready, and the tray.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Medium files as data from anywhere: a medium file cannot make a drive
 // write outside its folder, making a medium never writes through a link
 // nor replaces one unasked, and a medium in a drive is not replaced or

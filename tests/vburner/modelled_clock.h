@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A platform clock for tests against the virtual burner: every sleep of
 // the drive layer and the workers moves the burner's modelled time instead
 // of waiting, so a job makes every poll it would make on a real drive and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Media as files: burned in this process and read back by another, shown
 // and exported by orvex-vburner (and the export opened by isoinfo), images
 // loaded as ROMs or finalized discs, and damaged or unusable files.

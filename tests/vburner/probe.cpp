@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A second process for the persistence tests: opens the driver library
 // named on the command line (configured by ORVEX_VBURNER), reads blocks
 // from a drive and prints an FNV-1a hash of them, or the sense of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Response layouts checked byte by byte against MMC: INQUIRY, disc and
 // track information, configuration, mode pages, format capacities, buffer
 // capacity, capacity and performance, and the sense of REQUEST SENSE.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // READ DISC STRUCTURE: the DVD physical format of every DVD kind, the
 // copyright information, the DVD-R/-RW pre-recorded information and the
 // DVD+R/+RW ADIP, the BD disc information, and a structure list that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // A drive's answers as the kernel's target gets them: status, sense and
 // the bytes of data in, for commands whose buffers fit and do not.
 #include <cstring>

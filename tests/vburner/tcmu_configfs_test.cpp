@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The kernel objects attach makes, in scratch folders standing in for
 // configfs, sysfs and /dev; and the media it makes for profile names.
 #include <fstream>

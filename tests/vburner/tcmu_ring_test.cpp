@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // The ring a user backstore shares with the kernel, served against a
 // mailbox in memory laid out as the kernel lays it out: entries written at
 // the head, CDBs inside the entry behind its iovecs, data in the area

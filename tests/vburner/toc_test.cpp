@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // READ TOC/PMA/ATIP byte by byte: the formatted TOC, the session
 // information and the ATIP, and on CD the full TOC, the PMA and the
 // CD-TEXT, as a CD-R's lead-in and PMA hold them while it is written.

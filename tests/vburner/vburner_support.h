@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: Apache-2.0
 // Test support for the virtual burner: the library opened with dlopen,
 // request blocks packed by hand, a scratch folder for media files.
 #ifndef ORVEX_TESTS_VBURNER_VBURNER_SUPPORT_H_
