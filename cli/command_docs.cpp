@@ -30,7 +30,7 @@ const TOptionGroup kContentOptions = {
     {{"--no-rock"}, "", "no Rock Ridge records (exact names, modes, owners, times and symbolic links for POSIX "
                         "systems) in the primary tree"},
     {{"-r", "--rock-rational"}, "", "Rock Ridge with every entry owned by root and readable by all (executable by all "
-                                    "where anyone may execute it, writable by its owner only)"},
+                                    "where anyone may execute it, writable by none)"},
     {{"--follow-links"}, "", "store what symbolic links lead to, not the links (always so with --no-rock)"},
     {{"--boot"}, "FILE", "make the image bootable (El Torito) with FILE: a 2048-byte boot sector or a 1.2, 1.44 or "
                          "2.88 MB diskette", TCompletion::kPath},

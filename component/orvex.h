@@ -97,7 +97,7 @@ class TOrvex : public TComponent {
   // owner, times and a symbolic link's target for POSIX readers.  Off by
   // default.  With RockRidgeRational every entry is owned by root and its
   // mode is made readable by all (execute for all where anyone may
-  // execute, no write bits but the owner's).
+  // execute, no write bits).
   bool RockRidge() const { return CDFiles.RockRidge; }
   void SetRockRidge(bool value) { SetTreeOption(CDFiles.RockRidge, value); }
   bool RockRidgeRational() const { return CDFiles.RockRidgeRational; }

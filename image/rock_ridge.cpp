@@ -126,7 +126,7 @@ void AppendLink(std::vector<std::string>& fields, std::string_view target) {
 uint32_t RationalMode(uint32_t mode) {
   uint32_t permissions = (mode & 0777) | 0444;
   if ((permissions & 0111) != 0) permissions |= 0111;
-  permissions &= ~uint32_t{022};
+  permissions &= ~uint32_t{0222};
   return (mode & S_IFMT) | permissions;
 }
 

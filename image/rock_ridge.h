@@ -51,8 +51,8 @@ TSystemUse SplitSystemUse(const std::vector<std::string>& fields, uint32_t room)
 class TRockRidgeFields {
  public:
   // `rational`: owner and group root, and modes made readable: read for
-  // all, execute for all where anyone may execute, no write bits but the
-  // owner's; special bits are dropped.
+  // all, execute for all where anyone may execute, no write bits (the disc
+  // is read-only wherever it is mounted); special bits are dropped.
   TRockRidgeFields(const TContentTree& tree, bool rational);
 
   // The "." record of `dir` (with `parent`: its ".." record).

@@ -153,8 +153,8 @@ TEST_F(RockRidgeTest, EachEntrySaysWhatItIs) {
   const TEntryCase cases[] = {
       {"memory file", "plain.txt", std::nullopt, false, S_IFREG | 0444, 0, ""},
       {"private file", "secret", Attributes(S_IFREG | 0600, 1000), false, S_IFREG | 0600, 1000, ""},
-      {"rational private file", "secret", Attributes(S_IFREG | 04600, 1000), true, S_IFREG | 0644, 0, ""},
-      {"rational program", "run", Attributes(S_IFREG | 0700, 1000), true, S_IFREG | 0755, 0, ""},
+      {"rational private file", "secret", Attributes(S_IFREG | 04600, 1000), true, S_IFREG | 0444, 0, ""},
+      {"rational program", "run", Attributes(S_IFREG | 0700, 1000), true, S_IFREG | 0555, 0, ""},
       {"odd characters", "a:b\\c d", Attributes(S_IFREG | 0640, 5), false, S_IFREG | 0640, 5, ""},
       {"255-byte name", std::string(255, 'n'), Attributes(S_IFREG | 0644, 0), false, S_IFREG | 0644, 0, ""},
       {"relative link", "link", Attributes(S_IFLNK | 0777, 7, "../x/./y"), false, S_IFLNK | 0777, 7, "../x/./y"},

@@ -41,7 +41,7 @@ const TReaderCase kCases[] = {
       " " + kDeep + "\n"}},
     {"deep path", {}, {"7z", "l", "IMAGE"}, {kDeep}},
     {"rational modes", {"-r"}, {"bsdtar", "-tvf", "IMAGE"},
-     {"-rw-r--r--  1 0      0         100 ", "-rwxr-xr-x  1 0      0         100 ", "to_file -> f600"}},
+     {"-r--r--r--  1 0      0         100 ", "-r-xr-xr-x  1 0      0         100 ", "to_file -> f600"}},
     {"followed links", {"--follow-links", "--ignore-unreadable"}, {"xorriso", "-indev", "IMAGE", "-find", "/", "-exec", "lsdl"},
      {"-rw-------    1 0        0             100 ", "'/to_file'\n", "'/to_dir/inside.txt'"}},
     {"1999 names", {"--iso1999", "--no-joliet"}, {"bsdtar", "-tvf", "IMAGE"}, {" " + kLongName + "\n", "to_dir -> sub"}},
