@@ -390,10 +390,12 @@ void CheckNoCommandUnknown(const TGuestSuite&, const TGuestCommandResult& result
 // DVD+R (xd, two sessions) and a DVD-RW (xw, burnt, blanked, burnt again),
 // growisofs on a DVD+R (gd, two sessions), wodim on a CD-R (wc, two
 // sessions).  /tmp/traced COMMAND... runs a command and, when it fails,
-// shows the last commands the drives got and how they answered.
+// shows the last commands the drives got and how they answered.  Here and
+// in AttachBurner the attach's output file is made before the attach starts
+// in the background, whose wait may read it first.
 constexpr const char kAttachForOtherPrograms[] =
     R"sh(for m in xd:dvd+r xw:dvd-rw gd:dvd+r wc:cd-r; do orvex-vburner new ${m#*:} /tmp/${m%%:*}.vmed || exit 1; done && )sh"
-    R"sh({ orvex-vburner attach --timescale 50 --trace /tmp/others.trace /tmp/xd.vmed /tmp/xw.vmed /tmp/gd.vmed )sh"
+    R"sh(: >/tmp/others.out && { orvex-vburner attach --timescale 50 --trace /tmp/others.trace /tmp/xd.vmed /tmp/xw.vmed /tmp/gd.vmed )sh"
     R"sh(/tmp/wc.vmed >/tmp/others.out 2>/tmp/others.err & } && i=0 && )sh"
     R"sh(while [ "$(grep -c drive /tmp/others.out)" -lt 4 ]; do [ $i -lt 450 ] || { cat /tmp/others.err >&2; exit 1; }; )sh"
     R"sh(usleep 100000; i=$((i + 1)); done && )sh"
@@ -429,7 +431,7 @@ const TGuestCommand kGuestCommands[] = {
      "mount -t configfs none /sys/kernel/config && orvex-vburner new dvd+r /tmp/d.vmed && "
      "orvex-vburner new cd-r /tmp/r.vmed && orvex-vburner new bd-r /tmp/b.vmed && "
      "orvex-vburner new dvd-rw /tmp/w.vmed && "
-     "{ orvex-vburner attach --timescale 50 /tmp/d.vmed /tmp/r.vmed /tmp/b.vmed /tmp/w.vmed "
+     ": >/tmp/attach.out && { orvex-vburner attach --timescale 50 /tmp/d.vmed /tmp/r.vmed /tmp/b.vmed /tmp/w.vmed "
      ">/tmp/attach.out 2>/tmp/attach.err & } && pid=$! && i=0 && "
      "while [ \"$(grep -c drive /tmp/attach.out)\" -lt 4 ]; do { kill -0 $pid && [ $i -lt 450 ]; } || "
      "{ cat /tmp/attach.err >&2; exit 1; }; usleep 100000; i=$((i + 1)); done && cat /tmp/attach.out && "
