@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 #include "image/disc_identifiers.h"
 
+#include <algorithm>
 #include <unordered_set>
 #include <vector>
 
@@ -17,6 +18,7 @@ struct TRule {
   size_t limit;
   bool in_bytes;    // measured in bytes of the 8-bit form, not in UTF-16 units
   bool exact_names; // readers tell names differing only in case apart
+  bool no_backslash; // readers take "\" for a path separator
 
   size_t Length(std::u16string_view name) const {
     if (!in_bytes) return name.size();
@@ -39,8 +41,9 @@ struct TRule {
   }
 };
 
-constexpr TRule kJoliet{kMaxJolietUnits, false, false};
-constexpr TRule kUdf{kMaxUdfUnits, false, true};
+constexpr TRule kJoliet{kMaxJolietUnits, false, false, true};
+constexpr TRule kUdf{kMaxUdfUnits, false, true, false};
+constexpr TRule Iso1999Rule(size_t limit) { return {limit, true, false, true}; }
 
 bool HasLoneSurrogate(std::u16string_view name) {
   for (size_t i = 0; i < name.size();) {
@@ -48,6 +51,14 @@ bool HasLoneSurrogate(std::u16string_view name) {
     if (c >= 0xD800 && c <= 0xDFFF) return true;
   }
   return false;
+}
+
+// `name` as a tree can hold it: characters with no form on disc, and in a
+// tree whose readers split paths at "\" that character too, become "_".
+std::u16string Writable(const TRule& rule, const std::u16string& name) {
+  std::u16string writable = ReplaceLoneSurrogates(name, u'_');
+  if (rule.no_backslash) std::replace(writable.begin(), writable.end(), u'\\', u'_');
+  return writable;
 }
 
 // The names a tree takes from an entry.
@@ -91,7 +102,7 @@ std::vector<std::u16string> DirectoryIdentifiers(const TRule& rule, const TDirEn
   std::vector<bool> unchanged;
   TNameSet plain, taken;
   for (const TFileEntry* e = dir.Files; e != nullptr; e = e->NextFile) {
-    whole.push_back(ReplaceLoneSurrogates(source(*e), u'_'));
+    whole.push_back(Writable(rule, source(*e)));
     cut.emplace_back(rule.Cut(whole.back(), rule.limit));
     const bool whole_name = cut.back() == source(*e);
     unchanged.push_back(whole_name && (taken.insert(cut.back()).second || rule.exact_names));
@@ -114,12 +125,14 @@ std::vector<std::u16string> DirectoryIdentifiers(const TRule& rule, const TDirEn
 // Whether any entry of the directory needs more than its plain cut in a tree:
 // only a cut name can come to equal another, or in a tree that compares
 // names without case one differing from another only in case; and only a
-// name with a character that has no form on disc needs a "_".
+// name with a character that has no form on disc (or a "\" where readers
+// split paths at it) needs a "_".
 bool NeedsIdentifiers(const TDirEntry& dir, const TLongNameTrees& trees) {
   if ((trees.joliet || trees.iso1999) && dir.Names.HasCaseVariants()) return true;
-  const TRule rule1999{trees.iso1999_bytes, true, false};
+  const TRule rule1999 = Iso1999Rule(trees.iso1999_bytes);
   for (const TFileEntry* e = dir.Files; e != nullptr; e = e->NextFile) {
     if (HasLoneSurrogate(e->LongName) || HasLoneSurrogate(UdfNameOf(*e))) return true;
+    if ((trees.joliet || trees.iso1999) && e->LongName.find(u'\\') != std::u16string::npos) return true;
     if (trees.joliet && kJoliet.Length(e->LongName) > kJoliet.limit) return true;
     if (trees.iso1999 && rule1999.Length(e->LongName) > rule1999.limit) return true;
     if (trees.udf && kUdf.Length(UdfNameOf(*e)) > kUdf.limit) return true;
@@ -128,7 +141,7 @@ bool NeedsIdentifiers(const TDirEntry& dir, const TLongNameTrees& trees) {
 }
 
 void AssignDirectory(TDirEntry& dir, const TLongNameTrees& trees, std::deque<TDiscIdentifiers>& store) {
-  const TRule rule1999{trees.iso1999_bytes, true, false};
+  const TRule rule1999 = Iso1999Rule(trees.iso1999_bytes);
   const std::vector<std::u16string> joliet = DirectoryIdentifiers(kJoliet, dir, LongNameOf);
   const std::vector<std::u16string> iso1999 = DirectoryIdentifiers(rule1999, dir, LongNameOf);
   const std::vector<std::u16string> udf = DirectoryIdentifiers(kUdf, dir, UdfNameOf);

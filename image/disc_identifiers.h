@@ -14,7 +14,9 @@
 // of its cut replaced by "~N", keeping its extension ("report~1.txt").  UDF
 // keeps whole names differing only in case as they are.
 // Characters with no form on disc (the stand-ins for bytes of a source name
-// that are not UTF-8) are written as "_".
+// that are not UTF-8) are written as "_", and so is "\" in the Joliet and
+// ISO 9660:1999 trees, whose readers (ours among them) take it for a path
+// separator; a POSIX name may hold it, and Rock Ridge and UDF keep it.
 #ifndef ORVEX_IMAGE_DISC_IDENTIFIERS_H_
 #define ORVEX_IMAGE_DISC_IDENTIFIERS_H_
 

@@ -21,7 +21,7 @@ ORVEX_GUI_PACKAGES="qt6-base-dev fonts-dejavu-core"
 # what the installation and package checks use: dpkg-dev and file for
 # cpack's Debian packages, lintian to review them, pkg-config,
 # desktop-file-validate.
-ORVEX_TEST_PACKAGES="python3-jsonschema genisoimage xorriso growisofs wodim libarchive-tools p7zip-full udftools clang libclang-rt-14-dev openssl
+ORVEX_TEST_PACKAGES="python3-jsonschema python3-pycdlib genisoimage xorriso growisofs wodim libarchive-tools p7zip-full udftools clang libclang-rt-14-dev openssl
   groff-base zsh
   qemu-system-x86 linux-image-amd64 busybox-static cpio
   $ORVEX_GUI_PACKAGES xvfb xauth xdotool

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -19,6 +20,8 @@
 #include "cli/progress_bar.h"
 #include "drive/read_retry.h"
 #include "platform/text_conversion.h"
+#include "image/image_layout.h"
+#include "services/session_import.h"
 #include "services/test_volume.h"
 #include "support/run_tool.h"
 #include "support/temp_dir.h"
@@ -646,6 +649,88 @@ TEST(Cli, BurnsVerifiesAndAddsASession) {
   EXPECT_EQ(r.err,
             "orvex: Disc cannot be written: the DVD+R in drive 0 (ORVEX VIRTUAL DVD-RW) is finalized: it takes no more "
             "sessions\n");
+}
+
+// "-rw-------" and the like, as ls -l shows `mode`.
+std::string ModeString(mode_t mode) {
+  std::string shown = S_ISDIR(mode) ? "d" : S_ISLNK(mode) ? "l" : "-";
+  for (int shift = 6; shift >= 0; shift -= 3) {
+    shown += (mode >> shift) & 4 ? 'r' : '-';
+    shown += (mode >> shift) & 2 ? 'w' : '-';
+    shown += (mode >> shift) & 1 ? 'x' : '-';
+  }
+  return shown;
+}
+
+// A Rock Ridge session carried into the next: the second session holds the
+// entries imported from the first under their exact names (README beside
+// readme, a name holding "\"), with their modes and link targets, read
+// back through our own import and by xorriso at the session's start.
+TEST(Cli, RockRidgeIsCarriedIntoTheNextSession) {
+  TempDir dir;
+  fs::permissions(dir.Write("src/private", "mine\n"), fs::perms::owner_read | fs::perms::owner_write);
+  dir.Write("src/README", "upper\n");
+  dir.Write("src/readme", "lower\n");
+  dir.Write("src/back\\slash", "slanted\n");
+  fs::create_symlink("private", dir / "src/link");
+  fs::create_symlink("nowhere", dir / "src/dangling");
+  const std::string added = dir.Write("more/added.txt", "second session\n");
+  const std::string drives = DriveWith(dir, "dvd+r");
+  TToolResult r = OrvexWithDrives(drives, {"burn", "-q", dir / "src"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  r = OrvexWithDrives(drives, {"burn", "-q", "--import-session", "0", added});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string image = dir / "disc.iso";
+  ASSERT_EQ(RunTool({VBURNER_TOOL, "export", dir / "disc.vmed", image}).status, 0);
+  const std::string shown = RunTool({VBURNER_TOOL, "show", dir / "disc.vmed"}).out;
+  const size_t at = shown.find("track 2 session 2 start ");
+  ASSERT_NE(at, std::string::npos) << shown;
+  const uint32_t start = static_cast<uint32_t>(std::stoul(shown.substr(at + 24)));
+
+  // Exact name -> "MODE" or "MODE -> TARGET", as the sources have it.
+  std::map<std::string, std::string> expected;
+  for (const std::string& root : {dir / "src", dir / "more"}) {
+    for (const auto& entry : fs::directory_iterator(root)) {
+      struct stat st {};
+      ASSERT_EQ(lstat(entry.path().c_str(), &st), 0);
+      std::string facts = ModeString(st.st_mode);
+      if (S_ISLNK(st.st_mode)) facts += " -> " + fs::read_symlink(entry.path()).string();
+      expected[entry.path().filename().string()] = facts;
+    }
+  }
+
+  TImageLayout layout;
+  layout.ClearAll();
+  const TImportReport report = MountISOImage(layout, image, start);
+  EXPECT_TRUE(report.rock_ridge);
+  EXPECT_TRUE(report.Complete());
+  std::map<std::string, std::string> imported;
+  for (const TFileEntry* e = layout.RootDir->Files; e != nullptr; e = e->NextFile) {
+    if (!e->Posix) {
+      ADD_FAILURE() << Utf16ToUtf8(e->LongName) << " has no POSIX attributes";
+      continue;
+    }
+    std::string facts = ModeString(e->Posix->Mode);
+    if (!e->Posix->LinkTarget.empty()) facts += " -> " + e->Posix->LinkTarget;
+    imported[e->Posix->Name] = facts;
+  }
+  EXPECT_EQ(imported, expected);
+
+  r = RunTool({"xorriso", "-load", "sbsector", std::to_string(start), "-indev", image, "-find", "/", "-exec", "lsdl"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::map<std::string, std::string> peer;
+  std::istringstream lines(r.out);
+  for (std::string line; std::getline(lines, line);) {
+    // "-rw-------    1 0        0     5 Dec 10 20:35 '/private'" or "... '/link' -> 'private'"
+    const size_t path = line.find(" '/");
+    if (path == std::string::npos || line.ends_with(" '/'")) continue;
+    const size_t arrow = line.find("' -> '", path);
+    const std::string name = line.substr(path + 3, (arrow == std::string::npos ? line.size() - 1 : arrow) - path - 3);
+    std::string facts = line.substr(0, 10);
+    if (arrow != std::string::npos) facts += " -> " + line.substr(arrow + 6, line.size() - arrow - 7);
+    peer[name] = facts;
+  }
+  EXPECT_EQ(peer, expected) << r.out;
 }
 
 // A session whose tree cannot be read whole is neither carried into a new

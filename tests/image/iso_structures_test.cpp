@@ -252,8 +252,9 @@ std::u16string FromUcs2(const std::string& bytes) {
   return name;
 }
 
-// Names a cut makes equal, and a character with no form on disc: each tree
-// holds distinct identifiers within its limits, a directory's path table
+// Names a cut makes equal, a character with no form on disc, and a "\" that
+// readers of the long-name trees take for a path separator: each tree holds
+// distinct identifiers within its limits, a directory's path table
 // identifier is its record's, and names that need nothing keep their own.
 TEST_F(LayoutTest, IdentifiersAreDistinctAndWritable) {
   layout.JolietFS = true;
@@ -265,13 +266,15 @@ TEST_F(LayoutTest, IdentifiersAreDistinctAndWritable) {
   AddFile(u"\\", std::u16string(u"caf") + char16_t{0xDCE9} + u".txt", 1);  // a byte that was not UTF-8
   AddFile(u"\\", u"CAF_.TXT", 1);
   AddFile(u"\\", u"plain.txt", 1);
+  AddFile(u"\\", u"back\\slash.txt", 1);
+  AddFile(u"\\", u"back_slash.txt", 1);
   const uint8_t* h = Header();
 
   std::vector<std::u16string> joliet;
   for (const Record& r : Records(Sector(h, layout.file_and_dir_descriptor_extent_j), layout.RootDir->DirSizeJ)) {
     joliet.push_back(FromUcs2(r.identifier));
   }
-  ASSERT_EQ(joliet.size(), 6u);
+  ASSERT_EQ(joliet.size(), 8u);
   for (size_t i = 0; i < joliet.size(); ++i) {
     EXPECT_LE(joliet[i].size(), kMaxJolietUnits);
     EXPECT_EQ(ReplaceLoneSurrogates(joliet[i], u'?'), joliet[i]) << Utf16ToUtf8(joliet[i]);
@@ -279,11 +282,13 @@ TEST_F(LayoutTest, IdentifiersAreDistinctAndWritable) {
   }
   std::sort(joliet.begin(), joliet.end());
   EXPECT_EQ(joliet[0], u"CAF_.TXT");  // a name of its own keeps it
-  EXPECT_EQ(joliet[1], u"caf_~1.txt");
-  EXPECT_EQ(joliet[2], std::u16string(103, u'n'));
-  EXPECT_EQ(joliet[3], std::u16string(97, u'n') + u"~1.txt");
-  EXPECT_EQ(joliet[4], std::u16string(97, u'n') + u"~2.txt");
-  EXPECT_EQ(joliet[5], u"plain.txt");
+  EXPECT_EQ(joliet[1], u"back_slash.txt");
+  EXPECT_EQ(joliet[2], u"back_slash~1.txt");
+  EXPECT_EQ(joliet[3], u"caf_~1.txt");
+  EXPECT_EQ(joliet[4], std::u16string(103, u'n'));
+  EXPECT_EQ(joliet[5], std::u16string(97, u'n') + u"~1.txt");
+  EXPECT_EQ(joliet[6], std::u16string(97, u'n') + u"~2.txt");
+  EXPECT_EQ(joliet[7], u"plain.txt");
   // The directory's path table record carries its record's identifier.
   const pDirEntry dir = layout.FindDir(stem + u"-dir");
   ASSERT_NE(dir, nullptr);
@@ -293,6 +298,7 @@ TEST_F(LayoutTest, IdentifiersAreDistinctAndWritable) {
   for (const Record& r : Records(Sector(h, layout.FileDirDescriptorExtent), layout.RootDir->DirSize)) {
     EXPECT_EQ(Utf16ToUtf8(Utf8ToUtf16(r.identifier)), r.identifier);  // valid UTF-8
     EXPECT_EQ(r.identifier.find('\xED'), std::string::npos);           // no encoded surrogate
+    EXPECT_EQ(r.identifier.find('\\'), std::string::npos) << r.identifier;
   }
 }
 

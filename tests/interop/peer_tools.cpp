@@ -3,6 +3,8 @@
 
 #include "platform/text_conversion.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -159,6 +161,49 @@ std::string DescribeDifferences(const TTreeFacts& expected, const TTreeFacts& ac
     auto range = expected.equal_range(path);
     for (auto it = range.first; it != range.second; ++it) found |= it->second == facts;
     if (!found && shown++ < 40) out << "  unexpected: " << path << " (" << describe(facts) << ")\n";
+  }
+  return out.str();
+}
+
+TPosixTree DiskPosixTree(const std::string& root, bool owners_and_time) {
+  TPosixTree tree;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    struct stat st {};
+    if (lstat(entry.path().c_str(), &st) != 0) continue;
+    // Lexically: relative() would resolve a link to what it points at.
+    TPosixEntry& e = tree[entry.path().lexically_relative(root).string()];
+    e.mode = st.st_mode;
+    if (S_ISLNK(st.st_mode)) e.target = std::filesystem::read_symlink(entry.path()).string();
+    if (owners_and_time) {
+      e.owners_and_time = true;
+      e.uid = st.st_uid;
+      e.gid = st.st_gid;
+      e.mtime = st.st_mtim.tv_sec;
+    }
+  }
+  return tree;
+}
+
+std::string DescribePosixDifferences(const TPosixTree& expected, const TPosixTree& actual) {
+  const auto describe = [](const TPosixEntry& e) {
+    std::ostringstream out;
+    out << "mode " << std::oct << e.mode << std::dec;
+    if (e.owners_and_time) out << " uid " << e.uid << " gid " << e.gid << " mtime " << e.mtime;
+    if (!e.target.empty()) out << " -> " << e.target;
+    return out.str();
+  };
+  std::ostringstream out;
+  int shown = 0;
+  for (const auto& [path, entry] : expected) {
+    const auto seen = actual.find(path);
+    if (seen == actual.end()) {
+      if (shown++ < 30) out << "  missing: " << path << " (" << describe(entry) << ")\n";
+    } else if (!(seen->second == entry) && shown++ < 30) {
+      out << "  " << path << ": " << describe(seen->second) << " instead of " << describe(entry) << "\n";
+    }
+  }
+  for (const auto& [path, entry] : actual) {
+    if (!expected.contains(path) && shown++ < 30) out << "  unexpected: " << path << " (" << describe(entry) << ")\n";
   }
   return out.str();
 }

@@ -55,6 +55,28 @@ TTreeFacts XorrisoSessionFacts(const std::string& image, uint32_t sector, const 
 // A printable account of the differences between two views.
 std::string DescribeDifferences(const TTreeFacts& expected, const TTreeFacts& actual);
 
+// What a POSIX reader shows of an entry: its type and permission bits (as
+// st_mode), a symbolic link's target ("" for anything else) and, where the
+// reader tells them, its owner, group and modification time in seconds.
+struct TPosixEntry {
+  uint32_t mode = 0;
+  std::string target;
+  bool owners_and_time = false;
+  uint32_t uid = 0;
+  uint32_t gid = 0;
+  int64_t mtime = 0;
+  bool operator==(const TPosixEntry&) const = default;
+};
+// Path below the root (with "/" separators, no leading "/") -> entry.
+using TPosixTree = std::map<std::string, TPosixEntry>;
+
+// Every entry below `root` as lstat shows it (links are not followed);
+// owners and times only with `owners_and_time`.
+TPosixTree DiskPosixTree(const std::string& root, bool owners_and_time);
+
+// A printable account of the differences between two POSIX views.
+std::string DescribePosixDifferences(const TPosixTree& expected, const TPosixTree& actual);
+
 }  // namespace orvex::test
 
 #endif  // ORVEX_TESTS_INTEROP_PEER_TOOLS_H_

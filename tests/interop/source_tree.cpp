@@ -59,6 +59,8 @@ void MakePosixTree(const std::string& root) {
   std::filesystem::create_symlink("/no such/../place/./here", root + "/absolute");
   std::filesystem::create_symlink("nowhere/at all", root + "/dangling");
   Put(root + "/colon:back\\slash and space", PatternBytes(20, seed++));
+  Put(root + "/README", PatternBytes(15, seed++));
+  Put(root + "/readme", PatternBytes(16, seed++));
   Put(root + "/" + std::string(251, 'n') + ".txt", PatternBytes(30, seed++));
   std::string deep = root;
   for (int level = 1; level <= 100; ++level) deep += "/d" + std::to_string(level);

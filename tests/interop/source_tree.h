@@ -15,8 +15,9 @@ void MakeAwkwardTree(const std::string& root);
 
 // Fills `root` with what only POSIX names and attributes can say: files of
 // modes 0600, 0755 and 0444, symbolic links to a file, to a directory, to
-// an absolute path and to nothing, names with ":", "\\" and spaces, a
-// 255-byte name, and a file 100 directories deep ("d1/.../d100/leaf").
+// an absolute path and to nothing, names with ":", "\\" and spaces,
+// "README" beside "readme", a 255-byte name, and a file 100 directories
+// deep ("d1/.../d100/leaf").
 void MakePosixTree(const std::string& root);
 
 // A deterministic byte pattern of `size` bytes, different for each seed.

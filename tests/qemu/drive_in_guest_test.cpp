@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -21,6 +22,7 @@
 #include <sstream>
 
 #include "interop/peer_tools.h"
+#include "interop/source_tree.h"
 #include "qemu/guest_boot.h"
 #include "support/run_tool.h"
 #include "support/temp_dir.h"
@@ -153,6 +155,71 @@ std::string InfoValue(const std::string& info, const std::string& name) {
     return value == std::string::npos ? "" : TrimRight(line.substr(value));
   }
   return "";
+}
+
+// Where the image holds the POSIX tree (rock/ of its root, Rock Ridge on as
+// `orvex mkiso` has it by default), made here.
+constexpr const char* kRockDirectory = "disc/rock";
+
+// The kernel's isofs, mounting the image without -o norock, shows every
+// entry of the POSIX tree as the source has it: type and permission bits,
+// owner, group, modification time and a link's target, under its exact
+// name.  Each line is busybox's `stat -c '%f %u %g %Y %N'`: the mode in
+// hex, then the path ("./" first), quoted as "'PATH' -> 'TARGET'" for a link.
+void CheckRockRidgeMounted(const TGuestSuite& suite, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  TPosixTree seen;
+  for (const std::string& line : Lines(result.out)) {
+    std::istringstream fields(line);
+    TPosixEntry entry;
+    entry.owners_and_time = true;
+    std::string mode, path;
+    fields >> mode >> entry.uid >> entry.gid >> entry.mtime;
+    fields.get();
+    std::getline(fields, path);
+    entry.mode = static_cast<uint32_t>(std::stoul(mode, nullptr, 16));
+    const size_t arrow = path.find("' -> '");
+    if (path.starts_with('\'') && arrow != std::string::npos && path.ends_with('\'')) {
+      entry.target = path.substr(arrow + 6, path.size() - arrow - 7);
+      path = path.substr(1, arrow - 1);
+    }
+    if (path.starts_with("./")) path.erase(0, 2);
+    seen[path] = entry;
+  }
+  TPosixTree expected = DiskPosixTree(suite.dir / kRockDirectory, true);
+  // The kernel shows no name of 254 bytes or more whole: it keeps the name's
+  // pieces (NM entries) while they add up to less, so such an entry shows
+  // under a start of its name.
+  for (auto it = expected.begin(); it != expected.end();) {
+    const size_t slash = it->first.rfind('/') + 1;  // 0 at the top
+    if (it->first.size() - slash < 254) {
+      ++it;
+      continue;
+    }
+    const auto cut = std::find_if(seen.begin(), seen.end(), [&](const auto& entry) {
+      return entry.first.size() > slash && entry.first.size() < it->first.size() &&
+             it->first.starts_with(entry.first) && entry.first.find('/', slash) == std::string::npos;
+    });
+    EXPECT_NE(cut, seen.end()) << it->first << " does not show";
+    if (cut != seen.end()) {
+      EXPECT_TRUE(cut->second == it->second) << DescribePosixDifferences({*it}, {{it->first, cut->second}});
+      seen.erase(cut);
+    }
+    it = expected.erase(it);
+  }
+  EXPECT_TRUE(seen == expected) << DescribePosixDifferences(expected, seen);
+}
+
+// Both names that differ only in case are there, each under its exact name,
+// beside every other entry of the directory.
+void CheckRockRidgeCaseVariants(const TGuestSuite& suite, const TGuestCommandResult& result) {
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::vector<std::string> seen = Lines(result.out);
+  const auto entries = std::distance(std::filesystem::directory_iterator(suite.dir / kRockDirectory),
+                                     std::filesystem::directory_iterator());
+  EXPECT_EQ(seen.size(), static_cast<size_t>(entries));
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), "README"), 1);
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), "readme"), 1);
 }
 
 // Our enumeration over SG_IO finds the one drive at sr0's address, named
@@ -390,9 +457,8 @@ void CheckNoCommandUnknown(const TGuestSuite&, const TGuestCommandResult& result
 // DVD+R (xd, two sessions) and a DVD-RW (xw, burnt, blanked, burnt again),
 // growisofs on a DVD+R (gd, two sessions), wodim on a CD-R (wc, two
 // sessions).  /tmp/traced COMMAND... runs a command and, when it fails,
-// shows the last commands the drives got and how they answered.  Here and
-// in AttachBurner the attach's output file is made before the attach starts
-// in the background, whose wait may read it first.
+// shows the last commands the drives got and how they answered.  The
+// wait reads an output file made before the attach starts.
 constexpr const char kAttachForOtherPrograms[] =
     R"sh(for m in xd:dvd+r xw:dvd-rw gd:dvd+r wc:cd-r; do orvex-vburner new ${m#*:} /tmp/${m%%:*}.vmed || exit 1; done && )sh"
     R"sh(: >/tmp/others.out && { orvex-vburner attach --timescale 50 --trace /tmp/others.trace /tmp/xd.vmed /tmp/xw.vmed /tmp/gd.vmed )sh"
@@ -427,11 +493,18 @@ const TGuestCommand kGuestCommands[] = {
     {"Devices", "orvex devices", CheckDevices},
     {"Info", "orvex info -d 0", CheckInfo},
     {"ReadSectorsThroughSgIo", "read_sector_probe 16", CheckVolumeDescriptor},
+    {"MountRockRidge",
+     "mkdir -p /mnt/rock && mount -t iso9660 -o ro /dev/sr0 /mnt/rock && cd /mnt/rock/rock && "
+     "find . -mindepth 1 -exec stat -c '%f %u %g %Y %N' {} \\;",
+     CheckRockRidgeMounted},
+    {"RockRidgeCaseVariants", "ls /mnt/rock/rock && umount /mnt/rock", CheckRockRidgeCaseVariants},
+    // The attach's output file is made first: the wait must not read it
+    // before the job in the background has opened it.
     {"AttachBurner",
      "mount -t configfs none /sys/kernel/config && orvex-vburner new dvd+r /tmp/d.vmed && "
      "orvex-vburner new cd-r /tmp/r.vmed && orvex-vburner new bd-r /tmp/b.vmed && "
-     "orvex-vburner new dvd-rw /tmp/w.vmed && "
-     ": >/tmp/attach.out && { orvex-vburner attach --timescale 50 /tmp/d.vmed /tmp/r.vmed /tmp/b.vmed /tmp/w.vmed "
+     "orvex-vburner new dvd-rw /tmp/w.vmed && : >/tmp/attach.out && "
+     "{ orvex-vburner attach --timescale 50 /tmp/d.vmed /tmp/r.vmed /tmp/b.vmed /tmp/w.vmed "
      ">/tmp/attach.out 2>/tmp/attach.err & } && pid=$! && i=0 && "
      "while [ \"$(grep -c drive /tmp/attach.out)\" -lt 4 ]; do { kill -0 $pid && [ $i -lt 450 ]; } || "
      "{ cat /tmp/attach.err >&2; exit 1; }; usleep 100000; i=$((i + 1)); done && cat /tmp/attach.out && "
@@ -550,6 +623,7 @@ std::unique_ptr<TGuestSuite> MakeSuite() {
   for (int i = 0; i < 20000; ++i) numbers += std::to_string(i) + "\n";
   dir.Write("disc/data/numbers.txt", numbers);
   dir.Write("disc/data/empty", "");
+  MakePosixTree(dir / kRockDirectory);
   suite->image_path = dir / "guest.iso";
   const TToolResult made = RunTool({kOrvex, "mkiso", "-q", "-V", kVolumeLabel, "-o", suite->image_path, dir / "disc"});
   if (made.status != 0) {
