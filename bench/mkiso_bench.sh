@@ -8,8 +8,9 @@
 #   (c) 50,000 small files in one directory.
 # Each tool runs RUNS times per dataset, in a shuffled order every round so
 # drift hits all alike, from a warm page cache and after a sync; the table
-# has the median wall time (and the best), MiB/s of source data, the peak
-# RSS and the ratio to orvex.  DATASETS (default "a b c") picks the datasets.
+# has the median wall time (and the best), the median CPU time (user and
+# system), MiB/s of source data, the peak RSS, the ratio to orvex, and the
+# wall and CPU ratios to the floor (cat, when it is among TOOLS).  DATASETS (default "a b c") picks the datasets.
 # Usage: bench/mkiso_bench.sh [BUILD_DIR] (default build/release; run
 # scripts/main.sh first).  WORK (default /tmp) holds the data and images,
 # about 5 GiB.  BASELINE names another orvex binary (an earlier build) to
@@ -53,12 +54,13 @@ fi
 
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# measure TOOL: one run; appends "seconds peak-KiB" to $work/TOOL.times.
+# measure TOOL: one run; appends "seconds peak-KiB user-s system-s" to
+# $work/TOOL.times.
 measure() {
   rm -f "$out"
   sync
   sleep 1
-  src=$src out=$out orvex=$orvex BASELINE=${BASELINE:-} /usr/bin/time -f '%e %M' -o "$work/$1.time" \
+  src=$src out=$out orvex=$orvex BASELINE=${BASELINE:-} /usr/bin/time -f '%e %M %U %S' -o "$work/$1.time" \
     bash -c "${commands[$1]}" >/dev/null 2>"$work/$1.err" ||
     { echo "mkiso_bench: $1 failed:" >&2; cat "$work/$1.err" >&2; exit 1; }
   cat "$work/$1.time" >>"$work/$1.times"
@@ -82,20 +84,25 @@ bench() {
   echo
   echo "### $name: $2 files, $3 directories, $mib MiB ($runs runs, medians)"
   echo
-  echo "| tool | wall s | best s | MiB/s | peak RSS MiB | time / orvex |"
-  echo "|---|---|---|---|---|---|"
-  local plain udf base t best rss
+  echo "| tool | wall s | best s | CPU s | MiB/s | peak RSS MiB | time / orvex | time / cat | CPU / cat |"
+  echo "|---|---|---|---|---|---|---|---|---|"
+  local plain udf base floor floor_cpu t best cpu rss
   # A base that TOOLS left out gives no ratio, not the end of the run.
   plain=$(awk '{ print $1 }' "$work/orvex.times" 2>/dev/null | median) || plain=0
   udf=$(awk '{ print $1 }' "$work/orvex-udf.times" 2>/dev/null | median) || udf=0
+  floor=$(awk '{ print $1 }' "$work/cat.times" 2>/dev/null | median) || floor=0
+  floor_cpu=$(awk '{ print $3 + $4 }' "$work/cat.times" 2>/dev/null | median) || floor_cpu=0
   for tool in "${tools[@]}"; do
     t=$(awk '{ print $1 }' "$work/$tool.times" | median)
     best=$(awk '{ print $1 }' "$work/$tool.times" | sort -n | head -1)
     rss=$(awk '{ print $2 }' "$work/$tool.times" | median)
+    cpu=$(awk '{ print $3 + $4 }' "$work/$tool.times" | median)
     case $tool in *udf) base=$udf ;; *) base=$plain ;; esac
-    awk -v tool="$tool" -v t="$t" -v best="$best" -v rss="$rss" -v mib="$mib" -v base="$base" 'BEGIN {
-      printf "| %s | %.2f | %.2f | %.0f | %.1f | %.2f |\n", tool, t, best, mib / (t > 0 ? t : 0.01), rss / 1024,
-        t / (base > 0 ? base : 0.01)
+    awk -v tool="$tool" -v t="$t" -v best="$best" -v cpu="$cpu" -v rss="$rss" -v mib="$mib" -v base="$base" \
+      -v floor="$floor" -v floor_cpu="$floor_cpu" 'BEGIN {
+      printf "| %s | %.2f | %.2f | %.2f | %.0f | %.1f | %.2f | %.2f | %.2f |\n", tool, t, best, cpu,
+        mib / (t > 0 ? t : 0.01), rss / 1024, t / (base > 0 ? base : 0.01), t / (floor > 0 ? floor : 0.01),
+        cpu / (floor_cpu > 0 ? floor_cpu : 0.01)
     }'
   done
   rm -rf "$src"

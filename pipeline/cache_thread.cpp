@@ -13,10 +13,17 @@ namespace orvex {
 namespace {
 
 constexpr uint32_t kMaxSlots = 10'000;
+// Sources from this size are copied by the sink where it can: below it the
+// partial packet a copy closes costs more than the copy saves.
+constexpr uint64_t kCopiedSize = 4 * kPacketSize;
+// The image bytes of one copied range: large for few wake-ups, small enough
+// for an abort and the progress to be seen.
+constexpr uint32_t kCopiedRange = 128 * kPacketSize;
 
 }  // namespace
 
-TCacheThread::TCacheThread(TCDFiles& CDFiles_) : CDFiles(CDFiles_), ring_(*CDFiles_.Packets) {
+TCacheThread::TCacheThread(TCDFiles& CDFiles_)
+    : CDFiles(CDFiles_), ring_(*CDFiles_.Packets), copies_(CDFiles_.Sink->CopiesRanges()) {
   const uint32_t packets = CDFiles.CacheSize / kPacketSize;
   CDFiles.MaxPackets = static_cast<int32_t>(std::clamp<uint32_t>(packets, 2, kMaxSlots));
   CDFiles.CanStart = false;
@@ -80,14 +87,18 @@ bool TCacheThread::StreamImage() {
 bool TCacheThread::Advance(uint32_t bytes, int32_t file_id) {
   used_ += bytes;
   streamed_ += bytes;
-  if (used_ < kPacketSize) return true;
-  return QueueAndWait(kPacketSize, file_id);
+  if (streamed_ % kPacketSize != 0) return true;
+  return QueueAndWait(used_, file_id);
 }
 
 bool TCacheThread::QueueAndWait(uint32_t size, int32_t file_id) {
   ring_.Queue(size, file_id);
   packet_ = ring_.Filling();
   used_ = 0;
+  return WaitForToBoundary();
+}
+
+bool TCacheThread::WaitForToBoundary() {
   if (phase_ == TPhase::kFiles) AdjustPriority();
   // While reading files one packet fewer is queued.
   const int32_t limit = CDFiles.MaxPackets - (phase_ == TPhase::kFiles ? 1 : 0);
@@ -115,7 +126,7 @@ void TCacheThread::AdjustPriority() {
 
 bool TCacheThread::StreamBytes(const uint8_t* data, uint64_t size) {
   while (size > 0) {
-    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(size, kPacketSize - used_));
+    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(size, ToBoundary()));
     std::memcpy(packet_ + used_, data, n);
     data += n;
     size -= n;
@@ -128,7 +139,7 @@ bool TCacheThread::StreamUdfStructures() {
   TUdfFileStream stream(CDFiles);
   uint32_t remaining = CDFiles.UDFBridgeInfo.NumberOfBlocksRequiredForFileDirStructures;
   while (remaining > 0) {
-    const uint32_t sectors = std::min(remaining, (kPacketSize - used_) / kSectorSize);
+    const uint32_t sectors = std::min(remaining, ToBoundary() / kSectorSize);
     stream.Produce(packet_ + used_, sectors);
     remaining -= sectors;
     if (!Advance(sectors * kSectorSize, 0)) return false;
@@ -141,6 +152,11 @@ bool TCacheThread::StreamFile(TFileEntry& entry, int32_t file_id) {
   CDFiles.ReadingFile = file_id;
   TContentReader reader;
   if (!reader.Open(entry, this)) return Fail(reader);
+  if (copies_ && static_cast<uint64_t>(entry.FileSize) >= kCopiedSize) {
+    if (auto source = reader.HandOver(static_cast<uint64_t>(entry.FileSize))) {
+      return StreamCopy(std::move(source), file_id);
+    }
+  }
   if (!StreamContent(reader, static_cast<uint64_t>(entry.FileSize), file_id)) return false;
   if (reader.Changed()) CDFiles.ChangedFiles.Add(file_id);
   return true;
@@ -150,7 +166,7 @@ bool TCacheThread::StreamContent(TContentReader& reader, uint64_t size, int32_t 
   CDFiles.VerifySize += static_cast<uint32_t>(Sectors(size));
   while (reader.Position() < size) {
     const uint32_t want =
-        static_cast<uint32_t>(std::min<uint64_t>(size - reader.Position(), kPacketSize - used_));
+        static_cast<uint32_t>(std::min<uint64_t>(size - reader.Position(), ToBoundary()));
     if (!reader.Read(packet_ + used_, want)) return Fail(reader);
     if (reader.Position() == size) {
       // The filler after the file's end lies in the same sector, hence packet.
@@ -164,20 +180,37 @@ bool TCacheThread::StreamContent(TContentReader& reader, uint64_t size, int32_t 
   return !Stopped();
 }
 
-// Zeros to the end of the last packet; with the UDF bridge the closing
-// anchor fills the image's last sector, in a packet of its own when the data
-// ended on a packet boundary.
+bool TCacheThread::StreamCopy(std::shared_ptr<TCopySource> source, int32_t file_id) {
+  CDFiles.VerifySize += static_cast<uint32_t>(Sectors(source->Size));
+  // What is queued before the source is written before it: the sink takes
+  // everything in image order.
+  if (used_ != 0 && !QueueAndWait(used_, file_id)) return false;
+  const uint64_t total = source->ImageBytes();
+  for (uint64_t offset = 0; offset < total;) {
+    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(total - offset, kCopiedRange));
+    ring_.QueueCopy(source, offset, n, file_id);
+    offset += n;
+    streamed_ += n;
+    if (!WaitForToBoundary()) return false;
+  }
+  return !Stopped();
+}
+
+// Zeros to the image's next packet boundary; with the UDF bridge the
+// closing anchor fills the image's last sector, in a packet of its own when
+// the data ended on a packet boundary.
 bool TCacheThread::StreamEnd() {
   const bool anchor = CDFiles.UDFBridge && !CDFiles.BurnISOImage;
   if (CDFiles.BurnISOImage) {
     // An image ends with its last sector: a drive writes no more.
     if (used_ != 0) ring_.Queue(used_, 0);
     used_ = 0;
-  } else if (used_ != 0 || anchor) {
-    std::memset(packet_ + used_, 0, kPacketSize - used_);
-    if (anchor) PutClosingAnchor(CDFiles, packet_ + kPacketSize - kSectorSize);
-    streamed_ += kPacketSize - used_;
-    ring_.Queue(kPacketSize, 0);
+  } else if (ToBoundary() != kPacketSize || anchor) {
+    const uint32_t gap = ToBoundary();
+    std::memset(packet_ + used_, 0, gap);
+    if (anchor) PutClosingAnchor(CDFiles, packet_ + used_ + gap - kSectorSize);
+    streamed_ += gap;
+    ring_.Queue(used_ + gap, 0);
     used_ = 0;
   }
   // A stream of another length than the layout's is no image of it.

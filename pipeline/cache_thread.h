@@ -17,8 +17,15 @@
 // consumer too.  A source that changed since it was added is noted in
 // ChangedFiles.  A stream that would not have the layout's length fails with
 // error 1.  An abort ends the run at the next packet.
+//
+// Where the sink copies ranges itself (an image file), the data of a big
+// source that is unchanged since it was added is queued as ranges of the
+// file instead of packets, so that its bytes never pass through here; the
+// sink then reports a read failure, and the write thread a change.
 #ifndef ORVEX_PIPELINE_CACHE_THREAD_H_
 #define ORVEX_PIPELINE_CACHE_THREAD_H_
+
+#include <memory>
 
 #include "pipeline/cd_files.h"
 
@@ -45,12 +52,20 @@ class TCacheThread : public TObject {
   bool StreamFile(TFileEntry& entry, int32_t file_id);
   // `size` bytes of an opened source, then zeros to the end of its sector.
   bool StreamContent(TContentReader& reader, uint64_t size, int32_t file_id);
+  // The whole of a source as ranges the sink copies.
+  bool StreamCopy(std::shared_ptr<TCopySource> source, int32_t file_id);
   bool StreamUdfStructures();
   // The last packet; checks that the stream has the layout's length.
   bool StreamEnd();
+  // The bytes from the end of the stream to the image's next packet
+  // boundary, which ends the packet being filled.  Packets begin on a
+  // boundary but after a copied source, whose end need not be on one.
+  uint32_t ToBoundary() const { return kPacketSize - static_cast<uint32_t>(streamed_ % kPacketSize); }
   // Queues the packet being filled when it is full, then waits for room.
   bool Advance(uint32_t bytes, int32_t file_id);
   bool QueueAndWait(uint32_t size, int32_t file_id);
+  // After something was queued: waits until the ring has room.
+  bool WaitForToBoundary();
   bool Fail(const TContentReader& reader);
   bool Fail(const TJobFailure& failure);
   void AdjustPriority();
@@ -58,6 +73,7 @@ class TCacheThread : public TObject {
 
   TCDFiles& CDFiles;
   TPacketRing& ring_;
+  const bool copies_;  // the sink takes ranges of source files
   TPhase phase_ = TPhase::kStructures;
   uint8_t* packet_ = nullptr;  // the packet being filled
   uint32_t used_ = 0;          // its bytes so far

@@ -55,6 +55,17 @@ bool TContentReader::Read(uint8_t* buffer, uint32_t count) {
   return true;
 }
 
+std::shared_ptr<TCopySource> TContentReader::HandOver(uint64_t size) {
+  if (from_callback_ || !opened_ || !opened_->regular || changed_at_open_ || reads_ != 0) {
+    return nullptr;
+  }
+  auto source = std::make_shared<TCopySource>();
+  source->File = std::move(file_);
+  source->Name = std::u16string(name_);
+  source->Size = size;
+  return source;
+}
+
 bool TContentReader::Changed() const {
   if (from_callback_ || !opened_) return false;
   if (changed_at_open_) return true;

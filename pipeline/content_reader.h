@@ -13,9 +13,11 @@
 #define ORVEX_PIPELINE_CONTENT_READER_H_
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "pipeline/copy_source.h"
 #include "pipeline/job_errors.h"
 #include "platform/file.h"
 #include "tree/entries.h"
@@ -40,6 +42,11 @@ class TContentReader {
   // several pieces (a file read at one go cannot be seen to change in
   // between).  Memory files never change.
   bool Changed() const;
+
+  // Hands the opened source over to be copied as a whole (`size` bytes)
+  // instead of read here: only a regular source file, unchanged since it
+  // was added, of which nothing was read yet.  Null, keeping it, otherwise.
+  std::shared_ptr<TCopySource> HandOver(uint64_t size);
 
   // The size of the regular file opened by path; none for anything else.
   std::optional<uint64_t> OpenedFileSize() const {

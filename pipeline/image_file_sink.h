@@ -11,6 +11,10 @@
 // The temporary file is ".NAME.orvex-PID-N" in the same directory, so the
 // rename never crosses file systems; the image gets the permissions of the
 // file it replaces, or those a new file would get.
+//
+// The data of big source files reaches the image by a kernel copy, which
+// shares blocks where the file system can; where the kernel refuses the
+// pair of files, or copies short, the sink reads and writes instead.
 #ifndef ORVEX_PIPELINE_IMAGE_FILE_SINK_H_
 #define ORVEX_PIPELINE_IMAGE_FILE_SINK_H_
 
@@ -30,6 +34,8 @@ class TImageFileSink final : public TPacketSink {
   ~TImageFileSink() override;
 
   bool Write(const uint8_t* data, uint32_t size) override;
+  bool CopiesRanges() const override { return true; }
+  bool CopyRange(TCopySource& source, uint64_t offset, uint32_t size) override;
   bool Finish(bool complete) override;
 
  private:
@@ -37,10 +43,15 @@ class TImageFileSink final : public TPacketSink {
       : name_(std::move(name)), file_(std::move(file)), temporary_(std::move(temporary)),
         target_(std::move(target)) {}
 
+  // Reads `size` bytes of `source` from `offset` and writes them.
+  bool ReadAndWrite(TCopySource& source, uint64_t offset, uint64_t size);
+
   std::u16string name_;    // as the caller gave it, for messages
   TFile file_;
   std::string temporary_;  // where the image is written; empty when written directly
   std::string target_;     // where it goes when complete
+  bool kernel_copies_ = true;  // false once the kernel has no copy at all
+  std::unique_ptr<uint8_t[]> buffer_;  // for reading and writing, once needed
 };
 
 }  // namespace orvex

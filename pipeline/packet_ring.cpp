@@ -25,11 +25,22 @@ void TPacketRing::Queue(uint32_t size, int32_t file_id) {
   uint8_t* data = Filling();
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    queued_.push_back({data, size, file_id});
+    queued_.push_back({data, size, file_id, nullptr, 0});
     packet_count_ = static_cast<int32_t>(queued_.size());
     bytes_available_ += size;
   }
   filling_ = nullptr;
+  changed_.notify_all();
+}
+
+void TPacketRing::QueueCopy(std::shared_ptr<TCopySource> source, uint64_t offset, uint32_t size,
+                            int32_t file_id) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queued_.push_back({nullptr, size, file_id, std::move(source), offset});
+    packet_count_ = static_cast<int32_t>(queued_.size());
+    bytes_available_ += size;
+  }
   changed_.notify_all();
 }
 
@@ -48,7 +59,7 @@ bool TPacketRing::Take(TPacket& packet, const std::function<bool()>& stop) {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [&] { return !queued_.empty() || stop(); });
   if (queued_.empty()) return false;
-  packet = queued_.front();
+  packet = std::move(queued_.front());
   queued_.pop_front();
   packet_count_ = static_cast<int32_t>(queued_.size());
   bytes_available_ -= packet.Size;
@@ -59,6 +70,7 @@ bool TPacketRing::Take(TPacket& packet, const std::function<bool()>& stop) {
 }
 
 void TPacketRing::Release(const TPacket& packet) {
+  if (packet.Data == nullptr) return;
   std::lock_guard<std::mutex> lock(mutex_);
   spare_.push_back(packet.Data);
 }

@@ -20,14 +20,20 @@
 #include <mutex>
 #include <vector>
 
+#include "pipeline/copy_source.h"
+
 namespace orvex {
 
 constexpr uint32_t kPacketSize = 65536;
 
 struct TPacket {
-  uint8_t* Data = nullptr;
+  uint8_t* Data = nullptr;  // none for a copied range
   uint32_t Size = 0;    // valid bytes
   int32_t FileId = 0;   // the file whose data closed the packet
+  // A range the sink copies from a source file instead of Data: Size image
+  // bytes from Offset, past the source's data zeros.
+  std::shared_ptr<TCopySource> Source;
+  uint64_t Offset = 0;
 };
 
 class TPacketRing {
@@ -44,6 +50,10 @@ class TPacketRing {
   uint8_t* Filling();
   // Queues the packet being filled with `size` valid bytes.
   void Queue(uint32_t size, int32_t file_id);
+  // Queues `size` image bytes of `source` from `offset` (whole sectors),
+  // which the consumer copies itself; the packet being filled stays.
+  void QueueCopy(std::shared_ptr<TCopySource> source, uint64_t offset, uint32_t size,
+                 int32_t file_id);
   // Waits until fewer than `limit` packets are queued; false when `stop`
   // becomes true first.  A producer that found the ring full sleeps until
   // the consumer has taken a quarter of `limit`, so that the two threads
@@ -54,7 +64,7 @@ class TPacketRing {
   // Takes the oldest queued packet, waiting for one; false when `stop`
   // becomes true while none is queued.
   bool Take(TPacket& packet, const std::function<bool()>& stop);
-  // Returns the taken packet's buffer.
+  // Returns the taken packet's buffer (nothing for a copied range).
   void Release(const TPacket& packet);
 
   // Wakes every waiter to look at its stop condition again.

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "pipeline/copy_source.h"
 #include "pipeline/job_errors.h"
 
 namespace orvex {
@@ -24,6 +25,18 @@ class TPacketSink {
   // for the last packet of an existing image.  False fails the run;
   // Failure() then says how.
   virtual bool Write(const uint8_t* data, uint32_t size) = 0;
+
+  // Whether the sink takes ranges of source files (CopyRange) in place of
+  // packets of their data.
+  virtual bool CopiesRanges() const { return false; }
+
+  // Writes `size` image bytes of `source` from `offset`: its data, and
+  // zeros past its recorded size.  Only called where CopiesRanges().  False
+  // fails the run (a source that cannot be read or ends early, error 5, or
+  // the sink's write error).
+  virtual bool CopyRange(TCopySource& /*source*/, uint64_t /*offset*/, uint32_t /*size*/) {
+    return false;
+  }
 
   // Ends the run, on the write thread, after the last packet or a failure:
   // `complete` when every block of the image was written and nothing

@@ -21,8 +21,15 @@ void TWriteThread::Execute() {
   while (begun && !end() && ring.Take(packet, end)) {
     CDFiles.WritingFile = packet.FileId;
     CDFiles.RemainingBlocks -= static_cast<int64_t>(Sectors(packet.Size));
-    const bool written = sink.Write(packet.Data, packet.Size);
+    const bool written = packet.Source ? sink.CopyRange(*packet.Source, packet.Offset, packet.Size)
+                                       : sink.Write(packet.Data, packet.Size);
     ring.Release(packet);
+    // A copied source is looked at again after its last range.
+    if (written && packet.Source && packet.Offset + packet.Size == packet.Source->ImageBytes() &&
+        packet.Source->Changed()) {
+      CDFiles.ChangedFiles.Add(packet.FileId);
+    }
+    packet.Source.reset();  // closes a source whose last range is written
     if (!written) {
       WriteFailed(sink.Failure());
       break;

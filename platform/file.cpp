@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <functional>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -98,18 +99,7 @@ TFile TFile::CreateBeside(const std::string& target, uint32_t mode, std::string&
 }
 
 int64_t TFile::Read(void* buffer, size_t size) {
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = read(fd_, static_cast<char*>(buffer) + done, size - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error_ = errno;
-      return -1;
-    }
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return static_cast<int64_t>(done);
+  return ReadFully(size, [&](size_t done) { return read(fd_, static_cast<char*>(buffer) + done, size - done); });
 }
 
 bool TFile::Write(const void* buffer, size_t size) {
@@ -122,6 +112,43 @@ bool TFile::Write(const void* buffer, size_t size) {
     done += static_cast<size_t>(n);
   }
   return true;
+}
+
+int64_t TFile::ReadAt(void* buffer, size_t size, uint64_t offset) {
+  return ReadFully(size, [&](size_t done) {
+    return pread(fd_, static_cast<char*>(buffer) + done, size - done, static_cast<off_t>(offset + done));
+  });
+}
+
+int64_t TFile::ReadFully(size_t size, const std::function<ssize_t(size_t done)>& read_more) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = read_more(done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error_ = errno;
+      return -1;
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(done);
+}
+
+int64_t TFile::CopyFrom(const TFile& source, uint64_t offset, size_t size) {
+  auto from = static_cast<off_t>(offset);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = copy_file_range(source.fd_, &from, fd_, nullptr, size - done, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && done == 0) {
+      error_ = errno;
+      return -1;
+    }
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return static_cast<int64_t>(done);
 }
 
 std::optional<uint64_t> TFile::Size() const {

@@ -7,8 +7,11 @@
 #ifndef ORVEX_PLATFORM_FILE_H_
 #define ORVEX_PLATFORM_FILE_H_
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -72,6 +75,19 @@ class TFile {
   // limit, an I/O error).
   bool Write(const void* buffer, size_t size);
 
+  // Reads up to `size` bytes from `offset` without moving the position;
+  // the count read (less only at the end of the file), or -1 on an error.
+  int64_t ReadAt(void* buffer, size_t size, uint64_t offset);
+
+  // Has the kernel copy up to `size` bytes of `source` from `offset` to this
+  // file's position, sharing blocks where the file system can; the count
+  // copied (0 at the source's end, or where the source cannot be copied
+  // this way, as files whose size the system makes up), or -1 with the
+  // reason in LastError() (EXDEV, EINVAL, ENOSYS and EOPNOTSUPP where the
+  // kernel refuses the pair of files).  The caller reads and writes instead
+  // where this copies less than it asked.
+  int64_t CopyFrom(const TFile& source, uint64_t offset, size_t size);
+
   std::optional<uint64_t> Size() const;
   std::optional<TFileState> State() const;
   // What the file was when OpenRead opened it (nothing for other opens).
@@ -87,6 +103,9 @@ class TFile {
  private:
   explicit TFile(int fd, int error = 0) : fd_(fd), error_(error) {}
   bool Failed();  // records errno; returns false
+  // Calls `read_more(bytes done)` (a read or pread of the rest) until `size`
+  // bytes are read, the file ends or a read fails; Read's result.
+  int64_t ReadFully(size_t size, const std::function<ssize_t(size_t done)>& read_more);
 
   int fd_ = -1;
   int error_ = 0;

@@ -2,6 +2,8 @@
 #include "services/verify_job.h"
 
 #include <algorithm>
+#include <atomic>
+#include <future>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -21,6 +23,10 @@ namespace orvex {
 namespace {
 
 constexpr uint32_t kReadBlocks = 32;                  // one READ(10) reads 64 KiB at most
+// Files from this size have their source hashed on a thread of its own
+// while the disc's blocks are read and hashed; for smaller ones starting
+// the thread costs more than it saves.
+constexpr int64_t kParallelBytes = 1 << 20;
 constexpr char kNoDigest = '-';                       // the digest text of an empty file or an unread extent
 constexpr int64_t kAllFilesParameter = 0xFFFFFFFF;    // wParam of the final message
 constexpr int64_t kFailedFileParameter = 0xFFFFFFFF;  // lParam of a failed file's message
@@ -51,6 +57,14 @@ struct TTarget {
 
 enum class TResult { kGood, kDiffers, kUnreadable, kNoSource, kMissing, kStopped };
 
+// What reading a file's blocks from the disc gave.
+struct TDiscRead {
+  // "-" when a block cannot be read, empty when the run stopped first.
+  std::string digest;
+  uint64_t counted = 0;     // blocks added to the progress
+  TCommandFailure failure;  // the read given up for good, with "-"
+};
+
 class TVerifyDiscThread : public TObject {
  public:
   TVerifyDiscThread(TCDFiles& CDFiles_, TSCSIDevice& Device_, std::optional<uint8_t> Session_, bool StopOnMismatch_,
@@ -80,9 +94,12 @@ class TVerifyDiscThread : public TObject {
   // The session's files no entry was matched with are extra.
   void NoteExtra(const TDiscTree& disc, const std::set<std::u16string>& matched);
   TResult Check(const TTarget& target);
-  // The digest of `size` bytes from `block` on: "-" when a block cannot be
-  // read, empty when the run stopped first.
-  std::string DiscDigest(uint64_t block, int64_t size);
+  // The source's digest (empty when it cannot be read whole or the run
+  // stopped), into `buffer`; sets `failed` when it is empty.
+  std::string SourceDigest(TFileEntry& source, uint8_t* buffer, std::atomic<bool>& failed);
+  // The digest of `size` bytes from `block` on; stops early once the run
+  // stops or `source_failed` is set.
+  TDiscRead DiscDigest(uint64_t block, int64_t size, const std::atomic<bool>& source_failed);
   void Note(const TTarget& target, TResult result);
   void Report(int32_t file_id, bool failed);
 
@@ -98,6 +115,7 @@ class TVerifyDiscThread : public TObject {
   TCommandFailure read_failure_;  // the first read given up for good, the run's failed command
   bool tree_disagrees_ = false;  // the session lacks a file of the tree, or holds one beyond it
   std::unique_ptr<uint8_t[]> buffer_ = std::make_unique<uint8_t[]>(kDigestPieceBytes);
+  std::unique_ptr<uint8_t[]> source_buffer_ = std::make_unique<uint8_t[]>(kDigestPieceBytes);
 };
 
 void TVerifyDiscThread::Execute() {
@@ -229,24 +247,45 @@ TResult TVerifyDiscThread::Check(const TTarget& target) {
     entry.Hash.assign(1, kNoDigest);
     return TResult::kGood;
   }
+  // The source's bytes and the disc's go through MD5 at the same time, on
+  // two threads, where the file is big enough to be worth it.
   std::string source = target.source->Hash;
-  if (source.empty()) {
-    source = DigestContent(*target.source, this, buffer_.get(), [this](uint32_t) { return !CDFiles.Aborted; });
+  std::atomic<bool> source_failed{false};
+  std::future<std::string> source_digest;
+  if (source.empty() && entry.FileSize >= kParallelBytes) {
+    source_digest = std::async(std::launch::async, [&] {
+      return SourceDigest(*target.source, source_buffer_.get(), source_failed);
+    });
+  } else if (source.empty()) {
+    source = SourceDigest(*target.source, source_buffer_.get(), source_failed);
   }
+  // The disc is not read for a source that could not be read.
+  TDiscRead disc;
+  if (!source_failed) disc = DiscDigest(target.block, entry.FileSize, source_failed);
+  if (source_digest.valid()) source = source_digest.get();
   if (source.empty()) {
     if (CDFiles.Aborted) return TResult::kStopped;
     // A source that cannot be read: its blocks count as done all the same.
-    CDFiles.VerifyProgress += Blocks(static_cast<uint64_t>(entry.FileSize));
+    CDFiles.VerifyProgress += Blocks(static_cast<uint64_t>(entry.FileSize)) - disc.counted;
     return TResult::kNoSource;
   }
-  const std::string disc = DiscDigest(target.block, entry.FileSize);
-  if (disc.empty()) return TResult::kStopped;
-  if (disc.size() == 1 && disc[0] == kNoDigest) return TResult::kUnreadable;
-  return disc == source ? TResult::kGood : TResult::kDiffers;
+  if (disc.digest.empty()) return TResult::kStopped;
+  if (disc.digest.size() == 1 && disc.digest[0] == kNoDigest) {
+    if (!read_failure_.failed) read_failure_ = disc.failure;
+    return TResult::kUnreadable;
+  }
+  return disc.digest == source ? TResult::kGood : TResult::kDiffers;
 }
 
-std::string TVerifyDiscThread::DiscDigest(uint64_t block, int64_t size) {
+std::string TVerifyDiscThread::SourceDigest(TFileEntry& source, uint8_t* buffer, std::atomic<bool>& failed) {
+  std::string digest = DigestContent(source, this, buffer, [this](uint32_t) { return !CDFiles.Aborted; });
+  if (digest.empty()) failed = true;
+  return digest;
+}
+
+TDiscRead TVerifyDiscThread::DiscDigest(uint64_t block, int64_t size, const std::atomic<bool>& source_failed) {
   TMD5Stream md5;
+  TDiscRead read;
   uint64_t remaining = static_cast<uint64_t>(size);
   while (remaining > 0) {
     const auto chunk = static_cast<uint32_t>(std::min<uint64_t>(remaining, uint64_t{kReadBlocks} * kSectorSize));
@@ -256,18 +295,22 @@ std::string TVerifyDiscThread::DiscDigest(uint64_t block, int64_t size) {
     if (!addressable ||
         !ReadSectorsRetrying(Device, static_cast<uint32_t>(block), count, buffer_.get(), CDFiles.Aborted)) {
       // A read given up because of the abort is no read error.
-      if (CDFiles.Aborted) return {};
-      if (addressable && !read_failure_.failed) read_failure_ = Device.LastFailure;
+      if (CDFiles.Aborted) return read;
+      if (addressable) read.failure = Device.LastFailure;
       CDFiles.VerifyProgress += Blocks(remaining);
-      return std::string(1, kNoDigest);
+      read.counted += Blocks(remaining);
+      read.digest.assign(1, kNoDigest);
+      return read;
     }
     block += count;
     md5.Write(buffer_.get(), static_cast<int32_t>(chunk));  // the filler after the file's end is not its data
     CDFiles.VerifyProgress += count;
+    read.counted += count;
     remaining -= chunk;
-    if (remaining > 0 && CDFiles.Aborted) return {};
+    if (remaining > 0 && (CDFiles.Aborted || source_failed)) return read;
   }
-  return md5.DigestString();
+  read.digest = md5.DigestString();
+  return read;
 }
 
 void TVerifyDiscThread::Note(const TTarget& target, TResult result) {

@@ -24,12 +24,13 @@ constexpr Event kGoodEnd{-1, false}, kFailedEnd{-1, true};
 
 class VerifyTest : public DiscTest {
  protected:
-  // The standard tree: an empty file, one of a single READ, one of two
-  // (100,000 bytes: 32 + 17 blocks), a memory file, a directory with a file.
-  void MakeTree() {
+  // The standard tree: an empty file, one of a single READ (or of
+  // `one_size` bytes), one of two (100,000 bytes: 32 + 17 blocks), a memory
+  // file, a directory with a file.
+  void MakeTree(size_t one_size = 5000) {
     disc.ClearAll();
     empty = Insert("empty.txt", 0);
-    one = Insert("one.bin", 5000, 1);
+    one = Insert("one.bin", one_size, 1);
     big = Insert("big.bin", 100000, 2);
     WIN32_FIND_DATAW fd;
     fd.dwFileAttributes = FILE_ATTRIBUTE_NORMAL;
@@ -89,6 +90,18 @@ TEST_F(VerifyTest, GoodFilesAreReadOnceInWholeChunksAndOthersPassedBy) {
   EXPECT_EQ(big->Hash, digest);
 }
 
+// A big file's source is hashed beside the disc's reads: the same verdict,
+// its blocks counted once.
+TEST_F(VerifyTest, ABigGoodFileIsGoodAndCountedOnce) {
+  MakeTree(3'000'017);
+  image = BuildImage("disc.iso");
+  LoadImage(image);
+  EXPECT_EQ(Verify(), (std::vector<Event>{{Id(empty), false}, {Id(one), false}, {Id(big), false},
+                                          {Id(three), false}, kGoodEnd}));
+  EXPECT_EQ(disc.VerifyProgress(), disc.VerifySize());
+  EXPECT_EQ(one->Hash.size(), 32u);
+}
+
 TEST_F(VerifyTest, PostedEventsCarryTheMessageParameters) {
   Burn();
   std::filesystem::remove(scratch.Path("big.bin"));
@@ -107,7 +120,8 @@ TEST_F(VerifyTest, PostedEventsCarryTheMessageParameters) {
 }
 
 // One file (one.bin) is bad in one of three ways; the run is asked to go
-// on or to stop, and to report every file or only the bad ones.
+// on or to stop, and to report every file or only the bad ones.  A big
+// one.bin has its source hashed beside the disc's reads.
 enum class TFault { kCorruptedBlock, kReadError, kVanishedSource };
 
 struct TFaultCase {
@@ -115,14 +129,15 @@ struct TFaultCase {
   TFault fault;
   bool stop_on_mismatch;
   bool all_files;
+  size_t one_size = 5000;
 };
 
 void PrintTo(const TFaultCase& c, std::ostream* os) { *os << c.name; }
 
 class VerifyFaultTest : public VerifyTest, public ::testing::WithParamInterface<TFaultCase> {
  protected:
-  void MakeFaultyDisc(TFault fault) {
-    MakeTree();
+  void MakeFaultyDisc(TFault fault, size_t one_size) {
+    MakeTree(one_size);
     image = BuildImage("disc.iso");
     if (fault == TFault::kCorruptedBlock) {
       // The disc holds one byte that is not the source's.
@@ -145,7 +160,7 @@ class VerifyFaultTest : public VerifyTest, public ::testing::WithParamInterface<
 
 TEST_P(VerifyFaultTest, TheBadFileFailsAndTheRunEndsWithOneFinalEvent) {
   const TFaultCase& c = GetParam();
-  MakeFaultyDisc(c.fault);
+  MakeFaultyDisc(c.fault, c.one_size);
   std::vector<Event> events;
   const auto trace = Traced([&] { events = Verify(c.stop_on_mismatch, c.all_files); });
   std::vector<Event> expected;
@@ -192,6 +207,10 @@ const TFaultCase kFaultCases[] = {
     {"VanishedSource", TFault::kVanishedSource, false, true},
     {"VanishedSourceStop", TFault::kVanishedSource, true, true},
     {"VanishedSourceFailedOnly", TFault::kVanishedSource, false, false},
+    {"BigCorruptedBlock", TFault::kCorruptedBlock, false, true, 3'000'017},
+    {"BigReadError", TFault::kReadError, false, true, 3'000'017},
+    {"BigVanishedSource", TFault::kVanishedSource, false, true, 3'000'017},
+    {"BigVanishedSourceStop", TFault::kVanishedSource, true, true, 3'000'017},
 };
 
 INSTANTIATE_TEST_SUITE_P(Faults, VerifyFaultTest, ::testing::ValuesIn(kFaultCases),

@@ -200,14 +200,22 @@ TEST_F(JobTest, TheImageFileIsReplacedOnlyWhenComplete) {
 TEST_F(JobTest, SourcesThatChangedAreNoted) {
   const std::string grows = dir.Write("grows.txt", "short");
   const std::string stays = dir.Write("stays.txt", "same");
-  disc.InsertFile("\\", grows);
-  disc.InsertFile("\\", stays);
+  // Big enough to be copied by the kernel had it not changed.
+  const std::string big = dir.Write("big.bin", std::string(400'000, 'b'));
+  const std::string big_stays = dir.Write("big stays.bin", std::string(400'000, 's'));
+  for (const std::string& path : {grows, stays, big, big_stays}) disc.InsertFile("\\", path);
   disc.Prepare();
   dir.Write("grows.txt", "much longer than it was");
-  ASSERT_TRUE(disc.BuildISOImage(dir / "out.iso"));
+  dir.Write("big.bin", std::string(500'000, 'B'));
+  const std::string out = dir / "out.iso";
+  ASSERT_TRUE(disc.BuildISOImage(out));
   WaitForWrite();
   EXPECT_FALSE(write.failed);
-  EXPECT_EQ(disc.ChangedFiles(), std::vector<int32_t>{0});
+  EXPECT_EQ(disc.ChangedFiles(), (std::vector<int32_t>{0, 2}));
+  const std::string image = ReadFile(out);
+  EXPECT_NE(image.find(std::string(400'000, 'B') + std::string(2048 - 400'000 % 2048, '\0')),
+            std::string::npos);
+  EXPECT_NE(image.find(std::string(400'000, 's')), std::string::npos);
 }
 
 TEST_F(JobTest, AFailureNamesTheFileAndTheReason) {
