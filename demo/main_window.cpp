@@ -90,7 +90,6 @@ QWidget* TfrmMain::BrowserPane() {
 
   dirModel_ = new QFileSystemModel(this);
   dirModel_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
-  dirModel_->setRootPath(QDir::rootPath());
   lbDir = Named<QTreeView>("lbDir");
   lbDir->setModel(dirModel_);
   for (int column = 1; column < dirModel_->columnCount(); ++column) lbDir->hideColumn(column);
@@ -106,15 +105,17 @@ QWidget* TfrmMain::BrowserPane() {
   lbFiles->setDragEnabled(true);
   lbFiles->setDragDropMode(QAbstractItemView::DragOnly);
 
-  const auto show_folder = [this](const QString& path) {
-    lbDir->setCurrentIndex(dirModel_->index(path));
-    lbDir->scrollTo(dirModel_->index(path));
-    lbFiles->setRootIndex(fileModel_->setRootPath(path));
+  // The folder tree shows what lies below the chosen root (the user's home
+  // at the start), the file list the folder last clicked.
+  const auto show_folder = [this](const QString& path) { lbFiles->setRootIndex(fileModel_->setRootPath(path)); };
+  const auto show_root = [this, show_folder](const QString& root) {
+    lbDir->setRootIndex(dirModel_->setRootPath(root));
+    show_folder(root);
   };
-  connect(DriveComboBox1, &QComboBox::currentTextChanged, this, show_folder);
+  connect(DriveComboBox1, &QComboBox::currentTextChanged, this, show_root);
   connect(lbDir, &QTreeView::clicked, this,
           [this, show_folder](const QModelIndex& index) { show_folder(dirModel_->filePath(index)); });
-  show_folder(DriveComboBox1->currentText());
+  show_root(DriveComboBox1->currentText());
 
   auto* files_split = new QSplitter(Qt::Vertical);
   files_split->addWidget(lbDir);

@@ -4,6 +4,7 @@
 // references, aborting, the options dialog and dropping paths.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -83,6 +84,12 @@ void WindowTest::StartUpListsTheDrivesAndChoosesTheImageFile() {
   QVERIFY(!f.Find<QPushButton>("btnAbortBurn")->isVisible());
   QCOMPARE(f.Find<QLabel>("lblStatus")->text(), QString(" CD : "));
   QCOMPARE(f.Find<QLabel>("lMaxSpeed")->text(), QString("5125 KB/s"));
+  // The browsers open at the user's home, not at the machine's root.
+  QCOMPARE(f.Find<QComboBox>("DriveComboBox1")->currentText(), QDir::homePath());
+  for (const char* name : {"lbDir", "lbFiles"}) {
+    auto* view = f.Find<QAbstractItemView>(name);
+    QCOMPARE(qobject_cast<QFileSystemModel*>(view->model())->filePath(view->rootIndex()), QDir::homePath());
+  }
 }
 
 void WindowTest::BurnWithTheImageFileEntryBuildsAnImage() {
