@@ -92,6 +92,7 @@ class TfrmMain final : public QMainWindow, public TComponent {
   void StartErase(bool Quick);
   void ShowSpeedScale(uint16_t kilobytes);
   void JobStarted(const char* message);
+  void Refused(const QString& log_prefix, const QString& title, const QString& reason);
   void btnBurnClick();
   void btnBurnISOClick();
   void btnVerifyClick();

@@ -60,7 +60,19 @@ void TfrmMain::JobStarted(const char* message) {
   btnAbortBurn->show();
 }
 
+// A job that did not start: the log line, and a warning the user has to
+// dismiss, both naming the reason.
+void TfrmMain::Refused(const QString& log_prefix, const QString& title, const QString& reason) {
+  Log(log_prefix + reason);
+  dialogs_.Warn(this, title, reason);
+}
+
 void TfrmMain::btnBurnClick() {
+  if (files->Paths().isEmpty()) {
+    dialogs_.Warn(this, "Nothing to burn",
+                  "The list of paths to burn is empty: drop folders and files on it first.");
+    return;
+  }
   orvex.ClearAll();
   InsertLayout();
   if (bGSR->isChecked()) {
@@ -81,20 +93,20 @@ void TfrmMain::Burn(QObject*) {
     if (orvex.BuildISOImage(name->toStdString())) {
       JobStarted(" >>> BUILDING ISO FILE ...");
     } else {
-      Log(QString::fromStdString(">>> BUILDING ISO FAILED. Error: " + orvex.ErrorString()));
+      Refused(">>> BUILDING ISO FAILED. Error: ", "Image not built", QString::fromStdString(orvex.ErrorString()));
     }
     return;
   }
   if (options_.ImportSessionChecked()) {
     const std::optional<uint8_t> session = options_.ImportSessionNumber();
     if (!session) {
-      Log(">>> WRITE FAILED. Error: the session to import is no number from 0 to 255");
+      Refused(">>> WRITE FAILED. Error: ", "Burn refused", "the session to import is no number from 0 to 255");
       return;
     }
     orvex.ImportSession(*session, "\\");
     // Burned without what could not be read, the new session would hide it.
     if (orvex.LastImport().found && !orvex.LastImport().Complete()) {
-      Log(QString::fromStdString(">>> WRITE FAILED. Error: " + orvex.ErrorString()));
+      Refused(">>> WRITE FAILED. Error: ", "Burn refused", QString::fromStdString(orvex.ErrorString()));
       return;
     }
   }
@@ -105,7 +117,7 @@ void TfrmMain::Burn(QObject*) {
   if (orvex.Burn()) {
     JobStarted(" >>> WRITING DISC ... ");
   } else {
-    Log(QString::fromStdString(">>> WRITE FAILED. Error: " + orvex.ErrorString()));
+    Refused(">>> WRITE FAILED. Error: ", "Burn refused", QString::fromStdString(orvex.ErrorString()));
   }
 }
 
@@ -115,7 +127,8 @@ void TfrmMain::btnBurnISOClick() {
   if (orvex.BurnISOImage(name->toStdString())) {
     JobStarted(" >>> WRITING ISO IMAGE TO DISC ... ");
   } else {
-    Log(QString::fromStdString(">>> WRITE ISO IMAGE START FAILED. Error: " + orvex.ErrorString()));
+    Refused(">>> WRITE ISO IMAGE START FAILED. Error: ", "Image not burned",
+            QString::fromStdString(orvex.ErrorString()));
   }
 }
 

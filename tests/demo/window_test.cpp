@@ -67,6 +67,8 @@ class WindowTest : public QObject {
   void AbortStopsABurn();
   void OptionsAreCopiedInAndBack();
   void DroppedFoldersAndFilesAreListed();
+  void RefusedBurnsSayWhy_data();
+  void RefusedBurnsSayWhy();
   void StartupOptions_data();
   void StartupOptions();
 };
@@ -400,6 +402,69 @@ void WindowTest::DroppedFoldersAndFilesAreListed() {
   QCOMPARE(list->item(1)->text(), QString::fromStdString(source + "/docs"));
   f.Click("btnClearLayout");
   QCOMPARE(list->count(), 0);
+}
+
+void WindowTest::RefusedBurnsSayWhy_data() {
+  QTest::addColumn<int>("target");
+  QTest::addColumn<QString>("setup");
+  QTest::addColumn<QString>("warning");  // title|text
+  QTest::addColumn<QString>("logged");   // the log line; empty: none
+  const QString empty = "Nothing to burn|The list of paths to burn is empty: drop folders and files on it first.";
+  QTest::newRow("empty list, image file") << 1 << "empty" << empty << "";
+  QTest::newRow("empty list, drive") << 0 << "empty" << empty << "";
+  QTest::newRow("test write on a DVD+R") << 0 << "test write"
+                                          << "Burn refused|Test write not possible with this medium or drive"
+                                          << ">>> WRITE FAILED. Error: Test write not possible with this medium or drive";
+  QTest::newRow("too big") << 0 << "too big" << "Burn refused|Not enough space on the disc"
+                           << ">>> WRITE FAILED. Error: Not enough space on the disc";
+  QTest::newRow("finalized disc") << 0 << "finalized" << "Burn refused|Disc cannot be written"
+                                  << ">>> WRITE FAILED. Error: Disc cannot be written";
+  QTest::newRow("bad session number") << 0 << "import" << "Burn refused|the session to import is no number from 0 to 255"
+                                      << ">>> WRITE FAILED. Error: the session to import is no number from 0 to 255";
+}
+
+// A burn that cannot start tells why in a warning the user has to dismiss
+// (and in the log), asks for nothing and writes nothing.
+void WindowTest::RefusedBurnsSayWhy() {
+  QFETCH(int, target);
+  QFETCH(QString, setup);
+  QFETCH(QString, warning);
+  QFETCH(QString, logged);
+  TWindowFixture f("dvd+r");
+  TOrvex& disc = f.Window().Component();
+  const std::string source = f.Source("photos");
+  if (setup != "empty") f.DropPaths({QString::fromStdString(source)});
+  int sessions = 0;
+  if (setup == "test write") disc.SetTestWrite(true);
+  if (setup == "too big") {
+    // A sparse 5 GiB file: laid out and refused before any of it is read.
+    std::ofstream(source + "/huge.bin").put('x');
+    std::filesystem::resize_file(source + "/huge.bin", uint64_t{5} << 30);
+  }
+  if (setup == "finalized") {
+    disc.SetFinalizeDisc(true);
+    BurnToDrive(f);
+    sessions = 1;
+  }
+  if (setup == "import") {
+    QTimer::singleShot(0, [&] {
+      f.Find<QCheckBox>("chkImportSession")->setChecked(true);
+      f.Find<QLineEdit>("edtImportSession")->setText("x");
+      f.Options().accept();
+    });
+    f.Click("btnOtherOptions");
+  }
+  f.ChooseTarget(target);
+  f.Click("btnBurn");
+  QCOMPARE(f.Dialogs().Warnings, QStringList{warning});
+  QCOMPARE(f.Dialogs().Asked, QStringList{});
+  if (logged.isEmpty()) {
+    QVERIFY2(LineIndex(f.LogLines(), "WRITING") < 0, qPrintable(f.LogLines().join('\n')));
+  } else {
+    QVERIFY2(f.LogLines().contains(logged), qPrintable(f.LogLines().join('\n')));
+  }
+  QVERIFY(f.Find<QPushButton>("btnBurn")->isEnabled());
+  if (target == 0) QCOMPARE(disc.SessionsOnDisc(), sessions);
 }
 
 void WindowTest::StartupOptions_data() {
