@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QStorageInfo>
 #include <QTimer>
 #include <QTreeView>
@@ -80,6 +81,8 @@ void TfrmMain::CreateControls() {
   splitter->setStretchFactor(0, 2);
   splitter->setStretchFactor(1, 5);
   setCentralWidget(splitter);
+  // Where the end of every job is told until the next one starts.
+  setStatusBar(Named<QStatusBar>("statusBar"));
   resize(1280, 800);
 }
 

@@ -91,7 +91,8 @@ class TfrmMain final : public QMainWindow, public TComponent {
   void InsertLayout();
   void StartErase(bool Quick);
   void ShowSpeedScale(uint16_t kilobytes);
-  void JobStarted(const char* message);
+  void JobStarted(const char* message, const QString& job);
+  void JobEnded(bool failed, const QString& outcome);
   void Refused(const QString& log_prefix, const QString& title, const QString& reason);
   void btnBurnClick();
   void btnBurnISOClick();
@@ -114,6 +115,7 @@ class TfrmMain final : public QMainWindow, public TComponent {
   QSocketNotifier* notifier_ = nullptr;
   bool starting_ = true;   // FormCreate runs: list changes are not choices
   int erase_step_ = 2;     // the erase indicator's step
+  QString job_;            // what the running job does, as the status bar names it
 
   TDropDownList* cbDrives = nullptr;
   TDropDownList* cbSpeed = nullptr;

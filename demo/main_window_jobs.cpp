@@ -6,8 +6,10 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 
+#include "demo/captions.h"
 #include "demo/dialogs.h"
 #include "demo/main_window.h"
 #include "demo/number_format.h"
@@ -52,8 +54,11 @@ void TfrmMain::ShowSpeedScale(uint16_t kilobytes) {
   pbWriteSpeed->setMaximum(kilobytes);
 }
 
-// The start of a write job: progress polled, controls off, Abort shown.
-void TfrmMain::JobStarted(const char* message) {
+// The start of a write job: progress polled, controls off, Abort shown;
+// `job` names it in the status bar when it ends.
+void TfrmMain::JobStarted(const char* message, const QString& job) {
+  job_ = job;
+  statusBar()->clearMessage();
   tmrWrite->start();
   UpdateControls(false);
   LogStamped(message);
@@ -91,7 +96,7 @@ void TfrmMain::Burn(QObject*) {
     if (!name) return;
     orvex.Prepare();
     if (orvex.BuildISOImage(name->toStdString())) {
-      JobStarted(" >>> BUILDING ISO FILE ...");
+      JobStarted(" >>> BUILDING ISO FILE ...", "Building the image " + *name);
     } else {
       Refused(">>> BUILDING ISO FAILED. Error: ", "Image not built", QString::fromStdString(orvex.ErrorString()));
     }
@@ -115,7 +120,7 @@ void TfrmMain::Burn(QObject*) {
   ShowSpeedScale(orvex.WriteSpeed());
   orvex.Prepare();
   if (orvex.Burn()) {
-    JobStarted(" >>> WRITING DISC ... ");
+    JobStarted(" >>> WRITING DISC ... ", "Writing the disc");
   } else {
     Refused(">>> WRITE FAILED. Error: ", "Burn refused", QString::fromStdString(orvex.ErrorString()));
   }
@@ -125,7 +130,7 @@ void TfrmMain::btnBurnISOClick() {
   const std::optional<QString> name = dialogs_.AskOpenFile(this, kImageFilter, DefaultImageName());
   if (!name) return;
   if (orvex.BurnISOImage(name->toStdString())) {
-    JobStarted(" >>> WRITING ISO IMAGE TO DISC ... ");
+    JobStarted(" >>> WRITING ISO IMAGE TO DISC ... ", "Writing the image " + *name + " to the disc");
   } else {
     Refused(">>> WRITE ISO IMAGE START FAILED. Error: ", "Image not burned",
             QString::fromStdString(orvex.ErrorString()));
@@ -139,6 +144,8 @@ void TfrmMain::StartErase(bool Quick) {
   ApplySelectedSpeed();
   pb->setMaximum(100);
   Log(">>> ERASING DISC ...");
+  job_ = Quick ? "Quick erasing the disc" : "Erasing the whole disc";
+  statusBar()->clearMessage();
   orvex.EraseDisc(Quick);
   erase_step_ = 2;
   tmrErase->start();
@@ -146,6 +153,8 @@ void TfrmMain::StartErase(bool Quick) {
 
 void TfrmMain::btnVerifyClick() {
   ShowSpeedScale(orvex.ReadSpeed());
+  job_ = "Verifying the disc";
+  statusBar()->clearMessage();
   tmrWrite->start();
   orvex.VerifyDisc(true, true);
   btnAbortBurn->show();
@@ -158,8 +167,8 @@ void TfrmMain::btnOtherOptionsClick() { options_.Edit(orvex); }
 void TfrmMain::orvexGenerateSmartReferencesDone(bool Failed, int32_t CanSaveBytes) {
   if (Failed) {
     Log(" >>> SMART REFERENCE GENERATION FAILED, ABORTING");
-    tmrWrite->stop();
-    btnAbortBurn->hide();
+    job_ = "Finding identical files";
+    JobEnded(true, "failed, nothing was written");
     return;
   }
   tmrWriteTimer();
@@ -168,28 +177,43 @@ void TfrmMain::orvexGenerateSmartReferencesDone(bool Failed, int32_t CanSaveByte
   Burn(this);
 }
 
-void TfrmMain::orvexWriteDone(bool WriteFailed) {
-  pb->setValue(0);
-  btnAbortBurn->hide();
-  if (WriteFailed) {
-    LogStamped(QString::fromStdString(" >>> WRITE DONE WITH ERROR (" + Described(orvex.TakeError()) + ")."));
-  } else {
-    LogStamped(" >>> WRITE DONE.");
-  }
-  UpdateControls(true);
+// The end of any job: the last counters shown, the progress bar full when
+// it succeeded (where it stopped when not), the speed gauge and the status
+// caption back at rest, the controls back, and the outcome in the status
+// bar.
+void TfrmMain::JobEnded(bool failed, const QString& outcome) {
   tmrWriteTimer();
   tmrWrite->stop();
+  tmrErase->stop();
+  if (!failed) pb->setValue(pb->maximum());
+  pbWriteSpeed->setValue(0);
+  lblStatus->setText(StatusCaption(orvex.ComponentStatus()));
+  btnAbortBurn->hide();
+  UpdateControls(true);
+  statusBar()->showMessage(job_ + ": " + outcome);
+}
+
+void TfrmMain::orvexWriteDone(bool WriteFailed) {
+  if (WriteFailed) {
+    const std::string error = Described(orvex.TakeError());
+    LogStamped(QString::fromStdString(" >>> WRITE DONE WITH ERROR (" + error + ")."));
+    JobEnded(true, QString::fromStdString("failed (" + error + ")"));
+  } else {
+    LogStamped(" >>> WRITE DONE.");
+    JobEnded(false, "done");
+  }
 }
 
 void TfrmMain::orvexEraseDone(bool EraseFailed) {
-  tmrErase->stop();
-  pb->setValue(0);
   if (EraseFailed) {
-    Log(QString::fromStdString(">>> ERASE DONE WITH ERROR (" + Described(orvex.TakeError()) + ")."));
+    const std::string error = Described(orvex.TakeError());
+    Log(QString::fromStdString(">>> ERASE DONE WITH ERROR (" + error + ")."));
+    pb->setValue(0);  // the busy indicator's position means nothing
+    JobEnded(true, QString::fromStdString("failed (" + error + ")"));
   } else {
     Log(">>> ERASE DONE.");
+    JobEnded(false, "done");
   }
-  UpdateControls(true);
 }
 
 void TfrmMain::orvexVerifyDone(int32_t FileId, bool Failed) {
@@ -198,12 +222,13 @@ void TfrmMain::orvexVerifyDone(int32_t FileId, bool Failed) {
     // as such; files that only differ leave no error.
     const TOrvex::TErrorInfo error = Failed ? orvex.TakeError() : TOrvex::TErrorInfo{};
     if (error.Number != 0) {
-      Log(QString::fromStdString("VERIFYING DONE WITH ERROR (" + Described(error) + ")"));
+      const std::string described = Described(error);
+      Log(QString::fromStdString("VERIFYING DONE WITH ERROR (" + described + ")"));
+      JobEnded(true, QString::fromStdString("failed (" + described + ")"));
     } else {
       Log(Failed ? "VERIFYING DONE, AT LEAST ONE FILE FAILED" : "VERIFYING DONE, ALL FILES OKAY");
+      JobEnded(Failed, Failed ? "done, at least one file differs from its source" : "done, every file is as its source");
     }
-    btnAbortBurn->hide();
-    tmrWrite->stop();
     return;
   }
   Log(QString(Failed ? "VERIFY FAILED FOR " : "VERIFYING DONE FOR ") + QString::fromStdU16String(orvex.FileName(FileId)));

@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -67,6 +68,8 @@ class WindowTest : public QObject {
   void AbortStopsABurn();
   void OptionsAreCopiedInAndBack();
   void DroppedFoldersAndFilesAreListed();
+  void EndOfAJobIsVisible_data();
+  void EndOfAJobIsVisible();
   void RefusedBurnsSayWhy_data();
   void RefusedBurnsSayWhy();
   void StartupOptions_data();
@@ -123,7 +126,7 @@ void WindowTest::BurnToADvdPlusRWritesTheFiles() {
   const int started = LineIndex(lines, " >>> WRITING DISC ... ");
   QVERIFY2(started >= 0 && LineIndex(lines, " >>> WRITE DONE.", started) > started, qPrintable(lines.join('\n')));
   QCOMPARE(f.Find<QLabel>("lMaxSpeed")->text().endsWith(" kB/s"), true);
-  QCOMPARE(f.Find<QProgressBar>("pb")->value(), 0);
+  QCOMPARE(f.Find<QProgressBar>("pb")->value(), f.Find<QProgressBar>("pb")->maximum());
   const std::string listed = f.List(f.Export());
   QVERIFY2(listed.find("/photos") == std::string::npos && listed.find("/big.bin") != std::string::npos &&
                listed.find("/docs/notes.txt") != std::string::npos,
@@ -248,7 +251,7 @@ void WindowTest::EraseShowsTheBusyIndicator() {
   const QStringList lines = f.LogLines();
   QVERIFY(LineIndex(lines, ">>> ERASING DISC ...") >= 0);
   QVERIFY2(LineIndex(lines, ">>> ERASE DONE.") > LineIndex(lines, ">>> ERASING DISC ..."), qPrintable(lines.join('\n')));
-  QCOMPARE(bar->value(), 0);
+  QCOMPARE(bar->value(), 100);
   QVERIFY(f.Find<QPushButton>("btnBurn")->isEnabled());
   // A disc that cannot be erased is refused with a line.
   TWindowFixture r("dvd+r");
@@ -402,6 +405,61 @@ void WindowTest::DroppedFoldersAndFilesAreListed() {
   QCOMPARE(list->item(1)->text(), QString::fromStdString(source + "/docs"));
   f.Click("btnClearLayout");
   QCOMPARE(list->count(), 0);
+}
+
+void WindowTest::EndOfAJobIsVisible_data() {
+  QTest::addColumn<QString>("job");
+  QTest::addColumn<QString>("profile");
+  QTest::addColumn<QString>("writer");
+  QTest::addColumn<QString>("message");  // the status bar's, up to its end or to "("
+  QTest::addColumn<bool>("full");        // the progress bar at its maximum
+  QTest::newRow("burn") << "burn" << "dvd+r" << "dvd-writer" << "Writing the disc: done" << true;
+  QTest::newRow("image") << "image" << "dvd+r" << "dvd-writer" << "Building the image %1: done" << true;
+  QTest::newRow("quick erase") << "erase" << "cd-rw" << "cd-writer" << "Quick erasing the disc: done" << true;
+  QTest::newRow("verify") << "verify" << "dvd+r" << "dvd-writer"
+                          << "Verifying the disc: done, every file is as its source" << true;
+  QTest::newRow("failed burn") << "write error" << "dvd+r" << "dvd-writer" << "Writing the disc: failed (" << false;
+}
+
+// When a job ends the status bar says how, the progress bar is full when
+// it succeeded, and the speed gauge and the status caption are at rest.
+void WindowTest::EndOfAJobIsVisible() {
+  QFETCH(QString, job);
+  QFETCH(QString, profile);
+  QFETCH(QString, writer);
+  QFETCH(QString, message);
+  QFETCH(bool, full);
+  TWindowFixture f(profile.toStdString(), writer.toStdString());
+  f.DropPaths({QString::fromStdString(f.Source("photos"))});
+  const QString image = QString::fromStdString(f.Scratch().Path("built.iso"));
+  message = message.arg(image);
+  if (job == "burn" || job == "verify") BurnToDrive(f);
+  if (job == "verify") {
+    f.Click("btnVerify");
+    QVERIFY(f.WaitForLog("VERIFYING DONE, "));
+  }
+  if (job == "image") {
+    f.Dialogs().Answers.push_back(image);
+    f.Click("btnBurn");
+    QVERIFY(f.WaitForLog(" >>> WRITE DONE"));
+  }
+  if (job == "erase") {
+    f.ChooseTarget(0);
+    f.Click("btnQuickErase");
+    QVERIFY(f.WaitForLog(">>> ERASE DONE"));
+  }
+  if (job == "write error") {
+    QCOMPARE(vbtest::Lib().vb_fault_fail({0, 0, 0}, 0x2A, 1, 0x03, 0x0C, 0x00), 0);
+    BurnToDrive(f);
+  }
+  const QString shown = f.Find<QStatusBar>("statusBar")->currentMessage();
+  QVERIFY2(message.endsWith('(') ? shown.startsWith(message) && shown.endsWith(')') : shown == message,
+           qPrintable(shown));
+  QProgressBar* bar = f.Find<QProgressBar>("pb");
+  QCOMPARE(bar->value() == bar->maximum(), full);
+  QCOMPARE(f.Find<QProgressBar>("pbWriteSpeed")->value(), 0);
+  QCOMPARE(f.Find<QLabel>("lblStatus")->text(), QString(" IDLE "));
+  QVERIFY(!f.Find<QPushButton>("btnAbortBurn")->isVisible());
 }
 
 void WindowTest::RefusedBurnsSayWhy_data() {
