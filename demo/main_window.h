@@ -99,6 +99,7 @@ class TfrmMain final : public QMainWindow, public TComponent {
   void btnVerifyClick();
   void btnAbortBurnClick();
   void btnOtherOptionsClick();
+  void SetDriveLog(bool on);
   void orvexWriteDone(bool WriteFailed);
   void orvexEraseDone(bool EraseFailed);
   void orvexVerifyDone(int32_t FileId, bool Failed);
@@ -115,6 +116,7 @@ class TfrmMain final : public QMainWindow, public TComponent {
   QSocketNotifier* notifier_ = nullptr;
   bool starting_ = true;   // FormCreate runs: list changes are not choices
   int erase_step_ = 2;     // the erase indicator's step
+  bool drive_log_ = false;  // the drive layer's command log is written
   QString job_;            // what the running job does, as the status bar names it
 
   TDropDownList* cbDrives = nullptr;

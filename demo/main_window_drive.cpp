@@ -28,6 +28,7 @@ void TfrmMain::FormCreate(const TStartupOptions& startup) {
   cbSpeed->addItem("Max");
   cbSpeed->setCurrentIndex(0);
   orvex.InitializeASPI(startup.NoPassThrough, startup.Driver, startup.DebugLog);
+  drive_log_ = !startup.DebugLog.empty();
   for (uint16_t index = 0; index < orvex.DeviceCount(); ++index) {
     cbDrives->addItem(QString::fromStdString(orvex.GetDeviceName(static_cast<uint8_t>(index))));
   }

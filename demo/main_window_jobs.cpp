@@ -162,7 +162,27 @@ void TfrmMain::btnVerifyClick() {
 
 void TfrmMain::btnAbortBurnClick() { orvex.AbortOperation(); }
 
-void TfrmMain::btnOtherOptionsClick() { options_.Edit(orvex); }
+void TfrmMain::btnOtherOptionsClick() {
+  options_.SetDriveLogChecked(drive_log_);
+  options_.Edit(orvex);
+  if (options_.DriveLogChecked() != drive_log_) SetDriveLog(options_.DriveLogChecked());
+}
+
+// The drive layer's command log on or off while the program runs; the
+// status bar says where it goes or why it could not be created.
+void TfrmMain::SetDriveLog(bool on) {
+  const QString path = QString::fromStdString(UserStateDirectory() + "/orvexp.elg");
+  if (!on) {
+    orvex.DeviceCan(73);
+    drive_log_ = false;
+    statusBar()->showMessage("Drive command log off");
+  } else if (orvex.DeviceCan(72)) {
+    drive_log_ = true;
+    statusBar()->showMessage("Drive command log: " + path);
+  } else {
+    statusBar()->showMessage("The drive command log could not be created as " + path);
+  }
+}
 
 void TfrmMain::orvexGenerateSmartReferencesDone(bool Failed, int32_t CanSaveBytes) {
   if (Failed) {

@@ -72,6 +72,7 @@ class WindowTest : public QObject {
   void EndOfAJobIsVisible();
   void RefusedBurnsSayWhy_data();
   void RefusedBurnsSayWhy();
+  void DriveLogOnlyWhenTurnedOn();
   void StartupOptions_data();
   void StartupOptions();
 };
@@ -525,6 +526,43 @@ void WindowTest::RefusedBurnsSayWhy() {
   if (target == 0) QCOMPARE(disc.SessionsOnDisc(), sessions);
 }
 
+// The window starts without the drive command log; Other Options turns it
+// on (commands reach it) and off again (nothing more is written).
+void WindowTest::DriveLogOnlyWhenTurnedOn() {
+  const QByteArray state_before = qgetenv("XDG_STATE_HOME");
+  TWindowFixture f("dvd+r");
+  qputenv("XDG_STATE_HOME", QByteArray::fromStdString(f.Scratch().Path("state")));
+  const std::string log = f.Scratch().Path("state") + "/orvex/orvexp.elg";
+  const auto set_log = [&](bool on, bool* shown) {
+    QTimer::singleShot(0, [&f, on, shown] {
+      *shown = f.Find<QCheckBox>("chkDriveLog")->isChecked();
+      f.Find<QCheckBox>("chkDriveLog")->setChecked(on);
+      f.Options().accept();
+    });
+    f.Click("btnOtherOptions");
+  };
+  f.ChooseTarget(0);
+  f.Click("btnQuickInfo");
+  QVERIFY(!std::filesystem::exists(log));
+  bool shown = true;
+  set_log(true, &shown);
+  QVERIFY(!shown);
+  QCOMPARE(f.Find<QStatusBar>("statusBar")->currentMessage(), "Drive command log: " + QString::fromStdString(log));
+  f.Click("btnQuickInfo");
+  QVERIFY(std::filesystem::exists(log));
+  const auto size = std::filesystem::file_size(log);
+  QVERIFY2(size > 1000, qPrintable(QString::number(size)));
+  set_log(false, &shown);
+  QVERIFY(shown);
+  f.Click("btnQuickInfo");
+  QCOMPARE(std::filesystem::file_size(log), size);
+  if (state_before.isNull()) {
+    qunsetenv("XDG_STATE_HOME");
+  } else {
+    qputenv("XDG_STATE_HOME", state_before);
+  }
+}
+
 void WindowTest::StartupOptions_data() {
   QTest::addColumn<QStringList>("arguments");
   QTest::addColumn<QString>("outcome");  // driver|no pass-through|paths, or the error
@@ -532,6 +570,7 @@ void WindowTest::StartupOptions_data() {
   QTest::newRow("driver") << QStringList{"--driver", "/x/lib.so", "a", "b"} << "/x/lib.so|0|a,b";
   QTest::newRow("no virtual") << QStringList{"--no-virtual"} << QString(kNoDriverLibrary) + "|0|";
   QTest::newRow("no pass-through") << QStringList{"--no-pass-through"} << "|1|";
+  QTest::newRow("log") << QStringList{"--log", "a"} << "|0|a";
   QTest::newRow("driver without path") << QStringList{"--driver"} << "--driver takes a library's path";
   QTest::newRow("both") << QStringList{"--no-virtual", "--driver", "l.so"} << "--no-virtual and --driver exclude each other";
   QTest::newRow("unknown") << QStringList{"--fast"} << "unknown option --fast";
@@ -549,7 +588,12 @@ void WindowTest::StartupOptions() {
                                     "|" + options->Paths.join(',')
                               : QString::fromStdString(error);
   QCOMPARE(got, outcome);
-  if (options) QVERIFY(QString::fromStdString(options->DebugLog).endsWith("/orvex/orvexp.log"));
+  // The drive command log only when asked for.
+  if (options && arguments.contains("--log")) {
+    QVERIFY(QString::fromStdString(options->DebugLog).endsWith("/orvex/orvexp.log"));
+  } else if (options) {
+    QCOMPARE(options->DebugLog, std::string());
+  }
 }
 
 }  // namespace orvex::test
