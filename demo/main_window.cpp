@@ -65,7 +65,9 @@ TfrmMain::TfrmMain(const TStartupOptions& startup, TfrmOptions& options, TDialog
   FormCreate(startup);
 }
 
-TfrmMain::~TfrmMain() = default;
+// The path list's model tells its end to the window, which is half gone
+// by then.
+TfrmMain::~TfrmMain() { QObject::disconnect(files->model(), nullptr, this, nullptr); }
 
 void TfrmMain::CreateControls() {
   tmrWrite = Named<QTimer>("tmrWrite", this);
@@ -189,6 +191,13 @@ QWidget* TfrmMain::LayoutPane() {
   layout->addLayout(target);
   layout->addWidget(new QLabel("Paths to burn (drop folders and files here):"));
   layout->addWidget(files, 2);
+  pbDiscRoom = Named<QProgressBar>("pbDiscRoom");
+  pbDiscRoom->setToolTip("The size of the paths to burn against the room on the target");
+  layout->addWidget(pbDiscRoom);
+  for (const auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+    connect(files->model(), changed, this, &TfrmMain::UpdateDiscRoom);
+  }
+  connect(files->model(), &QAbstractItemModel::modelReset, this, &TfrmMain::UpdateDiscRoom);
   layout->addLayout(layout_options);
   layout->addLayout(log_and_gauge, 3);
   layout->addWidget(ProgressPane());
@@ -280,7 +289,7 @@ void TfrmMain::WireComponent() {
   orvex.SetUDFBridge(false);
   // Nothing the insertions leave out goes without a word in the log.
   orvex.SetOnInsertIssue([this](const TInsertIssue& issue) {
-    Log(">>> LEFT OUT: " + QString::fromStdU16String(issue.Path));
+    if (!measuring_) Log(">>> LEFT OUT: " + QString::fromStdU16String(issue.Path));
   });
   orvex.SetOnWriteDone([this](TObject*, uint8_t, bool failed) { orvexWriteDone(failed); });
   orvex.SetOnEraseDone([this](TObject*, uint8_t, bool failed) { orvexEraseDone(failed); });

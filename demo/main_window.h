@@ -2,7 +2,8 @@
 // The main window of orvex-demo: it owns one burner component for its
 // whole life and turns clicks into calls on it.  It shows the drives and
 // the image-file entry, a list of paths to burn (dragged in from its file
-// browsers or from other programs), a log, the status, progress, the
+// browsers or from other programs) with their size against the target's
+// room, a log, the status, progress, the
 // software cache's and the drive buffer's fill and the current speed.
 //
 // The component has the window as its owner, so its completion events
@@ -89,6 +90,8 @@ class TfrmMain final : public QMainWindow, public TComponent {
 
   // Jobs (main_window_jobs.cpp).
   void InsertLayout();
+  void UpdateDiscRoom();
+  void ShowDiscRoom();
   void StartErase(bool Quick);
   void ShowSpeedScale(uint16_t kilobytes);
   void JobStarted(const char* message, const QString& job);
@@ -116,12 +119,15 @@ class TfrmMain final : public QMainWindow, public TComponent {
   QSocketNotifier* notifier_ = nullptr;
   bool starting_ = true;   // FormCreate runs: list changes are not choices
   int erase_step_ = 2;     // the erase indicator's step
+  bool measuring_ = false;  // UpdateDiscRoom fills the tree: nothing is logged
+  uint32_t content_blocks_ = 0;  // the path list's size as last measured
   bool drive_log_ = false;  // the drive layer's command log is written
   QString job_;            // what the running job does, as the status bar names it
 
   TDropDownList* cbDrives = nullptr;
   TDropDownList* cbSpeed = nullptr;
   TPathList* files = nullptr;
+  QProgressBar* pbDiscRoom = nullptr;
   QCheckBox* chkSavePath = nullptr;
   QCheckBox* bGSR = nullptr;
   QPushButton* btnClearLayout = nullptr;

@@ -44,6 +44,7 @@ void TfrmMain::FormCreate(const TStartupOptions& startup) {
     Log(QString::fromStdString(">>> NO DRIVE FOUND: " + orvex.DriverLibraryProblem()));
   }
   starting_ = false;
+  UpdateDiscRoom();
 }
 
 bool TfrmMain::ImageFileChosen() const { return cbDrives->currentIndex() == cbDrives->count() - 1; }
@@ -54,10 +55,11 @@ void TfrmMain::cbDrivesChange(int index) {
   if (starting_ || index < 0) return;
   if (ImageFileChosen()) {
     btnBurn->setEnabled(true);
-    return;
+  } else {
+    orvex.SelectDevice(static_cast<uint8_t>(index));
+    btnBurn->setEnabled(orvex.DeviceIsBurner());
   }
-  orvex.SelectDevice(static_cast<uint8_t>(index));
-  btnBurn->setEnabled(orvex.DeviceIsBurner());
+  ShowDiscRoom();
 }
 
 // Rebuilt each time the list opens: "Max", then every multiple of the

@@ -11,10 +11,12 @@
 
 #include "demo/captions.h"
 #include "demo/dialogs.h"
+#include "demo/disc_room.h"
 #include "demo/main_window.h"
 #include "demo/number_format.h"
 #include "demo/options_dialog.h"
 #include "demo/path_list.h"
+#include "demo/widgets.h"
 
 namespace orvex::demo {
 namespace {
@@ -39,13 +41,42 @@ void TfrmMain::InsertLayout() {
     const QFileInfo info(line);
     const std::string path = line.toStdString();
     if (info.isDir()) {
-      if (orvex.InsertDir("\\", path, "*.*", true, chkSavePath->isChecked()) == nullptr) {
+      if (orvex.InsertDir("\\", path, "*.*", true, chkSavePath->isChecked()) == nullptr && !measuring_) {
         Log("Failed or Skipped at ... " + line);
       }
     } else if (info.isFile()) {
       orvex.InsertFile("\\", path);
     }
   }
+}
+
+// The size bar: the tree the path list makes, laid out, against the room
+// on the target.  Not while a job runs (the tree is the job's then).
+void TfrmMain::UpdateDiscRoom() {
+  if (starting_ || orvex.JobRunning()) return;
+  content_blocks_ = 0;
+  if (files->count() > 0) {
+    orvex.ClearAll();
+    measuring_ = true;
+    InsertLayout();
+    measuring_ = false;
+    content_blocks_ = orvex.Prepare();
+  }
+  ShowDiscRoom();
+}
+
+// The last measured size against the free space of the disc in the chosen
+// drive or, for an image file, against the common media; red when it does
+// not fit.  The tree is left alone: after a job it is still the one a
+// verify compares with.
+void TfrmMain::ShowDiscRoom() {
+  if (starting_ || orvex.JobRunning()) return;
+  const std::optional<uint32_t> free = ImageFileChosen() ? std::nullopt : std::optional(orvex.FreeBlocksOnDisc());
+  const TDiscRoom room = DiscRoom(content_blocks_, free);
+  ShowOf(pbDiscRoom, content_blocks_, room.room);
+  pbDiscRoom->setFormat(room.text);
+  pbDiscRoom->setProperty("fits", room.fits);
+  pbDiscRoom->setStyleSheet(room.fits ? "" : "QProgressBar::chunk { background-color: #c0392b; }");
 }
 
 // The speed gauge's top, the drive's speed for the job that starts.
@@ -211,6 +242,7 @@ void TfrmMain::JobEnded(bool failed, const QString& outcome) {
   btnAbortBurn->hide();
   UpdateControls(true);
   statusBar()->showMessage(job_ + ": " + outcome);
+  ShowDiscRoom();
 }
 
 void TfrmMain::orvexWriteDone(bool WriteFailed) {

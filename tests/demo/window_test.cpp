@@ -25,6 +25,7 @@
 #include <thread>
 
 #include "demo/captions.h"
+#include "demo/number_format.h"
 #include "demo/startup_options.h"
 #include "demo/window_fixture.h"
 
@@ -70,6 +71,8 @@ class WindowTest : public QObject {
   void DroppedFoldersAndFilesAreListed();
   void EndOfAJobIsVisible_data();
   void EndOfAJobIsVisible();
+  void SizeAgainstTheRoomOnTheTarget_data();
+  void SizeAgainstTheRoomOnTheTarget();
   void RefusedBurnsSayWhy_data();
   void RefusedBurnsSayWhy();
   void DriveLogOnlyWhenTurnedOn();
@@ -461,6 +464,55 @@ void WindowTest::EndOfAJobIsVisible() {
   QCOMPARE(f.Find<QProgressBar>("pbWriteSpeed")->value(), 0);
   QCOMPARE(f.Find<QLabel>("lblStatus")->text(), QString(" IDLE "));
   QVERIFY(!f.Find<QPushButton>("btnAbortBurn")->isVisible());
+}
+
+void WindowTest::SizeAgainstTheRoomOnTheTarget_data() {
+  QTest::addColumn<QString>("profile");
+  QTest::addColumn<QString>("writer");
+  QTest::addColumn<int>("target");
+  QTest::addColumn<int>("room");         // blocks
+  QTest::addColumn<QString>("text");      // the bar's, with %1 for the content's MB
+  QTest::addColumn<bool>("huge");         // a 5 GiB file added
+  QTest::newRow("DVD+R") << "dvd+r" << "dvd-writer" << 0 << 2295104 << "%1 MB of 4,482.62 MB free" << false;
+  QTest::newRow("BD-R") << "bd-r" << "bd-writer" << 0 << 12219392 << "%1 MB of 23,866.00 MB free" << false;
+  QTest::newRow("image file") << "dvd+r" << "dvd-writer" << 1 << 359847 << "%1 MB: fits a CD (702.83 MB)" << false;
+  QTest::newRow("overfull DVD+R") << "dvd+r" << "dvd-writer" << 0 << 2295104
+                                  << "%1 MB of 4,482.62 MB free: does not fit" << true;
+  QTest::newRow("image file, DVD DL") << "dvd+r" << "dvd-writer" << 1 << 4173824
+                                      << "%1 MB: fits a DVD DL (8,152.00 MB)" << true;
+}
+
+// The bar under the path list: the laid-out size of what is listed against
+// the room on the target, following the list as lines come and go.
+void WindowTest::SizeAgainstTheRoomOnTheTarget() {
+  QFETCH(QString, profile);
+  QFETCH(QString, writer);
+  QFETCH(int, target);
+  QFETCH(int, room);
+  QFETCH(QString, text);
+  QFETCH(bool, huge);
+  TWindowFixture f(profile.toStdString(), writer.toStdString());
+  const std::string source = f.Source("photos");
+  if (huge) {
+    std::ofstream(source + "/huge.bin").put('x');
+    std::filesystem::resize_file(source + "/huge.bin", uint64_t{5} << 30);
+  }
+  f.ChooseTarget(target);
+  QProgressBar* bar = f.Find<QProgressBar>("pbDiscRoom");
+  QCOMPARE(bar->value(), 0);
+  f.DropPaths({QString::fromStdString(source)});
+  const uint32_t blocks = f.Window().Component().Prepare();  // the same tree laid out again
+  // The tree: 300 KB and two small files, a 5 GiB one when huge.
+  QVERIFY2(blocks > 150 && blocks < (huge ? 2621440u + 400 : 400u), qPrintable(QString::number(blocks)));
+  QCOMPARE(bar->maximum(), room);
+  QCOMPARE(bar->value(), std::min<int>(static_cast<int>(blocks), room));
+  const QString megabytes = QString::fromStdString(demo::FormatNumber(blocks * 2048.0 / 1048576, 2, true));
+  QCOMPARE(bar->format(), text.arg(megabytes));
+  QCOMPARE(bar->property("fits").toBool(), !(huge && target == 0));
+  // Removing the line empties the bar.
+  f.Click("btnClearLayout");
+  QCOMPARE(bar->value(), 0);
+  QVERIFY(bar->property("fits").toBool());
 }
 
 void WindowTest::RefusedBurnsSayWhy_data() {
