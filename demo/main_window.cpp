@@ -76,6 +76,11 @@ void TfrmMain::CreateControls() {
   tmrErase = Named<QTimer>("tmrErase", this);
   tmrErase->setInterval(200);
   connect(tmrErase, &QTimer::timeout, this, &TfrmMain::tmrEraseTimer);
+  // A disc put in or taken out shows beside the target within that time.
+  tmrMedium = Named<QTimer>("tmrMedium", this);
+  tmrMedium->setInterval(2000);
+  connect(tmrMedium, &QTimer::timeout, this, &TfrmMain::ShowMedium);
+  tmrMedium->start();
 
   auto* splitter = new QSplitter(Qt::Horizontal);
   splitter->addWidget(BrowserPane());
@@ -143,6 +148,9 @@ QWidget* TfrmMain::LayoutPane() {
   auto* target = new QHBoxLayout;
   target->addWidget(new QLabel("Target:"));
   target->addWidget(cbDrives, 1);
+  lblMedium = Named<QLabel>("lblMedium");
+  lblMedium->setToolTip("What the chosen drive holds");
+  target->addWidget(lblMedium);
   target->addWidget(new QLabel("Speed:"));
   target->addWidget(cbSpeed);
 

@@ -10,7 +10,8 @@
 // come through its queue; a socket notifier on NotificationHandle() runs
 // them on the GUI thread.  The window never waits for a job: timers poll
 // the component's counters (50 ms while writing, verifying or finding
-// identical files, 200 ms for the erase indicator).
+// identical files, 200 ms for the erase indicator) and, every two seconds
+// while no job runs, what the chosen drive holds.
 //
 // Controls carry the object names of their roles (cbDrives, btnBurn,
 // Memo1 ...), by which tests and accessibility tools find them.
@@ -87,6 +88,7 @@ class TfrmMain final : public QMainWindow, public TComponent {
   void btnEjectClick();
   void btnQuickInfoClick();
   void Panel5Click();
+  void ShowMedium();
 
   // Jobs (main_window_jobs.cpp).
   void InsertLayout();
@@ -158,6 +160,8 @@ class TfrmMain final : public QMainWindow, public TComponent {
   TClickPanel* Panel5 = nullptr;
   QTimer* tmrWrite = nullptr;
   QTimer* tmrErase = nullptr;
+  QLabel* lblMedium = nullptr;
+  QTimer* tmrMedium = nullptr;
 };
 
 }  // namespace orvex::demo

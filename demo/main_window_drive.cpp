@@ -59,6 +59,7 @@ void TfrmMain::cbDrivesChange(int index) {
     orvex.SelectDevice(static_cast<uint8_t>(index));
     btnBurn->setEnabled(orvex.DeviceIsBurner());
   }
+  ShowMedium();
   ShowDiscRoom();
 }
 
@@ -117,6 +118,36 @@ void TfrmMain::btnQuickInfoClick() {
   for (const TCapability& capability : QuickInfoCapabilities()) {
     Log(QString(">>> DEVICE CAPABLE OF ") + capability.name + "? " + BoolWord(orvex.DeviceCan(capability.id)));
   }
+}
+
+// What the chosen drive holds, beside the target: "DVD+R, appendable, 2
+// sessions, 4.2 GiB free", "no disc", "tray open"; nothing for the image
+// file.  The drive is asked only while no job uses it.
+void TfrmMain::ShowMedium() {
+  if (starting_ || orvex.JobRunning()) return;
+  if (ImageFileChosen()) return lblMedium->clear();
+  // A disc just put in answers its first question with a unit attention.
+  // The error of a drive that is not ready carries its additional sense
+  // code and qualifier: 3A/02 tray open, 3A/xx no disc.
+  if (!orvex.TestUnitReady() && !orvex.TestUnitReady()) {
+    const uint32_t sense = orvex.TakeError().Number & 0xFFFF;
+    lblMedium->setText(sense == 0x3A02 ? "tray open" : (sense >> 8) == 0x3A ? "no disc" : "drive not ready");
+    return;
+  }
+  QStringList parts{MediumName(orvex.DiscIs())};
+  switch (orvex.DiscStatus()) {
+    case 0: parts << "blank"; break;
+    case 1: parts << "appendable"; break;
+    case 2: parts << "closed"; break;
+    default: break;
+  }
+  if (const int32_t sessions = orvex.SessionsOnDisc(); sessions > 0) {
+    parts << QString::number(sessions) + (sessions == 1 ? " session" : " sessions");
+  }
+  if (const uint32_t free = orvex.FreeBlocksOnDisc(); free > 0) {
+    parts << QString::fromStdString(FormatNumber(free * 2048.0 / 1073741824, 1, false)) + " GiB free";
+  }
+  lblMedium->setText(parts.join(", "));
 }
 
 void TfrmMain::Panel5Click() { Log(QString::fromStdU16String(orvex.ReadVolumeLabelOfDisc(0))); }

@@ -242,6 +242,7 @@ void TfrmMain::JobEnded(bool failed, const QString& outcome) {
   btnAbortBurn->hide();
   UpdateControls(true);
   statusBar()->showMessage(job_ + ": " + outcome);
+  ShowMedium();
   ShowDiscRoom();
 }
 

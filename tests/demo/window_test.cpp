@@ -19,6 +19,7 @@
 #include <QTreeView>
 
 #include <atomic>
+#include <functional>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -73,6 +74,7 @@ class WindowTest : public QObject {
   void EndOfAJobIsVisible();
   void SizeAgainstTheRoomOnTheTarget_data();
   void SizeAgainstTheRoomOnTheTarget();
+  void WhatTheDriveHoldsFollowsTheDrive();
   void RefusedBurnsSayWhy_data();
   void RefusedBurnsSayWhy();
   void DriveLogOnlyWhenTurnedOn();
@@ -513,6 +515,36 @@ void WindowTest::SizeAgainstTheRoomOnTheTarget() {
   f.Click("btnClearLayout");
   QCOMPARE(bar->value(), 0);
   QVERIFY(bar->property("fits").toBool());
+}
+
+// The line beside the target follows what happens in the drive: a burn,
+// the tray opened and closed, the disc taken out and put back, without
+// Quick Info being asked.
+void WindowTest::WhatTheDriveHoldsFollowsTheDrive() {
+  TWindowFixture f("dvd+r");
+  f.DropPaths({QString::fromStdString(f.Source("photos"))});
+  QLabel* medium = f.Find<QLabel>("lblMedium");
+  QCOMPARE(medium->text(), QString());  // the image file is chosen
+  const vb_address drive{0, 0, 0};
+  struct Step {
+    std::function<void()> act;
+    QString shown;
+  };
+  const std::vector<Step> steps{
+      {[&] { f.ChooseTarget(0); }, "DVD+R, blank, 4.4 GiB free"},
+      {[&] { BurnToDrive(f); }, "DVD+R, appendable, 1 session, 4.4 GiB free"},
+      {[&] { QCOMPARE(vbtest::Lib().vb_tray(drive, 1), 0); }, "tray open"},
+      {[&] { QCOMPARE(vbtest::Lib().vb_tray(drive, 0), 0); }, "DVD+R, appendable, 1 session, 4.4 GiB free"},
+      {[&] { QCOMPARE(vbtest::Lib().vb_remove(drive), 0); }, "no disc"},
+      {[&] { QCOMPARE(vbtest::Lib().vb_insert(drive, f.Medium().c_str()), 0); },
+       "DVD+R, appendable, 1 session, 4.4 GiB free"},
+      {[&] { f.ChooseTarget(1); }, ""},
+  };
+  for (const Step& step : steps) {
+    step.act();
+    QVERIFY2(QTest::qWaitFor([&] { return medium->text() == step.shown; }, 10000),
+             qPrintable(medium->text() + " instead of " + step.shown));
+  }
 }
 
 void WindowTest::RefusedBurnsSayWhy_data() {
