@@ -35,6 +35,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QSocketNotifier;
+class QSystemTrayIcon;
 class QTimer;
 class QTreeView;
 
@@ -161,6 +162,7 @@ class TfrmMain final : public QMainWindow, public TComponent {
   QTimer* tmrWrite = nullptr;
   QTimer* tmrErase = nullptr;
   QLabel* lblMedium = nullptr;
+  QSystemTrayIcon* tray_ = nullptr;  // made for the first notification
   QTimer* tmrMedium = nullptr;
 };
 

@@ -7,6 +7,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QStyle>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
 #include "demo/captions.h"
@@ -241,7 +243,18 @@ void TfrmMain::JobEnded(bool failed, const QString& outcome) {
   lblStatus->setText(StatusCaption(orvex.ComponentStatus()));
   btnAbortBurn->hide();
   UpdateControls(true);
-  statusBar()->showMessage(job_ + ": " + outcome);
+  const QString told = job_ + ": " + outcome;
+  statusBar()->showMessage(told);
+  // A user looking at another window learns it from the desktop's
+  // notifications, where it has them.
+  if (!isActiveWindow() && QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages()) {
+    if (tray_ == nullptr) {
+      tray_ = new QSystemTrayIcon(style()->standardIcon(QStyle::SP_DriveCDIcon), this);
+      connect(tray_, &QSystemTrayIcon::messageClicked, tray_, &QSystemTrayIcon::hide);
+    }
+    tray_->show();
+    tray_->showMessage(windowTitle(), told, failed ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
+  }
   ShowMedium();
   ShowDiscRoom();
 }
