@@ -122,17 +122,22 @@ void TfrmMain::btnQuickInfoClick() {
 
 // What the chosen drive holds, beside the target: "DVD+R, appendable, 2
 // sessions, 4.2 GiB free", "no disc", "tray open"; nothing for the image
-// file.  The drive is asked only while no job uses it.
+// file.  The drive is asked only while no job uses it; it is described
+// afresh at every look, as not every drive tells of a disc changed.
 void TfrmMain::ShowMedium() {
   if (starting_ || orvex.JobRunning()) return;
   if (ImageFileChosen()) return lblMedium->clear();
-  // A disc just put in answers its first question with a unit attention.
-  // The error of a drive that is not ready carries its additional sense
-  // code and qualifier: 3A/02 tray open, 3A/xx no disc.
-  if (!orvex.TestUnitReady() && !orvex.TestUnitReady()) {
-    const uint32_t sense = orvex.TakeError().Number & 0xFFFF;
-    lblMedium->setText(sense == 0x3A02 ? "tray open" : (sense >> 8) == 0x3A ? "no disc" : "drive not ready");
-    return;
+  // A disc put in or changed may answer the first question after with a
+  // unit attention.  The error of a drive that is not ready carries its
+  // additional sense code and qualifier: 3A/02 tray open, 3A/xx no disc.
+  const bool at_once = orvex.TestUnitReady();
+  const bool ready = at_once || orvex.TestUnitReady();
+  if (!at_once) {
+    const uint32_t sense = orvex.TakeError().Number & 0xFFFF;  // the poll's own error, not the user's
+    if (!ready) {
+      lblMedium->setText(sense == 0x3A02 ? "tray open" : (sense >> 8) == 0x3A ? "no disc" : "drive not ready");
+      return;
+    }
   }
   QStringList parts{MediumName(orvex.DiscIs())};
   switch (orvex.DiscStatus()) {

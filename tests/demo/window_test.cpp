@@ -538,6 +538,9 @@ void WindowTest::WhatTheDriveHoldsFollowsTheDrive() {
       {[&] { QCOMPARE(vbtest::Lib().vb_remove(drive), 0); }, "no disc"},
       {[&] { QCOMPARE(vbtest::Lib().vb_insert(drive, f.Medium().c_str()), 0); },
        "DVD+R, appendable, 1 session, 4.4 GiB free"},
+      // Another disc put in between two looks.
+      {[&] { QCOMPARE(vbtest::Lib().vb_insert(drive, vbtest::Create(f.Scratch(), "other.vmed", "dvd+r").c_str()), 0); },
+       "DVD+R, blank, 4.4 GiB free"},
       {[&] { f.ChooseTarget(1); }, ""},
   };
   for (const Step& step : steps) {
