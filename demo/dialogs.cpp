@@ -3,6 +3,7 @@
 
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QMessageBox>
 
 namespace orvex::demo {
 
@@ -18,6 +19,10 @@ std::optional<QString> TDialogs::AskOpenFile(QWidget* parent, const QString& fil
   const QString chosen = QFileDialog::getOpenFileName(parent, QString(), initial, filter);
   if (chosen.isEmpty()) return std::nullopt;
   return chosen;
+}
+
+void TDialogs::Warn(QWidget* parent, const QString& title, const QString& text) {
+  QMessageBox::warning(parent, title, text);
 }
 
 }  // namespace orvex::demo

@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QSocketNotifier>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QStorageInfo>
 #include <QTimer>
 #include <QTreeView>
@@ -64,7 +65,9 @@ TfrmMain::TfrmMain(const TStartupOptions& startup, TfrmOptions& options, TDialog
   FormCreate(startup);
 }
 
-TfrmMain::~TfrmMain() = default;
+// The path list's model tells its end to the window, which is half gone
+// by then.
+TfrmMain::~TfrmMain() { QObject::disconnect(files->model(), nullptr, this, nullptr); }
 
 void TfrmMain::CreateControls() {
   tmrWrite = Named<QTimer>("tmrWrite", this);
@@ -73,6 +76,11 @@ void TfrmMain::CreateControls() {
   tmrErase = Named<QTimer>("tmrErase", this);
   tmrErase->setInterval(200);
   connect(tmrErase, &QTimer::timeout, this, &TfrmMain::tmrEraseTimer);
+  // A disc put in or taken out shows beside the target within that time.
+  tmrMedium = Named<QTimer>("tmrMedium", this);
+  tmrMedium->setInterval(2000);
+  connect(tmrMedium, &QTimer::timeout, this, &TfrmMain::ShowMedium);
+  tmrMedium->start();
 
   auto* splitter = new QSplitter(Qt::Horizontal);
   splitter->addWidget(BrowserPane());
@@ -80,6 +88,8 @@ void TfrmMain::CreateControls() {
   splitter->setStretchFactor(0, 2);
   splitter->setStretchFactor(1, 5);
   setCentralWidget(splitter);
+  // Where the end of every job is told until the next one starts.
+  setStatusBar(Named<QStatusBar>("statusBar"));
   resize(1280, 800);
 }
 
@@ -90,7 +100,6 @@ QWidget* TfrmMain::BrowserPane() {
 
   dirModel_ = new QFileSystemModel(this);
   dirModel_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Hidden);
-  dirModel_->setRootPath(QDir::rootPath());
   lbDir = Named<QTreeView>("lbDir");
   lbDir->setModel(dirModel_);
   for (int column = 1; column < dirModel_->columnCount(); ++column) lbDir->hideColumn(column);
@@ -106,15 +115,17 @@ QWidget* TfrmMain::BrowserPane() {
   lbFiles->setDragEnabled(true);
   lbFiles->setDragDropMode(QAbstractItemView::DragOnly);
 
-  const auto show_folder = [this](const QString& path) {
-    lbDir->setCurrentIndex(dirModel_->index(path));
-    lbDir->scrollTo(dirModel_->index(path));
-    lbFiles->setRootIndex(fileModel_->setRootPath(path));
+  // The folder tree shows what lies below the chosen root (the user's home
+  // at the start), the file list the folder last clicked.
+  const auto show_folder = [this](const QString& path) { lbFiles->setRootIndex(fileModel_->setRootPath(path)); };
+  const auto show_root = [this, show_folder](const QString& root) {
+    lbDir->setRootIndex(dirModel_->setRootPath(root));
+    show_folder(root);
   };
-  connect(DriveComboBox1, &QComboBox::currentTextChanged, this, show_folder);
+  connect(DriveComboBox1, &QComboBox::currentTextChanged, this, show_root);
   connect(lbDir, &QTreeView::clicked, this,
           [this, show_folder](const QModelIndex& index) { show_folder(dirModel_->filePath(index)); });
-  show_folder(DriveComboBox1->currentText());
+  show_root(DriveComboBox1->currentText());
 
   auto* files_split = new QSplitter(Qt::Vertical);
   files_split->addWidget(lbDir);
@@ -137,6 +148,9 @@ QWidget* TfrmMain::LayoutPane() {
   auto* target = new QHBoxLayout;
   target->addWidget(new QLabel("Target:"));
   target->addWidget(cbDrives, 1);
+  lblMedium = Named<QLabel>("lblMedium");
+  lblMedium->setToolTip("What the chosen drive holds");
+  target->addWidget(lblMedium);
   target->addWidget(new QLabel("Speed:"));
   target->addWidget(cbSpeed);
 
@@ -185,6 +199,13 @@ QWidget* TfrmMain::LayoutPane() {
   layout->addLayout(target);
   layout->addWidget(new QLabel("Paths to burn (drop folders and files here):"));
   layout->addWidget(files, 2);
+  pbDiscRoom = Named<QProgressBar>("pbDiscRoom");
+  pbDiscRoom->setToolTip("The size of the paths to burn against the room on the target");
+  layout->addWidget(pbDiscRoom);
+  for (const auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+    connect(files->model(), changed, this, &TfrmMain::UpdateDiscRoom);
+  }
+  connect(files->model(), &QAbstractItemModel::modelReset, this, &TfrmMain::UpdateDiscRoom);
   layout->addLayout(layout_options);
   layout->addLayout(log_and_gauge, 3);
   layout->addWidget(ProgressPane());
@@ -276,7 +297,7 @@ void TfrmMain::WireComponent() {
   orvex.SetUDFBridge(false);
   // Nothing the insertions leave out goes without a word in the log.
   orvex.SetOnInsertIssue([this](const TInsertIssue& issue) {
-    Log(">>> LEFT OUT: " + QString::fromStdU16String(issue.Path));
+    if (!measuring_) Log(">>> LEFT OUT: " + QString::fromStdU16String(issue.Path));
   });
   orvex.SetOnWriteDone([this](TObject*, uint8_t, bool failed) { orvexWriteDone(failed); });
   orvex.SetOnEraseDone([this](TObject*, uint8_t, bool failed) { orvexEraseDone(failed); });

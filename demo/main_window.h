@@ -2,14 +2,16 @@
 // The main window of orvex-demo: it owns one burner component for its
 // whole life and turns clicks into calls on it.  It shows the drives and
 // the image-file entry, a list of paths to burn (dragged in from its file
-// browsers or from other programs), a log, the status, progress, the
+// browsers or from other programs) with their size against the target's
+// room, a log, the status, progress, the
 // software cache's and the drive buffer's fill and the current speed.
 //
 // The component has the window as its owner, so its completion events
 // come through its queue; a socket notifier on NotificationHandle() runs
 // them on the GUI thread.  The window never waits for a job: timers poll
 // the component's counters (50 ms while writing, verifying or finding
-// identical files, 200 ms for the erase indicator).
+// identical files, 200 ms for the erase indicator) and, every two seconds
+// while no job runs, what the chosen drive holds.
 //
 // Controls carry the object names of their roles (cbDrives, btnBurn,
 // Memo1 ...), by which tests and accessibility tools find them.
@@ -33,6 +35,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QSocketNotifier;
+class QSystemTrayIcon;
 class QTimer;
 class QTreeView;
 
@@ -86,17 +89,23 @@ class TfrmMain final : public QMainWindow, public TComponent {
   void btnEjectClick();
   void btnQuickInfoClick();
   void Panel5Click();
+  void ShowMedium();
 
   // Jobs (main_window_jobs.cpp).
   void InsertLayout();
+  void UpdateDiscRoom();
+  void ShowDiscRoom();
   void StartErase(bool Quick);
   void ShowSpeedScale(uint16_t kilobytes);
-  void JobStarted(const char* message);
+  void JobStarted(const char* message, const QString& job);
+  void JobEnded(bool failed, const QString& outcome);
+  void Refused(const QString& log_prefix, const QString& title, const QString& reason);
   void btnBurnClick();
   void btnBurnISOClick();
   void btnVerifyClick();
   void btnAbortBurnClick();
   void btnOtherOptionsClick();
+  void SetDriveLog(bool on);
   void orvexWriteDone(bool WriteFailed);
   void orvexEraseDone(bool EraseFailed);
   void orvexVerifyDone(int32_t FileId, bool Failed);
@@ -113,10 +122,15 @@ class TfrmMain final : public QMainWindow, public TComponent {
   QSocketNotifier* notifier_ = nullptr;
   bool starting_ = true;   // FormCreate runs: list changes are not choices
   int erase_step_ = 2;     // the erase indicator's step
+  bool measuring_ = false;  // UpdateDiscRoom fills the tree: nothing is logged
+  uint32_t content_blocks_ = 0;  // the path list's size as last measured
+  bool drive_log_ = false;  // the drive layer's command log is written
+  QString job_;            // what the running job does, as the status bar names it
 
   TDropDownList* cbDrives = nullptr;
   TDropDownList* cbSpeed = nullptr;
   TPathList* files = nullptr;
+  QProgressBar* pbDiscRoom = nullptr;
   QCheckBox* chkSavePath = nullptr;
   QCheckBox* bGSR = nullptr;
   QPushButton* btnClearLayout = nullptr;
@@ -147,6 +161,9 @@ class TfrmMain final : public QMainWindow, public TComponent {
   TClickPanel* Panel5 = nullptr;
   QTimer* tmrWrite = nullptr;
   QTimer* tmrErase = nullptr;
+  QLabel* lblMedium = nullptr;
+  QSystemTrayIcon* tray_ = nullptr;  // made for the first notification
+  QTimer* tmrMedium = nullptr;
 };
 
 }  // namespace orvex::demo

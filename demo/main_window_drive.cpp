@@ -28,6 +28,7 @@ void TfrmMain::FormCreate(const TStartupOptions& startup) {
   cbSpeed->addItem("Max");
   cbSpeed->setCurrentIndex(0);
   orvex.InitializeASPI(startup.NoPassThrough, startup.Driver, startup.DebugLog);
+  drive_log_ = !startup.DebugLog.empty();
   for (uint16_t index = 0; index < orvex.DeviceCount(); ++index) {
     cbDrives->addItem(QString::fromStdString(orvex.GetDeviceName(static_cast<uint8_t>(index))));
   }
@@ -43,6 +44,7 @@ void TfrmMain::FormCreate(const TStartupOptions& startup) {
     Log(QString::fromStdString(">>> NO DRIVE FOUND: " + orvex.DriverLibraryProblem()));
   }
   starting_ = false;
+  UpdateDiscRoom();
 }
 
 bool TfrmMain::ImageFileChosen() const { return cbDrives->currentIndex() == cbDrives->count() - 1; }
@@ -53,10 +55,12 @@ void TfrmMain::cbDrivesChange(int index) {
   if (starting_ || index < 0) return;
   if (ImageFileChosen()) {
     btnBurn->setEnabled(true);
-    return;
+  } else {
+    orvex.SelectDevice(static_cast<uint8_t>(index));
+    btnBurn->setEnabled(orvex.DeviceIsBurner());
   }
-  orvex.SelectDevice(static_cast<uint8_t>(index));
-  btnBurn->setEnabled(orvex.DeviceIsBurner());
+  ShowMedium();
+  ShowDiscRoom();
 }
 
 // Rebuilt each time the list opens: "Max", then every multiple of the
@@ -114,6 +118,41 @@ void TfrmMain::btnQuickInfoClick() {
   for (const TCapability& capability : QuickInfoCapabilities()) {
     Log(QString(">>> DEVICE CAPABLE OF ") + capability.name + "? " + BoolWord(orvex.DeviceCan(capability.id)));
   }
+}
+
+// What the chosen drive holds, beside the target: "DVD+R, appendable, 2
+// sessions, 4.2 GiB free", "no disc", "tray open"; nothing for the image
+// file.  The drive is asked only while no job uses it; it is described
+// afresh at every look, as not every drive tells of a disc changed.
+void TfrmMain::ShowMedium() {
+  if (starting_ || orvex.JobRunning()) return;
+  if (ImageFileChosen()) return lblMedium->clear();
+  // A disc put in or changed may answer the first question after with a
+  // unit attention.  The error of a drive that is not ready carries its
+  // additional sense code and qualifier: 3A/02 tray open, 3A/xx no disc.
+  const bool at_once = orvex.TestUnitReady();
+  const bool ready = at_once || orvex.TestUnitReady();
+  if (!at_once) {
+    const uint32_t sense = orvex.TakeError().Number & 0xFFFF;  // the poll's own error, not the user's
+    if (!ready) {
+      lblMedium->setText(sense == 0x3A02 ? "tray open" : (sense >> 8) == 0x3A ? "no disc" : "drive not ready");
+      return;
+    }
+  }
+  QStringList parts{MediumName(orvex.DiscIs())};
+  switch (orvex.DiscStatus()) {
+    case 0: parts << "blank"; break;
+    case 1: parts << "appendable"; break;
+    case 2: parts << "closed"; break;
+    default: break;
+  }
+  if (const int32_t sessions = orvex.SessionsOnDisc(); sessions > 0) {
+    parts << QString::number(sessions) + (sessions == 1 ? " session" : " sessions");
+  }
+  if (const uint32_t free = orvex.FreeBlocksOnDisc(); free > 0) {
+    parts << QString::fromStdString(FormatNumber(free * 2048.0 / 1073741824, 1, false)) + " GiB free";
+  }
+  lblMedium->setText(parts.join(", "));
 }
 
 void TfrmMain::Panel5Click() { Log(QString::fromStdU16String(orvex.ReadVolumeLabelOfDisc(0))); }

@@ -6,13 +6,19 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QSystemTrayIcon>
 #include <QTimer>
 
+#include "demo/captions.h"
 #include "demo/dialogs.h"
+#include "demo/disc_room.h"
 #include "demo/main_window.h"
 #include "demo/number_format.h"
 #include "demo/options_dialog.h"
 #include "demo/path_list.h"
+#include "demo/widgets.h"
 
 namespace orvex::demo {
 namespace {
@@ -37,7 +43,7 @@ void TfrmMain::InsertLayout() {
     const QFileInfo info(line);
     const std::string path = line.toStdString();
     if (info.isDir()) {
-      if (orvex.InsertDir("\\", path, "*.*", true, chkSavePath->isChecked()) == nullptr) {
+      if (orvex.InsertDir("\\", path, "*.*", true, chkSavePath->isChecked()) == nullptr && !measuring_) {
         Log("Failed or Skipped at ... " + line);
       }
     } else if (info.isFile()) {
@@ -46,21 +52,65 @@ void TfrmMain::InsertLayout() {
   }
 }
 
+// The size bar: the tree the path list makes, laid out, against the room
+// on the target.  Not while a job runs (the tree is the job's then).
+void TfrmMain::UpdateDiscRoom() {
+  if (starting_ || orvex.JobRunning()) return;
+  content_blocks_ = 0;
+  if (files->count() > 0) {
+    orvex.ClearAll();
+    measuring_ = true;
+    InsertLayout();
+    measuring_ = false;
+    content_blocks_ = orvex.Prepare();
+  }
+  ShowDiscRoom();
+}
+
+// The last measured size against the free space of the disc in the chosen
+// drive or, for an image file, against the common media; red when it does
+// not fit.  The tree is left alone: after a job it is still the one a
+// verify compares with.
+void TfrmMain::ShowDiscRoom() {
+  if (starting_ || orvex.JobRunning()) return;
+  const std::optional<uint32_t> free = ImageFileChosen() ? std::nullopt : std::optional(orvex.FreeBlocksOnDisc());
+  const TDiscRoom room = DiscRoom(content_blocks_, free);
+  ShowOf(pbDiscRoom, content_blocks_, room.room);
+  pbDiscRoom->setFormat(room.text);
+  pbDiscRoom->setProperty("fits", room.fits);
+  pbDiscRoom->setStyleSheet(room.fits ? "" : "QProgressBar::chunk { background-color: #c0392b; }");
+}
+
 // The speed gauge's top, the drive's speed for the job that starts.
 void TfrmMain::ShowSpeedScale(uint16_t kilobytes) {
   lMaxSpeed->setText(QString::fromStdString(FormatNumber(kilobytes, 0, false) + " kB/s"));
   pbWriteSpeed->setMaximum(kilobytes);
 }
 
-// The start of a write job: progress polled, controls off, Abort shown.
-void TfrmMain::JobStarted(const char* message) {
+// The start of a write job: progress polled, controls off, Abort shown;
+// `job` names it in the status bar when it ends.
+void TfrmMain::JobStarted(const char* message, const QString& job) {
+  job_ = job;
+  statusBar()->clearMessage();
   tmrWrite->start();
   UpdateControls(false);
   LogStamped(message);
   btnAbortBurn->show();
 }
 
+// A job that did not start: the log line, and a warning the user has to
+// dismiss, both naming the reason.
+void TfrmMain::Refused(const QString& log_prefix, const QString& title, const QString& reason) {
+  Log(log_prefix + reason);
+  dialogs_.Warn(this, title, reason);
+}
+
 void TfrmMain::btnBurnClick() {
+  if (files->Paths().isEmpty()) {
+    dialogs_.Warn(this, "Nothing to burn",
+                  "The list of paths to burn is empty: drop folders and files on it first.");
+    return;
+  }
   orvex.ClearAll();
   InsertLayout();
   if (bGSR->isChecked()) {
@@ -79,22 +129,22 @@ void TfrmMain::Burn(QObject*) {
     if (!name) return;
     orvex.Prepare();
     if (orvex.BuildISOImage(name->toStdString())) {
-      JobStarted(" >>> BUILDING ISO FILE ...");
+      JobStarted(" >>> BUILDING ISO FILE ...", "Building the image " + *name);
     } else {
-      Log(QString::fromStdString(">>> BUILDING ISO FAILED. Error: " + orvex.ErrorString()));
+      Refused(">>> BUILDING ISO FAILED. Error: ", "Image not built", QString::fromStdString(orvex.ErrorString()));
     }
     return;
   }
   if (options_.ImportSessionChecked()) {
     const std::optional<uint8_t> session = options_.ImportSessionNumber();
     if (!session) {
-      Log(">>> WRITE FAILED. Error: the session to import is no number from 0 to 255");
+      Refused(">>> WRITE FAILED. Error: ", "Burn refused", "the session to import is no number from 0 to 255");
       return;
     }
     orvex.ImportSession(*session, "\\");
     // Burned without what could not be read, the new session would hide it.
     if (orvex.LastImport().found && !orvex.LastImport().Complete()) {
-      Log(QString::fromStdString(">>> WRITE FAILED. Error: " + orvex.ErrorString()));
+      Refused(">>> WRITE FAILED. Error: ", "Burn refused", QString::fromStdString(orvex.ErrorString()));
       return;
     }
   }
@@ -103,9 +153,9 @@ void TfrmMain::Burn(QObject*) {
   ShowSpeedScale(orvex.WriteSpeed());
   orvex.Prepare();
   if (orvex.Burn()) {
-    JobStarted(" >>> WRITING DISC ... ");
+    JobStarted(" >>> WRITING DISC ... ", "Writing the disc");
   } else {
-    Log(QString::fromStdString(">>> WRITE FAILED. Error: " + orvex.ErrorString()));
+    Refused(">>> WRITE FAILED. Error: ", "Burn refused", QString::fromStdString(orvex.ErrorString()));
   }
 }
 
@@ -113,9 +163,10 @@ void TfrmMain::btnBurnISOClick() {
   const std::optional<QString> name = dialogs_.AskOpenFile(this, kImageFilter, DefaultImageName());
   if (!name) return;
   if (orvex.BurnISOImage(name->toStdString())) {
-    JobStarted(" >>> WRITING ISO IMAGE TO DISC ... ");
+    JobStarted(" >>> WRITING ISO IMAGE TO DISC ... ", "Writing the image " + *name + " to the disc");
   } else {
-    Log(QString::fromStdString(">>> WRITE ISO IMAGE START FAILED. Error: " + orvex.ErrorString()));
+    Refused(">>> WRITE ISO IMAGE START FAILED. Error: ", "Image not burned",
+            QString::fromStdString(orvex.ErrorString()));
   }
 }
 
@@ -126,6 +177,8 @@ void TfrmMain::StartErase(bool Quick) {
   ApplySelectedSpeed();
   pb->setMaximum(100);
   Log(">>> ERASING DISC ...");
+  job_ = Quick ? "Quick erasing the disc" : "Erasing the whole disc";
+  statusBar()->clearMessage();
   orvex.EraseDisc(Quick);
   erase_step_ = 2;
   tmrErase->start();
@@ -133,6 +186,8 @@ void TfrmMain::StartErase(bool Quick) {
 
 void TfrmMain::btnVerifyClick() {
   ShowSpeedScale(orvex.ReadSpeed());
+  job_ = "Verifying the disc";
+  statusBar()->clearMessage();
   tmrWrite->start();
   orvex.VerifyDisc(true, true);
   btnAbortBurn->show();
@@ -140,13 +195,33 @@ void TfrmMain::btnVerifyClick() {
 
 void TfrmMain::btnAbortBurnClick() { orvex.AbortOperation(); }
 
-void TfrmMain::btnOtherOptionsClick() { options_.Edit(orvex); }
+void TfrmMain::btnOtherOptionsClick() {
+  options_.SetDriveLogChecked(drive_log_);
+  options_.Edit(orvex);
+  if (options_.DriveLogChecked() != drive_log_) SetDriveLog(options_.DriveLogChecked());
+}
+
+// The drive layer's command log on or off while the program runs; the
+// status bar says where it goes or why it could not be created.
+void TfrmMain::SetDriveLog(bool on) {
+  const QString path = QString::fromStdString(UserStateDirectory() + "/orvexp.elg");
+  if (!on) {
+    orvex.DeviceCan(73);
+    drive_log_ = false;
+    statusBar()->showMessage("Drive command log off");
+  } else if (orvex.DeviceCan(72)) {
+    drive_log_ = true;
+    statusBar()->showMessage("Drive command log: " + path);
+  } else {
+    statusBar()->showMessage("The drive command log could not be created as " + path);
+  }
+}
 
 void TfrmMain::orvexGenerateSmartReferencesDone(bool Failed, int32_t CanSaveBytes) {
   if (Failed) {
     Log(" >>> SMART REFERENCE GENERATION FAILED, ABORTING");
-    tmrWrite->stop();
-    btnAbortBurn->hide();
+    job_ = "Finding identical files";
+    JobEnded(true, "failed, nothing was written");
     return;
   }
   tmrWriteTimer();
@@ -155,28 +230,56 @@ void TfrmMain::orvexGenerateSmartReferencesDone(bool Failed, int32_t CanSaveByte
   Burn(this);
 }
 
-void TfrmMain::orvexWriteDone(bool WriteFailed) {
-  pb->setValue(0);
-  btnAbortBurn->hide();
-  if (WriteFailed) {
-    LogStamped(QString::fromStdString(" >>> WRITE DONE WITH ERROR (" + Described(orvex.TakeError()) + ")."));
-  } else {
-    LogStamped(" >>> WRITE DONE.");
-  }
-  UpdateControls(true);
+// The end of any job: the last counters shown, the progress bar full when
+// it succeeded (where it stopped when not), the speed gauge and the status
+// caption back at rest, the controls back, and the outcome in the status
+// bar.
+void TfrmMain::JobEnded(bool failed, const QString& outcome) {
   tmrWriteTimer();
   tmrWrite->stop();
+  tmrErase->stop();
+  if (!failed) pb->setValue(pb->maximum());
+  pbWriteSpeed->setValue(0);
+  lblStatus->setText(StatusCaption(orvex.ComponentStatus()));
+  btnAbortBurn->hide();
+  UpdateControls(true);
+  const QString told = job_ + ": " + outcome;
+  statusBar()->showMessage(told);
+  // A user looking at another window learns it from the desktop's
+  // notifications, where it has them.
+  if (!isActiveWindow() && QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages()) {
+    if (tray_ == nullptr) {
+      tray_ = new QSystemTrayIcon(style()->standardIcon(QStyle::SP_DriveCDIcon), this);
+      connect(tray_, &QSystemTrayIcon::messageClicked, tray_, &QSystemTrayIcon::hide);
+    }
+    tray_->show();
+    tray_->showMessage(windowTitle(), told, failed ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
+  }
+  ShowMedium();
+  ShowDiscRoom();
+}
+
+void TfrmMain::orvexWriteDone(bool WriteFailed) {
+  if (WriteFailed) {
+    const std::string error = Described(orvex.TakeError());
+    LogStamped(QString::fromStdString(" >>> WRITE DONE WITH ERROR (" + error + ")."));
+    JobEnded(true, QString::fromStdString("failed (" + error + ")"));
+  } else {
+    LogStamped(" >>> WRITE DONE.");
+    JobEnded(false, "done");
+  }
 }
 
 void TfrmMain::orvexEraseDone(bool EraseFailed) {
-  tmrErase->stop();
-  pb->setValue(0);
   if (EraseFailed) {
-    Log(QString::fromStdString(">>> ERASE DONE WITH ERROR (" + Described(orvex.TakeError()) + ")."));
+    const std::string error = Described(orvex.TakeError());
+    Log(QString::fromStdString(">>> ERASE DONE WITH ERROR (" + error + ")."));
+    pb->setValue(0);  // the busy indicator's position means nothing
+    JobEnded(true, QString::fromStdString("failed (" + error + ")"));
   } else {
     Log(">>> ERASE DONE.");
+    JobEnded(false, "done");
   }
-  UpdateControls(true);
 }
 
 void TfrmMain::orvexVerifyDone(int32_t FileId, bool Failed) {
@@ -185,12 +288,13 @@ void TfrmMain::orvexVerifyDone(int32_t FileId, bool Failed) {
     // as such; files that only differ leave no error.
     const TOrvex::TErrorInfo error = Failed ? orvex.TakeError() : TOrvex::TErrorInfo{};
     if (error.Number != 0) {
-      Log(QString::fromStdString("VERIFYING DONE WITH ERROR (" + Described(error) + ")"));
+      const std::string described = Described(error);
+      Log(QString::fromStdString("VERIFYING DONE WITH ERROR (" + described + ")"));
+      JobEnded(true, QString::fromStdString("failed (" + described + ")"));
     } else {
       Log(Failed ? "VERIFYING DONE, AT LEAST ONE FILE FAILED" : "VERIFYING DONE, ALL FILES OKAY");
+      JobEnded(Failed, Failed ? "done, at least one file differs from its source" : "done, every file is as its source");
     }
-    btnAbortBurn->hide();
-    tmrWrite->stop();
     return;
   }
   Log(QString(Failed ? "VERIFY FAILED FOR " : "VERIFYING DONE FOR ") + QString::fromStdU16String(orvex.FileName(FileId)));

@@ -4,24 +4,13 @@
 #include <QLabel>
 #include <QProgressBar>
 
-#include <climits>
-
 #include "demo/captions.h"
 #include "demo/main_window.h"
 #include "demo/number_format.h"
+#include "demo/widgets.h"
 
 namespace orvex::demo {
 namespace {
-
-// A bar showing `value` of `maximum`, both scaled down together until they
-// fit the bar's int range; empty when the maximum is 0 (a bar whose
-// maximum is 0 would show itself busy).
-void ShowOf(QProgressBar* bar, uint64_t value, uint64_t maximum) {
-  if (maximum == 0) value = 0, maximum = 1;
-  while (maximum > static_cast<uint64_t>(INT_MAX)) value >>= 1, maximum >>= 1;
-  bar->setMaximum(static_cast<int>(maximum));
-  bar->setValue(static_cast<int>(value < maximum ? value : maximum));
-}
 
 std::string Megabytes(uint32_t blocks) { return FormatNumber(blocks * 2048.0 / 1024 / 1024, 2, true); }
 

@@ -28,6 +28,7 @@ TfrmOptions::TfrmOptions(TDialogs& dialogs, QWidget* parent)
       edtImportSession(Named<QLineEdit>("edtImportSession", "0")),
       chkBootImage(Named<QCheckBox>("chkBootImage", "Boot Image")),
       edtBootImage(Named<QLineEdit>("edtBootImage")),
+      chkDriveLog(Named<QCheckBox>("chkDriveLog", "Drive Command Log")),
       SpeedButton1(Named<QToolButton>("SpeedButton1")) {
   setObjectName("frmOptions");
   setWindowTitle("Miscellaneous Options");
@@ -65,6 +66,8 @@ TfrmOptions::TfrmOptions(TDialogs& dialogs, QWidget* parent)
   layout->addLayout(checks);
   layout->addLayout(session);
   layout->addLayout(boot);
+  chkDriveLog->setToolTip("Writes every command sent to the drive to orvexp.elg in the user's state directory");
+  layout->addWidget(chkDriveLog);
   layout->addWidget(buttons);
 }
 
@@ -110,6 +113,10 @@ std::optional<uint8_t> TfrmOptions::ImportSessionNumber() const {
 bool TfrmOptions::BootImageChecked() const { return chkBootImage->isChecked(); }
 
 QString TfrmOptions::BootImagePath() const { return edtBootImage->text(); }
+
+bool TfrmOptions::DriveLogChecked() const { return chkDriveLog->isChecked(); }
+
+void TfrmOptions::SetDriveLogChecked(bool checked) { chkDriveLog->setChecked(checked); }
 
 void TfrmOptions::SpeedButton1Click() {
   if (const std::optional<QString> chosen = dialogs_.AskOpenFile(this, "All Files (*)", edtBootImage->text())) {

@@ -37,6 +37,10 @@ class TfrmOptions final : public QDialog {
   std::optional<uint8_t> ImportSessionNumber() const;
   bool BootImageChecked() const;
   QString BootImagePath() const;
+  // Whether the drive layer's command log is to be written; the main
+  // window sets it before Edit and acts on it after.
+  bool DriveLogChecked() const;
+  void SetDriveLogChecked(bool checked);
 
  private:
   void CopyIn(TOrvex& disc);
@@ -55,6 +59,7 @@ class TfrmOptions final : public QDialog {
   QLineEdit* edtImportSession;
   QCheckBox* chkBootImage;
   QLineEdit* edtBootImage;
+  QCheckBox* chkDriveLog;
   QToolButton* SpeedButton1;
 };
 

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: Apache-2.0
 // How orvex-demo finds its drives, from its command line:
 //
-//   orvex-demo [--driver PATH] [--no-virtual] [--no-pass-through] [PATH...]
+//   orvex-demo [--driver PATH] [--no-virtual] [--no-pass-through] [--log] [PATH...]
 //
 // By default the kernel's optical drives are used and, when there are
 // none, the virtual burner's library, whose default drive is a DVD writer
 // holding a DVD+R in the user's state directory (made blank on first use).
 // --driver names another driver library, --no-virtual asks for the
-// kernel's drives only, --no-pass-through for the library's only.  The
-// PATHs (folders and files) start the list of paths to burn.
+// kernel's drives only, --no-pass-through for the library's only.  --log
+// writes the drive layer's command log from the start.  The PATHs (folders and files) start the list of paths to burn.
 #ifndef ORVEX_DEMO_STARTUP_OPTIONS_H_
 #define ORVEX_DEMO_STARTUP_OPTIONS_H_
 
@@ -27,7 +27,7 @@ struct TStartupOptions {
 };
 
 // The options of `arguments` (the program's name first), with the debug
-// log in the user's state directory (orvexp.log).  Nothing, and `error`
+// log in the user's state directory (orvexp.log) when --log asks for it.  Nothing, and `error`
 // set, for an option it does not know or --driver without a path;
 // `error` is "help" for -h and --help, "version" for --version.
 std::optional<TStartupOptions> ParseStartupOptions(const QStringList& arguments, std::string& error);

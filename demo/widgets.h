@@ -1,14 +1,18 @@
 // SPDX-License-Identifier: Apache-2.0
 // Two small widgets the main window needs that Qt lacks: a drop-down list
 // that says when it is about to open (the speed list is rebuilt then), and
-// a panel that takes a click; and the way the windows make a control that
-// carries the object name of its role.
+// a panel that takes a click; the way the windows make a control that
+// carries the object name of its role, and fill a bar with any count.
 #ifndef ORVEX_DEMO_WIDGETS_H_
 #define ORVEX_DEMO_WIDGETS_H_
 
 #include <QComboBox>
 #include <QFrame>
 #include <QMouseEvent>
+#include <QProgressBar>
+
+#include <climits>
+#include <cstdint>
 
 #include <functional>
 #include <utility>
@@ -21,6 +25,16 @@ Widget* Named(const char* name, Args&&... args) {
   auto* widget = new Widget(std::forward<Args>(args)...);
   widget->setObjectName(name);
   return widget;
+}
+
+// A bar showing `value` of `maximum`, both scaled down together until they
+// fit the bar's int range; empty when the maximum is 0 (a bar whose
+// maximum is 0 would show itself busy).
+inline void ShowOf(QProgressBar* bar, uint64_t value, uint64_t maximum) {
+  if (maximum == 0) value = 0, maximum = 1;
+  while (maximum > static_cast<uint64_t>(INT_MAX)) value >>= 1, maximum >>= 1;
+  bar->setMaximum(static_cast<int>(maximum));
+  bar->setValue(static_cast<int>(value < maximum ? value : maximum));
 }
 
 class TDropDownList final : public QComboBox {

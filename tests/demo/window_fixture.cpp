@@ -36,6 +36,8 @@ std::optional<QString> TScriptedDialogs::AskOpenFile(QWidget*, const QString& fi
   return Next();
 }
 
+void TScriptedDialogs::Warn(QWidget*, const QString& title, const QString& text) { Warnings << title + "|" + text; }
+
 TWindowFixture::TWindowFixture(const std::string& profile, const std::string& writer, bool formatted) {
   previous_ = SetClock(&clock_);
   medium_ = vbtest::Create(scratch_, "disc.vmed", profile, 0, formatted);

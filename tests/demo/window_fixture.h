@@ -31,10 +31,12 @@ class TScriptedDialogs final : public demo::TDialogs {
  public:
   std::optional<QString> AskText(QWidget*, const QString& title, const QString& prompt, const QString& text) override;
   std::optional<QString> AskOpenFile(QWidget*, const QString& filter, const QString& initial) override;
+  void Warn(QWidget*, const QString& title, const QString& text) override;
 
   std::deque<QString> Answers;  // a null QString answers "cancel"
   QStringList Asked;  // "title|prompt|text" or "filter|initial", in order
   int Unexpected = 0;
+  QStringList Warnings;  // "title|text", in order
 
  private:
   std::optional<QString> Next();

@@ -4,6 +4,7 @@
 // references, aborting, the options dialog and dropping paths.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,17 +13,20 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
 
 #include <atomic>
+#include <functional>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "demo/captions.h"
+#include "demo/number_format.h"
 #include "demo/startup_options.h"
 #include "demo/window_fixture.h"
 
@@ -66,6 +70,14 @@ class WindowTest : public QObject {
   void AbortStopsABurn();
   void OptionsAreCopiedInAndBack();
   void DroppedFoldersAndFilesAreListed();
+  void EndOfAJobIsVisible_data();
+  void EndOfAJobIsVisible();
+  void SizeAgainstTheRoomOnTheTarget_data();
+  void SizeAgainstTheRoomOnTheTarget();
+  void WhatTheDriveHoldsFollowsTheDrive();
+  void RefusedBurnsSayWhy_data();
+  void RefusedBurnsSayWhy();
+  void DriveLogOnlyWhenTurnedOn();
   void StartupOptions_data();
   void StartupOptions();
 };
@@ -83,6 +95,12 @@ void WindowTest::StartUpListsTheDrivesAndChoosesTheImageFile() {
   QVERIFY(!f.Find<QPushButton>("btnAbortBurn")->isVisible());
   QCOMPARE(f.Find<QLabel>("lblStatus")->text(), QString(" CD : "));
   QCOMPARE(f.Find<QLabel>("lMaxSpeed")->text(), QString("5125 KB/s"));
+  // The browsers open at the user's home, not at the machine's root.
+  QCOMPARE(f.Find<QComboBox>("DriveComboBox1")->currentText(), QDir::homePath());
+  for (const char* name : {"lbDir", "lbFiles"}) {
+    auto* view = f.Find<QAbstractItemView>(name);
+    QCOMPARE(qobject_cast<QFileSystemModel*>(view->model())->filePath(view->rootIndex()), QDir::homePath());
+  }
 }
 
 void WindowTest::BurnWithTheImageFileEntryBuildsAnImage() {
@@ -114,7 +132,7 @@ void WindowTest::BurnToADvdPlusRWritesTheFiles() {
   const int started = LineIndex(lines, " >>> WRITING DISC ... ");
   QVERIFY2(started >= 0 && LineIndex(lines, " >>> WRITE DONE.", started) > started, qPrintable(lines.join('\n')));
   QCOMPARE(f.Find<QLabel>("lMaxSpeed")->text().endsWith(" kB/s"), true);
-  QCOMPARE(f.Find<QProgressBar>("pb")->value(), 0);
+  QCOMPARE(f.Find<QProgressBar>("pb")->value(), f.Find<QProgressBar>("pb")->maximum());
   const std::string listed = f.List(f.Export());
   QVERIFY2(listed.find("/photos") == std::string::npos && listed.find("/big.bin") != std::string::npos &&
                listed.find("/docs/notes.txt") != std::string::npos,
@@ -239,7 +257,7 @@ void WindowTest::EraseShowsTheBusyIndicator() {
   const QStringList lines = f.LogLines();
   QVERIFY(LineIndex(lines, ">>> ERASING DISC ...") >= 0);
   QVERIFY2(LineIndex(lines, ">>> ERASE DONE.") > LineIndex(lines, ">>> ERASING DISC ..."), qPrintable(lines.join('\n')));
-  QCOMPARE(bar->value(), 0);
+  QCOMPARE(bar->value(), 100);
   QVERIFY(f.Find<QPushButton>("btnBurn")->isEnabled());
   // A disc that cannot be erased is refused with a line.
   TWindowFixture r("dvd+r");
@@ -395,6 +413,243 @@ void WindowTest::DroppedFoldersAndFilesAreListed() {
   QCOMPARE(list->count(), 0);
 }
 
+void WindowTest::EndOfAJobIsVisible_data() {
+  QTest::addColumn<QString>("job");
+  QTest::addColumn<QString>("profile");
+  QTest::addColumn<QString>("writer");
+  QTest::addColumn<QString>("message");  // the status bar's, up to its end or to "("
+  QTest::addColumn<bool>("full");        // the progress bar at its maximum
+  QTest::newRow("burn") << "burn" << "dvd+r" << "dvd-writer" << "Writing the disc: done" << true;
+  QTest::newRow("image") << "image" << "dvd+r" << "dvd-writer" << "Building the image %1: done" << true;
+  QTest::newRow("quick erase") << "erase" << "cd-rw" << "cd-writer" << "Quick erasing the disc: done" << true;
+  QTest::newRow("verify") << "verify" << "dvd+r" << "dvd-writer"
+                          << "Verifying the disc: done, every file is as its source" << true;
+  QTest::newRow("failed burn") << "write error" << "dvd+r" << "dvd-writer" << "Writing the disc: failed (" << false;
+}
+
+// When a job ends the status bar says how, the progress bar is full when
+// it succeeded, and the speed gauge and the status caption are at rest.
+void WindowTest::EndOfAJobIsVisible() {
+  QFETCH(QString, job);
+  QFETCH(QString, profile);
+  QFETCH(QString, writer);
+  QFETCH(QString, message);
+  QFETCH(bool, full);
+  TWindowFixture f(profile.toStdString(), writer.toStdString());
+  f.DropPaths({QString::fromStdString(f.Source("photos"))});
+  const QString image = QString::fromStdString(f.Scratch().Path("built.iso"));
+  message = message.arg(image);
+  if (job == "burn" || job == "verify") BurnToDrive(f);
+  if (job == "verify") {
+    f.Click("btnVerify");
+    QVERIFY(f.WaitForLog("VERIFYING DONE, "));
+  }
+  if (job == "image") {
+    f.Dialogs().Answers.push_back(image);
+    f.Click("btnBurn");
+    QVERIFY(f.WaitForLog(" >>> WRITE DONE"));
+  }
+  if (job == "erase") {
+    f.ChooseTarget(0);
+    f.Click("btnQuickErase");
+    QVERIFY(f.WaitForLog(">>> ERASE DONE"));
+  }
+  if (job == "write error") {
+    QCOMPARE(vbtest::Lib().vb_fault_fail({0, 0, 0}, 0x2A, 1, 0x03, 0x0C, 0x00), 0);
+    BurnToDrive(f);
+  }
+  const QString shown = f.Find<QStatusBar>("statusBar")->currentMessage();
+  QVERIFY2(message.endsWith('(') ? shown.startsWith(message) && shown.endsWith(')') : shown == message,
+           qPrintable(shown));
+  QProgressBar* bar = f.Find<QProgressBar>("pb");
+  QCOMPARE(bar->value() == bar->maximum(), full);
+  QCOMPARE(f.Find<QProgressBar>("pbWriteSpeed")->value(), 0);
+  QCOMPARE(f.Find<QLabel>("lblStatus")->text(), QString(" IDLE "));
+  QVERIFY(!f.Find<QPushButton>("btnAbortBurn")->isVisible());
+}
+
+void WindowTest::SizeAgainstTheRoomOnTheTarget_data() {
+  QTest::addColumn<QString>("profile");
+  QTest::addColumn<QString>("writer");
+  QTest::addColumn<int>("target");
+  QTest::addColumn<int>("room");         // blocks
+  QTest::addColumn<QString>("text");      // the bar's, with %1 for the content's MB
+  QTest::addColumn<bool>("huge");         // a 5 GiB file added
+  QTest::newRow("DVD+R") << "dvd+r" << "dvd-writer" << 0 << 2295104 << "%1 MB of 4,482.62 MB free" << false;
+  QTest::newRow("BD-R") << "bd-r" << "bd-writer" << 0 << 12219392 << "%1 MB of 23,866.00 MB free" << false;
+  QTest::newRow("image file") << "dvd+r" << "dvd-writer" << 1 << 359847 << "%1 MB: fits a CD (702.83 MB)" << false;
+  QTest::newRow("overfull DVD+R") << "dvd+r" << "dvd-writer" << 0 << 2295104
+                                  << "%1 MB of 4,482.62 MB free: does not fit" << true;
+  QTest::newRow("image file, DVD DL") << "dvd+r" << "dvd-writer" << 1 << 4173824
+                                      << "%1 MB: fits a DVD DL (8,152.00 MB)" << true;
+}
+
+// The bar under the path list: the laid-out size of what is listed against
+// the room on the target, following the list as lines come and go.
+void WindowTest::SizeAgainstTheRoomOnTheTarget() {
+  QFETCH(QString, profile);
+  QFETCH(QString, writer);
+  QFETCH(int, target);
+  QFETCH(int, room);
+  QFETCH(QString, text);
+  QFETCH(bool, huge);
+  TWindowFixture f(profile.toStdString(), writer.toStdString());
+  const std::string source = f.Source("photos");
+  if (huge) {
+    std::ofstream(source + "/huge.bin").put('x');
+    std::filesystem::resize_file(source + "/huge.bin", uint64_t{5} << 30);
+  }
+  f.ChooseTarget(target);
+  QProgressBar* bar = f.Find<QProgressBar>("pbDiscRoom");
+  QCOMPARE(bar->value(), 0);
+  f.DropPaths({QString::fromStdString(source)});
+  const uint32_t blocks = f.Window().Component().Prepare();  // the same tree laid out again
+  // The tree: 300 KB and two small files, a 5 GiB one when huge.
+  QVERIFY2(blocks > 150 && blocks < (huge ? 2621440u + 400 : 400u), qPrintable(QString::number(blocks)));
+  QCOMPARE(bar->maximum(), room);
+  QCOMPARE(bar->value(), std::min<int>(static_cast<int>(blocks), room));
+  const QString megabytes = QString::fromStdString(demo::FormatNumber(blocks * 2048.0 / 1048576, 2, true));
+  QCOMPARE(bar->format(), text.arg(megabytes));
+  QCOMPARE(bar->property("fits").toBool(), !(huge && target == 0));
+  // Removing the line empties the bar.
+  f.Click("btnClearLayout");
+  QCOMPARE(bar->value(), 0);
+  QVERIFY(bar->property("fits").toBool());
+}
+
+// The line beside the target follows what happens in the drive: a burn,
+// the tray opened and closed, the disc taken out and put back, without
+// Quick Info being asked.
+void WindowTest::WhatTheDriveHoldsFollowsTheDrive() {
+  TWindowFixture f("dvd+r");
+  f.DropPaths({QString::fromStdString(f.Source("photos"))});
+  QLabel* medium = f.Find<QLabel>("lblMedium");
+  QCOMPARE(medium->text(), QString());  // the image file is chosen
+  const vb_address drive{0, 0, 0};
+  struct Step {
+    std::function<void()> act;
+    QString shown;
+  };
+  const std::vector<Step> steps{
+      {[&] { f.ChooseTarget(0); }, "DVD+R, blank, 4.4 GiB free"},
+      {[&] { BurnToDrive(f); }, "DVD+R, appendable, 1 session, 4.4 GiB free"},
+      {[&] { QCOMPARE(vbtest::Lib().vb_tray(drive, 1), 0); }, "tray open"},
+      {[&] { QCOMPARE(vbtest::Lib().vb_tray(drive, 0), 0); }, "DVD+R, appendable, 1 session, 4.4 GiB free"},
+      {[&] { QCOMPARE(vbtest::Lib().vb_remove(drive), 0); }, "no disc"},
+      {[&] { QCOMPARE(vbtest::Lib().vb_insert(drive, f.Medium().c_str()), 0); },
+       "DVD+R, appendable, 1 session, 4.4 GiB free"},
+      // Another disc put in between two looks.
+      {[&] { QCOMPARE(vbtest::Lib().vb_insert(drive, vbtest::Create(f.Scratch(), "other.vmed", "dvd+r").c_str()), 0); },
+       "DVD+R, blank, 4.4 GiB free"},
+      {[&] { f.ChooseTarget(1); }, ""},
+  };
+  for (const Step& step : steps) {
+    step.act();
+    QVERIFY2(QTest::qWaitFor([&] { return medium->text() == step.shown; }, 10000),
+             qPrintable(medium->text() + " instead of " + step.shown));
+  }
+}
+
+void WindowTest::RefusedBurnsSayWhy_data() {
+  QTest::addColumn<int>("target");
+  QTest::addColumn<QString>("setup");
+  QTest::addColumn<QString>("warning");  // title|text
+  QTest::addColumn<QString>("logged");   // the log line; empty: none
+  const QString empty = "Nothing to burn|The list of paths to burn is empty: drop folders and files on it first.";
+  QTest::newRow("empty list, image file") << 1 << "empty" << empty << "";
+  QTest::newRow("empty list, drive") << 0 << "empty" << empty << "";
+  QTest::newRow("test write on a DVD+R") << 0 << "test write"
+                                          << "Burn refused|Test write not possible with this medium or drive"
+                                          << ">>> WRITE FAILED. Error: Test write not possible with this medium or drive";
+  QTest::newRow("too big") << 0 << "too big" << "Burn refused|Not enough space on the disc"
+                           << ">>> WRITE FAILED. Error: Not enough space on the disc";
+  QTest::newRow("finalized disc") << 0 << "finalized" << "Burn refused|Disc cannot be written"
+                                  << ">>> WRITE FAILED. Error: Disc cannot be written";
+  QTest::newRow("bad session number") << 0 << "import" << "Burn refused|the session to import is no number from 0 to 255"
+                                      << ">>> WRITE FAILED. Error: the session to import is no number from 0 to 255";
+}
+
+// A burn that cannot start tells why in a warning the user has to dismiss
+// (and in the log), asks for nothing and writes nothing.
+void WindowTest::RefusedBurnsSayWhy() {
+  QFETCH(int, target);
+  QFETCH(QString, setup);
+  QFETCH(QString, warning);
+  QFETCH(QString, logged);
+  TWindowFixture f("dvd+r");
+  TOrvex& disc = f.Window().Component();
+  const std::string source = f.Source("photos");
+  if (setup != "empty") f.DropPaths({QString::fromStdString(source)});
+  int sessions = 0;
+  if (setup == "test write") disc.SetTestWrite(true);
+  if (setup == "too big") {
+    // A sparse 5 GiB file: laid out and refused before any of it is read.
+    std::ofstream(source + "/huge.bin").put('x');
+    std::filesystem::resize_file(source + "/huge.bin", uint64_t{5} << 30);
+  }
+  if (setup == "finalized") {
+    disc.SetFinalizeDisc(true);
+    BurnToDrive(f);
+    sessions = 1;
+  }
+  if (setup == "import") {
+    QTimer::singleShot(0, [&] {
+      f.Find<QCheckBox>("chkImportSession")->setChecked(true);
+      f.Find<QLineEdit>("edtImportSession")->setText("x");
+      f.Options().accept();
+    });
+    f.Click("btnOtherOptions");
+  }
+  f.ChooseTarget(target);
+  f.Click("btnBurn");
+  QCOMPARE(f.Dialogs().Warnings, QStringList{warning});
+  QCOMPARE(f.Dialogs().Asked, QStringList{});
+  if (logged.isEmpty()) {
+    QVERIFY2(LineIndex(f.LogLines(), "WRITING") < 0, qPrintable(f.LogLines().join('\n')));
+  } else {
+    QVERIFY2(f.LogLines().contains(logged), qPrintable(f.LogLines().join('\n')));
+  }
+  QVERIFY(f.Find<QPushButton>("btnBurn")->isEnabled());
+  if (target == 0) QCOMPARE(disc.SessionsOnDisc(), sessions);
+}
+
+// The window starts without the drive command log; Other Options turns it
+// on (commands reach it) and off again (nothing more is written).
+void WindowTest::DriveLogOnlyWhenTurnedOn() {
+  const QByteArray state_before = qgetenv("XDG_STATE_HOME");
+  TWindowFixture f("dvd+r");
+  qputenv("XDG_STATE_HOME", QByteArray::fromStdString(f.Scratch().Path("state")));
+  const std::string log = f.Scratch().Path("state") + "/orvex/orvexp.elg";
+  const auto set_log = [&](bool on, bool* shown) {
+    QTimer::singleShot(0, [&f, on, shown] {
+      *shown = f.Find<QCheckBox>("chkDriveLog")->isChecked();
+      f.Find<QCheckBox>("chkDriveLog")->setChecked(on);
+      f.Options().accept();
+    });
+    f.Click("btnOtherOptions");
+  };
+  f.ChooseTarget(0);
+  f.Click("btnQuickInfo");
+  QVERIFY(!std::filesystem::exists(log));
+  bool shown = true;
+  set_log(true, &shown);
+  QVERIFY(!shown);
+  QCOMPARE(f.Find<QStatusBar>("statusBar")->currentMessage(), "Drive command log: " + QString::fromStdString(log));
+  f.Click("btnQuickInfo");
+  QVERIFY(std::filesystem::exists(log));
+  const auto size = std::filesystem::file_size(log);
+  QVERIFY2(size > 1000, qPrintable(QString::number(size)));
+  set_log(false, &shown);
+  QVERIFY(shown);
+  f.Click("btnQuickInfo");
+  QCOMPARE(std::filesystem::file_size(log), size);
+  if (state_before.isNull()) {
+    qunsetenv("XDG_STATE_HOME");
+  } else {
+    qputenv("XDG_STATE_HOME", state_before);
+  }
+}
+
 void WindowTest::StartupOptions_data() {
   QTest::addColumn<QStringList>("arguments");
   QTest::addColumn<QString>("outcome");  // driver|no pass-through|paths, or the error
@@ -402,6 +657,7 @@ void WindowTest::StartupOptions_data() {
   QTest::newRow("driver") << QStringList{"--driver", "/x/lib.so", "a", "b"} << "/x/lib.so|0|a,b";
   QTest::newRow("no virtual") << QStringList{"--no-virtual"} << QString(kNoDriverLibrary) + "|0|";
   QTest::newRow("no pass-through") << QStringList{"--no-pass-through"} << "|1|";
+  QTest::newRow("log") << QStringList{"--log", "a"} << "|0|a";
   QTest::newRow("driver without path") << QStringList{"--driver"} << "--driver takes a library's path";
   QTest::newRow("both") << QStringList{"--no-virtual", "--driver", "l.so"} << "--no-virtual and --driver exclude each other";
   QTest::newRow("unknown") << QStringList{"--fast"} << "unknown option --fast";
@@ -419,7 +675,12 @@ void WindowTest::StartupOptions() {
                                     "|" + options->Paths.join(',')
                               : QString::fromStdString(error);
   QCOMPARE(got, outcome);
-  if (options) QVERIFY(QString::fromStdString(options->DebugLog).endsWith("/orvex/orvexp.log"));
+  // The drive command log only when asked for.
+  if (options && arguments.contains("--log")) {
+    QVERIFY(QString::fromStdString(options->DebugLog).endsWith("/orvex/orvexp.log"));
+  } else if (options) {
+    QCOMPARE(options->DebugLog, std::string());
+  }
 }
 
 }  // namespace orvex::test

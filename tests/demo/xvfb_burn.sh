@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: Apache-2.0
-# The real orvex-demo in an X server of its own (Xvfb): it is started with
-# the sample folder on its path list and a virtual DVD writer running at
+# The real orvex-demo in an X server of its own (Xvfb), in a made-up home
+# holding only a copy of the sample folder: it is started with that copy
+# on its path list and a virtual DVD writer running at
 # four times a real drive's pace; the drive is chosen and the burn started from the keyboard as
 # a user would (the drive list has the focus: Home, then Ctrl+B for Burn),
-# and the window is photographed while it writes and when it is done.  The
+# and the window is photographed at the start, while it writes and when it
+# is done.  The
 # disc must then hold every file of the sample.
 #
 #   xvfb_burn.sh DEMO VBURNER_TOOL ORVEX GRAB_WINDOW SAMPLE SHOTS_DIR
@@ -34,6 +36,7 @@ if [ "${1:-}" = "--in-x-server" ]; then
   # There is no window manager to give the window the keyboard.
   xdotool windowfocus "$window"
   sleep 1
+  "$grab" "$window" "$shots/orvex-demo-start.png"
   xdotool key Home
   sleep 0.5
   xdotool key ctrl+b
@@ -60,6 +63,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/home" "$shots"
 export HOME=$work/home XDG_STATE_HOME=$work/state
+cp -r "$sample" "$HOME/"
+sample=$HOME/$(basename "$sample")
 medium=$work/dvd+r.vmed
 trace=$work/trace.txt
 "$vburner" new dvd+r "$medium"

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <filesystem>
 #include <atomic>
 #include <fstream>
 #include <iomanip>
@@ -11,6 +12,7 @@
 #include <thread>
 
 #include "answering_transport.h"
+#include "drive/debug_log.h"
 #include "drive/execute_command.h"
 #include "drive/mmc_commands.h"
 #include "drive/ready_polls.h"
@@ -161,6 +163,38 @@ TEST_F(DriveTest, TheDebugLogLine) {
                       "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 | 00:00\r");
   EXPECT_EQ(lines[3], "11:12:345  (26) {40:0a} - 0:0:0 <04> [00000] "
                       "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 | 20:00\r");
+}
+
+// A log stops at its cap: whole lines only, the last one saying so, and
+// nothing after it; a log reopened starts counting again.
+TEST_F(DriveTest, TheDebugLogIsCapped) {
+  const std::string path = scratch.Path("capped.log");
+  const std::string full = "(log full: later lines left out)\r";
+  struct Row {
+    uint64_t cap;
+    size_t lines_kept;  // of "line N" after the first line
+  };
+  // "GetOrvexVersion\r\n" is 17 bytes, each "line N\r\n" 8, the note 34.
+  for (const Row& row : {Row{17 + 34, 0}, Row{17 + 8 + 34, 1}, Row{17 + 8 * 5 + 34 + 7, 5}}) {
+    TDebugLog log;
+    ASSERT_TRUE(log.Open(path, row.cap));
+    for (int i = 0; i < 9; ++i) log.Line("line " + std::to_string(i));
+    log.Close();
+    const std::vector<std::string> lines = Lines(path);
+    ASSERT_EQ(lines.size(), row.lines_kept + 2) << row.cap;
+    EXPECT_EQ(lines.front(), "GetOrvexVersion\r");
+    EXPECT_EQ(lines.back(), full);
+    EXPECT_LE(std::filesystem::file_size(path), row.cap);
+    if (row.lines_kept > 0) {
+      EXPECT_EQ(lines[row.lines_kept], "line " + std::to_string(row.lines_kept - 1) + "\r");
+    }
+  }
+  // The default cap leaves an ordinary log whole.
+  TDebugLog log;
+  ASSERT_TRUE(log.Open(path));
+  for (int i = 0; i < 1000; ++i) log.Line("line");
+  log.Close();
+  EXPECT_EQ(Lines(path).size(), 1001u);
 }
 
 TEST_F(DriveTest, AMisalignedBufferIsMarked) {
