@@ -3,6 +3,7 @@
 
 #include "drive/mmc_codes.h"
 #include "drive/mmc_commands.h"
+#include "drive/ready_polls.h"
 
 namespace orvex {
 namespace {
@@ -13,10 +14,13 @@ constexpr uint16_t kFeatureRead = 112;
 
 // Reads page 2Ah (default or current values) into `page`; false when the
 // command fails.  The page is where MMC puts it, right after the 8-byte
-// header or after an 8-byte block descriptor; elsewhere it stays zero.
+// header or after an 8-byte block descriptor; elsewhere it stays zero.  A
+// unit attention (a drive just powered on or given a disc reports one to
+// the first such question) is not a refusal: the page is asked for again.
 bool ReadCapabilitiesPage(TSCSIDevice& device, bool defaults, TModePage2A& page) {
   uint8_t* buffer = device.tmpBuffer.data();
-  if (!ReadAnswer(device, cdb::ModeSense10(mmc::kCapabilitiesPage, defaults, kPageRead), buffer, kPageRead, true)) {
+  if (!AnswerPastAttentions(device, cdb::ModeSense10(mmc::kCapabilitiesPage, defaults, kPageRead), buffer, kPageRead,
+                            true)) {
     return false;
   }
   const size_t at = buffer[8] == mmc::kCapabilitiesPage ? 8 : buffer[16] == mmc::kCapabilitiesPage ? 16 : 0;
@@ -25,14 +29,21 @@ bool ReadCapabilitiesPage(TSCSIDevice& device, bool defaults, TModePage2A& page)
   return true;
 }
 
-// Asks for one feature; true when the drive answered.  `present`: there is
-// no medium (profile 0), or the drive returned that very feature.
+// Asks for one feature into ConfigHeader (what does not arrive reads 0),
+// past unit attentions; the bytes that arrived, or empty when the drive
+// refused.
+std::optional<uint32_t> AskFeature(TSCSIDevice& device, uint16_t feature) {
+  return AnswerPastAttentions(device, cdb::GetConfiguration(feature, kFeatureRead),
+                              reinterpret_cast<uint8_t*>(&device.ConfigHeader), kFeatureRead);
+}
+
+// Asks for one feature (AskFeature); true when the drive answered.
+// `present`: there is no medium (profile 0), or the drive returned that
+// very feature.
 bool Feature(TSCSIDevice& device, uint16_t feature, bool& present, bool& exact) {
-  TConfigHeader& header = device.ConfigHeader;
-  header = TConfigHeader{};
-  const std::optional<uint32_t> arrived =
-      ReadAnswer(device, cdb::GetConfiguration(feature, kFeatureRead), reinterpret_cast<uint8_t*>(&header), kFeatureRead);
+  const std::optional<uint32_t> arrived = AskFeature(device, feature);
   if (!arrived) return false;
+  const TConfigHeader& header = device.ConfigHeader;
   exact = FeatureCodeOf(header) == feature;
   present = CurrentProfileOf(header, *arrived) == 0 || exact;
   return true;
@@ -121,7 +132,9 @@ bool RefreshCapabilities(TSCSIDevice& device) {
   device.CurWriteSpeed = page.CurWriteSpeed;
 
   for (const auto& row : kPageFlags) dc.*row.flag = PageCan(page, row.capability);
-  if (ModeSense10(device, device.tmpBuffer.data(), kPageRead, true, kUnderrunPage)) dc.UnderRunProtection = true;
+  if (PastAttentions(device, [&] { return ModeSense10(device, device.tmpBuffer.data(), kPageRead, true, kUnderrunPage); })) {
+    dc.UnderRunProtection = true;
+  }
 
   bool present = false, exact = false;
   const auto writes = [&] { return FeatureWrites(device.ConfigHeader); };
@@ -165,9 +178,8 @@ std::optional<bool> DriveWritesMedium(TSCSIDevice& device, TMedium medium) {
   bool told = false;
   for (const uint16_t feature : row->features) {
     if (feature == 0) break;
-    TConfigHeader header{};
-    const std::optional<uint32_t> arrived = ReadAnswer(device, cdb::GetConfiguration(feature, kFeatureRead),
-                                                       reinterpret_cast<uint8_t*>(&header), kFeatureRead);
+    const std::optional<uint32_t> arrived = AskFeature(device, feature);
+    const TConfigHeader& header = device.ConfigHeader;
     // An answer about another medium than the one in the drive tells
     // nothing of this one.
     if (!arrived || MediumOfProfile(CurrentProfileOf(header, *arrived)) != medium) continue;

@@ -20,6 +20,9 @@ namespace orvex {
 // record.  False (every flag False) when page 2Ah cannot be read.  A page
 // that is not where MMC puts it (after the 8-byte header, or after a block
 // descriptor) stays zero; whatever arrived is read only within what arrived.
+// A question met by a unit attention (a drive just powered on, reset or
+// given a disc) is asked again (PastAttentions), so that the attention
+// does not pass for a drive without the page.
 bool RefreshCapabilities(TSCSIDevice& device);
 
 // The flag an identifier names: 1 to 14 read flags, 21 to 32 write flags,
@@ -40,7 +43,8 @@ bool DeviceIsBurner(const TSCSIDevice& device);
 // them is current.  Otherwise, for CD-R, CD-RW, DVD-R and DVD-RAM, the
 // write flags of its capabilities page answer.  Empty when the drive said
 // neither (no profile or one that contradicts the medium, and no page that
-// covers it): such a drive is not taken to refuse.
+// covers it): such a drive is not taken to refuse.  The last feature asked
+// for is left in ConfigHeader.
 std::optional<bool> DriveWritesMedium(TSCSIDevice& device, TMedium medium);
 
 }  // namespace orvex

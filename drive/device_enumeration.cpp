@@ -291,7 +291,7 @@ bool SelectDevice(TSCSIDevice& device, uint8_t index) {
     device.Handle = -1;
   }
   uint8_t work[256] = {};
-  const bool ok = Inquiry(device, work);
+  const bool ok = PastAttentions(device, [&] { return Inquiry(device, work); });
   if (ok) {
     std::memcpy(device.Vendor, work + 8, 8);
     device.Vendor[8] = 0;

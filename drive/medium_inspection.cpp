@@ -26,12 +26,12 @@ bool ReadDiscInfo(TSCSIDevice& device) {
   });
 }
 
-// READ DISC INFORMATION asked once, kept apart from DiscInformation: a
+// READ DISC INFORMATION asked once (past attentions), kept apart from DiscInformation: a
 // check that leaves what the inspection read before as it was.
 std::optional<TDiscInformation> DiscInformationOnce(TSCSIDevice& device) {
   TDiscInformation info{};
-  if (!ReadAnswer(device, cdb::ReadDiscInformation(kDiscInformationRead), reinterpret_cast<uint8_t*>(&info),
-                  kDiscInformationRead)) {
+  if (!AnswerPastAttentions(device, cdb::ReadDiscInformation(kDiscInformationRead), reinterpret_cast<uint8_t*>(&info),
+                            kDiscInformationRead)) {
     return std::nullopt;
   }
   return info;
@@ -63,19 +63,19 @@ bool OneOf(TMedium m, std::initializer_list<TMedium> media) {
 // Anything else is unknown, and no burn takes an unknown medium.
 TMedium MediumOfItsOwnAnswers(TSCSIDevice& device) {
   uint8_t* answer = device.tmpBuffer.data();
-  if (const auto arrived = ReadAnswer(device, cdb::ReadToc(4, 0, kAtipBytes, true), answer, kAtipBytes)) {
+  if (const auto arrived = AnswerPastAttentions(device, cdb::ReadToc(4, 0, kAtipBytes, true), answer, kAtipBytes)) {
     const TAtipDisc atip = AtipDiscOf(answer, *arrived);
     if (atip != TAtipDisc::kNone) return atip == TAtipDisc::kRewritable ? TMedium::mtCDRW : TMedium::mtCDR;
   }
-  if (const auto arrived = ReadAnswer(device, cdb::ReadDiscStructure(kDvdStructures, 0, kDvdFormatBytes), answer,
-                                      kDvdFormatBytes)) {
+  if (const auto arrived = AnswerPastAttentions(device, cdb::ReadDiscStructure(kDvdStructures, 0, kDvdFormatBytes),
+                                                answer, kDvdFormatBytes)) {
     const TDvdPhysicalFormat format = DecodeDvdPhysicalFormat(answer, *arrived);
     const bool fixed_packet =
         format.book == kBookDvdRw && ReadTrackInfo(device, 1) && TrackFixedPacket(device.TrackInformation);
     return MediumOfDvdBook(format.book, format.layers, fixed_packet);
   }
   if (const auto arrived =
-          ReadAnswer(device, cdb::ReadDiscStructure(kBdStructures, 0, kBdUnitBytes), answer, kBdUnitBytes)) {
+          AnswerPastAttentions(device, cdb::ReadDiscStructure(kBdStructures, 0, kBdUnitBytes), answer, kBdUnitBytes)) {
     return MediumOfBdDisc(DecodeBdDiscType(answer, *arrived));
   }
   const std::optional<TDiscInformation> info = DiscInformationOnce(device);
@@ -87,8 +87,8 @@ TMedium MediumOfItsOwnAnswers(TSCSIDevice& device) {
 
 TMedium DiscIs(TSCSIDevice& device) {
   TConfigHeader& header = device.ConfigHeader;
-  const std::optional<uint32_t> arrived = ReadAnswer(device, cdb::GetConfiguration(0, sizeof header),
-                                                     reinterpret_cast<uint8_t*>(&header), sizeof header);
+  const std::optional<uint32_t> arrived = AnswerPastAttentions(device, cdb::GetConfiguration(0, sizeof header),
+                                                               reinterpret_cast<uint8_t*>(&header), sizeof header);
   if (!arrived) return MediumOfItsOwnAnswers(device);
   const TMedium named = MediumOfProfile(CurrentProfileOf(header, *arrived));
   if (named == TMedium::mtUNKNOWN) return named;

@@ -4,7 +4,9 @@
 // size of the volume on it, its formatted capacity, and the drive's buffer
 // fill.  Failed commands turn into the fallbacks each routine names, never
 // an error: LastSenseInfo and DeviceError carry the detail.  Every length a
-// drive reports is read only within what arrived.
+// drive reports is read only within what arrived.  A question met by a
+// unit attention (news of a disc put in, or of a reset) is asked again, not
+// taken for the drive's answer about the disc.
 #ifndef ORVEX_DRIVE_MEDIUM_INSPECTION_H_
 #define ORVEX_DRIVE_MEDIUM_INSPECTION_H_
 

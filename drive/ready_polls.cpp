@@ -16,6 +16,16 @@ bool SleepUnlessStopped(uint32_t milliseconds, const std::atomic<bool>* stop) {
   return !stopped();
 }
 
+std::optional<uint32_t> AnswerPastAttentions(TSCSIDevice& device, const TCdb& command, uint8_t* buffer,
+                                             uint32_t length, bool pending_counts) {
+  std::optional<uint32_t> arrived;
+  PastAttentions(device, [&] {
+    arrived = ReadAnswer(device, command, buffer, length, pending_counts);
+    return arrived.has_value();
+  });
+  return arrived;
+}
+
 bool PollWhileBecomingReady(TSCSIDevice& device, TPollOrder order, TPollCommand, const std::atomic<bool>* stop) {
   for (uint32_t round = 0; round < kMaxReadyPolls; ++round) {
     if (order == TPollOrder::kSleepFirst && !SleepUnlessStopped(kReadyPollMilliseconds, stop)) return false;

@@ -16,8 +16,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 
 #include "drive/mmc_codes.h"
+#include "drive/mmc_commands.h"
 #include "drive/mmc_records.h"
 #include "drive/scsi_device.h"
 
@@ -53,6 +55,11 @@ bool PastAttentions(TSCSIDevice& device, Send send) {
     if (done || !UnitAttention(device) || repeats == kMaxAttentions) return done;
   }
 }
+
+// ReadAnswer of `command` past attentions (PastAttentions): the bytes of
+// the last answer that arrived, or empty when the drive refused.
+std::optional<uint32_t> AnswerPastAttentions(TSCSIDevice& device, const TCdb& command, uint8_t* buffer,
+                                             uint32_t length, bool pending_counts = false);
 
 // Calls `send` past attentions (PastAttentions), and once more when it
 // still failed: a drive that was becoming ready, or answered short, often
