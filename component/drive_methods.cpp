@@ -5,6 +5,7 @@
 
 #include "drive/capabilities.h"
 #include "drive/device_enumeration.h"
+#include "drive/media_events.h"
 #include "drive/medium_inspection.h"
 #include "drive/mmc_commands.h"
 #include "drive/track_list.h"
@@ -88,6 +89,15 @@ int TOrvex::DiscStatus() {
   info = TDiscInformation{};
   if (!ReadDiscInformation(Device, reinterpret_cast<uint8_t*>(&info), sizeof info)) return -1;
   return DiscStatusOf(info);
+}
+
+std::optional<bool> TOrvex::MediumChanged() {
+  if (!ReadyForJob() || Device.HaID == kNoAddress) return std::nullopt;
+  const uint16_t pending = Device.DeviceError;
+  const TMediumNews news = TakeMediaEvents(Device);
+  Device.DeviceError = pending;  // a background look, not the user's action
+  if (news == TMediumNews::kUnknown) return std::nullopt;
+  return news == TMediumNews::kChanged;
 }
 
 bool TOrvex::ReadDeviceBuffer() { return ReadyForJob() && ReadBufferCapacity(Device); }

@@ -417,6 +417,13 @@ class TOrvex : public TComponent {
   // DeviceBufferSize and DeviceBufferPosition.
   int DiscStatus();
   bool ReadDeviceBuffer();
+  // For front ends that follow what the drive holds: whether the medium
+  // may have changed since the last call, by the drive's media events
+  // (true: describe it afresh; false: no event changed it).  Empty when the
+  // drive keeps no media events (it refuses to report them), when no drive
+  // is selected, and while a job runs: the front end cannot tell then.  One
+  // short command while nothing happens; the look leaves no error pending.
+  std::optional<bool> MediumChanged();
 
   // The sessions and tracks of the disc in the selected drive: the disc's
   // status and session count, and each track's number, session, start,

@@ -102,6 +102,13 @@ TCdb GetConfiguration(uint16_t feature, uint16_t allocation) {
   return c;
 }
 
+TCdb GetEventStatusNotification(uint8_t classes, uint16_t allocation) {
+  TCdb c = WithLength10(Block10(mmc::kGetEventStatusNotification), allocation);
+  c.bytes[1] = 0x01;  // polled: the host asks, the drive does not call back
+  c.bytes[4] = classes;
+  return c;
+}
+
 TCdb ReadDiscInformation(uint16_t allocation) { return WithLength10(Block10(mmc::kReadDiscInformation), allocation); }
 
 TCdb ReadTrackInformation(uint8_t track, uint16_t allocation) {
@@ -252,6 +259,11 @@ bool ReadTOC(TSCSIDevice& device, uint8_t format, uint8_t number, uint8_t length
 bool GetConfiguration(TSCSIDevice& device, uint8_t* buffer, uint16_t length, uint16_t feature,
                       uint32_t* transferred) {
   return Done(RunIn(device, cdb::GetConfiguration(feature, length), buffer, length, transferred));
+}
+
+bool GetEventStatusNotification(TSCSIDevice& device, uint8_t classes, uint8_t* buffer, uint16_t length,
+                                uint32_t* transferred) {
+  return Done(RunIn(device, cdb::GetEventStatusNotification(classes, length), buffer, length, transferred));
 }
 
 bool ReadDiscInformation(TSCSIDevice& device, uint8_t* buffer, uint16_t length) {

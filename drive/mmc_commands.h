@@ -39,6 +39,7 @@ TCdb Write10(uint32_t lba, uint16_t blocks);                    // 2A
 TCdb SynchronizeCache(bool immediate);                          // 35
 TCdb ReadToc(uint8_t format, uint8_t number, uint8_t allocation, bool msf);  // 43
 TCdb GetConfiguration(uint16_t feature, uint16_t allocation);   // 46, one feature (RT 10b)
+TCdb GetEventStatusNotification(uint8_t classes, uint16_t allocation);  // 4A, polled; classes as request bits
 TCdb ReadDiscInformation(uint16_t allocation);                  // 51
 TCdb ReadTrackInformation(uint8_t track, uint16_t allocation);  // 52, by track number
 TCdb ReserveTrack(uint32_t blocks);                             // 53
@@ -86,6 +87,12 @@ bool ReadTOC(TSCSIDevice& device, uint8_t format, uint8_t number, uint8_t length
              bool msf);
 bool GetConfiguration(TSCSIDevice& device, uint8_t* buffer, uint16_t length, uint16_t feature,
                       uint32_t* transferred = nullptr);
+// GET EVENT STATUS NOTIFICATION, polled, for the classes whose request
+// bits are set in `classes` (1 << class number), `length` bytes into
+// `buffer`; `transferred` gets the bytes that arrived.  A drive reports
+// each event once: the answer is the one look at it.
+bool GetEventStatusNotification(TSCSIDevice& device, uint8_t classes, uint8_t* buffer, uint16_t length,
+                                uint32_t* transferred = nullptr);
 bool ReadDiscInformation(TSCSIDevice& device, uint8_t* buffer, uint16_t length);
 // 38 bytes into TrackInformation, its fields turned to host order (what
 // did not arrive reads 0).

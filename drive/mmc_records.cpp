@@ -138,4 +138,19 @@ TBdDisc DecodeBdDiscType(const uint8_t* answer, size_t arrived) {
   return TBdDisc::kNone;
 }
 
+std::optional<TMediaEventStatus> DecodeMediaEvent(const uint8_t* answer, size_t arrived) {
+  if (arrived < kEventStatusBytes || (answer[2] & 0x80) != 0 || (answer[2] & 0x07) != kMediaEventClass) {
+    return std::nullopt;
+  }
+  // The descriptor must lie within the length the header gives too.
+  if (static_cast<size_t>(answer[0] << 8 | answer[1]) < kEventStatusBytes - 2) return std::nullopt;
+  const uint8_t code = answer[4] & 0x0F;
+  if (code > static_cast<uint8_t>(TMediaEvent::kFormatRestarted)) return std::nullopt;
+  return TMediaEventStatus{static_cast<TMediaEvent>(code), (answer[5] & 0x02) != 0, (answer[5] & 0x01) != 0};
+}
+
+bool ChangesMedium(TMediaEvent event) {
+  return event != TMediaEvent::kNoChange && event != TMediaEvent::kEjectRequest;
+}
+
 }  // namespace orvex

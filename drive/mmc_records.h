@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace orvex {
@@ -292,6 +293,38 @@ constexpr uint8_t kBookDvdRom = 0x0, kBookDvdRam = 0x1, kBookDvdR = 0x2, kBookDv
 enum class TBdDisc : uint8_t { kNone, kRom, kRecordable, kRewritable };
 constexpr size_t kBdUnitBytes = 4 + 11;
 TBdDisc DecodeBdDiscType(const uint8_t* answer, size_t arrived);
+
+// GET EVENT STATUS NOTIFICATION: a 4-byte header (the length of what
+// follows, No Event Available with the class reported, the classes the
+// drive supports) and one 4-byte event descriptor.  Of the media class's
+// descriptor: the event code (bits 3-0 of its first byte) and the media
+// status (bit 1 a medium present, bit 0 the tray open).
+enum class TMediaEvent : uint8_t {
+  kNoChange = 0,
+  kEjectRequest = 1,      // the user asked for the medium out (the eject button)
+  kNewMedia = 2,          // a medium arrived
+  kMediaRemoval = 3,      // the medium left
+  kMediaChanged = 4,      // a changer put another medium in
+  kFormatCompleted = 5,   // a background format ended
+  kFormatRestarted = 6,   // a background format started again
+};
+struct TMediaEventStatus {
+  TMediaEvent event;
+  bool present;
+  bool tray_open;
+};
+constexpr uint8_t kMediaEventClass = 4;  // the class number; its request bit is 1 << 4
+constexpr size_t kEventStatusBytes = 4 + 4;
+// The media class's event from an answer of `arrived` bytes; empty when the
+// answer holds none: no event available (a drive without the class), a
+// descriptor of another class, an event code MMC does not define, or an
+// answer that stops short of the descriptor.
+std::optional<TMediaEventStatus> DecodeMediaEvent(const uint8_t* answer, size_t arrived);
+// Whether `event` may have left another medium, or the same one in another
+// state, than a description made before it: an arrival, a removal, a
+// change, and a background format ending or starting again.  An eject
+// request changes nothing by itself.
+bool ChangesMedium(TMediaEvent event);
 
 }  // namespace orvex
 

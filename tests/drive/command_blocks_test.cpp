@@ -39,6 +39,8 @@ const TBlockCase kBlocks[] = {
     {"ATIP", [](TSCSIDevice& d, uint8_t* b) { ReadTOC(d, 4, 0, 30, b, true); }, {0x43, 0x02, 4, 0, 0, 0, 0, 0, 30, 0}, 30, 0},
     {"GET CONFIGURATION", [](TSCSIDevice& d, uint8_t* b) { GetConfiguration(d, b, 112, 0x003B); },
      {0x46, 0x02, 0x00, 0x3B, 0, 0, 0, 0, 112, 0}, 112, 0},
+    {"GET EVENT STATUS NOTIFICATION", [](TSCSIDevice& d, uint8_t* b) { GetEventStatusNotification(d, 0x10, b, 8); },
+     {0x4A, 0x01, 0, 0, 0x10, 0, 0, 0, 8, 0}, 8, 0},
     {"READ DISC INFORMATION", [](TSCSIDevice& d, uint8_t* b) { ReadDiscInformation(d, b, 64); },
      {0x51, 0, 0, 0, 0, 0, 0, 0, 64, 0}, 64, 0},
     {"READ TRACK INFORMATION", [](TSCSIDevice& d, uint8_t*) { ReadTrackInformation(d, 0xFF); },

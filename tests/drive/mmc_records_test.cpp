@@ -111,6 +111,46 @@ TEST(MmcRecords, TheMediumsOwnAnswers) {
   for (const auto& c : kCases) EXPECT_EQ(c.medium, c.expected) << c.name;
 }
 
+// The media class's event: its code and status bits, and every answer
+// that holds no media event of its own (another class, no event
+// available, a code MMC does not define, a descriptor cut short or beyond
+// the length the header gives).
+TEST(MmcRecords, MediaEvent) {
+  const struct {
+    const char* name;
+    Bytes answer;
+    bool decoded;
+    TMediaEvent event;
+    bool present, tray_open;
+    bool changes;
+  } kCases[] = {
+      {"NewMedia", {0, 6, 0x04, 0x12, 0x02, 0x02, 0, 0}, true, TMediaEvent::kNewMedia, true, false, true},
+      {"RemovalTrayOpen", {0, 6, 0x04, 0x12, 0x03, 0x01, 0, 0}, true, TMediaEvent::kMediaRemoval, false, true, true},
+      {"NoChange", {0, 6, 0x04, 0x12, 0x00, 0x02, 0, 0}, true, TMediaEvent::kNoChange, true, false, false},
+      {"EjectRequest", {0, 6, 0x04, 0x12, 0x01, 0x02, 0, 0}, true, TMediaEvent::kEjectRequest, true, false, false},
+      {"MediaChanged", {0, 6, 0x04, 0x12, 0x04, 0x02, 0, 0}, true, TMediaEvent::kMediaChanged, true, false, true},
+      {"FormatCompleted", {0, 6, 0x04, 0x12, 0x05, 0x02, 0, 0}, true, TMediaEvent::kFormatCompleted, true, false, true},
+      {"FormatRestarted", {0, 6, 0x04, 0x12, 0x06, 0x02, 0, 0}, true, TMediaEvent::kFormatRestarted, true, false, true},
+      {"ReservedBitsAroundTheCode", {0, 6, 0x04, 0x12, 0xF2, 0xFE, 0, 0}, true, TMediaEvent::kNewMedia, true, false, true},
+      {"UndefinedCode", {0, 6, 0x04, 0x12, 0x07, 0x02, 0, 0}, false, {}, false, false, false},
+      {"NoEventAvailable", {0, 2, 0x84, 0x12, 0x02, 0x02, 0, 0}, false, {}, false, false, false},
+      {"OperationalClass", {0, 6, 0x01, 0x12, 0x02, 0x02, 0, 0}, false, {}, false, false, false},
+      {"HeaderOnly", {0, 6, 0x04, 0x12}, false, {}, false, false, false},
+      {"DescriptorCutShort", {0, 6, 0x04, 0x12, 0x02, 0x02, 0}, false, {}, false, false, false},
+      {"LengthStopsShort", {0, 2, 0x04, 0x12, 0x02, 0x02, 0, 0}, false, {}, false, false, false},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const std::optional<TMediaEventStatus> status = DecodeMediaEvent(c.answer.data(), c.answer.size());
+    ASSERT_EQ(status.has_value(), c.decoded);
+    if (!status) continue;
+    EXPECT_EQ(status->event, c.event);
+    EXPECT_EQ(status->present, c.present);
+    EXPECT_EQ(status->tray_open, c.tray_open);
+    EXPECT_EQ(ChangesMedium(status->event), c.changes);
+  }
+}
+
 TEST(MmcRecords, TrackInformation) {
   Bytes raw(kTrackInformationBytes, 0);
   const Bytes head = {0x00, 0x24, 3, 2, 0, 0x25, 0x50, 0x01, 0x00, 0x01, 0x02, 0x03, 0x10, 0x20, 0x30, 0x40,
