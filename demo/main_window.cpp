@@ -79,7 +79,7 @@ void TfrmMain::CreateControls() {
   // A disc put in or taken out shows beside the target within that time.
   tmrMedium = Named<QTimer>("tmrMedium", this);
   tmrMedium->setInterval(2000);
-  connect(tmrMedium, &QTimer::timeout, this, &TfrmMain::ShowMedium);
+  connect(tmrMedium, &QTimer::timeout, this, &TfrmMain::PollMedium);
   tmrMedium->start();
 
   auto* splitter = new QSplitter(Qt::Horizontal);

@@ -89,6 +89,8 @@ class TfrmMain final : public QMainWindow, public TComponent {
   void btnEjectClick();
   void btnQuickInfoClick();
   void Panel5Click();
+  void PollMedium();
+  void DescribeMedium();
   void ShowMedium();
 
   // Jobs (main_window_jobs.cpp).
@@ -125,6 +127,7 @@ class TfrmMain final : public QMainWindow, public TComponent {
   bool measuring_ = false;  // UpdateDiscRoom fills the tree: nothing is logged
   uint32_t content_blocks_ = 0;  // the path list's size as last measured
   bool drive_log_ = false;  // the drive layer's command log is written
+  bool medium_settled_ = false;  // the drive's line says what it holds, not "drive not ready"
   QString job_;            // what the running job does, as the status bar names it
 
   TDropDownList* cbDrives = nullptr;

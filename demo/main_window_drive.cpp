@@ -59,8 +59,7 @@ void TfrmMain::cbDrivesChange(int index) {
     orvex.SelectDevice(static_cast<uint8_t>(index));
     btnBurn->setEnabled(orvex.DeviceIsBurner());
   }
-  ShowMedium();
-  ShowDiscRoom();
+  DescribeMedium();
 }
 
 // Rebuilt each time the list opens: "Max", then every multiple of the
@@ -120,10 +119,30 @@ void TfrmMain::btnQuickInfoClick() {
   }
 }
 
+// Each tick of the medium timer asks the drive only for its media events
+// while nothing happens.  The disc is described afresh (its line and the
+// size bar) when an event says the medium changed, when the drive keeps no
+// events, and while the last description found the drive becoming ready: a
+// disc that finishes spinning up sends no event of its own.
+void TfrmMain::PollMedium() {
+  if (starting_ || orvex.JobRunning() || ImageFileChosen()) return;
+  if (orvex.MediumChanged() == false && medium_settled_) return;
+  ShowMedium();
+  ShowDiscRoom();
+}
+
+// The description after a job and on a change of target.  The events
+// waiting in the drive tell of what is described now, so they are taken
+// first, and the next tick does not describe the same disc again.
+void TfrmMain::DescribeMedium() {
+  if (!starting_ && !orvex.JobRunning() && !ImageFileChosen()) orvex.MediumChanged();
+  ShowMedium();
+  ShowDiscRoom();
+}
+
 // What the chosen drive holds, beside the target: "DVD+R, appendable, 2
 // sessions, 4.2 GiB free", "no disc", "tray open"; nothing for the image
-// file.  The drive is asked only while no job uses it; it is described
-// afresh at every look, as not every drive tells of a disc changed.
+// file.  The drive is asked only while no job uses it.
 void TfrmMain::ShowMedium() {
   if (starting_ || orvex.JobRunning()) return;
   if (ImageFileChosen()) return lblMedium->clear();
@@ -132,9 +151,11 @@ void TfrmMain::ShowMedium() {
   // additional sense code and qualifier: 3A/02 tray open, 3A/xx no disc.
   const bool at_once = orvex.TestUnitReady();
   const bool ready = at_once || orvex.TestUnitReady();
+  medium_settled_ = true;
   if (!at_once) {
     const uint32_t sense = orvex.TakeError().Number & 0xFFFF;  // the poll's own error, not the user's
     if (!ready) {
+      medium_settled_ = (sense >> 8) == 0x3A;
       lblMedium->setText(sense == 0x3A02 ? "tray open" : (sense >> 8) == 0x3A ? "no disc" : "drive not ready");
       return;
     }

@@ -255,8 +255,7 @@ void TfrmMain::JobEnded(bool failed, const QString& outcome) {
     tray_->show();
     tray_->showMessage(windowTitle(), told, failed ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
   }
-  ShowMedium();
-  ShowDiscRoom();
+  DescribeMedium();
 }
 
 void TfrmMain::orvexWriteDone(bool WriteFailed) {

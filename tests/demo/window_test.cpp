@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <chrono>
@@ -75,6 +76,9 @@ class WindowTest : public QObject {
   void SizeAgainstTheRoomOnTheTarget_data();
   void SizeAgainstTheRoomOnTheTarget();
   void WhatTheDriveHoldsFollowsTheDrive();
+  void BurnIsOfferedAfterAPowerOnAttention_data();
+  void BurnIsOfferedAfterAPowerOnAttention();
+  void ThePollAsksOnlyForMediaEvents();
   void RefusedBurnsSayWhy_data();
   void RefusedBurnsSayWhy();
   void DriveLogOnlyWhenTurnedOn();
@@ -548,6 +552,82 @@ void WindowTest::WhatTheDriveHoldsFollowsTheDrive() {
     QVERIFY2(QTest::qWaitFor([&] { return medium->text() == step.shown; }, 10000),
              qPrintable(medium->text() + " instead of " + step.shown));
   }
+}
+
+// A drive that reports a unit attention at power-on, as real drives do,
+// is a burner from the first look at it.
+void WindowTest::BurnIsOfferedAfterAPowerOnAttention_data() {
+  QTest::addColumn<QString>("writer");
+  QTest::addColumn<bool>("burner");
+  QTest::newRow("writer") << "dvd-writer" << true;
+  QTest::newRow("writer with attention") << "dvd-writer,ua=1" << true;
+  QTest::newRow("BD writer with attention") << "bd-writer,ua=1" << true;
+  QTest::newRow("reader with attention") << "dvd-rom,ua=1" << false;
+}
+
+void WindowTest::BurnIsOfferedAfterAPowerOnAttention() {
+  QFETCH(QString, writer);
+  QFETCH(bool, burner);
+  TWindowFixture f("dvd+r", writer.toStdString());
+  f.ChooseTarget(0);
+  QCOMPARE(f.Find<QPushButton>("btnBurn")->isEnabled(), burner);
+  QCOMPARE(f.Find<QLabel>("lblMedium")->text(), QString("DVD+R, blank, 4.4 GiB free"));
+}
+
+namespace {
+
+// Whether a command describes the disc (rather than asking for events).
+bool Describes(const vb_trace_entry& e) { return e.cdb[0] != 0x4A; }
+
+// Lets the medium timer tick until the drive has received `commands`
+// commands since the trace was started; false on time-out.
+bool TraceGrows(const vb_address& drive, size_t commands) {
+  return QTest::qWaitFor([&] { return vbtest::Trace(drive).size() >= commands; }, 10000);
+}
+
+}  // namespace
+
+// While nothing happens in the drive the medium timer sends only GET EVENT
+// STATUS NOTIFICATION; a media event (tray opened and closed, a disc
+// swapped) has the disc described afresh, and the line follows it.
+void WindowTest::ThePollAsksOnlyForMediaEvents() {
+  TWindowFixture f("dvd+r");
+  QLabel* medium = f.Find<QLabel>("lblMedium");
+  f.ChooseTarget(0);
+  QCOMPARE(medium->text(), QString("DVD+R, blank, 4.4 GiB free"));
+  f.Find<QTimer>("tmrMedium")->setInterval(20);
+  const vb_address drive{0, 0, 0};
+  const auto idle = [&] {
+    QCOMPARE(vbtest::Lib().vb_trace(drive, 1), 0);
+    QVERIFY(TraceGrows(drive, 5));
+    const std::vector<vb_trace_entry> trace = vbtest::Trace(drive);
+    QVERIFY2(std::none_of(trace.begin(), trace.end(), Describes), vbtest::Opcodes(trace).c_str());
+  };
+  idle();
+  struct Step {
+    const char* name;
+    std::function<void()> act;
+    QString shown;
+  };
+  const std::vector<Step> steps{
+      {"tray opened", [&] { QCOMPARE(vbtest::Lib().vb_tray(drive, 1), 0); }, "tray open"},
+      {"tray closed", [&] { QCOMPARE(vbtest::Lib().vb_tray(drive, 0), 0); }, "DVD+R, blank, 4.4 GiB free"},
+      {"disc swapped",
+       [&] { QCOMPARE(vbtest::Lib().vb_insert(drive, vbtest::Create(f.Scratch(), "cd.vmed", "cd-r").c_str()), 0); },
+       "CD-R, blank, 0.7 GiB free"},
+  };
+  for (const Step& step : steps) {
+    QCOMPARE(vbtest::Lib().vb_trace(drive, 1), 0);
+    step.act();
+    QVERIFY2(QTest::qWaitFor([&] { return medium->text() == step.shown; }, 10000),
+             qPrintable(QString(step.name) + ": " + medium->text() + " instead of " + step.shown));
+    const std::vector<vb_trace_entry> trace = vbtest::Trace(drive);
+    // The event came first, the description after it.
+    QVERIFY2(!trace.empty() && !Describes(trace[0]) && std::any_of(trace.begin(), trace.end(), Describes),
+             qPrintable(QString(step.name) + ": " + vbtest::Opcodes(trace).c_str()));
+    idle();
+  }
+  QCOMPARE(vbtest::Lib().vb_trace(drive, 0), 0);
 }
 
 void WindowTest::RefusedBurnsSayWhy_data() {
