@@ -589,7 +589,8 @@ bool TraceGrows(const vb_address& drive, size_t commands) {
 
 // While nothing happens in the drive the medium timer sends only GET EVENT
 // STATUS NOTIFICATION; a media event (tray opened and closed, a disc
-// swapped) has the disc described afresh, and the line follows it.
+// swapped) has the disc described afresh, and the line follows it.  A
+// drive that refuses the command is described at every tick instead.
 void WindowTest::ThePollAsksOnlyForMediaEvents() {
   TWindowFixture f("dvd+r");
   QLabel* medium = f.Find<QLabel>("lblMedium");
@@ -627,6 +628,15 @@ void WindowTest::ThePollAsksOnlyForMediaEvents() {
              qPrintable(QString(step.name) + ": " + vbtest::Opcodes(trace).c_str()));
     idle();
   }
+  // A drive that keeps no media events is described at every tick.
+  QCOMPARE(vbtest::Lib().vb_fault_fail(drive, 0x4A, 1000, 0x05, 0x20, 0x00), 0);
+  QCOMPARE(vbtest::Lib().vb_trace(drive, 1), 0);
+  QVERIFY(QTest::qWaitFor(
+      [&] {
+        const std::vector<vb_trace_entry> trace = vbtest::Trace(drive);
+        return std::count_if(trace.begin(), trace.end(), [](const vb_trace_entry& e) { return e.cdb[0] == 0x00; }) >= 3;
+      },
+      10000));
   QCOMPARE(vbtest::Lib().vb_trace(drive, 0), 0);
 }
 
