@@ -176,6 +176,8 @@ bool TFindSearch::First(std::u16string_view pattern_path, WIN32_FIND_DATAW& fd) 
   return Next(fd);
 }
 
+size_t TFindSearch::Count() const { return names_ ? names_->sorted.size() : 0; }
+
 bool TFindSearch::Next(WIN32_FIND_DATAW& fd) {
   if (!names_) return false;
   while (position_ < names_->sorted.size() + 2) {

@@ -80,6 +80,10 @@ class TFindSearch {
   // Saves the caller examining the entry again.
   const struct stat& Found() const { return found_; }
 
+  // How many names the directory searched holds besides "." and ".." (the
+  // most a search can return of them); 0 before First.
+  size_t Count() const;
+
   // The errno of a directory First could not read; 0 when it was read.
   int Error() const { return error_; }
 

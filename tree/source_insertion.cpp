@@ -216,7 +216,10 @@ bool TContentTree::InsertDirInto(pDirEntry dest, const std::u16string& source,
   const bool every_name = specs == u"*" || specs == u"*.*";
   WIN32_FIND_DATAW fd;
   const auto list = [&](const std::u16string& pattern, bool directories, bool others) {
+    bool first = true;
     for (bool found = search.First(source + u"/" + pattern, fd); found; found = search.Next(fd)) {
+      if (first && others) files.reserve(search.Count());
+      first = false;
       const std::u16string_view name = FindName(fd);
       if (!IsDirectory(fd)) {
         if (others) files.push_back({fd, search.Found()});
