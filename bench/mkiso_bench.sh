@@ -10,7 +10,8 @@
 # drift hits all alike, from a warm page cache and after a sync; the table
 # has the median wall time (and the best), the median CPU time (user and
 # system), MiB/s of source data, the peak RSS, the ratio to orvex, and the
-# wall and CPU ratios to the floor (cat, when it is among TOOLS).  DATASETS (default "a b c") picks the datasets.
+# wall and CPU ratios to the floor (cat, when it is among TOOLS), and the
+# peak RSS against genisoimage's (the UDF rows against genisoimage -udf).  DATASETS (default "a b c") picks the datasets.
 # Usage: bench/mkiso_bench.sh [BUILD_DIR] (default build/release; run
 # scripts/main.sh first).  WORK (default /tmp) holds the data and images,
 # about 5 GiB.  BASELINE names another orvex binary (an earlier build) to
@@ -84,25 +85,27 @@ bench() {
   echo
   echo "### $name: $2 files, $3 directories, $mib MiB ($runs runs, medians)"
   echo
-  echo "| tool | wall s | best s | CPU s | MiB/s | peak RSS MiB | time / orvex | time / cat | CPU / cat |"
-  echo "|---|---|---|---|---|---|---|---|---|"
-  local plain udf base floor floor_cpu t best cpu rss
+  echo "| tool | wall s | best s | CPU s | MiB/s | peak RSS MiB | time / orvex | time / cat | CPU / cat | RSS / genisoimage |"
+  echo "|---|---|---|---|---|---|---|---|---|---|"
+  local plain udf base floor floor_cpu t best cpu rss gen_rss gen_rss_udf rss_base
   # A base that TOOLS left out gives no ratio, not the end of the run.
   plain=$(awk '{ print $1 }' "$work/orvex.times" 2>/dev/null | median) || plain=0
   udf=$(awk '{ print $1 }' "$work/orvex-udf.times" 2>/dev/null | median) || udf=0
   floor=$(awk '{ print $1 }' "$work/cat.times" 2>/dev/null | median) || floor=0
   floor_cpu=$(awk '{ print $3 + $4 }' "$work/cat.times" 2>/dev/null | median) || floor_cpu=0
+  gen_rss=$(awk '{ print $2 }' "$work/genisoimage.times" 2>/dev/null | median) || gen_rss=0
+  gen_rss_udf=$(awk '{ print $2 }' "$work/genisoimage-udf.times" 2>/dev/null | median) || gen_rss_udf=0
   for tool in "${tools[@]}"; do
     t=$(awk '{ print $1 }' "$work/$tool.times" | median)
     best=$(awk '{ print $1 }' "$work/$tool.times" | sort -n | head -1)
     rss=$(awk '{ print $2 }' "$work/$tool.times" | median)
     cpu=$(awk '{ print $3 + $4 }' "$work/$tool.times" | median)
-    case $tool in *udf) base=$udf ;; *) base=$plain ;; esac
+    case $tool in *udf) base=$udf rss_base=$gen_rss_udf ;; *) base=$plain rss_base=$gen_rss ;; esac
     awk -v tool="$tool" -v t="$t" -v best="$best" -v cpu="$cpu" -v rss="$rss" -v mib="$mib" -v base="$base" \
-      -v floor="$floor" -v floor_cpu="$floor_cpu" 'BEGIN {
-      printf "| %s | %.2f | %.2f | %.2f | %.0f | %.1f | %.2f | %.2f | %.2f |\n", tool, t, best, cpu,
+      -v floor="$floor" -v floor_cpu="$floor_cpu" -v rss_base="$rss_base" 'BEGIN {
+      printf "| %s | %.2f | %.2f | %.2f | %.0f | %.1f | %.2f | %.2f | %.2f | %.2f |\n", tool, t, best, cpu,
         mib / (t > 0 ? t : 0.01), rss / 1024, t / (base > 0 ? base : 0.01), t / (floor > 0 ? floor : 0.01),
-        cpu / (floor_cpu > 0 ? floor_cpu : 0.01)
+        cpu / (floor_cpu > 0 ? floor_cpu : 0.01), rss / (rss_base > 0 ? rss_base : 1)
     }'
   done
   rm -rf "$src"

@@ -64,7 +64,7 @@ std::u16string Writable(const TRule& rule, const std::u16string& name) {
 // The names a tree takes from an entry.
 const std::u16string& LongNameOf(const TFileEntry& e) { return e.LongName; }
 const std::u16string& UdfNameOf(const TFileEntry& e) {
-  return e.DirRecord != nullptr ? e.DirRecord->LongName : e.LongNameWIN32;
+  return e.DirRecord != nullptr ? e.DirRecord->LongName : e.FirstLongName();
 }
 
 struct TFoldedHash {

@@ -56,7 +56,7 @@ std::u16string_view JolietIdentifier(const TDirEntry& dir);
 std::string Iso1999Identifier(const TFileEntry& entry);
 std::string Iso1999Identifier(const TDirEntry& dir);
 // A directory's UDF name is its own long name, a file's the name it was
-// first given (LongNameWIN32).
+// first given (FirstLongName).
 std::u16string_view UdfIdentifier(const TFileEntry& entry);
 
 }  // namespace orvex

@@ -8,6 +8,7 @@
 #include "image/udf_file_stream.h"
 #include "pipeline/content_reader.h"
 #include "pipeline/job_errors.h"
+#include "platform/released_pages.h"
 
 namespace orvex {
 namespace {
@@ -58,7 +59,7 @@ void TCacheThread::Execute() {
 }
 
 bool TCacheThread::StreamLayout() {
-  bool ok = StreamBytes(CDFiles.isom.data(), static_cast<uint64_t>(CDFiles.IsoHeaderSize));
+  bool ok = StreamHeader(CDFiles.isom, static_cast<uint64_t>(CDFiles.IsoHeaderSize));
   CDFiles.isom.clear();  // streamed: the header is not needed again
   CDFiles.isom.shrink_to_fit();
 
@@ -124,12 +125,17 @@ void TCacheThread::AdjustPriority() {
   }
 }
 
-bool TCacheThread::StreamBytes(const uint8_t* data, uint64_t size) {
-  while (size > 0) {
-    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(size, ToBoundary()));
-    std::memcpy(packet_ + used_, data, n);
-    data += n;
-    size -= n;
+bool TCacheThread::StreamHeader(std::vector<uint8_t>& header, uint64_t size) {
+  // A header of many entries is tens of MiB: released as it is streamed, it
+  // and the full packets that hold its copy do not both stay in memory.
+  uint8_t* const start = header.data();
+  uint64_t done = 0;
+  while (done < size) {
+    const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(size - done, ToBoundary()));
+    std::memcpy(packet_ + used_, start + done, n);
+    done += n;
+    // Pages that straddle two pieces go once the second is in.
+    ReleasePages(start, done);
     if (!Advance(n, 0)) return false;
   }
   return !Stopped();

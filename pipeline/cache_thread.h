@@ -26,6 +26,7 @@
 #define ORVEX_PIPELINE_CACHE_THREAD_H_
 
 #include <memory>
+#include <vector>
 
 #include "pipeline/cd_files.h"
 
@@ -48,7 +49,9 @@ class TCacheThread : public TObject {
   bool StreamLayout();
   // The existing image to burn, its last sector filled up with zeros.
   bool StreamImage();
-  bool StreamBytes(const uint8_t* data, uint64_t size);
+  // The first `size` bytes of the header, which is not needed again: each
+  // page of it goes back to the system once it is in a packet.
+  bool StreamHeader(std::vector<uint8_t>& header, uint64_t size);
   bool StreamFile(TFileEntry& entry, int32_t file_id);
   // `size` bytes of an opened source, then zeros to the end of its sector.
   bool StreamContent(TContentReader& reader, uint64_t size, int32_t file_id);

@@ -15,6 +15,8 @@
 namespace orvex {
 namespace {
 
+constexpr off_t kReadAheadBytes = 128 * 1024;
+
 TFileState StateOf(const struct stat& st) {
   TFileState state;
   state.device = st.st_dev;
@@ -58,8 +60,9 @@ TFile TFile::OpenRead(const std::string& path) {
     close(fd);
     return TFile(-1, error);
   }
-  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  fcntl(fd, F_SETFL, 0);  // O_NONBLOCK is the only status flag the open set
+  // A file within the kernel's first read-ahead is read whole without advice.
+  if (st.st_size > kReadAheadBytes) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   TFile file(fd);
   file.opened_ = StateOf(st);
   return file;

@@ -176,16 +176,17 @@ bool TFindSearch::First(std::u16string_view pattern_path, WIN32_FIND_DATAW& fd) 
   return Next(fd);
 }
 
+size_t TFindSearch::Count() const { return names_ ? names_->sorted.size() : 0; }
+
 bool TFindSearch::Next(WIN32_FIND_DATAW& fd) {
   if (!names_) return false;
   while (position_ < names_->sorted.size() + 2) {
     const size_t at = position_++;
     if (at < 2) {
       const std::u16string_view dots = at == 0 ? u"." : u"..";
-      struct stat st;
       if (MatchesPattern(pattern_, dots) &&
-          stat(JoinPath(directory_, at == 0 ? "." : "..").c_str(), &st) == 0) {
-        FillFromStat(st, dots, u"", fd);
+          stat(JoinPath(directory_, at == 0 ? "." : "..").c_str(), &found_) == 0) {
+        FillFromStat(found_, dots, u"", fd);
         return true;
       }
       continue;
@@ -199,14 +200,16 @@ bool TFindSearch::Fill(const std::string& name, WIN32_FIND_DATAW& fd) {
   const std::u16string wide = Utf8ToUtf16(name);
   if (!MatchesPattern(pattern_, wide)) return false;
   const std::string path = JoinPath(directory_, name);
-  struct stat st;
-  if (keep_links_ && lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+  struct stat& st = found_;
+  // What lstat says of anything but a link is what stat would say.
+  const bool examined = keep_links_ && lstat(path.c_str(), &st) == 0;
+  if (examined && S_ISLNK(st.st_mode)) {
     FillFromStat(st, wide, AliasOf(*names_, name), fd);
     fd.dwFileAttributes = (fd.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) | FILE_ATTRIBUTE_REPARSE_POINT;
     SetFindFileSize(fd, 0);
     return true;
   }
-  if (stat(path.c_str(), &st) != 0) {
+  if (!examined && stat(path.c_str(), &st) != 0) {
     const int error = errno;
     struct stat link;
     const bool dangling = error == ENOENT && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);

@@ -25,6 +25,8 @@
 #ifndef ORVEX_PLATFORM_FIND_FILE_H_
 #define ORVEX_PLATFORM_FIND_FILE_H_
 
+#include <sys/stat.h>
+
 #include <functional>
 #include <memory>
 #include <set>
@@ -73,6 +75,15 @@ class TFindSearch {
   // The next match; false at the end.
   bool Next(WIN32_FIND_DATAW& fd);
 
+  // What the file system says of the entry First or Next returned last: its
+  // link's own record for a link kept as a link, its target's otherwise.
+  // Saves the caller examining the entry again.
+  const struct stat& Found() const { return found_; }
+
+  // How many names the directory searched holds besides "." and ".." (the
+  // most a search can return of them); 0 before First.
+  size_t Count() const;
+
   // The errno of a directory First could not read; 0 when it was read.
   int Error() const { return error_; }
 
@@ -97,6 +108,7 @@ class TFindSearch {
   std::u16string pattern_;
   std::shared_ptr<const TDirectoryNames> names_;
   std::set<std::pair<unsigned long, unsigned long>> ancestors_;  // (device, inode)
+  struct stat found_ {};
   size_t position_ = 0;  // 0 and 1 are "." and ".."; 2 + i is names_->sorted[i]
   int error_ = 0;
   TFindSkipHandler on_skip_;

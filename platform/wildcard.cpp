@@ -23,7 +23,7 @@ bool HasWildcards(std::u16string_view pattern) {
 }
 
 bool MatchesPattern(std::u16string_view pattern, std::u16string_view name) {
-  if (pattern == u"*.*") pattern = u"*";
+  if (pattern == u"*.*" || pattern == u"*") return true;  // every name, without comparing
   const std::u32string p = UpperCodePoints(pattern);
   const std::u32string n = UpperCodePoints(name);
   // Greedy matching with one backtrack point: the last '*' seen.

@@ -19,6 +19,8 @@
 #ifndef ORVEX_TREE_CONTENT_TREE_H_
 #define ORVEX_TREE_CONTENT_TREE_H_
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -198,9 +200,12 @@ class TContentTree {
   // Adds a file from an insertion routine, telling cbInsertIssue when it is
   // not taken; `name` is the source path, or the image path without one.
   // An entry added or replaced from a source path takes its POSIX
-  // attributes from it (of a kept link: the link's own, and no source).
+  // attributes from it (of a kept link: the link's own, and no source);
+  // `found`, what a listing already learnt of the source, saves examining
+  // it again.
   TAddResult InsertEntry(pDirEntry dir, WIN32_FIND_DATAW fd, bool Unicode,
-                         const std::u16string* path, const std::u16string& name);
+                         const std::u16string* path, const std::u16string& name,
+                         const struct stat* found = nullptr);
   pDirEntry SavedPathDestination(pDirEntry dest, std::u16string_view source);
   bool InsertDirInto(pDirEntry dest, const std::u16string& source, std::u16string_view specs,
                      bool recursive, bool Unicode);

@@ -35,8 +35,11 @@ std::string ShortNameBytes(std::u16string_view alternate) {
 
 void SetFileEntryNames(TFileEntry& entry, const WIN32_FIND_DATAW& fd) {
   const std::u16string_view long_name = FindName(fd);
+  // Most entries keep their first name: it is held twice only once it changes.
+  if (entry.LongNameWIN32.empty() && !entry.LongName.empty() && entry.LongName != long_name) {
+    entry.LongNameWIN32 = std::move(entry.LongName);
+  }
   entry.LongName.assign(long_name);
-  if (entry.LongNameWIN32.empty()) entry.LongNameWIN32.assign(long_name);
   entry.FileNameLengthJ = static_cast<uint8_t>(long_name.size());
 
   std::string short_name = ShortNameBytes(AlternateOrDerived(fd));

@@ -33,7 +33,7 @@ std::string ShortNameBytes(std::u16string_view alternate);
 
 // Long name, short name and their lengths of a file entry (also of the entry
 // that stands for a directory in its parent: it gets no appended ".").  The
-// long name given first stays in LongNameWIN32.
+// long name given first stays the entry's FirstLongName.
 void SetFileEntryNames(TFileEntry& entry, const WIN32_FIND_DATAW& fd);
 
 // Long name, upper-case short name and their lengths of a directory.

@@ -67,7 +67,8 @@ struct UDFDirectoryInformation {
 struct TFileEntry {
   char ShortName[16] = {};        // the 8.3 name, 8-bit, zero-terminated
   std::u16string LongName;        // the long name on the disc
-  std::u16string LongNameWIN32;   // the long name given when the entry was created
+  std::u16string LongNameWIN32;   // the long name given when the entry was created, kept
+                                  // here only once LongName differs from it
   std::u16string Path;            // source path; empty for memory files, created
                                   // directories and entries added without a path
   SYSTEMTIME Time;                // last-write time, local
@@ -90,6 +91,9 @@ struct TFileEntry {
   uint32_t ReferencedBy = 0;      // entries that share this one's data
   const TDiscIdentifiers* Identifiers = nullptr;  // set by the layout, which owns them
   std::optional<TPosixAttributes> Posix;  // what a POSIX source or a Rock Ridge session says of it
+
+  // The long name given when the entry was created.
+  const std::u16string& FirstLongName() const { return LongNameWIN32.empty() ? LongName : LongNameWIN32; }
 };
 
 struct TDirEntry {

@@ -15,16 +15,7 @@ std::optional<TPosixAttributes> SourceAttributes(const std::u16string& path, con
   struct stat st;
   if ((link ? lstat(native.c_str(), &st) : stat(native.c_str(), &st)) != 0) return std::nullopt;
   if (link != S_ISLNK(st.st_mode)) return std::nullopt;
-  TPosixAttributes a;
-  a.Name = name;
-  a.Mode = st.st_mode;
-  a.Uid = st.st_uid;
-  a.Gid = st.st_gid;
-  a.Links = static_cast<uint32_t>(st.st_nlink);
-  a.Serial = st.st_ino;
-  a.Modified = st.st_mtim;
-  a.Accessed = st.st_atim;
-  a.Changed = st.st_ctim;
+  TPosixAttributes a = SourceAttributes(st, name);
   if (link) {
     // The size lstat gives may be 0 (some file systems); read until the
     // buffer is larger than the target.
@@ -39,6 +30,20 @@ std::optional<TPosixAttributes> SourceAttributes(const std::u16string& path, con
       target.resize(target.size() * 2);
     }
   }
+  return a;
+}
+
+TPosixAttributes SourceAttributes(const struct stat& st, const std::string& name) {
+  TPosixAttributes a;
+  a.Name = name;
+  a.Mode = st.st_mode;
+  a.Uid = st.st_uid;
+  a.Gid = st.st_gid;
+  a.Links = static_cast<uint32_t>(st.st_nlink);
+  a.Serial = st.st_ino;
+  a.Modified = st.st_mtim;
+  a.Accessed = st.st_atim;
+  a.Changed = st.st_ctim;
   return a;
 }
 

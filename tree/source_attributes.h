@@ -4,6 +4,8 @@
 #ifndef ORVEX_TREE_SOURCE_ATTRIBUTES_H_
 #define ORVEX_TREE_SOURCE_ATTRIBUTES_H_
 
+#include <sys/stat.h>
+
 #include <optional>
 #include <string>
 
@@ -17,6 +19,10 @@ namespace orvex {
 // examined (it vanished since it was listed), or when `link` is set and it is
 // no longer a link.
 std::optional<TPosixAttributes> SourceAttributes(const std::u16string& path, const std::string& name, bool link);
+
+// The attributes a record of the file system gives (of a file or directory
+// already examined, not a link) under the name `name`.
+TPosixAttributes SourceAttributes(const struct stat& st, const std::string& name);
 
 }  // namespace orvex
 

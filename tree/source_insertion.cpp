@@ -67,12 +67,19 @@ bool TContentTree::Report(TAddOutcome outcome, const std::u16string& path) {
 
 TContentTree::TAddResult TContentTree::InsertEntry(pDirEntry dir, WIN32_FIND_DATAW fd,
                                                    bool Unicode, const std::u16string* path,
-                                                   const std::u16string& name) {
+                                                   const std::u16string& name,
+                                                   const struct stat* found) {
   const bool link = (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   const TAddResult result = AddFileEntry(dir, fd, Unicode, 0, path);
   Report(result.outcome, name);
   if (path != nullptr && (result.outcome == TAddOutcome::kAdded || result.outcome == TAddOutcome::kReplaced)) {
-    result.entry->Posix = SourceAttributes(*path, Utf16ToUtf8(result.entry->LongName), link);
+    // A link's target is read from the link itself.
+    const std::string long_name = Utf16ToUtf8(result.entry->LongName);
+    if (found != nullptr && !link) {
+      result.entry->Posix = SourceAttributes(*found, long_name);
+    } else {
+      result.entry->Posix = SourceAttributes(*path, long_name, link);
+    }
     // A link's content is its target: there is no data to read.
     if (link) result.entry->Path.clear();
   }
@@ -185,49 +192,73 @@ bool TContentTree::InsertDirInto(pDirEntry dest, const std::u16string& source,
   // Both listings are read before anything is added, so one directory is
   // read once however deep the recursion below it goes.  The listing of
   // every name tells of links that loop, the listing by pattern of the
-  // other entries left out.
-  std::vector<WIN32_FIND_DATAW> subdirectories, files;
+  // other entries left out; a pattern that takes every name makes them one
+  // listing, which examines each entry once.  Each entry keeps what the
+  // listing learnt of it, so that nothing is examined twice.
+  struct TListed {
+    WIN32_FIND_DATAW fd;
+    struct stat found;
+  };
+  std::vector<TListed> subdirectories, files;
   TFindSearch search;
   search.SetReadableFilesOnly(ReadableSourcesOnly);
   search.SetKeepLinks(KeepLinks);
-  const auto skipped = [&](bool loops) {
-    return [this, &source, loops](std::u16string_view name, TFindSkip why, int error) {
-      if ((why == TFindSkip::kLoop) == loops) Report(IssueOf(why), source + u"/" + std::u16string(name), error);
+  // Loops are told at once, the other entries left out after the listing,
+  // in the order two separate listings would tell them.
+  std::vector<std::pair<std::u16string, std::pair<TFindSkip, int>>> left_out;
+  const auto skipped = [&](bool loops, bool others) {
+    return [this, &source, &left_out, loops, others](std::u16string_view name, TFindSkip why, int error) {
+      const bool loop = why == TFindSkip::kLoop;
+      if (loop && loops) Report(IssueOf(why), source + u"/" + std::u16string(name), error);
+      if (!loop && others) left_out.push_back({source + u"/" + std::u16string(name), {why, error}});
     };
   };
+  const bool every_name = specs == u"*" || specs == u"*.*";
   WIN32_FIND_DATAW fd;
-  if (recursive) {
-    search.SetSkipHandler(skipped(true));
-    for (bool found = search.First(source + u"/*.*", fd); found; found = search.Next(fd)) {
+  const auto list = [&](const std::u16string& pattern, bool directories, bool others) {
+    bool first = true;
+    for (bool found = search.First(source + u"/" + pattern, fd); found; found = search.Next(fd)) {
+      if (first && others) files.reserve(search.Count());
+      first = false;
       const std::u16string_view name = FindName(fd);
-      if (IsDirectory(fd) && name != u"." && name != u"..") subdirectories.push_back(fd);
+      if (!IsDirectory(fd)) {
+        if (others) files.push_back({fd, search.Found()});
+      } else if (directories && name != u"." && name != u"..") {
+        subdirectories.push_back({fd, search.Found()});
+      }
     }
+  };
+  if (recursive) {
+    search.SetSkipHandler(skipped(true, every_name));
+    list(u"*.*", true, every_name);
   }
-  search.SetSkipHandler(skipped(false));
-  for (bool found = search.First(source + u"/" + std::u16string(specs), fd); found;
-       found = search.Next(fd)) {
-    if (!IsDirectory(fd)) files.push_back(fd);
+  if (!recursive || !every_name) {
+    search.SetSkipHandler(skipped(false, true));
+    list(std::u16string(specs), false, true);
   }
+  for (const auto& [path, why] : left_out) Report(IssueOf(why.first), path, why.second);
   if (search.Error() != 0) {
     Report(TInsertIssueKind::kUnreadableDirectory, source, search.Error());
     return true;
   }
 
-  for (const WIN32_FIND_DATAW& sub : subdirectories) {
-    const std::u16string sub_source = source + u"/" + std::u16string(FindName(sub));
-    const TMakeDirResult made = MakeDirEntry(dest, sub);
+  for (const TListed& sub : subdirectories) {
+    const std::u16string sub_source = source + u"/" + std::u16string(FindName(sub.fd));
+    const TMakeDirResult made = MakeDirEntry(dest, sub.fd);
     if (made.dir == nullptr) {
       if (!Report(made.outcome, sub_source)) return false;
       continue;
     }
     if (made.entry != nullptr) {
-      made.entry->Posix = SourceAttributes(sub_source, Utf16ToUtf8(made.entry->LongName), false);
+      made.entry->Posix = SourceAttributes(sub.found, Utf16ToUtf8(made.entry->LongName));
     }
     if (!InsertDirInto(made.dir, sub_source, specs, true, Unicode)) return false;
   }
-  for (const WIN32_FIND_DATAW& file : files) {
-    const std::u16string path = source + u"/" + std::u16string(FindName(file));
-    if (InsertEntry(dest, file, Unicode, &path, path).outcome == TAddOutcome::kFull) return false;
+  for (const TListed& file : files) {
+    const std::u16string path = source + u"/" + std::u16string(FindName(file.fd));
+    if (InsertEntry(dest, file.fd, Unicode, &path, path, &file.found).outcome == TAddOutcome::kFull) {
+      return false;
+    }
   }
   return true;
 }

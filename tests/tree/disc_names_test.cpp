@@ -42,6 +42,33 @@ TEST_F(TreeTest, ShortNamesCountBytesAndFallBackWhenTooLong) {
   EXPECT_EQ(ShortNameBytes(u"ABCDEFGHIJKLMN"), "________.___");
 }
 
+// The name an entry was first given survives renames (the UDF tree takes
+// it); it is held apart from the long name only once they differ.
+TEST(DiscNames, FirstLongNameSurvivesRenames) {
+  struct TCase {
+    std::vector<std::u16string> names;  // given one after the other
+    std::u16string first, apart;        // FirstLongName, LongNameWIN32
+  };
+  const TCase cases[] = {
+      {{u"a.txt"}, u"a.txt", u""},
+      {{u"a.txt", u"a.txt"}, u"a.txt", u""},
+      {{u"README", u"Readme"}, u"README", u"README"},
+      {{u"one", u"two", u"three"}, u"one", u"one"},
+      {{u"one", u"two", u"one"}, u"one", u"one"},
+  };
+  for (const TCase& c : cases) {
+    TFileEntry entry;
+    for (const std::u16string& name : c.names) {
+      WIN32_FIND_DATAW fd;
+      SetFindName(fd, name);
+      SetFileEntryNames(entry, fd);
+    }
+    EXPECT_EQ(entry.LongName, c.names.back());
+    EXPECT_EQ(entry.FirstLongName(), c.first);
+    EXPECT_EQ(entry.LongNameWIN32, c.apart);
+  }
+}
+
 TEST_F(TreeTest, DirectoryNames) {
   const pDirEntry photos = tree.CreateDirW(u"\\", u"Photographs");
   EXPECT_STREQ(photos->ShortName, "PHOTOGRAPHS");

@@ -61,6 +61,10 @@ const TIssueCase kIssues[] = {
 
 void PrintTo(const TIssueCase& c, std::ostream* os) { *os << c.name; }
 
+// A pattern of every name reads each directory in one listing, any other
+// pattern in two: both must tell the same.
+const char16_t* const kPatterns[] = {u"*", u"*.*", u"?*"};
+
 class InsertIssueTest : public ::testing::TestWithParam<TIssueCase> {};
 
 // Run unprivileged, so that permissions apply; readable files only.
@@ -71,22 +75,25 @@ TEST_P(InsertIssueTest, IsToldWithItsPathAndReason) {
   c.make(dir);
   const std::u16string source = Utf8ToUtf16(dir / "src");
   const std::u16string expected = source + u"/" + Utf8ToUtf16(c.path);
-  EXPECT_TRUE(test::RunUnprivileged([&] {
-    TContentTree tree;
-    tree.ClearAll();
-    tree.ReadableSourcesOnly = true;
-    std::vector<TInsertIssue> issues;
-    tree.cbInsertIssue = [&](const TInsertIssue& issue) { issues.push_back(issue); };
-    const bool inserted = tree.InsertDirW(u"\\", source, u"*", true, false) == tree.RootDir;
-    const bool told = issues.size() == 1 && issues[0].Kind == c.kind && issues[0].Path == expected &&
-                      issues[0].Error == c.error;
-    if (!told) {
-      for (const TInsertIssue& i : issues) {
-        std::fprintf(stderr, "issue %d %s %d\n", static_cast<int>(i.Kind), Utf16ToUtf8(i.Path).c_str(), i.Error);
+  for (const char16_t* pattern : kPatterns) {
+    SCOPED_TRACE(Utf16ToUtf8(pattern));
+    EXPECT_TRUE(test::RunUnprivileged([&] {
+      TContentTree tree;
+      tree.ClearAll();
+      tree.ReadableSourcesOnly = true;
+      std::vector<TInsertIssue> issues;
+      tree.cbInsertIssue = [&](const TInsertIssue& issue) { issues.push_back(issue); };
+      const bool inserted = tree.InsertDirW(u"\\", source, pattern, true, false) == tree.RootDir;
+      const bool told = issues.size() == 1 && issues[0].Kind == c.kind && issues[0].Path == expected &&
+                        issues[0].Error == c.error;
+      if (!told) {
+        for (const TInsertIssue& i : issues) {
+          std::fprintf(stderr, "issue %d %s %d\n", static_cast<int>(i.Kind), Utf16ToUtf8(i.Path).c_str(), i.Error);
+        }
       }
-    }
-    return inserted && told && tree.FileCounter() == c.entries && tree.RootDir->Names.Find(u"kept.txt") != nullptr;
-  }));
+      return inserted && told && tree.FileCounter() == c.entries && tree.RootDir->Names.Find(u"kept.txt") != nullptr;
+    }));
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, InsertIssueTest, ::testing::ValuesIn(kIssues), [](const auto& param_info) {
@@ -94,6 +101,40 @@ INSTANTIATE_TEST_SUITE_P(Cases, InsertIssueTest, ::testing::ValuesIn(kIssues), [
   for (char& ch : name) ch = std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
   return name;
 });
+
+// Loops are told before the other entries left out, whatever their names,
+// and the entries taken carry what their source says of them.
+TEST(InsertIssues, LoopsComeFirstAndTakenEntriesKeepTheirAttributes) {
+  TempDir dir;
+  dir.Write("src/kept.txt", "kept");
+  chmod((dir / "src/kept.txt").c_str(), 0640);
+  symlink("/nowhere", (dir / "src/a-link").c_str());
+  symlink((dir / "src").c_str(), (dir / "src/z-back").c_str());
+  const std::u16string source = Utf8ToUtf16(dir / "src");
+  struct stat st;
+  ASSERT_EQ(stat((dir / "src/kept.txt").c_str(), &st), 0);
+  for (const char16_t* pattern : kPatterns) {
+    SCOPED_TRACE(Utf16ToUtf8(pattern));
+    TContentTree tree;
+    tree.ClearAll();
+    std::vector<TInsertIssue> issues;
+    tree.cbInsertIssue = [&](const TInsertIssue& issue) { issues.push_back(issue); };
+    ASSERT_EQ(tree.InsertDirW(u"\\", source, pattern, true, false), tree.RootDir);
+    ASSERT_EQ(issues.size(), 2u);
+    EXPECT_EQ(issues[0].Kind, TInsertIssueKind::kLoop);
+    EXPECT_EQ(issues[0].Path, source + u"/z-back");
+    EXPECT_EQ(issues[1].Kind, TInsertIssueKind::kDanglingLink);
+    EXPECT_EQ(issues[1].Path, source + u"/a-link");
+    const pFileEntry kept = tree.RootDir->Names.Find(u"kept.txt");
+    ASSERT_NE(kept, nullptr);
+    ASSERT_TRUE(kept->Posix.has_value());
+    EXPECT_EQ(kept->Posix->Name, "kept.txt");
+    EXPECT_EQ(kept->Posix->Mode, st.st_mode);
+    EXPECT_EQ(kept->Posix->Serial, st.st_ino);
+    EXPECT_EQ(kept->Posix->Links, st.st_nlink);
+    EXPECT_EQ(kept->Posix->Modified.tv_nsec, st.st_mtim.tv_nsec);
+  }
+}
 
 // A file against a directory of the same name: only that entry is left out.
 TEST(InsertIssues, AKindClashSkipsOnlyTheClashingEntry) {
