@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "drive/burn_fixture.h"
 #include "drive/ready_polls.h"
@@ -22,7 +23,17 @@ struct TClosingCase {
   const char* closing;
 };
 
-class ClosingSequence : public BurnTest, public ::testing::WithParamInterface<TClosingCase> {};
+class ClosingSequence : public BurnTest, public ::testing::WithParamInterface<TClosingCase> {
+ protected:
+  // Burns the case's medium; the trace of the burn.
+  std::vector<vb_trace_entry> BurnCase(TOutcome& outcome) {
+    const TClosingCase& c = GetParam();
+    Load(c.profile, "class=bd-writer", c.formatted);
+    disc.SetFinalizeDisc(c.finalize);
+    Lay(Source("src"));
+    return TracedBurn(outcome);
+  }
+};
 
 // Polls after an immediate command show as failed READ DISC INFORMATION
 // (02/04/0x) until the drive is ready.  A DVD-RAM has no sessions to close:
@@ -30,11 +41,8 @@ class ClosingSequence : public BurnTest, public ::testing::WithParamInterface<TC
 // nothing.  DVD+R and BD-R finalize with a close function of their own.
 TEST_P(ClosingSequence, IsTheMediumsOwn) {
   const TClosingCase& c = GetParam();
-  Load(c.profile, "class=bd-writer", c.formatted);
-  disc.SetFinalizeDisc(c.finalize);
-  Lay(Source("src"));
   TOutcome outcome;
-  const auto trace = TracedBurn(outcome);
+  const auto trace = BurnCase(outcome);
   ASSERT_TRUE(outcome.started);
   EXPECT_FALSE(outcome.failed);
   EXPECT_EQ(Closing(trace), c.closing);
@@ -57,11 +65,8 @@ TEST_P(ClosingSequence, IsTheMediumsOwn) {
 // more often than every 5 s.
 TEST_P(ClosingSequence, PollsAtOnceThenBacksOff) {
   const TClosingCase& c = GetParam();
-  Load(c.profile, "class=bd-writer", c.formatted);
-  disc.SetFinalizeDisc(c.finalize);
-  Lay(Source("src"));
   TOutcome outcome;
-  const auto trace = TracedBurn(outcome);
+  const auto trace = BurnCase(outcome);
   ASSERT_TRUE(outcome.started);
   const auto immediate = [](const vb_trace_entry& e) {
     return (e.cdb[0] == 0x35 && (e.cdb[1] & 0x02) != 0) || (e.cdb[0] == 0x5B && (e.cdb[1] & 0x01) != 0);
