@@ -3,16 +3,19 @@
 # Burning against the virtual burner, beside `orvex mkiso` of the same data:
 #   (1) 2 GiB in four files (the mkiso benchmark's large-file set) burned to
 #       a BD-R whose medium lies in RAM (/dev/shm), the drive's time running
-#       so fast that it never holds the host back: MiB/s (without closing's
-#       fixed 10 s of ready polls), CPU seconds per GiB and peak RSS of
-#       `orvex burn` (the burner runs in the same process, so its work
-#       counts too) and of `orvex mkiso` to a file in /dev/shm, RUNS times
-#       each (default 5), medians and the best run (this machine's system
-#       time for the same work varies up to fivefold between runs);
+#       so fast that it never holds the host back: wall time, MiB/s, CPU
+#       seconds per GiB and peak RSS of `orvex burn` (the burner runs in the
+#       same process, so its work counts too) and of `orvex mkiso` to a file
+#       in /dev/shm, beside `cat` of the same files to /dev/null from a warm
+#       page cache as the floor, with each job's wall and CPU time as ratios
+#       to the floor's; RUNS times each (default 5), medians and the best
+#       run (this machine's system time for the same work varies up to
+#       fivefold between runs);
 #   (2) the same data to a DVD+R at 16x in real time: the drive's buffer
 #       fill as READ BUFFER CAPACITY reported it (every sixth packet), and
 #       its lowest value once the buffer had first filled.
-# Usage: bench/burn_bench.sh [BUILD_DIR] (default build/release).  WORK
+# Usage: bench/burn_bench.sh [BUILD_DIR] (default build/release).  REALTIME=0
+# leaves out (2).  WORK
 # (default /tmp) holds the data; /dev/shm needs 4.5 GiB free.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -75,33 +78,36 @@ for _ in $(seq "$runs"); do
   burn burn-posted 0
   rm -f "$shm"/*
   run mkiso "$orvex" mkiso -q -o "$shm/out.iso" "$src"
+  run cat bash -c 'find "$1" -type f -print0 | xargs -0 cat >/dev/null' cat "$src"
 done
 rm -f "$shm"/*
 
 echo "orvex burn benchmark, $(nproc) cores, $(date -u +%Y-%m-%d): $gib GiB in four files, $runs runs, medians"
-echo "(a burn's closing sleeps 5 s after each of its two ready polls, as closing"
-echo " always does: \"pipeline s\" is the wall time without those 10 s)"
+echo "load: $(uptime | sed 's/.*load average: //')"
 echo
-echo "| job | wall s | pipeline s | MiB/s | best run MiB/s | CPU s per GiB | peak RSS MiB |"
-echo "|---|---|---|---|---|---|---|"
-for name in burn-at-once burn-posted mkiso; do
+floor_wall=$(awk '{ print $1 }' "$work/cat.times" | median)
+floor_cpu=$(awk '{ print $2 + $3 }' "$work/cat.times" | median)
+echo "| job | wall s | MiB/s | best run MiB/s | CPU s | CPU s per GiB | peak RSS MiB | wall / cat | CPU / cat |"
+echo "|---|---|---|---|---|---|---|---|---|"
+for name in burn-at-once burn-posted mkiso cat; do
   wall=$(awk '{ print $1 }' "$work/$name.times" | median)
   best=$(awk '{ print $1 }' "$work/$name.times" | sort -n | head -1)
-  fixed=$([ "$name" = mkiso ] && echo 0 || echo 10)
-  writing=$(awk -v w="$wall" -v f="$fixed" 'BEGIN { print w - f }')
-  fastest=$(awk -v w="$best" -v f="$fixed" 'BEGIN { print w - f }')
   cpu=$(awk '{ print $2 + $3 }' "$work/$name.times" | median)
   rss=$(awk '{ print $4 }' "$work/$name.times" | median)
   case $name in
     burn-at-once) label="orvex burn, RAM-backed BD-R, unthrottled, burner answers at once" ;;
     burn-posted) label="orvex burn, the same, burner answers through its post event" ;;
     mkiso) label="orvex mkiso to a file in /dev/shm" ;;
+    cat) label="cat of the files to /dev/null (the floor)" ;;
   esac
-  awk -v l="$label" -v w="$wall" -v x="$writing" -v b="$fastest" -v c="$cpu" -v r="$rss" -v g="$gib" 'BEGIN {
-    printf "| %s | %.2f | %.2f | %.0f | %.0f | %.2f | %.1f |\n", l, w, x, g * 1024 / x, g * 1024 / b, c / g, r / 1024 }'
+  awk -v l="$label" -v w="$wall" -v b="$best" -v c="$cpu" -v r="$rss" -v g="$gib" -v fw="$floor_wall" -v fc="$floor_cpu" 'BEGIN {
+    printf "| %s | %.2f | %.0f | %.0f | %.2f | %.2f | %.1f | %.2f | %.2f |\n", l, w, g * 1024 / w, g * 1024 / b, c, c / g, r / 1024,
+      w / fw, (fc > 0 ? c / fc : 0) }'
 done
 
-# (2) 16x DVD in real time: the buffer fill from the command log.
+# (2) 16x DVD in real time (about two minutes; REALTIME=0 leaves it out):
+# the buffer fill from the command log.
+[ "${REALTIME:-1}" = 1 ] || exit 0
 "$vburner" new dvd+r "$shm/dvd+r.vmed" >/dev/null
 log=$work/burn16x.log
 ORVEX_VBURNER="0:0:0,class=dvd-writer,dvdspeed=16,medium=$shm/dvd+r.vmed;timescale=1" \

@@ -2,6 +2,7 @@
 #include "drive/driver_library.h"
 
 #include <chrono>
+#include <cstring>
 
 #include "drive/command_timeouts.h"
 #include "drive/scsi_device.h"
@@ -47,6 +48,16 @@ uint8_t TDriverLibrary::Send(TSCSIDevice&, TSRB_ExecSCSICmd& request) {
   event_.Reset();  // a signal left over from a command that completed at once
   request.SRB_PostProc = event_.Fd();
   return static_cast<uint8_t>(send_(&request));
+}
+
+uint32_t TDriverLibrary::TransferLimit(TSCSIDevice& device) {
+  TSRB_HAInquiry inquiry{};
+  inquiry.SRB_Cmd = kSrbHostAdapterInquiry;
+  inquiry.SRB_HaId = device.HaID;
+  if (SendRequest(&inquiry) != kSrbStatusDone) return 0;
+  uint32_t limit = 0;
+  std::memcpy(&limit, &inquiry.HA_Unique[4], sizeof limit);  // little-endian, as on every host we build for
+  return limit;
 }
 
 void TDriverLibrary::WaitFor(TSRB_ExecSCSICmd& request) {

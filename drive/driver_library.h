@@ -39,6 +39,8 @@ class TDriverLibrary final : public TTransport {
   void Interrupt() override;
   void Halt() override;
   void Resume() override;
+  // The adapter's maximum transfer length, from its host adapter inquiry.
+  uint32_t TransferLimit(TSCSIDevice& device) override;
 
   // Any other request block (host adapter inquiry, get disk info), sent as it is.
   uint8_t SendRequest(void* block) { return static_cast<uint8_t>(send_(block)); }

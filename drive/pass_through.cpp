@@ -19,6 +19,15 @@ uint8_t TPassThroughTransport::Send(TSCSIDevice& device, TSRB_ExecSCSICmd& reque
   return PassThroughCommand(device, request);
 }
 
+uint32_t TPassThroughTransport::TransferLimit(TSCSIDevice& device) {
+  if (device.Handle < 0) {
+    int error = 0;
+    device.Handle = OpenDriveHandle(device.DriveLetter, &error);
+    if (device.Handle < 0) return 0;
+  }
+  return QueueTransferLimit(device.Handle).value_or(0);
+}
+
 uint8_t PassThroughCommand(TSCSIDevice& device, TSRB_ExecSCSICmd& request) {
   if (device.Handle < 0) {
     int error = 0;

@@ -16,6 +16,11 @@ class TPassThroughTransport final : public TTransport {
  public:
   uint8_t Send(TSCSIDevice& device, TSRB_ExecSCSICmd& request) override;
   void WaitFor(TSRB_ExecSCSICmd&) override {}
+  // The kernel refuses a pass-through request larger than the drive's
+  // queue allows (its max_sectors, /sys/block/srN/queue/max_sectors_kb, at
+  // most max_hw_sectors_kb): a USB bridge commonly allows 120 KiB, a SATA
+  // port 512 KiB or more.  Read from the open device (BLKSECTGET).
+  uint32_t TransferLimit(TSCSIDevice& device) override;
 };
 
 // Opens the drive of `letter` for reading and writing, else for reading

@@ -26,15 +26,24 @@ std::optional<uint32_t> AnswerPastAttentions(TSCSIDevice& device, const TCdb& co
   return arrived;
 }
 
+uint32_t ReadyPollPause(uint32_t round) {
+  uint32_t pause = kFirstReadyPauseMilliseconds;
+  for (uint32_t i = 0; i < round && pause < kReadyPollMilliseconds; ++i) pause *= 2;
+  return std::min(pause, kReadyPollMilliseconds);
+}
+
 bool PollWhileBecomingReady(TSCSIDevice& device, TPollOrder order, TPollCommand, const std::atomic<bool>* stop) {
-  for (uint32_t round = 0; round < kMaxReadyPolls; ++round) {
-    if (order == TPollOrder::kSleepFirst && !SleepUnlessStopped(kReadyPollMilliseconds, stop)) return false;
+  uint64_t slept = 0;
+  for (uint32_t round = 0; slept < kReadyWaitMilliseconds; ++round) {
+    const uint32_t pause = ReadyPollPause(round);
+    if (order == TPollOrder::kSleepFirst && !SleepUnlessStopped(pause, stop)) return false;
     if (stop != nullptr && *stop) return false;
     const bool answered = PastAttentions(
         device, [&] { return ReadDiscInformation(device, reinterpret_cast<uint8_t*>(&device.BGFDI), 42); });
     const bool busy = BecomingReady(device);
     if (!busy) return answered;
-    if (order == TPollOrder::kSleepIfBusy && !SleepUnlessStopped(kReadyPollMilliseconds, stop)) return false;
+    if (order == TPollOrder::kSleepIfBusy && !SleepUnlessStopped(pause, stop)) return false;
+    slept += pause;
   }
   return false;
 }

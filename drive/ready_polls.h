@@ -3,10 +3,13 @@
 // blank, a session being closed, its buffer being written out): it answers
 // with the sense code 04h (logical unit not ready; 04/07 operation or 04/08
 // long write in progress, with the progress in the sense-key specific
-// bytes) until the operation ends.  The waits poll every five seconds
-// through the platform clock, and give up after an hour, so that a drive
-// that never becomes ready cannot hold a job forever; a job that is told
-// to stop ends its wait within kStopLookMilliseconds.
+// bytes) until the operation ends.  The waits sleep through the platform
+// clock between polls: briefly at first, as most operations end soon (a
+// cache flush, a close of a session whose data is written), then longer,
+// up to five seconds, so that a long one (a format, a blank) is not asked
+// about more often than that.  They give up after an hour of sleeping, so
+// that a drive that never becomes ready cannot hold a job forever; a job
+// that is told to stop ends its wait within kStopLookMilliseconds.
 //
 // A unit attention (sense key 6: the medium may have changed, the drive
 // was reset) is reported once, to whichever command comes next, and that
@@ -25,8 +28,12 @@
 
 namespace orvex {
 
+// The first pause between polls, doubled after each busy answer up to
+// kReadyPollMilliseconds; a wait gives up once its pauses add up to
+// kReadyWaitMilliseconds.
+constexpr uint32_t kFirstReadyPauseMilliseconds = 20;
 constexpr uint32_t kReadyPollMilliseconds = 5000;
-constexpr uint32_t kMaxReadyPolls = 720;
+constexpr uint32_t kReadyWaitMilliseconds = 3'600'000;
 // How often a wait between polls looks whether it was told to stop.
 constexpr uint32_t kStopLookMilliseconds = 100;
 
@@ -73,7 +80,7 @@ bool AskedAgainOnce(TSCSIDevice& device, Send send) {
 
 // How a wait orders its sleep and its poll in each round.
 enum class TPollOrder : uint8_t {
-  kSleepFirst,    // sleep, then poll
+  kSleepFirst,    // sleep, then poll (for an operation just started, which no drive ends at once)
   kSleepIfBusy,   // poll, and sleep only when the drive is still busy
 };
 
@@ -82,15 +89,21 @@ enum class TPollCommand : uint8_t {
   kDiscInformation,  // READ DISC INFORMATION of 42 bytes into BGFDI
 };
 
-// Repeats the round while the poll finds the drive busy, at most
-// kMaxReadyPolls times; a poll met by a unit attention is sent again
-// (PastAttentions).  True when the last poll succeeded: the drive is
-// ready.  False when it ended in another refusal, or the drive was still
-// not ready after the last round; LastSenseInfo then says why.  False too,
+// Repeats the round while the poll finds the drive busy, the pause
+// growing from kFirstReadyPauseMilliseconds to kReadyPollMilliseconds
+// (ReadyPollPause), until the pauses reach kReadyWaitMilliseconds; a poll
+// met by a unit attention is sent again (PastAttentions).  True when the
+// last poll succeeded: the drive is ready.  False when it ended in another
+// refusal, or the drive was still not ready after the last round;
+// LastSenseInfo then says why.  False too,
 // sending nothing more, once `stop` (when given) is true: the job using the
 // drive was told to stop.
 bool PollWhileBecomingReady(TSCSIDevice& device, TPollOrder order, TPollCommand command,
                             const std::atomic<bool>* stop = nullptr);
+
+// The pause of a wait's round `round` (from 0): kFirstReadyPauseMilliseconds
+// doubled `round` times, at most kReadyPollMilliseconds.
+uint32_t ReadyPollPause(uint32_t round);
 
 // Sleeps `milliseconds` through the platform clock in steps of
 // kStopLookMilliseconds, ending early once `stop` (when given) is true.

@@ -35,7 +35,15 @@ class TTransport {
   // look at its answer.
   virtual void Halt() {}
   virtual void Resume() {}
+
+  // The most data bytes one command may move to or from `device`; 0 when
+  // the transport cannot tell (the caller keeps to kSafeTransferBytes).
+  virtual uint32_t TransferLimit(TSCSIDevice&) { return 0; }
 };
+
+// What a command may move on any transport: every host adapter and kernel
+// driver for optical drives takes at least this much per command.
+constexpr uint32_t kSafeTransferBytes = 65536;
 
 // How long a command may still take after an abort before it is given up:
 // more than a cache flush of a full drive buffer at the slowest speed.

@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "drive/capabilities.h"
+#include "drive/transport.h"
 #include "drive/execute_command.h"
 #include "drive/medium_inspection.h"
 #include "drive/mmc_codes.h"
@@ -99,6 +100,11 @@ bool TDriveSink::Begin() {
     return WriteFailed();
   }
   begun_ = true;
+  {
+    const uint32_t unit_bytes = WriteUnitBlocks(medium_) * kSectorSize;
+    const uint32_t limit = d.Transport ? d.Transport->TransferLimit(d) : 0;
+    write_limit_ = std::max(unit_bytes, (limit == 0 ? kSafeTransferBytes : limit) / unit_bytes * unit_bytes);
+  }
   // The medium stays in the drive until Close allows its removal again.
   LockMedium(d);
   SetCDSpeed(d, d.ReadSpeed, d.WriteSpeed);
@@ -164,6 +170,17 @@ bool TDriveSink::WritePacket(uint32_t lba, const uint8_t* data, uint32_t size, b
     data = padded_.data();
     size = static_cast<uint32_t>(padded_.size());
   }
+  // A packet larger than the drive's transfer limit goes out in several
+  // writes, each of whole write units, none above the limit.
+  for (uint32_t done = 0; done < size;) {
+    const uint32_t part = std::min(size - done, write_limit_);
+    if (!WriteOnce(lba + done / kSectorSize, data + done, part, head_copy)) return false;
+    done += part;
+  }
+  return true;
+}
+
+bool TDriveSink::WriteOnce(uint32_t lba, const uint8_t* data, uint32_t size, bool head_copy) {
   bool formatted = false;
   for (uint32_t attempt = 1;; ++attempt) {
     if (WriteSectors(Device_, lba, static_cast<uint16_t>(size / kSectorSize), size, data)) return true;

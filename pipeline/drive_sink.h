@@ -57,8 +57,11 @@ class TDriveSink final : public TPacketSink {
   bool Finish(bool complete) override;
 
  private:
-  // One WRITE(10) with the retries of the main loop, or of the head copy.
+  // One packet, in WRITE(10)s of at most write_limit_ bytes, each with the
+  // retries of the main loop, or of the head copy.
   bool WritePacket(uint32_t lba, const uint8_t* data, uint32_t size, bool head_copy);
+  // One WRITE(10) of `size` bytes at `lba`, sent again as Retry allows.
+  bool WriteOnce(uint32_t lba, const uint8_t* data, uint32_t size, bool head_copy);
   // Whether a refused write may be tried again, after sleeping as the
   // refusal asks.  `attempt` counts the refusals of this write so far.
   bool Retry(uint32_t attempt, bool head_copy, bool& formatted);
@@ -83,6 +86,9 @@ class TDriveSink final : public TPacketSink {
   bool head_copy_ = false;     // the session needs a copy of its start at block 0
   std::vector<uint8_t> head_;  // the first packet, for the copy at block 0
   std::vector<uint8_t> padded_;  // a short packet filled up to the write unit
+  // The most bytes one WRITE(10) carries: the transport's limit for the
+  // drive, in whole write units (at least one unit, whatever the limit).
+  uint32_t write_limit_ = 0;
   TExclusiveUse hold_;
 };
 

@@ -42,7 +42,8 @@ bool TSessionClosing::Send(bool immediate, const std::function<bool()>& send) {
     if (device_.TargetBusy) {
       SleepUnlessStopped(kBusyPauseMs, halt_);
     } else if (BecomingReady(device_)) {
-      PollWhileBecomingReady(device_, TPollOrder::kSleepFirst, TPollCommand::kDiscInformation, halt_);
+      // The drive was busy when asked a moment ago, and may be ready now.
+      PollWhileBecomingReady(device_, TPollOrder::kSleepIfBusy, TPollCommand::kDiscInformation, halt_);
     } else {
       return Refused(false);
     }

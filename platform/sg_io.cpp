@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <scsi/sg.h>
+#include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -112,6 +113,13 @@ TSgRequestFields DescribeRequest(const TPassThroughRequest& request) {
   const uint64_t ms = uint64_t{request.timeout_seconds} * 1000;
   fields.timeout_ms = ms > UINT_MAX ? UINT_MAX : static_cast<uint32_t>(ms);
   return fields;
+}
+
+std::optional<uint32_t> QueueTransferLimit(int fd) {
+  // A block device answers in 512-byte sectors, as an unsigned short.
+  unsigned short sectors = 0;
+  if (ioctl(fd, BLKSECTGET, &sectors) != 0 || sectors == 0) return std::nullopt;
+  return uint32_t{sectors} * 512;
 }
 
 TPassThroughResult PassThrough(int fd, const TPassThroughRequest& request) {

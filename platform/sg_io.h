@@ -108,6 +108,10 @@ struct TPassThroughResult {
   uint8_t sense_written = 0;
 };
 
+// The most bytes one request on the open drive `fd` may move: its queue's
+// max_sectors (BLKSECTGET) in bytes; empty when the kernel does not say.
+std::optional<uint32_t> QueueTransferLimit(int fd);
+
 // Sends `request` on the open drive `fd` and waits for its end.
 TPassThroughResult PassThrough(int fd, const TPassThroughRequest& request);
 

@@ -144,6 +144,14 @@ class Drive {
   void Work();
   bool RunControl(std::function<bool(std::string&)> task, std::string& error);
   bool HeldBack(Request& request);
+  // Whether the drive's time costs the caller no real time to speak of: it
+  // stands still (tests move it), or runs at least kBlinkScale times as
+  // fast as real time, so that its longest operation, an hour, passes in a
+  // tenth of a second.  A posted command with nothing before it then runs
+  // on the caller's thread; at slower scales it goes to the worker, so that
+  // its caller can give it up while the drive takes its time.
+  bool AnswersInABlink() const;
+  static constexpr double kBlinkScale = 36'000;
   // Completes a request that will not run as aborted (lock held).
   void GiveUp(Request& request);
   // Runs a request on the calling thread, which holds `lock`.
@@ -260,6 +268,7 @@ class Drive {
   std::unique_lock<std::mutex>* held_ = nullptr;  // the lock of the thread that executes a command
   bool executing_ = false;  // a command runs, on the worker or on its caller's thread
   bool worker_parked_ = false;  // the worker waits for a command on a caller's thread to end
+  bool worker_idle_ = false;  // the worker waits for work or for modelled time
   bool stop_ = false;
   std::deque<std::shared_ptr<Request>> queue_;
   std::deque<std::function<void()>> controls_;

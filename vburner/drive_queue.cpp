@@ -45,14 +45,20 @@ uint8_t Drive::Submit(TSRB_ExecSCSICmd* srb, uint32_t* data_in) {
     srb->SRB_Status = kSrbStatusAborted;
     return kSrbStatusAborted;
   }
-  if (wait && queue_.empty() && controls_.empty() && !executing_ && !stalled_ && !HeldBack(*request)) {
+  const bool first = queue_.empty() && controls_.empty() && !executing_ && !stalled_ && !HeldBack(*request);
+  if (first && (wait || AnswersInABlink())) {
     // Nothing runs or waits before it: the caller's thread runs the command
-    // itself, sparing the two thread switches of a hand-over.
+    // itself, sparing the two thread switches and the post event of a
+    // hand-over.  A posted command is then answered by the call, as on a
+    // drive that completes at once: no event follows.
+    request->post = false;
     ExecuteHere(*request, lock);
     return srb->SRB_Status;
   }
   queue_.push_back(request);
-  wake_.notify_all();
+  // A worker that is running takes this one after what it does: only an
+  // idle one needs waking.
+  if (worker_idle_) wake_.notify_all();
   if (!wait) return kSrbStatusPending;
   // While a delayed command holds the queue, those waiting behind it are slow too.
   const auto delayed = [&] {
@@ -111,10 +117,12 @@ void Drive::Work() {
       continue;
     }
     const std::optional<uint64_t> deadline = NextDeadline();
+    worker_idle_ = true;
     if (deadline && clock_.Scale() > 0)
       wake_.wait_until(lock, clock_.RealDeadline(*deadline));
     else
       wake_.wait(lock);
+    worker_idle_ = false;
   }
   for (const std::shared_ptr<Request>& request : queue_) GiveUp(*request);
   queue_.clear();
@@ -167,6 +175,11 @@ bool Drive::RunControl(std::function<bool(std::string&)> task, std::string& erro
 void Drive::Wake() {
   std::lock_guard<std::mutex> lock(mutex_);
   wake_.notify_all();
+}
+
+bool Drive::AnswersInABlink() const {
+  const double scale = clock_.Scale();
+  return scale <= 0 || scale >= kBlinkScale;
 }
 
 // A delay fault holds the command at the head of the queue until modelled

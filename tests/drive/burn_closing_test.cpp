@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
+#include <vector>
 
 #include "drive/burn_fixture.h"
 #include "drive/ready_polls.h"
@@ -21,7 +23,17 @@ struct TClosingCase {
   const char* closing;
 };
 
-class ClosingSequence : public BurnTest, public ::testing::WithParamInterface<TClosingCase> {};
+class ClosingSequence : public BurnTest, public ::testing::WithParamInterface<TClosingCase> {
+ protected:
+  // Burns the case's medium; the trace of the burn.
+  std::vector<vb_trace_entry> BurnCase(TOutcome& outcome) {
+    const TClosingCase& c = GetParam();
+    Load(c.profile, "class=bd-writer", c.formatted);
+    disc.SetFinalizeDisc(c.finalize);
+    Lay(Source("src"));
+    return TracedBurn(outcome);
+  }
+};
 
 // Polls after an immediate command show as failed READ DISC INFORMATION
 // (02/04/0x) until the drive is ready.  A DVD-RAM has no sessions to close:
@@ -29,11 +41,8 @@ class ClosingSequence : public BurnTest, public ::testing::WithParamInterface<TC
 // nothing.  DVD+R and BD-R finalize with a close function of their own.
 TEST_P(ClosingSequence, IsTheMediumsOwn) {
   const TClosingCase& c = GetParam();
-  Load(c.profile, "class=bd-writer", c.formatted);
-  disc.SetFinalizeDisc(c.finalize);
-  Lay(Source("src"));
   TOutcome outcome;
-  const auto trace = TracedBurn(outcome);
+  const auto trace = BurnCase(outcome);
   ASSERT_TRUE(outcome.started);
   EXPECT_FALSE(outcome.failed);
   EXPECT_EQ(Closing(trace), c.closing);
@@ -49,22 +58,51 @@ TEST_P(ClosingSequence, IsTheMediumsOwn) {
   }
 }
 
+// A wait after an immediate command asks at once: its first poll carries
+// the command's own time.  While the drive answers "not ready", each pause
+// is the one of its round, from 20 ms doubling up to 5 s, so a drive that
+// is ready soon is not left idle for seconds, and a slow one is not asked
+// more often than every 5 s.
+TEST_P(ClosingSequence, PollsAtOnceThenBacksOff) {
+  const TClosingCase& c = GetParam();
+  TOutcome outcome;
+  const auto trace = BurnCase(outcome);
+  ASSERT_TRUE(outcome.started);
+  const auto immediate = [](const vb_trace_entry& e) {
+    return (e.cdb[0] == 0x35 && (e.cdb[1] & 0x02) != 0) || (e.cdb[0] == 0x5B && (e.cdb[1] & 0x01) != 0);
+  };
+  size_t waits = 0;
+  for (size_t i = 1; i < trace.size(); ++i) {
+    if (trace[i].cdb[0] != 0x51 || !immediate(trace[i - 1]) || trace[i - 1].status != kSrbStatusDone) continue;
+    ++waits;
+    EXPECT_EQ(trace[i].time_us, trace[i - 1].time_us) << "first poll after command " << i - 1;
+    uint32_t round = 0;
+    for (size_t j = i; j + 1 < trace.size() && trace[j].asc == 0x04 && trace[j + 1].cdb[0] == 0x51; ++j, ++round) {
+      EXPECT_EQ(trace[j + 1].time_us - trace[j].time_us, uint64_t{ReadyPollPause(round)} * 1000)
+          << "pause of round " << round << " after command " << j;
+    }
+  }
+  const std::string expected = c.closing;
+  const bool waited = expected.find("35 51") != std::string::npos || expected.find("i 51") != std::string::npos;
+  EXPECT_EQ(waits > 0, waited) << Closing(trace);
+}
+
 INSTANTIATE_TEST_SUITE_P(Media, ClosingSequence,
                          ::testing::Values(
-        TClosingCase{"cd-r", false, false, "35 51! 51 5a 55 5b:2/0i 51!*6 51*2 1e 1b 01 00"},
-        TClosingCase{"cd-r", false, true, "35 51! 51 5a 55 5b:2/0i 51!*8 51*2 1e 1b 01 00"},
-        TClosingCase{"cd-rw", false, false, "35 51! 51 5a 55 5b:2/0i 51!*6 51*2 1e 1b 01 00"},
+        TClosingCase{"cd-r", false, false, "35 51!*3 51 5a 55 5b:2/0i 51!*13 51*2 1e 1b 01 00"},
+        TClosingCase{"cd-r", false, true, "35 51!*3 51 5a 55 5b:2/0i 51!*15 51*2 1e 1b 01 00"},
+        TClosingCase{"cd-rw", false, false, "35 51!*3 51 5a 55 5b:2/0i 51!*13 51*2 1e 1b 01 00"},
         TClosingCase{"dvd-r", false, false, "35 5b:1/1 5b:1/2 5b:2/3 51 1e 1b 01 00"},
-        TClosingCase{"dvd-rw", false, false, "35 5b:1/1 5b:2/0i 51!*6 51*2 1e 1b 01 00"},
-        TClosingCase{"dvd-rw-ro", false, false, "35 5b:1/1 5b:2/0i 51!*6 51*2 1e 1b 01 00"},
+        TClosingCase{"dvd-rw", false, false, "35 5b:1/1 5b:2/0i 51!*13 51*2 1e 1b 01 00"},
+        TClosingCase{"dvd-rw-ro", false, false, "35 5b:1/1 5b:2/0i 51!*13 51*2 1e 1b 01 00"},
         TClosingCase{"dvd+r", false, false, "35 5b:1/1 5b:2/255 51 1e 1b 01 00"},
         TClosingCase{"dvd+r", false, true, "35 5b:1/1 5b:6/0 51 1e 1b 01 00"},
         TClosingCase{"dvd+r-dl", false, true, "35 5b:1/1 5b:6/0 51 1e 1b 01 00"},
         TClosingCase{"dvd+rw", true, false, "35 5b:3/255 51 1e 1b 01 00"},
-        TClosingCase{"dvd-ram", true, false, "35 51! 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i! 5b:2/0! 1e 1b 01 00"},
-        TClosingCase{"bd-r", false, false, "35 51! 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i 51! 51*2 1e 1b 01 00"},
-        TClosingCase{"bd-r", false, true, "35 51! 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i 51! 51 5b:6/0 51 1e 1b 01 00"},
-        TClosingCase{"bd-re", true, false, "35 51! 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i 51! 51*2 1e 1b 01 00"}));
+        TClosingCase{"dvd-ram", true, false, "35 51!*2 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i! 5b:2/0! 1e 1b 01 00"},
+        TClosingCase{"bd-r", false, false, "35 51! 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i 51!*8 51*2 1e 1b 01 00"},
+        TClosingCase{"bd-r", false, true, "35 51! 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i 51!*8 51 5b:6/0 51 1e 1b 01 00"},
+        TClosingCase{"bd-re", true, false, "35 51! 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i 51!*7 51*2 1e 1b 01 00"}));
 
 
 // The write speed the user asked for reaches the drive: SET CD SPEED with
@@ -121,8 +159,8 @@ INSTANTIATE_TEST_SUITE_P(Media, WriteSpeed,
 struct TClosingFault {
   const char* name;
   const char* profile;
-  // Injects the fault once the burn closes (the first five-second sleep
-  // while it does), or at once when `at_closing` is false.
+  // Injects the fault once the burn closes (the first sleep of a full
+  // stop look while it does), or at once when `at_closing` is false.
   bool at_closing;
   void (*arrange)();
   const char* closing;
@@ -147,17 +185,17 @@ const TClosingFault kClosingFaults[] = {
     // The session close refused as an illegal request, and its fallback (a
     // track close) does not close the session: it is left incomplete.
     {"SessionLeftIncompleteFailsTheBurn", "cd-r", false, [] { FailNext(0x5B, 1, 0x05, 0x24, 0x00); },
-     "35 51! 51 5a 55 5b:2/0i! 5b:1/0i! 51 1e 1b 01 00", 0x2400},
+     "35 51!*3 51 5a 55 5b:2/0i! 5b:1/0i! 51 1e 1b 01 00", 0x2400},
     // Both track closes and the immediate session close refused: the
     // session close without Immed does it all.
     {"AFallbackThatSucceedsIsSuccess", "bd-r", false, [] { FailNext(0x5B, 3, 0x05, 0x24, 0x00); },
      "35 51! 51 5b:1/0! 5b:1/0i! 5a 55 5b:2/0i! 5b:2/0 51 1e 1b 01 00", 0},
     {"DeferredFixationErrorFailsTheBurn", "dvd-rw", true, [] { FailNext(0x51, 1, 0x03, 0x72, 0x03); },
-     "35 5b:1/1 5b:2/0i 51!*7 51 1e 1b 01 00", 0x7203},
+     "35 5b:1/1 5b:2/0i 51!*18 51 1e 1b 01 00", 0x7203},
     {"BusyWhilePollingIsWaitedFor", "dvd-rw", true, [] { ASSERT_EQ(vbtest::Lib().vb_fault_busy({0, 0, 0}, 2), 0); },
-     "35 5b:1/1 5b:2/0i 51!*6 51*2 1e 1b 01 00", 0},
+     "35 5b:1/1 5b:2/0i 51!*13 51*2 1e 1b 01 00", 0},
     {"UnitAttentionWhilePollingIsAskedPast", "dvd-rw", true, [] { FailNext(0x51, 1, 0x06, 0x28, 0x00); },
-     "35 5b:1/1 5b:2/0i 51!*7 51*2 1e 1b 01 00", 0},
+     "35 5b:1/1 5b:2/0i 51!*14 51*2 1e 1b 01 00", 0},
 };
 
 class ClosingFaults : public BurnTest, public ::testing::WithParamInterface<TClosingFault> {};

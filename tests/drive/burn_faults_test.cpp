@@ -202,7 +202,7 @@ TEST_F(BurnFaults, AbortWhileClosing) {
   clock().OnSleep = nullptr;
   EXPECT_EQ(outcome.events, 1);
   EXPECT_TRUE(outcome.failed);
-  EXPECT_EQ(Closing(trace), "35 51! 51 5a 55 5b:2/0i 51!*6 51*2 1e 1b 01 00") << "the closing runs to its end";
+  EXPECT_EQ(Closing(trace), "35 51!*3 51 5a 55 5b:2/0i 51!*13 51*2 1e 1b 01 00") << "the closing runs to its end";
   EXPECT_EQ(Judge(Export(), scratch.Path("src")), "");
 }
 

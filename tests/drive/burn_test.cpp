@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "drive/burn_fixture.h"
+#include "drive/transport.h"
 #include "platform/byte_order.h"
 
 namespace orvex::test {
@@ -159,6 +160,67 @@ TEST_F(BurnTest, ATestWriteRecordsNothing) {
     EXPECT_EQ(vbtest::Drive().DiscStatus(), 0) << profile << ": the disc is still empty";
   }
 }
+
+// The drive's own transport, but with the transfer limit a test gives it.
+class LimitedTransport final : public TTransport {
+ public:
+  LimitedTransport(std::unique_ptr<TTransport> inner, uint32_t limit) : inner_(std::move(inner)), limit_(limit) {}
+  uint8_t Send(TSCSIDevice& device, TSRB_ExecSCSICmd& request) override { return inner_->Send(device, request); }
+  void WaitFor(TSRB_ExecSCSICmd& request) override { inner_->WaitFor(request); }
+  void Interrupt() override { inner_->Interrupt(); }
+  void Halt() override { inner_->Halt(); }
+  void Resume() override { inner_->Resume(); }
+  uint32_t TransferLimit(TSCSIDevice&) override { return limit_; }
+
+ private:
+  std::unique_ptr<TTransport> inner_;
+  uint32_t limit_;
+};
+
+struct TLimitCase {
+  const char* profile;
+  uint32_t limit;    // what the transport says; 0: it cannot tell
+  uint32_t largest;  // the largest WRITE(10) expected, in bytes
+};
+
+class WriteLimit : public BurnTest, public ::testing::WithParamInterface<TLimitCase> {};
+
+// No WRITE(10) carries more than the transport allows, in whole write units
+// of the medium (one at least: a limit below a unit, which no adapter for
+// optical drives has, cannot be kept), nor more than a packet; the writes
+// follow one another block by block, and the disc holds the tree whole.
+TEST_P(WriteLimit, KeepsEveryWriteWithinTheTransfer) {
+  const TLimitCase& c = GetParam();
+  Load(c.profile, "class=bd-writer", false);
+  disc.Device.Transport = std::make_unique<LimitedTransport>(std::move(disc.Device.Transport), c.limit);
+  const std::string source = Source("src");
+  Lay(source);
+  TOutcome outcome;
+  const auto trace = TracedBurn(outcome);
+  ASSERT_TRUE(outcome.started) << disc.ErrorString();
+  EXPECT_FALSE(outcome.failed) << outcome.error;
+  uint32_t largest = 0, next = 0;
+  bool first = true;
+  for (const vb_trace_entry& e : trace) {
+    if (e.cdb[0] != 0x2A || e.status != kSrbStatusDone) continue;
+    const uint32_t lba = GetBE32(&e.cdb[2]);
+    if (!first) {
+      EXPECT_EQ(lba, next) << "a gap or an overlap between writes";
+    }
+    first = false;
+    next = lba + GetBE16(&e.cdb[7]);
+    largest = std::max(largest, e.data_out_length);
+  }
+  EXPECT_EQ(largest, c.largest);
+  EXPECT_EQ(Judge(Export(), source), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, WriteLimit,
+                         ::testing::Values(TLimitCase{"cd-r", 0, 65536}, TLimitCase{"cd-r", 30 * 1024, 30 * 1024},
+                                           TLimitCase{"cd-r", 1 << 20, 65536}, TLimitCase{"dvd+r", 40 * 1024, 40 * 1024},
+                                           TLimitCase{"dvd-r", 40 * 1024, 32 * 1024},
+                                           TLimitCase{"dvd-r", 20 * 1024, 32 * 1024},
+                                           TLimitCase{"bd-r", 65536, 65536}));
 
 }  // namespace
 }  // namespace orvex::test

@@ -52,11 +52,11 @@ TEST_F(StopWaits, AStopEndsTheFormatWaitBeforeABurn) {
   clock().OnSleep = nullptr;
   EXPECT_FALSE(outcome.started);
   EXPECT_EQ(outcome.error, kErrorAborted);
-  // The poll that found the drive formatting, and none after the stop:
-  // the medium is let go and asked for again (its profile, and the disc
-  // information that checks it, refused while the format runs), nothing
-  // is written.
-  EXPECT_EQ(After(trace, 0x04), " 51! 1e 46 51!");
+  // The polls that found the drive formatting (one before each short
+  // sleep), and none after the stop: the medium is let go and asked for
+  // again (its profile, and the disc information that checks it, refused
+  // while the format runs), nothing is written.
+  EXPECT_EQ(After(trace, 0x04), " 51! 51! 51! 1e 46 51!");
   EXPECT_EQ(sleeps.load(), 3);
 }
 

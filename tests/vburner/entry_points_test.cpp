@@ -7,8 +7,10 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstring>
 #include <fstream>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -148,6 +150,70 @@ TEST(VburnerLibrary, CompletesThroughThePostEventOnlyWhenTheDriveAnswers) {
   EXPECT_EQ(inquiry[0], 0x05);
   close(e1);
   close(e2);
+}
+
+// Where the drive's time costs no real time (it stands still, or runs an
+// hour in a blink), a posted command with nothing before it is answered by
+// the call, without the event; where it costs real time it goes to the
+// worker, and its caller waits for the event and may give it up meanwhile.
+TEST(VburnerLibrary, PostedCommandsAreAnsweredInTheCallOnlyWhereTimeCostsNothing) {
+  struct TCase {
+    double scale;
+    bool in_call;
+  };
+  const TCase cases[] = {{0, true}, {1e9, true}, {1, false}, {1000, false}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.scale);
+    Scratch scratch;
+    Configure("0:0:0");
+    Lib().vb_set_time_scale(c.scale);
+    uint8_t data[36];
+    TSRB_ExecSCSICmd srb = RequestBlock(0x12, 6, data, sizeof data);
+    srb.CDBByte[4] = sizeof data;
+    srb.SRB_Flags |= kSrbPostEvent;
+    const int event = eventfd(0, EFD_CLOEXEC);
+    srb.SRB_PostProc = event;
+    const uint8_t returned = Lib().send(&srb);
+    if (c.in_call) {
+      EXPECT_EQ(returned, kSrbStatusDone);
+      EXPECT_FALSE(Signalled(event, 0));
+    } else {
+      EXPECT_EQ(returned, kSrbStatusPending);
+      EXPECT_TRUE(Signalled(event, 5000));
+    }
+    EXPECT_EQ(srb.SRB_Status, kSrbStatusDone);
+    EXPECT_EQ(data[0], 0x05);
+    close(event);
+  }
+}
+
+// Commands queued behind a drive that answers nothing all run, in the order
+// they came, once it answers again: the worker takes them one after the
+// other without waiting to be woken for each.
+TEST(VburnerLibrary, QueuedCommandsRunInOrderOnceTheDriveAnswers) {
+  Scratch scratch;
+  Configure("0:0:0");
+  ASSERT_EQ(Lib().vb_trace({0, 0, 0}, 1), 0);
+  ASSERT_EQ(Lib().vb_fault_stall({0, 0, 0}, 1), 0);
+  const uint8_t opcodes[] = {0x00, 0x12, 0x1E, 0x00, 0x12};
+  std::vector<TSRB_ExecSCSICmd> blocks;
+  std::vector<std::array<uint8_t, 36>> answers(std::size(opcodes));
+  for (size_t i = 0; i < std::size(opcodes); ++i) {
+    blocks.push_back(RequestBlock(opcodes[i], 6, opcodes[i] == 0x12 ? answers[i].data() : nullptr,
+                                  opcodes[i] == 0x12 ? 36 : 0));
+    if (opcodes[i] == 0x12) blocks.back().CDBByte[4] = 36;
+  }
+  const int event = eventfd(0, EFD_CLOEXEC | EFD_SEMAPHORE);
+  for (TSRB_ExecSCSICmd& srb : blocks) {
+    srb.SRB_Flags |= kSrbPostEvent;
+    srb.SRB_PostProc = event;
+    EXPECT_EQ(Lib().send(&srb), kSrbStatusPending);
+  }
+  ASSERT_EQ(Lib().vb_fault_stall({0, 0, 0}, 0), 0);
+  for (size_t i = 0; i < blocks.size(); ++i) ASSERT_TRUE(Signalled(event, 5000)) << "command " << i;
+  for (const TSRB_ExecSCSICmd& srb : blocks) EXPECT_NE(srb.SRB_Status, kSrbStatusPending);
+  EXPECT_EQ(Opcodes(Trace({0, 0, 0})), "00! 12 1e 00! 12");
+  close(event);
 }
 
 TEST(VburnerLibrary, SynchronousDrivesAndRequestsWithoutEventAnswerBeforeReturning) {
