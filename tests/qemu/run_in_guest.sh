@@ -8,7 +8,8 @@
 #
 # The guest is Debian's newest installed kernel (/boot/vmlinuz-*, with its
 # module tree) and an initramfs made by make_initramfs.sh; it has no network
-# and 512 MiB. KVM is used where it works, software emulation otherwise.
+# and 512 MiB (ORVEX_GUEST_MEMORY). KVM is used where it works, software
+# emulation otherwise.
 #
 # Exit status: 0 when the guest ran every command and powered off; 77, with
 # the reason on standard error, when this machine cannot run the guest (no
@@ -22,8 +23,10 @@
 # burner's burns, and the burns, erase and verifies of four media add several
 # times as much under load), ORVEX_GUEST_SILENCE_LIMIT (seconds the console
 # may stay silent before the guest is taken for hung and stopped, default
-# 300: a burn with its verify through the kernel says nothing until it ends), ORVEX_GUEST_BUSYBOX, ORVEX_GUEST_QEMU (the
-# emulator, default qemu-system-x86_64 on the PATH).
+# 300: a burn with its verify through the kernel says nothing until it ends), ORVEX_GUEST_MEMORY
+# (the guest's RAM in MiB, default 512; its files, media included, live
+# there), ORVEX_GUEST_BUSYBOX, ORVEX_GUEST_QEMU (the emulator, default
+# qemu-system-x86_64 on the PATH).
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -136,6 +139,7 @@ esac
 
 limit=${ORVEX_GUEST_TIME_LIMIT:-1500}
 silence_limit=${ORVEX_GUEST_SILENCE_LIMIT:-300}
+memory=${ORVEX_GUEST_MEMORY:-512}
 : >"$console"
 start=$(date +%s%N)
 # -nodefaults leaves out the network card, the display and the floppy
@@ -146,7 +150,7 @@ start=$(date +%s%N)
 # may not, and the kernel then panics.  The kernel
 # tells its boot on the console (loglevel 6) until /init quiets it, so that
 # a guest that hangs shows where.
-timeout --kill-after=5 "$limit" "$qemu" -nodefaults -nographic -no-reboot -m 512 -smp 1 "${accel_args[@]}" \
+timeout --kill-after=5 "$limit" "$qemu" -nodefaults -nographic -no-reboot -m "$memory" -smp 1 "${accel_args[@]}" \
   -nic none -monitor none -serial "file:$console" \
   -kernel "$kernel" -initrd "$work/initramfs.cpio" \
   -append "console=ttyS0 panic=-1 loglevel=6 no_timer_check rdinit=/init" \
