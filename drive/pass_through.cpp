@@ -15,27 +15,31 @@ int OpenDriveHandle(char letter, int* error) {
   return fd >= 0 ? fd : OpenOpticalDrive(letter, TDriveOpen::kRead, error);
 }
 
+namespace {
+
+// Whether `device` has its drive open, opening it on first use; `error`
+// gets the errno of an open that failed.
+bool Opened(TSCSIDevice& device, int* error) {
+  if (device.Handle < 0) device.Handle = OpenDriveHandle(device.DriveLetter, error);
+  return device.Handle >= 0;
+}
+
+}  // namespace
+
 uint8_t TPassThroughTransport::Send(TSCSIDevice& device, TSRB_ExecSCSICmd& request) {
   return PassThroughCommand(device, request);
 }
 
 uint32_t TPassThroughTransport::TransferLimit(TSCSIDevice& device) {
-  if (device.Handle < 0) {
-    int error = 0;
-    device.Handle = OpenDriveHandle(device.DriveLetter, &error);
-    if (device.Handle < 0) return 0;
-  }
+  int error = 0;
+  if (!Opened(device, &error)) return 0;
   return QueueTransferLimit(device.Handle).value_or(0);
 }
 
 uint8_t PassThroughCommand(TSCSIDevice& device, TSRB_ExecSCSICmd& request) {
-  if (device.Handle < 0) {
-    int error = 0;
-    device.Handle = OpenDriveHandle(device.DriveLetter, &error);
-    if (device.Handle < 0) {
-      device.LastWinError = static_cast<uint32_t>(error);
-      return request.SRB_Status = kSrbStatusError;
-    }
+  if (int error = 0; !Opened(device, &error)) {
+    device.LastWinError = static_cast<uint32_t>(error);
+    return request.SRB_Status = kSrbStatusError;
   }
   uint8_t sense[kSrbSenseSize] = {};
   TPassThroughRequest call;

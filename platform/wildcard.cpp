@@ -22,8 +22,10 @@ bool HasWildcards(std::u16string_view pattern) {
   return pattern.find_first_of(u"*?") != std::u16string_view::npos;
 }
 
+bool MatchesEveryName(std::u16string_view pattern) { return pattern == u"*" || pattern == u"*.*"; }
+
 bool MatchesPattern(std::u16string_view pattern, std::u16string_view name) {
-  if (pattern == u"*.*" || pattern == u"*") return true;  // every name, without comparing
+  if (MatchesEveryName(pattern)) return true;  // without comparing
   const std::u32string p = UpperCodePoints(pattern);
   const std::u32string n = UpperCodePoints(name);
   // Greedy matching with one backtrack point: the last '*' seen.

@@ -11,6 +11,10 @@ namespace orvex {
 
 bool MatchesPattern(std::u16string_view pattern, std::u16string_view name);
 
+// Whether `pattern` matches every name ("*" or "*.*"), so that a listing by
+// it takes the whole directory.
+bool MatchesEveryName(std::u16string_view pattern);
+
 bool HasWildcards(std::u16string_view pattern);
 
 }  // namespace orvex

@@ -6,6 +6,7 @@
 #include "platform/file.h"
 #include "platform/find_file.h"
 #include "platform/text_conversion.h"
+#include "platform/wildcard.h"
 #include "tree/content_tree.h"
 #include "tree/source_attributes.h"
 
@@ -213,7 +214,7 @@ bool TContentTree::InsertDirInto(pDirEntry dest, const std::u16string& source,
       if (!loop && others) left_out.push_back({source + u"/" + std::u16string(name), {why, error}});
     };
   };
-  const bool every_name = specs == u"*" || specs == u"*.*";
+  const bool every_name = MatchesEveryName(specs);
   WIN32_FIND_DATAW fd;
   const auto list = [&](const std::u16string& pattern, bool directories, bool others) {
     bool first = true;
