@@ -41,66 +41,82 @@ size_t DecodeUtf8(std::string_view text, size_t i, char32_t& cp) {
   return len;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
+// Writes the UTF-8 form of `cp` at `out`; returns the position after it.
+char* PutUtf8(char* out, char32_t cp) {
   if (cp < 0x80) {
-    out += static_cast<char>(cp);
+    *out++ = static_cast<char>(cp);
   } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *out++ = static_cast<char>(0xC0 | (cp >> 6));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *out++ = static_cast<char>(0xE0 | (cp >> 12));
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+    *out++ = static_cast<char>(0xF0 | (cp >> 18));
+    *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *out++ = static_cast<char>(0x80 | (cp & 0x3F));
   }
+  return out;
 }
 
 }  // namespace
 
+// Most names are plain ASCII: their units are their bytes.  Other text is
+// converted into a buffer sized for the longest result (one unit per byte
+// at most; three bytes per unit at most the other way), cut to size after.
 std::u16string Utf8ToUtf16(std::string_view text) {
-  std::u16string out;
-  out.reserve(text.size());
+  std::u16string out(text.size(), u'\0');
+  char16_t* put = out.data();
   for (size_t i = 0; i < text.size();) {
+    const auto b0 = static_cast<unsigned char>(text[i]);
+    if (b0 < 0x80) {
+      *put++ = b0;
+      ++i;
+      continue;
+    }
     char32_t cp;
     const size_t len = DecodeUtf8(text, i, cp);
     if (len == 0) {
-      out += static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(text[i]));
+      *put++ = static_cast<char16_t>(kEscapeBase + b0);
       ++i;
       continue;
     }
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (cp >> 10));
-      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+      *put++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+      *put++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      out += static_cast<char16_t>(cp);
+      *put++ = static_cast<char16_t>(cp);
     }
     i += len;
   }
+  out.resize(static_cast<size_t>(put - out.data()));
   return out;
 }
 
 std::string Utf16ToUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
+  size_t ascii = 0;
+  while (ascii < text.size() && text[ascii] < 0x80) ++ascii;
+  std::string out(ascii == text.size() ? ascii : 3 * text.size(), '\0');
+  char* put = out.data();
+  for (size_t i = 0; i < ascii; ++i) *put++ = static_cast<char>(text[i]);
+  for (size_t i = ascii; i < text.size(); ++i) {
     const char32_t u = text[i];
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
         text[i + 1] <= 0xDFFF) {
-      AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+      put = PutUtf8(put, 0x10000 + ((u - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
     } else if (u >= 0xDC80 && u <= 0xDCFF) {
-      out += static_cast<char>(u - kEscapeBase);
+      *put++ = static_cast<char>(u - kEscapeBase);
     } else if (u >= 0xD800 && u <= 0xDFFF) {
-      AppendUtf8(out, 0xFFFD);
+      put = PutUtf8(put, 0xFFFD);
     } else {
-      AppendUtf8(out, u);
+      put = PutUtf8(put, u);
     }
   }
+  out.resize(static_cast<size_t>(put - out.data()));
   return out;
 }
 

@@ -32,6 +32,40 @@ TEST(TextConversion, LoneSurrogatesWithoutByteBecomeReplacementCharacter) {
   EXPECT_EQ(Utf16ToUtf8(u"\xDC10"), "\xEF\xBF\xBD");
 }
 
+TEST(TextConversion, LengthsAtEveryExpansion) {
+  // Text whose forms differ most in length either way, long enough to leave
+  // any inline buffer, alone and behind an ASCII start.
+  struct TCase {
+    const char* what;
+    std::string unit;     // one character's UTF-8 form
+    std::u16string wide;  // its UTF-16 form
+  };
+  const TCase cases[] = {
+      {"ascii", "a", u"a"},
+      {"two bytes", "\xC3\xA9", u"\u00E9"},
+      {"three bytes for one unit", "\xE2\x82\xAC", u"\u20AC"},
+      {"four bytes for two units", "\xF0\x9F\x8E\xB5", u"\U0001F3B5"},
+      {"a byte that is not UTF-8", "\xFF", u"\xDCFF"},
+  };
+  for (const TCase& c : cases) {
+    for (const size_t count : {size_t{1}, size_t{7}, size_t{100}}) {
+      for (const char* start : {"", "plain name "}) {
+        SCOPED_TRACE(std::string(c.what) + " x" + std::to_string(count) + " after \"" + start + "\"");
+        std::string narrow = start;
+        std::u16string wide(start, start + std::char_traits<char>::length(start));
+        for (size_t i = 0; i < count; ++i) {
+          narrow += c.unit;
+          wide += c.wide;
+        }
+        EXPECT_EQ(Utf8ToUtf16(narrow), wide);
+        EXPECT_EQ(Utf16ToUtf8(wide), narrow);
+      }
+    }
+  }
+  EXPECT_EQ(Utf8ToUtf16(""), u"");
+  EXPECT_EQ(Utf16ToUtf8(u""), "");
+}
+
 TEST(TextConversion, BoundedConversionCountsTheTerminator) {
   std::u16string wide = u"unchanged";
   EXPECT_TRUE(Utf8ToUtf16Bounded(std::string(511, 'a'), 512, wide));
