@@ -5,10 +5,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <ctime>
 
 #include "image/iso_records.h"
 #include "platform/byte_order.h"
+#include "platform/file_time.h"
 #include "platform/text_conversion.h"
 
 namespace orvex {
@@ -30,44 +30,39 @@ constexpr uint8_t kCurrent = 0x02;
 constexpr uint8_t kParent = 0x04;
 constexpr uint8_t kRoot = 0x08;
 
-std::string Field(const char* signature, std::string_view data) {
+// A field whose data is `flags` (when not negative) followed by `data`.
+std::string Field(const char* signature, std::string_view data, int flags = -1) {
+  const size_t size = kFieldHeader + (flags < 0 ? 0 : 1) + data.size();
   std::string f;
-  f.reserve(kFieldHeader + data.size());
+  f.reserve(size);
   f += signature[0];
   f += signature[1];
-  f += static_cast<char>(kFieldHeader + data.size());
+  f += static_cast<char>(size);
   f += '\1';
+  if (flags >= 0) f += static_cast<char>(flags);
   f += data;
   return f;
 }
 
-void AppendBoth32(std::string& s, uint32_t v) {
-  uint8_t b[8];
-  PutBoth32(b, v);
-  s.append(reinterpret_cast<const char*>(b), sizeof b);
-}
-
-// The 7-byte recording form of a UTC time.
-std::string UtcDate(const timespec& t) {
-  std::tm tm{};
-  const time_t seconds = t.tv_sec;
-  gmtime_r(&seconds, &tm);
+// The 7-byte recording form of a UTC time at `p`.  The civil date is worked
+// out here rather than by gmtime_r, which takes a lock and consults the time
+// zone for every call: three dates per record of every entry.
+void PutUtcDate(uint8_t* p, const timespec& t) {
+  constexpr int64_t kDay = 86'400;
+  const int64_t seconds = t.tv_sec;
+  const int64_t days = seconds / kDay - (seconds % kDay < 0 ? 1 : 0);
+  const int64_t in_day = seconds - days * kDay;
+  int64_t year;
+  unsigned month, day;
+  CivilFromDays(days, year, month, day);
   SYSTEMTIME st{};
-  st.wYear = static_cast<uint16_t>(std::clamp(tm.tm_year + 1900, 1900, 2155));
-  st.wMonth = static_cast<uint16_t>(tm.tm_mon + 1);
-  st.wDay = static_cast<uint16_t>(tm.tm_mday);
-  st.wHour = static_cast<uint16_t>(tm.tm_hour);
-  st.wMinute = static_cast<uint16_t>(tm.tm_min);
-  st.wSecond = static_cast<uint16_t>(tm.tm_sec);
-  uint8_t b[7];
-  PutRecordingDate(b, st, 0);
-  return std::string(reinterpret_cast<const char*>(b), sizeof b);
-}
-
-std::string LocalDate(const SYSTEMTIME& t, int32_t zone) {
-  uint8_t b[7];
-  PutRecordingDate(b, t, zone);
-  return std::string(reinterpret_cast<const char*>(b), sizeof b);
+  st.wYear = static_cast<uint16_t>(std::clamp<int64_t>(year, 1900, 2155));
+  st.wMonth = static_cast<uint16_t>(month);
+  st.wDay = static_cast<uint16_t>(day);
+  st.wHour = static_cast<uint16_t>(in_day / 3600);
+  st.wMinute = static_cast<uint16_t>(in_day / 60 % 60);
+  st.wSecond = static_cast<uint16_t>(in_day % 60);
+  PutRecordingDate(p, st, 0);
 }
 
 // NM fields for `name`, each holding as much as a field takes.
@@ -75,9 +70,7 @@ void AppendName(std::vector<std::string>& fields, std::string_view name) {
   do {
     const std::string_view part = name.substr(0, kMaxFieldData - 1);
     name.remove_prefix(part.size());
-    std::string data(1, static_cast<char>(name.empty() ? 0 : kContinue));
-    data += part;
-    fields.push_back(Field("NM", data));
+    fields.push_back(Field("NM", part, name.empty() ? 0 : kContinue));
   } while (!name.empty());
 }
 
@@ -140,6 +133,7 @@ TSystemUse SplitSystemUse(const std::vector<std::string>& fields, uint32_t room)
   // The record's own part is padded to an even length, so it may fill only
   // an even count of bytes.
   size_t limit = room & ~1u;
+  su.parts.back().reserve(std::min(rest, limit));
   for (size_t i = 0; i < fields.size();) {
     std::string& part = su.parts.back();
     if (part.size() + rest <= limit) {
@@ -192,23 +186,29 @@ std::vector<std::string> TRockRidgeFields::Common(const TFacts& facts) const {
     if (rational_ && !link) mode = RationalMode(mode);
   }
   const bool owned = posix != nullptr && !rational_;
-  std::string px;
-  AppendBoth32(px, mode);
-  AppendBoth32(px, facts.links);
-  AppendBoth32(px, owned ? posix->Uid : 0);
-  AppendBoth32(px, owned ? posix->Gid : 0);
-  AppendBoth32(px, facts.serial);
+  uint8_t px[5 * 8];
+  PutBoth32(px, mode);
+  PutBoth32(px + 8, facts.links);
+  PutBoth32(px + 16, owned ? posix->Uid : 0);
+  PutBoth32(px + 24, owned ? posix->Gid : 0);
+  PutBoth32(px + 32, facts.serial);
 
-  std::string tf(1, '\x0E');  // modification, access and attribute change, 7-byte form
+  uint8_t tf[1 + 3 * 7];
+  tf[0] = 0x0E;  // modification, access and attribute change, 7-byte form
   if (posix != nullptr) {
-    tf += UtcDate(posix->Modified);
-    tf += UtcDate(posix->Accessed);
-    tf += UtcDate(posix->Changed);
+    PutUtcDate(tf + 1, posix->Modified);
+    PutUtcDate(tf + 8, posix->Accessed);
+    PutUtcDate(tf + 15, posix->Changed);
   } else {
-    const std::string date = LocalDate(*facts.time, tree_.TimeZoneDifference);
-    tf += date + date + date;
+    for (uint8_t* date = tf + 1; date < tf + sizeof tf; date += 7) {
+      PutRecordingDate(date, *facts.time, tree_.TimeZoneDifference);
+    }
   }
-  return {Field("PX", px), Field("TF", tf)};
+  std::vector<std::string> fields;
+  fields.reserve(4);  // room for the name and a link's target after these
+  fields.push_back(Field("PX", std::string_view(reinterpret_cast<const char*>(px), sizeof px)));
+  fields.push_back(Field("TF", std::string_view(reinterpret_cast<const char*>(tf), sizeof tf)));
+  return fields;
 }
 
 TSystemUse TRockRidgeFields::Dot(const TDirEntry& dir, bool parent) const {

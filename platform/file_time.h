@@ -46,6 +46,10 @@ enum TTimeZoneId : uint32_t {
 uint64_t FileTimeToTicks(const FILETIME& ft);
 FILETIME TicksToFileTime(uint64_t ticks);
 
+// The civil date (proleptic Gregorian) of day `z`, counted from 1970-01-01
+// (negative before it); month and day from 1.
+void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d);
+
 // A POSIX time (seconds and nanoseconds since 1970) as a FILETIME; times
 // before 1601 clamp to 0.
 FILETIME UnixTimeToFileTime(const timespec& ts);

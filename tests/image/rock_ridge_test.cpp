@@ -6,6 +6,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <ctime>
 #include <map>
 #include <string>
 #include <vector>
@@ -187,6 +189,53 @@ TEST_F(RockRidgeTest, EachEntrySaysWhatItIs) {
       EXPECT_EQ(r.One("TF").substr(1, 7), std::string("\x65\x09\x09\x01\x2E\x28\x00", 7));
     }
     EXPECT_EQ(r.length % 2, 0);
+  }
+}
+
+// The recording form of a UTC time as the C library's calendar gives it,
+// with the year held to what the form can say.
+std::string GmtimeDate(time_t t) {
+  std::tm tm{};
+  gmtime_r(&t, &tm);
+  const int year = std::clamp(tm.tm_year + 1900, 1900, 2155);
+  return std::string{static_cast<char>(year - 1900), static_cast<char>(tm.tm_mon + 1),
+                     static_cast<char>(tm.tm_mday),  static_cast<char>(tm.tm_hour),
+                     static_cast<char>(tm.tm_min),   static_cast<char>(tm.tm_sec), '\0'};
+}
+
+TEST_F(RockRidgeTest, TimesAreUtcCalendarDates) {
+  const time_t times[] = {
+      0,              // the epoch
+      -1,             // the second before it
+      -86'400,        // a whole day before
+      951'782'400,    // 2000-02-29, a leap day of a century year
+      951'868'799,    // its last second
+      4'107'542'400,  // 2100-03-01, after the non-leap 2100-02-28
+      -2'208'988'801, // 1899-12-31 23:59:59: the year held at 1900
+      -2'208'988'800, // 1900-01-01
+      5'000'000'000,  // 2128
+      8'000'000'000,  // 2223: the year held at 2155
+      1'700'000'123,
+  };
+  for (const time_t t : times) {
+    SCOPED_TRACE(t);
+    layout.ClearAll();
+    const pFileEntry e = AddFile(u"\\", u"f", 1);
+    ASSERT_NE(e, nullptr);
+    e->Posix = Attributes(S_IFREG | 0644, 0);
+    e->Posix->Name = "f";
+    // Three different times, so that each must land in its own place.
+    e->Posix->Modified.tv_sec = t;
+    e->Posix->Accessed.tv_sec = t + 3'601;
+    e->Posix->Changed.tv_sec = t - 59;
+    Header();
+    const std::vector<TReadRecord> records = Read(*layout.RootDir);
+    ASSERT_EQ(records.size(), 3u);
+    const std::string tf = records[2].One("TF");
+    ASSERT_EQ(tf.size(), 22u);
+    EXPECT_EQ(tf.substr(1, 7), GmtimeDate(t));
+    EXPECT_EQ(tf.substr(8, 7), GmtimeDate(t + 3'601));
+    EXPECT_EQ(tf.substr(15, 7), GmtimeDate(t - 59));
   }
 }
 
