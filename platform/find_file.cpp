@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <limits.h>
+
 #include <algorithm>
 #include <mutex>
 #include <unordered_map>
@@ -38,56 +40,74 @@ bool SameTime(const timespec& a, const timespec& b) {
   return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
 }
 
-// The names of a directory that can be listed and entered; null with `error`
-// set otherwise.
-std::shared_ptr<const TDirectoryNames> ReadDirectoryNames(const std::string& directory, int& error) {
-  struct stat st;
-  if (stat(directory.c_str(), &st) != 0) {
+// Opens a directory that can be listed and entered and gives its names;
+// null with `error` set otherwise.  With `keep_fd` the directory stays open
+// and its descriptor is stored there (the caller closes it), so that its
+// entries can be examined relative to it: the kernel then looks up one name
+// per entry instead of the whole path.
+std::shared_ptr<const TDirectoryNames> ReadDirectoryNames(const std::string& directory, int& error,
+                                                          int* keep_fd = nullptr) {
+  const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
     error = errno;
     return nullptr;
   }
-  if (!S_ISDIR(st.st_mode)) {
-    error = ENOTDIR;
+  const auto fail = [&](int why) {
+    close(fd);
+    error = why;
     return nullptr;
-  }
+  };
+  struct stat st;
+  if (fstat(fd, &st) != 0) return fail(errno);
   // Without search permission the names could be listed but none of them
   // examined or opened.
-  if (access(directory.c_str(), X_OK) != 0) {
-    error = errno;
-    return nullptr;
-  }
+  if (access(directory.c_str(), X_OK) != 0) return fail(errno);
   error = 0;
+  std::shared_ptr<const TDirectoryNames> result;
   {
     std::lock_guard<std::mutex> lock(g_cache_mutex);
     if (g_cached && g_cached->device == st.st_dev && g_cached->inode == st.st_ino &&
         SameTime(g_cached->modified, st.st_mtim)) {
-      return g_cached;
+      result = g_cached;
     }
   }
-  DIR* dir = opendir(directory.c_str());
-  if (dir == nullptr) {
-    error = errno;
-    return nullptr;
+  if (!result) {
+    // The listing reads through a descriptor of its own: closing it must
+    // leave `fd` open.
+    const int listing = dup(fd);
+    DIR* dir = listing < 0 ? nullptr : fdopendir(listing);
+    if (dir == nullptr) {
+      const int why = errno;
+      if (listing >= 0) close(listing);
+      return fail(why);
+    }
+    auto names = std::make_shared<TDirectoryNames>();
+    names->device = st.st_dev;
+    names->inode = st.st_ino;
+    names->modified = st.st_mtim;
+    while (const dirent* entry = readdir(dir)) {
+      const std::string_view name = entry->d_name;
+      if (name != "." && name != "..") names->sorted.emplace_back(name);
+    }
+    closedir(dir);
+    std::sort(names->sorted.begin(), names->sorted.end());
+    names->aliases = MakeDirectoryAliases(names->sorted);
+    std::lock_guard<std::mutex> lock(g_cache_mutex);
+    g_cached = names;
+    result = std::move(names);
   }
-  auto names = std::make_shared<TDirectoryNames>();
-  names->device = st.st_dev;
-  names->inode = st.st_ino;
-  names->modified = st.st_mtim;
-  while (const dirent* entry = readdir(dir)) {
-    const std::string_view name = entry->d_name;
-    if (name != "." && name != "..") names->sorted.emplace_back(name);
+  if (keep_fd != nullptr) {
+    *keep_fd = fd;
+  } else {
+    close(fd);
   }
-  closedir(dir);
-  std::sort(names->sorted.begin(), names->sorted.end());
-  names->aliases = MakeDirectoryAliases(names->sorted);
-  std::lock_guard<std::mutex> lock(g_cache_mutex);
-  g_cached = names;
-  return names;
+  return result;
 }
 
-std::string JoinPath(const std::string& directory, std::string_view name) {
-  if (directory.empty() || directory.back() == '/') return directory + std::string(name);
-  return directory + "/" + std::string(name);
+// The length of `directory` and `name` joined by one "/".
+size_t JoinedLength(const std::string& directory, std::string_view name) {
+  const bool separator = !directory.empty() && directory.back() != '/';
+  return directory.size() + (separator ? 1 : 0) + name.size();
 }
 
 // Splits "dir/pattern" into its directory ("." without a "/", "/" for the
@@ -162,11 +182,17 @@ bool TCredentials::MayRead(unsigned owner, unsigned group, unsigned mode) const 
 }
 
 TFindSearch::TFindSearch() = default;
-TFindSearch::~TFindSearch() = default;
+TFindSearch::~TFindSearch() { CloseDirectory(); }
+
+void TFindSearch::CloseDirectory() {
+  if (directory_fd_ >= 0) close(directory_fd_);
+  directory_fd_ = -1;
+}
 
 bool TFindSearch::First(std::u16string_view pattern_path, WIN32_FIND_DATAW& fd) {
   auto [directory, pattern] = SplitPath(Utf16ToUtf8(pattern_path));
-  names_ = ReadDirectoryNames(directory, error_);
+  CloseDirectory();
+  names_ = ReadDirectoryNames(directory, error_, &directory_fd_);
   if (!names_) return false;
   directory_ = std::move(directory);
   pattern_ = Utf8ToUtf16(pattern);
@@ -185,7 +211,7 @@ bool TFindSearch::Next(WIN32_FIND_DATAW& fd) {
     if (at < 2) {
       const std::u16string_view dots = at == 0 ? u"." : u"..";
       if (MatchesPattern(pattern_, dots) &&
-          stat(JoinPath(directory_, at == 0 ? "." : "..").c_str(), &found_) == 0) {
+          fstatat(directory_fd_, at == 0 ? "." : "..", &found_, 0) == 0) {
         FillFromStat(found_, dots, u"", fd);
         return true;
       }
@@ -199,20 +225,24 @@ bool TFindSearch::Next(WIN32_FIND_DATAW& fd) {
 bool TFindSearch::Fill(const std::string& name, WIN32_FIND_DATAW& fd) {
   const std::u16string wide = Utf8ToUtf16(name);
   if (!MatchesPattern(pattern_, wide)) return false;
-  const std::string path = JoinPath(directory_, name);
+  // The entry is examined relative to the open directory; its whole path
+  // must still be one that a later open by path accepts.
+  if (JoinedLength(directory_, name) >= PATH_MAX) return Skip(wide, TFindSkip::kUnreadable, ENAMETOOLONG);
   struct stat& st = found_;
   // What lstat says of anything but a link is what stat would say.
-  const bool examined = keep_links_ && lstat(path.c_str(), &st) == 0;
+  const bool examined = keep_links_ && fstatat(directory_fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
   if (examined && S_ISLNK(st.st_mode)) {
     FillFromStat(st, wide, AliasOf(*names_, name), fd);
     fd.dwFileAttributes = (fd.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) | FILE_ATTRIBUTE_REPARSE_POINT;
     SetFindFileSize(fd, 0);
     return true;
   }
-  if (!examined && stat(path.c_str(), &st) != 0) {
+  if (!examined && fstatat(directory_fd_, name.c_str(), &st, 0) != 0) {
     const int error = errno;
     struct stat link;
-    const bool dangling = error == ENOENT && lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+    const bool dangling = error == ENOENT &&
+                          fstatat(directory_fd_, name.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0 &&
+                          S_ISLNK(link.st_mode);
     return Skip(wide, dangling ? TFindSkip::kDangling : TFindSkip::kUnreadable, error);
   }
   if (!Listable(st)) return Skip(wide, TFindSkip::kSpecial, 0);

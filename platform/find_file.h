@@ -101,10 +101,12 @@ class TFindSearch {
 
  private:
   bool Fill(const std::string& name, WIN32_FIND_DATAW& fd);
+  void CloseDirectory();
   // Tells the skip handler; returns false (nothing filled).
   bool Skip(std::u16string_view name, TFindSkip why, int error);
 
   std::string directory_;
+  int directory_fd_ = -1;  // the directory searched, open while the search lasts
   std::u16string pattern_;
   std::shared_ptr<const TDirectoryNames> names_;
   std::set<std::pair<unsigned long, unsigned long>> ancestors_;  // (device, inode)

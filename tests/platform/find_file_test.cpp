@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: Apache-2.0
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
@@ -173,6 +177,129 @@ TEST(FindSearch, NamesThatAreNotUtf8StillOpen) {
   ASSERT_TRUE(FindFile(Utf8ToUtf16(dir / raw), fd));
   EXPECT_EQ(FindFileSize(fd), 5u);
   EXPECT_EQ(Utf16ToUtf8(FindAlternateName(fd)), "CAF_~1.TXT");
+}
+
+struct Skipped {
+  std::string name;
+  TFindSkip why;
+  int error;
+  bool operator==(const Skipped&) const = default;
+};
+
+// A search of `pattern_path` that records what it leaves out.
+std::vector<Found> ListSkipping(const std::string& pattern_path, bool keep_links,
+                                std::vector<Skipped>& skipped) {
+  std::vector<Found> out;
+  TFindSearch search;
+  search.SetKeepLinks(keep_links);
+  search.SetSkipHandler([&](std::u16string_view name, TFindSkip why, int error) {
+    skipped.push_back({Utf16ToUtf8(name), why, error});
+  });
+  WIN32_FIND_DATAW fd;
+  for (bool ok = search.First(Utf8ToUtf16(pattern_path), fd); ok; ok = search.Next(fd)) {
+    out.push_back({Utf16ToUtf8(FindName(fd)), Utf16ToUtf8(FindAlternateName(fd)),
+                   fd.dwFileAttributes, FindFileSize(fd)});
+  }
+  return out;
+}
+
+TEST(FindSearch, RelativeLinksResolveFromTheirOwnDirectory) {
+  TempDir dir;
+  dir.Write("data/file.txt", "content");
+  dir.Write("other/x.txt", "xyz");
+  dir.Mkdir("data/inner");
+  const std::string data = dir / "data";
+  ASSERT_EQ(symlink("file.txt", (data + "/rel").c_str()), 0);
+  ASSERT_EQ(symlink("../other/x.txt", (data + "/up").c_str()), 0);
+  ASSERT_EQ(symlink("inner", (data + "/sub").c_str()), 0);
+  ASSERT_EQ(symlink("missing", (data + "/gone").c_str()), 0);
+  ASSERT_EQ(symlink("ring2", (data + "/ring1").c_str()), 0);
+  ASSERT_EQ(symlink("ring1", (data + "/ring2").c_str()), 0);
+
+  std::vector<Skipped> skipped;
+  const auto followed = ListSkipping(data + "/*", false, skipped);
+  EXPECT_EQ(Names(followed), (std::vector<std::string>{".", "..", "file.txt", "inner", "rel", "sub", "up"}));
+  EXPECT_EQ(followed[4].size, 7u);
+  EXPECT_EQ(followed[5].attributes, FILE_ATTRIBUTE_DIRECTORY);
+  EXPECT_EQ(followed[6].size, 3u);
+  EXPECT_EQ(skipped, (std::vector<Skipped>{{"gone", TFindSkip::kDangling, ENOENT},
+                                           {"ring1", TFindSkip::kUnreadable, ELOOP},
+                                           {"ring2", TFindSkip::kUnreadable, ELOOP}}));
+
+  skipped.clear();
+  const auto kept = ListSkipping(data + "/*", true, skipped);
+  EXPECT_EQ(Names(kept), (std::vector<std::string>{".", "..", "file.txt", "gone", "inner", "rel", "ring1",
+                                                   "ring2", "sub", "up"}));
+  for (const Found& f : kept) {
+    const bool link = f.name != "." && f.name != ".." && f.name != "file.txt" && f.name != "inner";
+    EXPECT_EQ(f.attributes == FILE_ATTRIBUTE_REPARSE_POINT, link) << f.name;
+    if (link) {
+      EXPECT_EQ(f.size, 0u) << f.name;
+    }
+  }
+  EXPECT_TRUE(skipped.empty());
+}
+
+TEST(FindSearch, OneSearchMovesFromDirectoryToDirectoryWithoutLeaking) {
+  TempDir dir;
+  dir.Write("a/one.txt", "1");
+  dir.Write("b/two.txt", "22");
+  const auto open_descriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                         std::filesystem::directory_iterator());
+  };
+  const auto before = open_descriptors();
+  {
+    TFindSearch search;
+    WIN32_FIND_DATAW fd;
+    for (int round = 0; round < 3; ++round) {
+      ASSERT_TRUE(search.First(Utf8ToUtf16(dir / "a/*.txt"), fd));
+      EXPECT_EQ(Utf16ToUtf8(FindName(fd)), "one.txt");
+      struct stat by_path;
+      ASSERT_EQ(stat((dir / "a/one.txt").c_str(), &by_path), 0);
+      EXPECT_EQ(search.Found().st_ino, by_path.st_ino);
+      EXPECT_FALSE(search.First(Utf8ToUtf16(dir / "missing/*"), fd));
+      EXPECT_EQ(search.Error(), ENOENT);
+      // The second directory is examined, not the first one again.
+      ASSERT_TRUE(search.First(Utf8ToUtf16(dir / "b/*.txt"), fd));
+      EXPECT_EQ(Utf16ToUtf8(FindName(fd)), "two.txt");
+      EXPECT_EQ(FindFileSize(fd), 2u);
+      EXPECT_FALSE(search.First(Utf8ToUtf16(dir / "a/one.txt/*"), fd));
+      EXPECT_EQ(search.Error(), ENOTDIR);
+    }
+  }
+  EXPECT_EQ(open_descriptors(), before);
+}
+
+TEST(FindSearch, EntriesWhosePathIsTooLongToOpenAreLeftOut) {
+  // A directory whose path leaves room for a name of 253 bytes: with it the
+  // path and its terminating zero fill PATH_MAX.  That name is listed, one
+  // byte more is not, though both could be examined relative to the
+  // directory.
+  TempDir dir;
+  std::string deep = dir.path();
+  const size_t target = PATH_MAX - 1 - 254;  // with "/" and the longer name: PATH_MAX bytes
+  while (deep.size() < target) {
+    const size_t room = target - deep.size() - 1;
+    deep += "/" + std::string(std::min<size_t>(room, 200), 'd');
+    ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
+  }
+  ASSERT_EQ(deep.size(), target);
+  const int at = open(deep.c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_GE(at, 0);
+  const std::string fits(253, 'f'), too_long(254, 't');
+  for (const std::string& name : {fits, too_long}) {
+    const int file = openat(at, name.c_str(), O_CREAT | O_WRONLY, 0644);
+    ASSERT_GE(file, 0);
+    close(file);
+  }
+  std::vector<Skipped> skipped;
+  const auto found = ListSkipping(deep + "/*", false, skipped);
+  EXPECT_EQ(Names(found), (std::vector<std::string>{".", "..", fits}));
+  EXPECT_EQ(skipped, (std::vector<Skipped>{{too_long, TFindSkip::kUnreadable, ENAMETOOLONG}}));
+  // Removed here: its path is too long for removal by path.
+  unlinkat(at, too_long.c_str(), 0);
+  close(at);
 }
 
 TEST(FindSearch, UnreadableDirectoryListsNothing) {
