@@ -90,14 +90,20 @@ std::unordered_map<std::string, std::u16string> MakeDirectoryAliases(
 
 std::unordered_map<std::string, std::u16string> MakeDirectoryAliases(
     const std::vector<std::string>& names, std::unordered_set<std::string>& used) {
-  std::vector<std::string> sorted(names);
-  std::sort(sorted.begin(), sorted.end());
+  // A listing hands its names over sorted already; only others are copied.
+  std::vector<std::string> sorted_copy;
+  const std::vector<std::string>* sorted = &names;
+  if (!std::is_sorted(names.begin(), names.end())) {
+    sorted_copy = names;
+    std::sort(sorted_copy.begin(), sorted_copy.end());
+    sorted = &sorted_copy;
+  }
 
   // Names that are valid 8.3 names occupy their own upper-case form first, so
   // that no generated alias can take it whatever the order; one whose form
   // is taken already needs an alias like any other.
   std::vector<std::pair<const std::string*, std::u16string>> pending;
-  for (const std::string& name : sorted) {
+  for (const std::string& name : *sorted) {
     std::u16string wide = Utf8ToUtf16(name);
     // Valid 8.3 names are plain ASCII.
     if (!IsValid83Name(wide) || !used.insert(AsciiUpper(name)).second) {
@@ -114,6 +120,7 @@ std::unordered_map<std::string, std::u16string> MakeDirectoryAliases(
   std::unordered_map<std::string, unsigned> next_number;  // per stem
   std::unordered_map<std::string, unsigned> shape_floor;  // per cut base, digit count and extension
   std::unordered_map<std::string, std::u16string> aliases;
+  aliases.reserve(pending.size());
   for (const auto& [name, wide] : pending) {
     const TAliasStem stem = StemOf(wide);
     unsigned& n = next_number[stem.base + "." + stem.ext];

@@ -202,8 +202,9 @@ class TContentTree {
   // An entry added or replaced from a source path takes its POSIX
   // attributes from it (of a kept link: the link's own, and no source);
   // `found`, what a listing already learnt of the source, saves examining
-  // it again.
-  TAddResult InsertEntry(pDirEntry dir, WIN32_FIND_DATAW fd, bool Unicode,
+  // it again.  `fd` is the caller's to give up: the add-file handler may
+  // change it.
+  TAddResult InsertEntry(pDirEntry dir, WIN32_FIND_DATAW& fd, bool Unicode,
                          const std::u16string* path, const std::u16string& name,
                          const struct stat* found = nullptr);
   pDirEntry SavedPathDestination(pDirEntry dest, std::u16string_view source);

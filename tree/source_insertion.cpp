@@ -66,7 +66,7 @@ bool TContentTree::Report(TAddOutcome outcome, const std::u16string& path) {
   }
 }
 
-TContentTree::TAddResult TContentTree::InsertEntry(pDirEntry dir, WIN32_FIND_DATAW fd,
+TContentTree::TAddResult TContentTree::InsertEntry(pDirEntry dir, WIN32_FIND_DATAW& fd,
                                                    bool Unicode, const std::u16string* path,
                                                    const std::u16string& name,
                                                    const struct stat* found) {
@@ -132,8 +132,8 @@ pFileEntry TContentTree::InsertMemoryFileW(std::u16string_view DestPath,
                                            TGetDataEvent OnGetData) {
   const pDirEntry dir = FindDir(DropTrailingSeparator(DestPath));
   if (dir == nullptr) return nullptr;
-  const TAddResult result =
-      InsertEntry(dir, FindFileData, true, nullptr, DirPath(dir) + std::u16string(FindName(FindFileData)));
+  WIN32_FIND_DATAW fd = FindFileData;
+  const TAddResult result = InsertEntry(dir, fd, true, nullptr, DirPath(dir) + std::u16string(FindName(fd)));
   if (result.outcome == TAddOutcome::kAdded || result.outcome == TAddOutcome::kReplaced) {
     result.entry->mfcbFunction = std::move(OnGetData);
   }
@@ -223,9 +223,9 @@ bool TContentTree::InsertDirInto(pDirEntry dest, const std::u16string& source,
       first = false;
       const std::u16string_view name = FindName(fd);
       if (!IsDirectory(fd)) {
-        if (others) files.push_back({fd, search.Found()});
+        if (others) files.emplace_back(fd, search.Found());
       } else if (directories && name != u"." && name != u"..") {
-        subdirectories.push_back({fd, search.Found()});
+        subdirectories.emplace_back(fd, search.Found());
       }
     }
   };
@@ -255,7 +255,7 @@ bool TContentTree::InsertDirInto(pDirEntry dest, const std::u16string& source,
     }
     if (!InsertDirInto(made.dir, sub_source, specs, true, Unicode)) return false;
   }
-  for (const TListed& file : files) {
+  for (TListed& file : files) {
     const std::u16string path = source + u"/" + std::u16string(FindName(file.fd));
     if (InsertEntry(dest, file.fd, Unicode, &path, path, &file.found).outcome == TAddOutcome::kFull) {
       return false;
