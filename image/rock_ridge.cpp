@@ -32,15 +32,14 @@ constexpr uint8_t kRoot = 0x08;
 
 // A field whose data is `flags` (when not negative) followed by `data`.
 std::string Field(const char* signature, std::string_view data, int flags = -1) {
-  const size_t size = kFieldHeader + (flags < 0 ? 0 : 1) + data.size();
-  std::string f;
-  f.reserve(size);
-  f += signature[0];
-  f += signature[1];
-  f += static_cast<char>(size);
-  f += '\1';
-  if (flags >= 0) f += static_cast<char>(flags);
-  f += data;
+  const size_t header = kFieldHeader + (flags < 0 ? 0 : 1);
+  std::string f(header + data.size(), '\0');
+  f[0] = signature[0];
+  f[1] = signature[1];
+  f[2] = static_cast<char>(f.size());
+  f[3] = '\1';
+  if (flags >= 0) f[4] = static_cast<char>(flags);
+  data.copy(f.data() + header, data.size());
   return f;
 }
 
