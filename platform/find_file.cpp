@@ -72,24 +72,24 @@ std::shared_ptr<const TDirectoryNames> ReadDirectoryNames(const std::string& dir
     }
   }
   if (!result) {
-    // The listing reads through a descriptor of its own: closing it must
-    // leave `fd` open.
-    const int listing = dup(fd);
-    DIR* dir = listing < 0 ? nullptr : fdopendir(listing);
-    if (dir == nullptr) {
-      const int why = errno;
-      if (listing >= 0) close(listing);
-      return fail(why);
-    }
     auto names = std::make_shared<TDirectoryNames>();
     names->device = st.st_dev;
     names->inode = st.st_ino;
     names->modified = st.st_mtim;
-    while (const dirent* entry = readdir(dir)) {
-      const std::string_view name = entry->d_name;
-      if (name != "." && name != "..") names->sorted.emplace_back(name);
+    // Read straight from `fd`, which stays open for the search: a directory
+    // stream would want a descriptor of its own.
+    alignas(dirent64) char buffer[32 * 1024];
+    for (;;) {
+      const ssize_t got = getdents64(fd, buffer, sizeof buffer);
+      if (got < 0) return fail(errno);
+      if (got == 0) break;
+      for (ssize_t at = 0; at < got;) {
+        const auto* entry = reinterpret_cast<const dirent64*>(buffer + at);
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names->sorted.emplace_back(name);
+        at += entry->d_reclen;
+      }
     }
-    closedir(dir);
     std::sort(names->sorted.begin(), names->sorted.end());
     names->aliases = MakeDirectoryAliases(names->sorted);
     std::lock_guard<std::mutex> lock(g_cache_mutex);
