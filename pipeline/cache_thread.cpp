@@ -8,6 +8,7 @@
 #include "image/udf_file_stream.h"
 #include "pipeline/content_reader.h"
 #include "pipeline/job_errors.h"
+#include "pipeline/source_opener.h"
 #include "platform/released_pages.h"
 
 namespace orvex {
@@ -70,11 +71,12 @@ bool TCacheThread::StreamLayout() {
          StreamContent(boot, static_cast<uint64_t>(CDFiles.BootImageSize), 0);
   }
   if (ok && CDFiles.UDFBridge) ok = StreamUdfStructures();
+  TSourceOpener opener(CDFiles.Files, ok ? CDFiles.NoOfFiles : 0);
   for (int32_t i = 0; ok && i < CDFiles.NoOfFiles; ++i) {
     TFileEntry* entry = CDFiles.Files[static_cast<size_t>(i)];
     if (!HasOwnData(*entry)) continue;
     entry->FileId = i;
-    ok = StreamFile(*entry, i);
+    ok = StreamFile(*entry, i, opener);
   }
   return ok;
 }
@@ -154,10 +156,11 @@ bool TCacheThread::StreamUdfStructures() {
 }
 
 // The data of one file, then zeros to the end of its last sector.
-bool TCacheThread::StreamFile(TFileEntry& entry, int32_t file_id) {
+bool TCacheThread::StreamFile(TFileEntry& entry, int32_t file_id, TSourceOpener& opener) {
   CDFiles.ReadingFile = file_id;
   TContentReader reader;
-  if (!reader.Open(entry, this)) return Fail(reader);
+  const bool opened = entry.Path.empty() ? reader.Open(entry, this) : reader.Open(entry, this, opener.Take(file_id));
+  if (!opened) return Fail(reader);
   if (copies_ && static_cast<uint64_t>(entry.FileSize) >= kCopiedSize) {
     if (auto source = reader.HandOver(static_cast<uint64_t>(entry.FileSize))) {
       return StreamCopy(std::move(source), file_id);
@@ -165,6 +168,7 @@ bool TCacheThread::StreamFile(TFileEntry& entry, int32_t file_id) {
   }
   if (!StreamContent(reader, static_cast<uint64_t>(entry.FileSize), file_id)) return false;
   if (reader.Changed()) CDFiles.ChangedFiles.Add(file_id);
+  opener.Close(reader.Release());
   return true;
 }
 

@@ -33,6 +33,7 @@
 namespace orvex {
 
 class TContentReader;
+class TSourceOpener;
 
 class TCacheThread : public TObject {
  public:
@@ -52,7 +53,8 @@ class TCacheThread : public TObject {
   // The first `size` bytes of the header, which is not needed again: each
   // page of it goes back to the system once it is in a packet.
   bool StreamHeader(std::vector<uint8_t>& header, uint64_t size);
-  bool StreamFile(TFileEntry& entry, int32_t file_id);
+  // The data of one entry; a source file is opened by `opener`.
+  bool StreamFile(TFileEntry& entry, int32_t file_id, TSourceOpener& opener);
   // `size` bytes of an opened source, then zeros to the end of its sector.
   bool StreamContent(TContentReader& reader, uint64_t size, int32_t file_id);
   // The whole of a source as ranges the sink copies.

@@ -13,6 +13,10 @@ bool SameTime(const FILETIME& a, const FILETIME& b) {
 }  // namespace
 
 bool TContentReader::Open(TFileEntry& entry, TObject* sender) {
+  return Open(entry, sender, entry.Path.empty() ? TFile() : TFile::OpenRead(Utf16ToUtf8(entry.Path)));
+}
+
+bool TContentReader::Open(TFileEntry& entry, TObject* sender, TFile source) {
   entry_ = &entry;
   sender_ = sender;
   from_callback_ = entry.Path.empty();
@@ -22,7 +26,7 @@ bool TContentReader::Open(TFileEntry& entry, TObject* sender) {
     return entry.mfcbFunction || Fail(kErrorReading, 0);
   }
   name_ = entry.Path;
-  file_ = TFile::OpenRead(Utf16ToUtf8(entry.Path));
+  file_ = std::move(source);
   if (!file_.IsOpen()) return Fail(kErrorOpening, file_.LastError());
   opened_ = file_.OpenedState();
   changed_at_open_ = !opened_ || opened_->size != static_cast<uint64_t>(entry.FileSize) ||

@@ -30,6 +30,9 @@ class TContentReader {
  public:
   // The content of `entry`; `sender` is what its callback is told.
   bool Open(TFileEntry& entry, TObject* sender);
+  // The same with the entry's source file opened already, as
+  // TFile::OpenRead gives it (one that is not open carries the reason).
+  bool Open(TFileEntry& entry, TObject* sender, TFile source);
   // A file that belongs to no entry (the boot image).
   bool Open(const std::string& path);
 
@@ -47,6 +50,10 @@ class TContentReader {
   // instead of read here: only a regular source file, unchanged since it
   // was added, of which nothing was read yet.  Null, keeping it, otherwise.
   std::shared_ptr<TCopySource> HandOver(uint64_t size);
+
+  // Gives up the source file (a closed one for a memory file), so that it
+  // can be closed elsewhere; nothing can be read after.
+  TFile Release() { return std::move(file_); }
 
   // The size of the regular file opened by path; none for anything else.
   std::optional<uint64_t> OpenedFileSize() const {

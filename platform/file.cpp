@@ -38,6 +38,7 @@ TFile& TFile::operator=(TFile&& other) noexcept {
     Close();
     fd_ = other.fd_;
     error_ = other.error_;
+    nonblocking_ = other.nonblocking_;
     opened_ = other.opened_;
     other.fd_ = -1;
   }
@@ -49,10 +50,17 @@ bool TFile::Failed() {
   return false;
 }
 
-TFile TFile::OpenRead(const std::string& path) {
-  // O_NONBLOCK keeps the open of a pipe from waiting for a writer; regular
-  // files ignore it.
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+TFile TFile::OpenRead(const std::string& path) { return OpenReadAt(AT_FDCWD, path.c_str()); }
+
+TFile TFile::OpenRead(const TFile& directory, const std::string& name) {
+  return OpenReadAt(directory.fd_, name.c_str());
+}
+
+TFile TFile::OpenReadAt(int directory, const char* path) {
+  // O_NONBLOCK keeps the open of a pipe from waiting for a writer.  It stays
+  // set: the reads of regular files ignore it, and clearing it would cost a
+  // call per file; a read that does heed it clears it then (ReadFully).
+  const int fd = openat(directory, path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return TFile(-1, errno);
   struct stat st;
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -60,12 +68,19 @@ TFile TFile::OpenRead(const std::string& path) {
     close(fd);
     return TFile(-1, error);
   }
-  fcntl(fd, F_SETFL, 0);  // O_NONBLOCK is the only status flag the open set
   // A file within the kernel's first read-ahead is read whole without advice.
   if (st.st_size > kReadAheadBytes) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   TFile file(fd);
+  file.nonblocking_ = true;
   file.opened_ = StateOf(st);
   return file;
+}
+
+TFile TFile::OpenDirectory(const std::string& path) {
+  // O_PATH: the directory is only a starting point for lookups, which need
+  // no permission to read it.
+  const int fd = open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+  return TFile(fd, fd < 0 ? errno : 0);
 }
 
 TFile TFile::Create(const std::string& path) {
@@ -128,6 +143,12 @@ int64_t TFile::ReadFully(size_t size, const std::function<ssize_t(size_t done)>&
   while (done < size) {
     const ssize_t n = read_more(done);
     if (n < 0 && errno == EINTR) continue;
+    // A file system that heeds O_NONBLOCK for a regular file: read as if it
+    // had never been set.
+    if (n < 0 && errno == EAGAIN && nonblocking_ && fcntl(fd_, F_SETFL, 0) == 0) {
+      nonblocking_ = false;
+      continue;
+    }
     if (n < 0) {
       error_ = errno;
       return -1;

@@ -41,7 +41,10 @@ class TFile {
  public:
   TFile() = default;
   ~TFile() { Close(); }
-  TFile(TFile&& other) noexcept : fd_(other.fd_), error_(other.error_), opened_(other.opened_) { other.fd_ = -1; }
+  TFile(TFile&& other) noexcept
+      : fd_(other.fd_), error_(other.error_), nonblocking_(other.nonblocking_), opened_(other.opened_) {
+    other.fd_ = -1;
+  }
   TFile& operator=(TFile&& other) noexcept;
   TFile(const TFile&) = delete;
   TFile& operator=(const TFile&) = delete;
@@ -49,6 +52,12 @@ class TFile {
   // An existing regular file for reading (a directory, device or pipe is
   // refused with EISDIR or EINVAL: reading one could block or never end).
   static TFile OpenRead(const std::string& path);
+  // The same for the file `name` in the open `directory` (see
+  // OpenDirectory): only `name` is looked up.
+  static TFile OpenRead(const TFile& directory, const std::string& name);
+  // A directory to open files in by name; it can be neither read nor
+  // written.
+  static TFile OpenDirectory(const std::string& path);
   // A file for writing, created or truncated.
   static TFile Create(const std::string& path);
   // A new file for writing with permission bits `mode` (before the umask);
@@ -107,8 +116,11 @@ class TFile {
   // bytes are read, the file ends or a read fails; Read's result.
   int64_t ReadFully(size_t size, const std::function<ssize_t(size_t done)>& read_more);
 
+  static TFile OpenReadAt(int directory, const char* path);
+
   int fd_ = -1;
   int error_ = 0;
+  bool nonblocking_ = false;  // opened with O_NONBLOCK, which reads clear when it matters
   std::optional<TFileState> opened_;
 };
 

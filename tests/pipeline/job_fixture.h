@@ -8,6 +8,7 @@
 #include <poll.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -73,6 +74,13 @@ class JobTest : public ::testing::Test {
   bool refs_failed = false;
   int32_t refs_saved = 0;
 };
+
+// The process's open file descriptors, counted.
+inline int OpenDescriptors() {
+  int count = 0;
+  for ([[maybe_unused]] const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) ++count;
+  return count;
+}
 
 // A data callback filling each byte with its position's low byte plus `seed`.
 inline TGetDataEvent Counting(uint8_t seed) {

@@ -5,10 +5,12 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <thread>
 
@@ -172,6 +174,81 @@ TEST_F(JobTest, SourceDeletedAfterInsertion) {
   EXPECT_EQ(disc.ErrorString(), "Error opening file \\" + gone + "\\");
   disc.ProcessMessages();
   EXPECT_EQ(write.events, 1);  // exactly one event
+}
+
+// A source lost after the layout was prepared, among others of its
+// directory: the run fails when its turn comes, naming it and the reason,
+// and one replaced by a pipe fails without waiting for a writer.
+TEST_F(JobTest, SourcesLostInSeveralWays) {
+  struct Loss {
+    const char* what;
+    std::function<void(const std::string& file)> lose;
+    int error;
+    bool whole_directory;
+  };
+  const Loss losses[] = {
+      {"file", [](const std::string& file) { std::filesystem::remove(file); }, ENOENT, false},
+      {"directory", [](const std::string& file) { std::filesystem::remove_all(std::filesystem::path(file).parent_path()); },
+       ENOENT, true},
+      {"pipe",
+       [](const std::string& file) {
+         std::filesystem::remove(file);
+         ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+       },
+       EINVAL, false},
+  };
+  for (const Loss& loss : losses) {
+    disc.ClearAll();
+    write = {};
+    test::TempDir src;
+    for (const char* name : {"a/1", "a/2", "b/1"}) src.Write(name, name);
+    const std::string lost = src.Write("b/2", "b/2");
+    ASSERT_NE(disc.InsertDir("\\", src.path(), "*", true, false), nullptr);
+    disc.Prepare();
+    loss.lose(lost);
+    disc.BuildISOImage(dir / "out.iso");
+    WaitForWrite();
+    EXPECT_TRUE(write.failed) << loss.what;
+    const TOrvex::TErrorInfo error = disc.TakeError();
+    EXPECT_EQ(error.Number, 2u) << loss.what;
+    // With its directory gone, the directory's first file is the one missed.
+    const std::string name = Utf16ToUtf8(error.FileName);
+    if (loss.whole_directory) {
+      EXPECT_EQ(name.rfind(src / "b/", 0), 0u) << name;
+    } else {
+      EXPECT_EQ(name, lost);
+    }
+    EXPECT_EQ(error.Text, "Error opening file \\" + name + "\\") << loss.what;
+    EXPECT_EQ(error.SystemError, loss.error) << loss.what;
+  }
+}
+
+// An abort while sources are held open ahead of the reader ends the run,
+// and closes every source that was opened.
+TEST_F(JobTest, AbortWithSourcesOpenedAhead) {
+  std::atomic<bool> asked{false}, aborted{false};
+  AddMemory(u"gate", 4096, [&](TObject*, pFileEntry, uint64_t, void* buffer, uint32_t& size) {
+    asked = true;
+    asked.notify_all();
+    aborted.wait(false);
+    std::memset(buffer, 0, size);
+  });
+  for (int i = 0; i < 300; ++i) dir.Write("src/d" + std::to_string(i % 3) + "/f" + std::to_string(i), "data");
+  ASSERT_NE(disc.InsertDir("\\", dir / "src", "*", true, false), nullptr);
+  disc.Prepare();
+  const int before = test::OpenDescriptors();
+  std::thread aborter([&] {
+    asked.wait(false);
+    disc.AbortOperation();
+    aborted = true;
+    aborted.notify_all();
+  });
+  EXPECT_FALSE(disc.BuildISOImage(dir / "out.iso"));
+  aborter.join();
+  WaitForWrite();
+  EXPECT_TRUE(write.failed);
+  EXPECT_EQ(disc.ErrorNumber(), 4u);
+  EXPECT_EQ(test::OpenDescriptors(), before);
 }
 
 TEST_F(JobTest, SourceLostWhileTheQueueFills) {
