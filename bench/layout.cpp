@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
       const auto t0 = Clock::now();
       disc->CDFiles.Prepare();
       const auto t1 = Clock::now();
-      disc->CDFiles.GenerateHeader();
+      std::vector<uint8_t> header_bytes;
+      disc->CDFiles.GenerateHeader(header_bytes);
       const auto t2 = Clock::now();
       prepare.push_back(std::chrono::duration<double, std::milli>(t1 - t0).count());
       header.push_back(std::chrono::duration<double, std::milli>(t2 - t1).count());

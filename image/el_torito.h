@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "image/header_sink.h"
+#include "image/image_layout.h"
 
 namespace orvex {
 

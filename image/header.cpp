@@ -12,17 +12,21 @@
 
 namespace orvex {
 
-bool TImageLayout::GenerateHeader() {
-  if (!Prepared) return false;
-  const bool boot = !BootImage.empty();
+uint32_t TImageLayout::HeaderSectors() const {
   // The header ends after the last directory (or the boot catalog), and
   // never before sector 150.
-  const uint32_t structures_end = boot ? BootCatalogLocation + 1
-                                       : FileDirDescriptorExtent + FileDirDescriptorWidth +
-                                             RockRidgeContinuationWidth +
-                                             (JolietFS ? file_and_dir_descriptor_width_j : 0);
-  isom.assign(std::max<size_t>(structures_end, 150) * kSectorSize, 0);
-  THeaderSink sink(isom, IsoHeaderSize);
+  const uint32_t structures_end = !BootImage.empty()
+                                      ? BootCatalogLocation + 1
+                                      : FileDirDescriptorExtent + FileDirDescriptorWidth +
+                                            RockRidgeContinuationWidth +
+                                            (JolietFS ? file_and_dir_descriptor_width_j : 0);
+  return std::max<uint32_t>(structures_end, 150);
+}
+
+bool TImageLayout::GenerateHeader(const THeaderConsumer& consumer, uint32_t chunk_sectors) {
+  if (!Prepared) return false;
+  const bool boot = !BootImage.empty();
+  THeaderSink sink(HeaderSectors(), consumer, chunk_sectors);
 
   sink.AppendZeroSectors(16);
   WritePrimaryDescriptor(*this, sink);
@@ -54,13 +58,22 @@ bool TImageLayout::GenerateHeader() {
   if (JolietFS) WriteDirectories(*this, JolietTree(), file_and_dir_descriptor_extent_j, sink);
   if (boot) WriteBootCatalog(*this, sink);
   sink.AppendZeroSectors(Blank);
-  if (!sink.Complete()) {
+  return sink.Finish();
+}
+
+bool TImageLayout::GenerateHeader(std::vector<uint8_t>& header) {
+  header.clear();
+  if (Prepared) header.reserve(size_t{HeaderSectors()} * kSectorSize);
+  const bool complete = GenerateHeader([&header](const uint8_t* bytes, size_t size) {
+    header.insert(header.end(), bytes, bytes + size);
+    return true;
+  });
+  if (!complete) {
     // The structures do not match the sectors the layout gave them.
-    isom.clear();
-    IsoHeaderSize = 0;
-    return false;
+    header.clear();
+    header.shrink_to_fit();
   }
-  return true;
+  return complete;
 }
 
 }  // namespace orvex

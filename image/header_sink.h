@@ -1,56 +1,73 @@
 // SPDX-License-Identifier: Apache-2.0
-// Where the header writers put their bytes: whole sectors appended one after
-// another to the header buffer, each handed out zero-filled for the writer to
-// fill in place.  Sectors asked for beyond the buffer are never in it: they
+// Where the header writers put their bytes: whole sectors in image order,
+// each run handed out contiguous and zero-filled for the writer to fill in
+// place.  The sink keeps only a bounded chunk of sectors: when the next run
+// does not fit, the filled sectors go on to the consumer and the chunk is
+// reused, so that a header of tens of MiB never exists whole.  A run longer
+// than the chunk gets a chunk of its own size.
+//
+// Sectors asked for beyond the header's length are never handed on: they
 // come from a scratch area, and the sink remembers that it overflowed.
 #ifndef ORVEX_IMAGE_HEADER_SINK_H_
 #define ORVEX_IMAGE_HEADER_SINK_H_
 
+#include <cstddef>
 #include <cstdint>
-#include <cstring>
+#include <functional>
+#include <memory>
 #include <vector>
 
-#include "image/image_layout.h"
+#include "image/sectors.h"
 
 namespace orvex {
 
+// Takes the next `size` bytes of the header (whole sectors, in image order).
+// False stops the generation: nothing more is handed on.
+using THeaderConsumer = std::function<bool(const uint8_t* bytes, size_t size)>;
+
 class THeaderSink {
  public:
-  // Writes into `buffer` from its start; `size` counts the bytes appended.
-  // The buffer is already sized for the whole header and zero-filled.
-  THeaderSink(std::vector<uint8_t>& buffer, int32_t& size) : buffer_(buffer), size_(size) {
-    size_ = 0;
-  }
+  // Sectors the chunk holds unless a single run needs more.
+  static constexpr uint32_t kChunkSectors = 128;
 
-  // The next `count` sectors of the header, contiguous and zero-filled.
-  uint8_t* AppendSectors(uint32_t count) {
-    const uint64_t bytes = uint64_t{count} * kSectorSize;
-    if (overflowed_ || static_cast<uint64_t>(size_) + bytes > buffer_.size()) {
-      overflowed_ = true;
-      scratch_.assign(bytes, 0);
-      return scratch_.data();
-    }
-    uint8_t* sectors = buffer_.data() + size_;
-    size_ += static_cast<int32_t>(bytes);
-    return sectors;
-  }
+  // A header of `sectors` sectors, handed to `consumer` in pieces of at most
+  // `chunk_sectors` sectors (a longer single run comes as one piece).
+  THeaderSink(uint32_t sectors, THeaderConsumer consumer, uint32_t chunk_sectors = kChunkSectors);
+
+  // The next `count` sectors of the header, contiguous and zero-filled.  The
+  // run may be written until the next AppendSectors or Finish, never after:
+  // by then it may have been handed on and its memory reused.
+  uint8_t* AppendSectors(uint32_t count);
   uint8_t* AppendSector() { return AppendSectors(1); }
 
   // `count` zero sectors (a non-positive count appends nothing).
-  void AppendZeroSectors(int64_t count) {
-    if (count > 0) AppendSectors(static_cast<uint32_t>(count));
-  }
+  void AppendZeroSectors(int64_t count);
 
   // The sector the next AppendSector returns, counted from the image start.
-  uint32_t NextSector() const { return static_cast<uint32_t>(size_) / kSectorSize; }
+  uint32_t NextSector() const { return next_; }
 
-  // Whether every sector asked for lay in the buffer and the buffer is full.
-  bool Complete() const { return !overflowed_ && static_cast<size_t>(size_) == buffer_.size(); }
+  // Whether the consumer refused a piece: what is written from then on is
+  // lost, and a writer may give up early.
+  bool Stopped() const { return stopped_; }
+
+  // Hands on the sectors still held.  True when the consumer took the whole
+  // header: every sector asked for lay within it, and all of it was asked for.
+  bool Finish();
 
  private:
-  std::vector<uint8_t>& buffer_;
-  int32_t& size_;
+  // Gives the filled part of the chunk to the consumer and empties it.
+  void HandOn();
+  uint8_t* Scratch(uint64_t bytes);
+
+  const uint32_t sectors_;
+  const THeaderConsumer consumer_;
+  const size_t chunk_bytes_;
+  std::unique_ptr<uint8_t[]> chunk_;
+  size_t capacity_ = 0;  // bytes of chunk_
+  size_t used_ = 0;      // its bytes filled, not yet handed on
+  uint32_t next_ = 0;
   bool overflowed_ = false;
+  bool stopped_ = false;
   std::vector<uint8_t> scratch_;
 };
 

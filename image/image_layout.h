@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: Apache-2.0
 // The layout half of the content record: the options that choose the file
 // systems, the sector map that Prepare computes from the tree, and the
-// header that header generation fills.
+// header generation that streams the structures before the file data.
 //
 // All sectors held here are relative to the start of the image being
 // written; the ISO 9660 structures add FirstWritableSector when they write
@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "image/disc_identifiers.h"
+#include "image/header_sink.h"
 #include "image/sectors.h"
 #include "image/udf_bridge_info.h"
 #include "tree/content_tree.h"
@@ -75,10 +76,6 @@ class TImageLayout : public TContentTree {
 
   std::atomic<uint16_t> ComponentStatus{0};  // the phase: TComponentStatus
 
-  // --- The header, filled by header generation --------------------------------
-  std::vector<uint8_t> isom;  // FirstDataSector sectors: every structure before the boot image
-  int32_t IsoHeaderSize = 0;  // bytes written into isom
-
   // Lays the tree out: orders the path tables and each directory's entries,
   // gives every structure and file its sector, and sets TotalImageSize.
   // Returns FirstDataSector + FilesSize, plus 1 with the UDF bridge (the
@@ -87,13 +84,24 @@ class TImageLayout : public TContentTree {
   // the layout stays stale.
   uint32_t Prepare();
 
-  // Builds the header into isom: the system area, the volume descriptors,
-  // the UDF volume structures, the path tables, the directories, the boot
-  // catalog and zero sectors up to sector 150.  False, doing nothing, when
-  // the layout is not current (Prepared false); false as well, with the
-  // header discarded, when the structures would not fit the sectors the
-  // layout gave them (they are never written past them).
-  bool GenerateHeader();
+  // Sectors of the header: every structure before the boot image, the UDF
+  // file structures and the file data, and never fewer than 150.
+  uint32_t HeaderSectors() const;
+
+  // Generates the header and hands it to `consumer` in image order, in
+  // pieces of at most `chunk_sectors` sectors (more only where one structure
+  // is longer), so that the whole of it never exists at once: the system
+  // area, the volume descriptors, the UDF volume structures, the path
+  // tables, the directories, the boot catalog and zero sectors up to sector
+  // 150.  True when the consumer took all HeaderSectors() of it.  False,
+  // handing on nothing, when the layout is not current (Prepared false);
+  // false as well when the consumer refused a piece (nothing more is handed
+  // on and generation ends early), or when the structures would not fit the
+  // sectors the layout gave them (they are never handed on past them).
+  bool GenerateHeader(const THeaderConsumer& consumer, uint32_t chunk_sectors = THeaderSink::kChunkSectors);
+
+  // The same header whole in `header`; empty unless the generation succeeded.
+  bool GenerateHeader(std::vector<uint8_t>& header);
 
   // Takes `path` as the boot image when it can be opened and its size is one
   // of the accepted ones (IsBootImageSize); otherwise clears the boot image
@@ -101,7 +109,7 @@ class TImageLayout : public TContentTree {
   // makes the layout stale.
   bool SetBootImage(const std::string& path);
 
-  // The tree's ClearAll; also clears the boot image and the header.
+  // The tree's ClearAll; also clears the boot image.
   void ClearAll();
 
  private:

@@ -68,6 +68,7 @@ void WriteDirectories(const TImageLayout& layout, const TIsoTree& tree, uint32_t
     return su;
   };
   for (size_t d = 0; d < layout.Dirs.size(); ++d) {
+    if (sink.Stopped()) return;  // nothing more is taken: spare the rest
     const TDirEntry& dir = *layout.Dirs[d];
     uint8_t* sector = sink.AppendSectors(dir.*tree.size / kSectorSize);
     const TSystemUse self = rock_ridge ? placed(fields->Dot(dir, false)) : TSystemUse();

@@ -5,6 +5,7 @@
 #define ORVEX_IMAGE_ISO_TREE_WRITERS_H_
 
 #include "image/header_sink.h"
+#include "image/image_layout.h"
 #include "image/iso_records.h"
 
 namespace orvex {

@@ -9,6 +9,7 @@
 #define ORVEX_IMAGE_ISO_VOLUME_DESCRIPTORS_H_
 
 #include "image/header_sink.h"
+#include "image/image_layout.h"
 
 namespace orvex {
 

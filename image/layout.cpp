@@ -187,9 +187,6 @@ uint32_t TImageLayout::Prepare() {
 void TImageLayout::ClearAll() {
   TContentTree::ClearAll();
   DiscIdentifiers.clear();
-  isom.clear();
-  isom.shrink_to_fit();
-  IsoHeaderSize = 0;
   BootImage.clear();
 }
 

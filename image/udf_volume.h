@@ -7,6 +7,7 @@
 #define ORVEX_IMAGE_UDF_VOLUME_H_
 
 #include "image/header_sink.h"
+#include "image/image_layout.h"
 
 namespace orvex {
 

@@ -9,7 +9,6 @@
 #include "pipeline/content_reader.h"
 #include "pipeline/job_errors.h"
 #include "pipeline/source_opener.h"
-#include "platform/released_pages.h"
 
 namespace orvex {
 namespace {
@@ -60,9 +59,7 @@ void TCacheThread::Execute() {
 }
 
 bool TCacheThread::StreamLayout() {
-  bool ok = StreamHeader(CDFiles.isom, static_cast<uint64_t>(CDFiles.IsoHeaderSize));
-  CDFiles.isom.clear();  // streamed: the header is not needed again
-  CDFiles.isom.shrink_to_fit();
+  bool ok = StreamHeader();
 
   phase_ = TPhase::kFiles;
   if (ok && !CDFiles.BootImage.empty()) {
@@ -127,17 +124,22 @@ void TCacheThread::AdjustPriority() {
   }
 }
 
-bool TCacheThread::StreamHeader(std::vector<uint8_t>& header, uint64_t size) {
-  // A header of many entries is tens of MiB: released as it is streamed, it
-  // and the full packets that hold its copy do not both stay in memory.
-  uint8_t* const start = header.data();
-  uint64_t done = 0;
-  while (done < size) {
+bool TCacheThread::StreamHeader() {
+  // Generated here piece by piece straight into the packets: a header of
+  // many entries is tens of MiB, and it never exists whole.
+  const bool complete = CDFiles.GenerateHeader(
+      [this](const uint8_t* bytes, size_t size) { return StreamBytes(bytes, size); });
+  if (Stopped()) return false;
+  // Structures that do not match the sectors the layout gave them are no
+  // image of it.
+  return complete || Fail(TJobFailure{kErrorNotPrepared, {}, 0});
+}
+
+bool TCacheThread::StreamBytes(const uint8_t* bytes, size_t size) {
+  for (size_t done = 0; done < size;) {
     const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(size - done, ToBoundary()));
-    std::memcpy(packet_ + used_, start + done, n);
+    std::memcpy(packet_ + used_, bytes + done, n);
     done += n;
-    // Pages that straddle two pieces go once the second is in.
-    ReleasePages(start, done);
     if (!Advance(n, 0)) return false;
   }
   return !Stopped();

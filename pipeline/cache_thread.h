@@ -25,8 +25,8 @@
 #ifndef ORVEX_PIPELINE_CACHE_THREAD_H_
 #define ORVEX_PIPELINE_CACHE_THREAD_H_
 
+#include <cstddef>
 #include <memory>
-#include <vector>
 
 #include "pipeline/cd_files.h"
 
@@ -37,7 +37,7 @@ class TSourceOpener;
 
 class TCacheThread : public TObject {
  public:
-  // Prepares the queue of one run over a layout whose header is generated.
+  // Prepares the queue of one run over a prepared layout.
   explicit TCacheThread(TCDFiles& CDFiles_);
 
   // The thread body.  Sets Finished and CacheThreadTerminated however it ends.
@@ -50,9 +50,11 @@ class TCacheThread : public TObject {
   bool StreamLayout();
   // The existing image to burn, its last sector filled up with zeros.
   bool StreamImage();
-  // The first `size` bytes of the header, which is not needed again: each
-  // page of it goes back to the system once it is in a packet.
-  bool StreamHeader(std::vector<uint8_t>& header, uint64_t size);
+  // The header, generated on this thread as it is streamed.  Structures that
+  // do not fill the layout's header sectors exactly fail the run with error 1.
+  bool StreamHeader();
+  // `size` bytes into the packets, queuing each one that fills.
+  bool StreamBytes(const uint8_t* bytes, size_t size);
   // The data of one entry; a source file is opened by `opener`.
   bool StreamFile(TFileEntry& entry, int32_t file_id, TSourceOpener& opener);
   // `size` bytes of an opened source, then zeros to the end of its sector.

@@ -37,7 +37,8 @@ bool StartWriteJob(TCDFiles& CDFiles, std::unique_ptr<TPacketSink> sink, TObject
   if (CDFiles.Job.Running()) return false;
   // The UDF structures count from the block the ISO 9660 ones do.
   CDFiles.UDFBridgeInfo.SessionStarting_LSA = CDFiles.FirstWritableSector;
-  if (!CDFiles.BurnISOImage && !CDFiles.GenerateHeader()) {
+  // The header is generated as the cache thread streams it.
+  if (!CDFiles.BurnISOImage && !CDFiles.Prepared) {
     sink->Finish(false);
     CDFiles.ErrorNumber = kErrorNotPrepared;
     return false;

@@ -80,9 +80,10 @@ void CopyMemoryFile(TFileEntry& entry, TImageWriter& out) {
 }  // namespace
 
 std::string AssembleImage(TImageLayout& layout, const std::string& path) {
-  if (!layout.GenerateHeader()) return "the layout is not prepared";
+  std::vector<uint8_t> header;
+  if (!layout.GenerateHeader(header)) return "the layout is not prepared";
   TImageWriter out(path);
-  out.Write(layout.isom.data(), static_cast<size_t>(layout.IsoHeaderSize));
+  out.Write(header.data(), header.size());
 
   if (!layout.BootImage.empty()) {
     out.Zeros(uint64_t{layout.BootImageLocation} * kSectorSize - out.written());

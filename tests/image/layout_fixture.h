@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "image/image_layout.h"
 #include "platform/byte_order.h"
@@ -33,13 +34,14 @@ class LayoutTest : public ::testing::Test {
   // The header after Prepare and header generation.
   const uint8_t* Header() {
     layout.Prepare();
-    EXPECT_TRUE(layout.GenerateHeader());
-    EXPECT_EQ(static_cast<size_t>(layout.IsoHeaderSize), layout.isom.size());
-    return layout.isom.data();
+    EXPECT_TRUE(layout.GenerateHeader(header));
+    EXPECT_EQ(header.size(), size_t{layout.HeaderSectors()} * 2048);
+    return header.data();
   }
   static const uint8_t* Sector(const uint8_t* header, uint32_t sector) { return header + sector * 2048; }
 
   TImageLayout layout;
+  std::vector<uint8_t> header;  // the last one Header() generated
 };
 
 }  // namespace orvex::test

@@ -60,7 +60,7 @@ TEST_F(LayoutTest, EmptyTreeWithUdfBridge) {
   EXPECT_EQ(udf.LengthOfPartitionPortionInSession_LBS, 288u - 258u);
   EXPECT_EQ(udf.ISODataPortionStarting_LSAWRTSession, 264u);
   const uint8_t* h = Header();
-  EXPECT_EQ(layout.isom.size(), 262u * 2048);
+  EXPECT_EQ(header.size(), 262u * 2048);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(Sector(h, 18) + 1), 5), "BEA01");
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(Sector(h, 20) + 1), 5), "TEA01");
   EXPECT_EQ(GetLE16(Sector(h, 256)), 2);  // the first anchor
@@ -167,11 +167,12 @@ TEST_F(LayoutTest, ListsAreSortedByShortNameStably) {
 }
 
 TEST_F(LayoutTest, HeaderGenerationNeedsACurrentLayout) {
-  EXPECT_FALSE(layout.GenerateHeader());
+  EXPECT_FALSE(layout.GenerateHeader(header));
   layout.Prepare();
   AddFile(u"\\", u"new.bin", 1);  // any change makes the layout stale
-  EXPECT_FALSE(layout.GenerateHeader());
-  EXPECT_TRUE(layout.isom.empty());
+  header.assign(10, 1);
+  EXPECT_FALSE(layout.GenerateHeader(header));
+  EXPECT_TRUE(header.empty());
 }
 
 }  // namespace

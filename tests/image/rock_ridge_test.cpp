@@ -88,7 +88,7 @@ class RockRidgeTest : public LayoutTest {
         ASSERT_GE(block, layout.RockRidgeContinuationExtent);
         ASSERT_LT(block, layout.RockRidgeContinuationExtent + layout.RockRidgeContinuationWidth);
         ASSERT_LE(offset + size, 2048u);
-        ReadFields(layout.isom.data() + block * 2048 + offset, size, r, depth + 1);
+        ReadFields(header.data() + block * 2048 + offset, size, r, depth + 1);
       } else {
         r.fields.emplace(signature, std::string(reinterpret_cast<const char*>(p + at + 4), length - 4));
       }
@@ -104,7 +104,7 @@ class RockRidgeTest : public LayoutTest {
   // Every record of a primary tree directory, "." and ".." first.
   std::vector<TReadRecord> Read(const TDirEntry& dir) {
     std::vector<TReadRecord> out;
-    const uint8_t* extent = layout.isom.data() + (layout.FileDirDescriptorExtent + dir.Address) * 2048;
+    const uint8_t* extent = header.data() + (layout.FileDirDescriptorExtent + dir.Address) * 2048;
     for (uint32_t sector = 0; sector < dir.DirSize; sector += 2048) {
       for (uint32_t at = 0; at < 2048 && extent[sector + at] != 0;) {
         const uint8_t* p = extent + sector + at;
@@ -290,7 +290,7 @@ TEST_F(RockRidgeTest, LongNamesOfTheLongNameTreeLeaveRoomForAContinuation) {
   // Without Rock Ridge the identifier keeps its 221 bytes.
   layout.RockRidge = false;
   Header();
-  const uint8_t* extent = layout.isom.data() + layout.FileDirDescriptorExtent * 2048;
+  const uint8_t* extent = header.data() + layout.FileDirDescriptorExtent * 2048;
   EXPECT_EQ(extent[68 + 32], 221);
 }
 

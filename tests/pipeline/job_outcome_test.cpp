@@ -87,18 +87,46 @@ TEST_F(JobTest, SettingAnOptionToWhatItIsKeepsTheLayout) {
   EXPECT_FALSE(write.failed);
 }
 
-TEST_F(JobTest, HeaderGenerationNeverWritesPastItsBuffer) {
+// A layout told it is current when it is not: its structures no longer fill
+// the sectors it gave them, too many or too few.  Generated whole, the
+// header comes out empty; streamed, the run fails with error 1 and keeps no
+// image, also when the writer had already taken packets of it.
+struct TMisfit {
+  const char* name;
+  int dirs;                            // the tree: many directories make a header beyond the ring
+  std::function<void(TOrvex&)> change;  // after Prepare
+};
+
+class MisfitHeaderTest : public JobTest, public ::testing::WithParamInterface<TMisfit> {};
+
+TEST_P(MisfitHeaderTest, FailsTheRunAndKeepsNoImage) {
   AddMemory(u"a.bin", 10, Counting(0));
+  for (int i = 0; i < GetParam().dirs; ++i) disc.CreateDirW(u"\\", u"directory " + Utf8ToUtf16(std::to_string(i)));
+  disc.SetCacheSize(2);
+  disc.SetUDFBridge(false);
   disc.Prepare();
-  // A layout told it is current when it is not: the structures no longer fit.
-  disc.SetUDFBridge(true);
-  disc.SetJolietFileSystem(false);
+  GetParam().change(disc);
   disc.CDFiles.Prepared = true;
-  EXPECT_FALSE(disc.CDFiles.GenerateHeader());
-  EXPECT_TRUE(disc.CDFiles.isom.empty());
-  EXPECT_FALSE(disc.BuildISOImage(dir / "out.iso"));
+  std::vector<uint8_t> header;
+  EXPECT_FALSE(disc.CDFiles.GenerateHeader(header));
+  EXPECT_TRUE(header.empty());
+
+  if (disc.BuildISOImage(dir / "out.iso")) {
+    WaitForWrite();
+    EXPECT_TRUE(write.failed);
+  }
   EXPECT_EQ(disc.ErrorNumber(), 1u);
+  EXPECT_FALSE(fs::exists(dir / "out.iso"));
+  EXPECT_EQ(TemporaryFiles(dir.path()), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, MisfitHeaderTest,
+    ::testing::Values(TMisfit{"too_many_small", 0, [](TOrvex& d) { d.SetUDFBridge(true); }},
+                      TMisfit{"too_many_large", 1200, [](TOrvex& d) { d.SetUDFBridge(true); }},
+                      TMisfit{"too_few_small", 0, [](TOrvex& d) { d.SetJolietFileSystem(false); }},
+                      TMisfit{"too_few_large", 1200, [](TOrvex& d) { d.SetJolietFileSystem(false); }}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(JobLifecycle, PrepareBeforeTheFirstClearAllLaysNothingOut) {
   TOrvex fresh(nullptr);
