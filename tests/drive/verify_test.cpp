@@ -307,17 +307,8 @@ INSTANTIATE_TEST_SUITE_P(Aborts, VerifyAbortTest,
                                            TAbortCase{"AtTheEndOfAFile", 3, true}),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
-TEST_F(VerifyTest, AnAbortRightAfterTheStartEndsWithAFailedFinalEvent) {
-  Burn();
-  TVerifyRun run;
-  ASSERT_TRUE(StartVerify(false, true, run));
-  disc.AbortOperation();
-  WaitFor([&] { return run.ended; });
-  EXPECT_EQ(run.events.back(), kFailedEnd);
-  EXPECT_EQ(disc.ErrorNumber(), 4u);
-  EXPECT_EQ(disc.ComponentStatus(), 0);
-}
-
+// The drive holds the job at its first command, so the abort always comes
+// before the job could have finished on its own.
 TEST_F(VerifyTest, AJobThatWaitsForTheDriveKeepsOthersOutAndCanBeAborted) {
   Burn();
   ASSERT_EQ(vbtest::Lib().vb_fault_stall({0, 0, 0}, 1), 0);
@@ -328,6 +319,7 @@ TEST_F(VerifyTest, AJobThatWaitsForTheDriveKeepsOthersOutAndCanBeAborted) {
   ASSERT_EQ(vbtest::Lib().vb_fault_stall({0, 0, 0}, 0), 0);
   WaitFor([&] { return run.ended; });
   EXPECT_EQ(run.events.back(), kFailedEnd);
+  EXPECT_EQ(disc.ErrorNumber(), 4u);
   EXPECT_EQ(disc.ComponentStatus(), 0);
 }
 
