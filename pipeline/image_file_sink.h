@@ -34,6 +34,7 @@ class TImageFileSink final : public TPacketSink {
   ~TImageFileSink() override;
 
   bool Write(const uint8_t* data, uint32_t size) override;
+  bool DiscardsFailedRuns() const override { return !temporary_.empty(); }
   bool CopiesRanges() const override { return true; }
   bool CopyRange(TCopySource& source, uint64_t offset, uint32_t size) override;
   bool Finish(bool complete) override;

@@ -26,6 +26,11 @@ class TPacketSink {
   // Failure() then says how.
   virtual bool Write(const uint8_t* data, uint32_t size) = 0;
 
+  // Whether a failed run leaves nothing of what it wrote (an image written
+  // beside its target and removed).  A sink that writes in place, a disc
+  // above all, cannot take back what a run wrote before it failed.
+  virtual bool DiscardsFailedRuns() const { return false; }
+
   // Whether the sink takes ranges of source files (CopyRange) in place of
   // packets of their data.
   virtual bool CopiesRanges() const { return false; }

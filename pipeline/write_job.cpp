@@ -37,8 +37,13 @@ bool StartWriteJob(TCDFiles& CDFiles, std::unique_ptr<TPacketSink> sink, TObject
   if (CDFiles.Job.Running()) return false;
   // The UDF structures count from the block the ISO 9660 ones do.
   CDFiles.UDFBridgeInfo.SessionStarting_LSA = CDFiles.FirstWritableSector;
-  // The header is generated as the cache thread streams it.
-  if (!CDFiles.BurnISOImage && !CDFiles.Prepared) {
+  // The header is generated as the cache thread streams it.  Where what is
+  // written cannot be taken back, structures that do not match the layout
+  // are found first, by generating the header once without keeping it, so
+  // that they never spoil a disc.
+  const auto discard = [](const uint8_t*, size_t) { return true; };
+  if (!CDFiles.BurnISOImage &&
+      (!CDFiles.Prepared || (!sink->DiscardsFailedRuns() && !CDFiles.GenerateHeader(discard)))) {
     sink->Finish(false);
     CDFiles.ErrorNumber = kErrorNotPrepared;
     return false;

@@ -5,10 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
+#include <string>
+#include <utility>
 
 #include "drive/burn_fixture.h"
 #include "drive/ready_polls.h"
 #include "image/component_status.h"
+#include "pipeline/job_errors.h"
+#include "platform/text_conversion.h"
 
 namespace orvex::test {
 namespace {
@@ -53,6 +58,32 @@ class BurnFaults : public BurnTest {
   std::atomic<bool> hooking_{false};
   std::atomic<bool> hooked_{false};  // the hook has run
 };
+
+// Structures that do not match the sectors the layout gave them are found
+// before the first WRITE, also where the header is larger than the ring and
+// the drive would otherwise be writing before its end was generated.
+TEST_F(BurnFaults, AHeaderThatDoesNotFitItsLayoutIsRefusedBeforeAnythingIsWritten) {
+  const std::pair<const char*, std::function<void()>> misfits[] = {
+      {"too many sectors", [this] { disc.SetUDFBridge(true); }},
+      {"too few sectors", [this] { disc.SetJolietFileSystem(false); }},
+  };
+  for (const auto& [name, change] : misfits) {
+    SCOPED_TRACE(name);
+    Load("dvd+r");
+    disc.ClearAll();
+    disc.SetCacheSize(2);
+    disc.SetUDFBridge(false);
+    for (int i = 0; i < 1200; ++i) disc.CreateDirW(u"\\", u"directory " + Utf8ToUtf16(std::to_string(i)));
+    ASSERT_GT(disc.Prepare(), 0u);
+    change();
+    disc.CDFiles.Prepared = true;
+    TOutcome outcome;
+    const auto trace = TracedBurn(outcome);
+    ExpectRefused(outcome, kErrorNotPrepared);
+    EXPECT_EQ(Sent(trace, 0x2A), 0u);
+    EXPECT_EQ(vbtest::Drive().DiscStatus(), 0) << "still blank";
+  }
+}
 
 TEST_F(BurnFaults, ADriveNotReadyForTenSecondsIsWaitedFor) {
   Load("dvd+r");
