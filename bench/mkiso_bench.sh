@@ -102,10 +102,13 @@ bench() {
     cpu=$(awk '{ print $3 + $4 }' "$work/$tool.times" | median)
     case $tool in *udf) base=$udf rss_base=$gen_rss_udf ;; *) base=$plain rss_base=$gen_rss ;; esac
     awk -v tool="$tool" -v t="$t" -v best="$best" -v cpu="$cpu" -v rss="$rss" -v mib="$mib" -v base="$base" \
-      -v floor="$floor" -v floor_cpu="$floor_cpu" -v rss_base="$rss_base" 'BEGIN {
-      printf "| %s | %.2f | %.2f | %.2f | %.0f | %.1f | %.2f | %.2f | %.2f | %.2f |\n", tool, t, best, cpu,
-        mib / (t > 0 ? t : 0.01), rss / 1024, t / (base > 0 ? base : 0.01), t / (floor > 0 ? floor : 0.01),
-        cpu / (floor_cpu > 0 ? floor_cpu : 0.01), rss / (rss_base > 0 ? rss_base : 1)
+      -v floor="$floor" -v floor_cpu="$floor_cpu" -v rss_base="$rss_base" '
+      # A ratio to a row that was not run is left blank.
+      function ratio(x, of) { return of > 0 ? sprintf("%.2f", x / of) : "" }
+      BEGIN {
+      printf "| %s | %.2f | %.2f | %.2f | %.0f | %.1f | %s | %s | %s | %s |\n", tool, t, best, cpu,
+        mib / (t > 0 ? t : 0.01), rss / 1024, ratio(t, base), ratio(t, floor), ratio(cpu, floor_cpu),
+        ratio(rss, rss_base)
     }'
   done
   rm -rf "$src"
