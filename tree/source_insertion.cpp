@@ -197,6 +197,8 @@ bool TContentTree::InsertDirInto(pDirEntry dest, const std::u16string& source,
   // listing, which examines each entry once.  Each entry keeps what the
   // listing learnt of it, so that nothing is examined twice.
   struct TListed {
+    // Built in place in the listing (emplace_back), never copied there.
+    TListed(const WIN32_FIND_DATAW& listed, const struct stat& examined) : fd(listed), found(examined) {}
     WIN32_FIND_DATAW fd;
     struct stat found;
   };
